@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The SQL that creates an empty job database (prog.mdb) and an empty
+// profile database (Profil/profildatenbank.mdb), embedded at build time.
+namespace schema {
+QString jobDatabaseSql();
+QString profileDatabaseSql();
+} // namespace schema

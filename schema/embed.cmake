@@ -1,0 +1,5 @@
+file(READ ${JOB} JOB_SQL)
+file(READ ${PROFILE} PROFILE_SQL)
+file(WRITE ${OUT} "#include \"SchemaSql.h\"\n\nnamespace schema {\n\n")
+file(APPEND ${OUT} "QString jobDatabaseSql()\n{\n    return QString::fromUtf8(R\"vovsql(${JOB_SQL})vovsql\");\n}\n\n")
+file(APPEND ${OUT} "QString profileDatabaseSql()\n{\n    return QString::fromUtf8(R\"vovsql(${PROFILE_SQL})vovsql\");\n}\n\n} // namespace schema\n")

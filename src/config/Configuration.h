@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+struct ServerContext;
+
+// The configuration file: 20 lines "key",value in Windows-1252 with CR LF.
+// file -> window fields -> settings in memory.
+void ReadConfiguration(ServerContext& ctx);
+// window fields -> file -> settings in memory; edit mode off.
+void SaveConfiguration(ServerContext& ctx);
+// window fields -> settings in memory, scan timer.
+void setConfigInternal(ServerContext& ctx);
+// Edit mode of the settings fields (the model only keeps the flag).
+void editControls(ServerContext& ctx, bool onOff);
+
+// The dialog step of "Save As": the name chosen must end in "ZEZAD" (any
+// case). Accepted: returns true and the name becomes the configuration file.
+// Refused: returns false and message holds "Wrong Filename :" + name.
+bool CheckConfigFileName(const QString& chosenName, QString* acceptedPath, QString* message);
+
+// Resolves a configured directory against the application base directory
+// (the parent of the configuration file's folder when that folder is named
+// Server). Returns the display form; resolved receives the path to use.
+QString ResolvePath(ServerContext& ctx, const QString& configured, QString* resolved);

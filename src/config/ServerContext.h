@@ -1,0 +1,40 @@
+#pragma once
+
+#include "config/Settings.h"
+#include "config/SettingsForm.h"
+#include "platform/Clock.h"
+#include "platform/ErrorBox.h"
+#include "platform/OperatorPrompt.h"
+#include "platform/SettingsStore.h"
+
+#include <QString>
+#include <QTimer>
+
+// The server's long-lived state and the services it talks to, owned by the
+// shell and passed by reference to every subsystem.
+struct ServerContext {
+    ServerContext(Clock& c, OperatorPrompt& p, SettingsStore& s, ErrorBox& e)
+        : clock(c), prompt(p), store(s), errorBox(e)
+    {
+    }
+    ServerContext(const ServerContext&) = delete;
+    ServerContext& operator=(const ServerContext&) = delete;
+
+    Clock& clock;
+    OperatorPrompt& prompt;
+    SettingsStore& store;
+    ErrorBox& errorBox;
+
+    QString programDir;     // directory of the executable: holds prog.bak
+    QString ConfigFilePath; // the configuration file in use
+    QString ProgramTitle = QStringLiteral("VOV - Produktionsdaten");
+
+    SettingsForm form;
+    Settings settings;
+
+    // The scan timer; an interval of 0 means stopped.
+    QTimer tmrLoad;
+};
+
+// Replaces the error box's whole text.
+inline void writeTotxtError(ServerContext& ctx, const QString& message) { ctx.errorBox.setText(message); }

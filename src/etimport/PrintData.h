@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/db/Database.h"
+#include "platform/db/Recordset.h"
+
+#include <QString>
+
+#include <memory>
+
+struct ServerContext;
+
+namespace et {
+
+// The print-data connection of one import: JobDatabase and PrintRecordset,
+// the dynaset over the job's rows of "Druckdaten". Inside a production-data
+// import it shares the import's own connection (one transaction per call);
+// the label-data reader opens its own.
+struct PrintData {
+    db::Database* JobDatabase = nullptr;
+    db::Recordset PrintRecordset;
+    std::unique_ptr<db::Database> ownDatabase;
+
+    // Closes the recordset and, when it was opened here, the connection
+    // (committing it).
+    void close();
+};
+
+// Opens the print data of a job; rows the job already has are deleted
+// (skipQuestion, or answer Yes), kept (answer No) or the job is cancelled
+// (Cancel: cancelled = true). presetAnswer != 0 is used instead of asking.
+// shared: the import's open connection, or null to open client dir/prog.mdb.
+// Returns 0 or the error number (reported as "openDBPrint: ...").
+int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
+                     bool skipQuestion, bool& cancelled, int presetAnswer);
+
+// Writes text + decimal piece number into the piece's row (target 1:
+// "Tintendruckdaten", else "Etikettendaten"); piece <= 0 writes nothing.
+// Errors go to err, as the callers check them.
+void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text,
+                   PendingError& err);
+
+// Deletes the job's print data with a connection of its own. Returns 0 or
+// the error number (reported as "DeleteLosPrint: ...").
+int DeletePrintData(ServerContext& ctx, const QString& job);
+
+// Removes print rows whose job has no row in LosNamen; only when the load
+// mode is 2. Never reports.
+void DeleteOrphanPrintData(ServerContext& ctx);
+
+} // namespace et

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+struct ServerContext;
+
+// Wraps a text at a width (see the .cpp for the rule); no character is
+// ever lost.
+QString WrapText(const QString& text, int width);
+
+// Reports an import error: $TXerror.dat (overwritten, latest message only),
+// error.dat (appended, with a time-stamp header), the error box, and the
+// window to the front. Returns the entry with its header.
+QString WriteErrorLog(ServerContext& ctx, const QString& message);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+struct ServerContext;
+struct JobState;
+class JobImporter;
+
+// Lists the server directory for "*.<extension>" (case-insensitive) and
+// returns the first file that is not read-only, or an empty string.
+QString FirstWritableFile(const QString& serverDir, const QString& extension);
+
+void ScanProductionData(ServerContext& ctx, JobImporter& importer);
+void ScanLabelData(ServerContext& ctx, JobImporter& importer);
+void ScanSteelData(ServerContext& ctx, JobImporter& importer);
+void ScanJob(ServerContext& ctx, JobState& job, JobImporter& importer);
+
+// The scan timer's event: stop tmrLoad, run the scans of the mode, re-arm.
+class ScanCycle : public QObject {
+    Q_OBJECT
+public:
+    ScanCycle(ServerContext& ctx, JobState& job, JobImporter& importer);
+    // One cycle, as the timer runs it.
+    void runOnce();
+    int cyclesRun() const { return m_cycles; }
+
+private:
+    ServerContext& m_ctx;
+    JobState& m_job;
+    JobImporter& m_importer;
+    int m_cycles = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// The window's error box: one text, replaced as a whole. Headless, each new
+// text goes to standard error; with a window it is the read-only text field.
+class ErrorBox {
+public:
+    virtual ~ErrorBox() = default;
+    virtual void setText(const QString& text) = 0;
+    [[nodiscard]] virtual QString text() const = 0;
+    // Show the window (not modal) and bring it to the front; headless a no-op.
+    virtual void bringToFront() {}
+};
+
+class HeadlessErrorBox final : public ErrorBox {
+public:
+    void setText(const QString& text) override;
+    [[nodiscard]] QString text() const override { return m_text; }
+
+private:
+    QString m_text;
+};
+
+class MemoryErrorBox final : public ErrorBox {
+public:
+    void setText(const QString& text) override
+    {
+        m_text = text;
+        ++changes;
+    }
+    [[nodiscard]] QString text() const override { return m_text; }
+    void bringToFront() override { ++broughtToFront; }
+    int changes = 0;
+    int broughtToFront = 0;
+
+private:
+    QString m_text;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// File helpers in the forms the intake uses. Paths from the configuration
+// may use "\" or "/"; on Linux both separate.
+namespace fileops {
+
+// dir + separator + name, with "\" turned into "/".
+QString joinPath(const QString& dir, const QString& name);
+// Base name (no directory, no extension after the last dot) and file name.
+QString baseName(const QString& path);
+QString fileName(const QString& path);
+// Turns "\" into "/" (a leading "\\" becomes "//").
+QString nativePath(const QString& path);
+
+bool exists(const QString& path);
+bool isDirectory(const QString& path);
+// Deletes a file even when it is read-only. False when it could not.
+bool forceDelete(const QString& path);
+// Deletes a file unless it is read-only.
+bool deleteUnlessReadOnly(const QString& path);
+// Copies, replacing an existing target.
+bool copyOverwrite(const QString& from, const QString& to);
+// Moves (rename, or copy + delete across file systems). Fails when the
+// target exists.
+bool moveFile(const QString& from, const QString& to);
+// Read-only = the owner has no write permission.
+bool isReadOnly(const QString& path);
+
+} // namespace fileops

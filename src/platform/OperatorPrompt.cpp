@@ -1,0 +1,67 @@
+#include "platform/OperatorPrompt.h"
+
+namespace {
+
+QString answerName(int answer)
+{
+    switch (answer) {
+    case Answer::Yes: return QStringLiteral("Yes");
+    case Answer::No: return QStringLiteral("No");
+    case Answer::Retry: return QStringLiteral("Retry");
+    case Answer::Cancel: return QStringLiteral("Cancel");
+    default: return QStringLiteral("OK");
+    }
+}
+
+} // namespace
+
+PolicyPrompt::PolicyPrompt(int answerExists, int answerFailed, LogSink log)
+    : m_answerExists(answerExists), m_answerFailed(answerFailed), m_log(std::move(log))
+{
+}
+
+int PolicyPrompt::askYesNoCancel(const QString& title, const QString& text)
+{
+    if (m_log)
+        m_log(QStringLiteral("[question] %1: %2 -> %3").arg(title, text, answerName(m_answerExists)));
+    return m_answerExists;
+}
+
+int PolicyPrompt::askRetryCancel(const QString& title, const QString& text)
+{
+    if (m_log)
+        m_log(QStringLiteral("[question] %1: %2 -> %3").arg(title, text, answerName(m_answerFailed)));
+    return m_answerFailed;
+}
+
+void PolicyPrompt::showMessage(const QString& title, const QString& text)
+{
+    if (m_log)
+        m_log(QStringLiteral("[message] %1: %2").arg(title, text));
+}
+
+int PolicyPrompt::parseExistsAnswer(const QString& word, bool* ok)
+{
+    const QString w = word.toLower();
+    *ok = true;
+    if (w == QLatin1String("yes"))
+        return Answer::Yes;
+    if (w == QLatin1String("no"))
+        return Answer::No;
+    if (w == QLatin1String("cancel"))
+        return Answer::Cancel;
+    *ok = false;
+    return Answer::No;
+}
+
+int PolicyPrompt::parseFailedAnswer(const QString& word, bool* ok)
+{
+    const QString w = word.toLower();
+    *ok = true;
+    if (w == QLatin1String("retry"))
+        return Answer::Retry;
+    if (w == QLatin1String("cancel"))
+        return Answer::Cancel;
+    *ok = false;
+    return Answer::Cancel;
+}

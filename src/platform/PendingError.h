@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// The run-time error that the readers look at only at their check points.
+// Database and file operations report into it instead of unwinding; the
+// reader code tests it where the import has a check point and clears it
+// explicitly. Like the error object of the system we replace, a new error
+// overwrites the previous one.
+struct PendingError {
+    int number = 0;
+    QString description;
+
+    [[nodiscard]] bool pending() const { return number != 0; }
+    void raise(int errorNumber, const QString& text)
+    {
+        number = errorNumber;
+        description = text;
+    }
+    void clear()
+    {
+        number = 0;
+        description.clear();
+    }
+};
+
+// Error numbers used by the platform layer. The database numbers are the
+// ones the plant's maintainers know from the job database engine.
+namespace ErrorNumber {
+constexpr int Overflow = 6;
+constexpr int TypeMismatch = 13;
+constexpr int FileNotFound = 53;
+constexpr int PermissionDenied = 70;
+constexpr int PathNotFound = 76;
+constexpr int InvalidProcedureCall = 5;
+constexpr int UpdateWithoutAddNewOrEdit = 3020;
+constexpr int NoCurrentRecord = 3021;
+constexpr int DuplicateKey = 3022;
+constexpr int CouldNotFindFile = 3024;
+constexpr int SyntaxInQueryExpression = 3075;
+constexpr int TableNotFound = 3078;
+constexpr int FieldTooSmall = 3163;
+constexpr int RecordLocked = 3218;
+constexpr int ItemNotFound = 3265;
+constexpr int DataTypeConversion = 3421;
+constexpr int DatabaseGeneric = 3001;
+} // namespace ErrorNumber

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/PendingError.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace db {
+
+class Recordset;
+struct ConnectionData;
+
+// One connection to a job database (an SQLite file by default; the layer
+// speaks Qt SQL and keeps driver-specific statements in one place).
+//
+// A Database opened with Transaction::PerCall runs everything in one
+// transaction that close() commits: an import writes all of its rows or,
+// if the process dies, none. Commits are durable (synchronous=FULL) before
+// close() returns. WAL journal mode and a busy timeout let the machine's
+// control read while we write; a database locked past the timeout is an
+// ordinary error (3218 "Could not update; currently locked.").
+//
+// Every operation reports failures into the PendingError it is given
+// (number + English description) and returns false; nothing throws.
+class Database {
+public:
+    enum class Transaction { PerCall, AutoCommit };
+    enum class Access { ReadWrite, ReadOnly };
+
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing database file. A missing file raises 3024
+    // "Could not find file '<path>'."; a file that is not a database raises
+    // an error with the engine's text.
+    bool open(const QString& path, PendingError& err, Transaction tx = Transaction::PerCall,
+              Access access = Access::ReadWrite);
+    [[nodiscard]] bool isOpen() const;
+    [[nodiscard]] QString path() const;
+
+    // Commits (PerCall) and closes. Recordsets opened on it become unusable.
+    void close();
+    // Rolls back instead of committing (used only by tests and by callers
+    // that must undo a whole call).
+    void rollbackAndClose();
+
+    // Opens a dynaset on a whole table, or on the rows of a table matching a
+    // criteria string (see Criteria.h). A missing table raises 3078.
+    bool openRecordset(Recordset& rs, const QString& table, PendingError& err);
+    bool openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err);
+
+    // Set-based statements built from a criteria string; values are bound as
+    // parameters, never pasted into SQL. Return the number of rows touched,
+    // or -1 with err raised.
+    int deleteWhere(const QString& table, const QString& criteria, PendingError& err);
+    int updateWhere(const QString& table, const QString& column, const QVariant& value,
+                    const QString& criteria, PendingError& err);
+
+    // Largest value of a numeric column over the rows matching criteria
+    // (empty criteria = all rows); Null rows are passed over. Returns a Null
+    // QVariant when no row has a value.
+    QVariant maxOf(const QString& table, const QString& column, const QString& criteria, PendingError& err);
+    // True when the table has at least one row.
+    bool hasRows(const QString& table, PendingError& err);
+
+    // A fixed SQL statement of our own (never built from file text).
+    bool executeFixed(const QString& sql, PendingError& err);
+
+    // Tells the engine to release its read locks (after an import). With
+    // SQLite this checkpoints the WAL when nobody reads.
+    void releaseLocks();
+
+    // Column names of a table in table order; empty with err raised when the
+    // table is missing.
+    QStringList columnNames(const QString& table, PendingError& err);
+
+    // For the store layer itself.
+    ConnectionData* connection() const { return m_conn.get(); }
+
+private:
+    std::unique_ptr<ConnectionData> m_conn;
+};
+
+// Creates an empty database file from SQL statements (the schema). Refuses
+// with a message when the file exists. Returns false and sets message on
+// failure.
+bool createDatabase(const QString& path, const QString& schemaSql, QString* message);
+
+} // namespace db

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "etimport/PrintData.h"
+#include "platform/PendingError.h"
+#include "platform/TextFile.h"
+#include "tximport/JobDatabase.h"
+#include "tximport/ProfileLookup.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct ServerContext;
+struct JobState;
+
+namespace tx {
+
+// What a record handler tells the loop that called it.
+enum class Flow {
+    Next,        // go on with the next sub-field / record test
+    EndOfRecord, // the record is complete (line feed, or a "C" without continuation)
+    Stop,        // an exit was taken: the report is written, the frame ends the import
+};
+
+// Everything one call of ImportProductionData works with: the long-lived
+// state it was handed, the job database connection, and the parse state.
+struct ImportContext {
+    ImportContext(ServerContext& s, JobState& j, ImportCarry& c, ProfileCache& p)
+        : server(s), job(j), carry(c), profiles(p)
+    {
+    }
+
+    ServerContext& server;
+    JobState& job;
+    ImportCarry& carry;
+    ProfileCache& profiles;
+
+    JobConnection conn;
+    et::PrintData print;
+    bool printPrepared = false;
+
+    // The pending run-time error, tested at the check points.
+    PendingError err;
+
+    // The file.
+    bool steelMode = false;
+    QString path;
+    QString jobName;     // base name: LosName of every row
+    QString fileName;    // name with extension: what reports call the job
+    QString keptJobName; // for the stop path
+    LineReader file;
+
+    // Parse state.
+    qint64 lineNumber = 0;
+    QByteArray buf;      // unread rest of the current line
+    int lineLength = 0;  // length of buf when the current record began
+    int column = 1;
+    QByteArray token;    // the field most recently cut
+    QString errorText;   // "Format error !!" at every record; shown in the stop box
+
+    QByteArray barNumber;   // current bar ("" = none)
+    QByteArray pieceNumber; // current piece, 4 characters as in the file
+    int pieceCount = 0;
+    bool ownBarRow = false;
+
+    // Per-piece flags, reset by the piece head.
+    bool saSeen = false;
+    bool sbSeen = false;
+    bool ggSeen = false;
+    bool angleIdsGiven = false;
+
+    int steelCounter = 1;        // running steel counter of the short form
+    QByteArray pieceSteelName;   // first "SB" of a piece; emptied by "KS"
+
+    // Exit bookkeeping (set by the report functions in ReaderFrame).
+    bool endNormally = false; // failure ignored in steel mode: end as usual
+
+    [[nodiscard]] QString jobCriteria() const;                           // LosName='<job>'
+    [[nodiscard]] QString barCriteria(const QByteArray& barNo) const;     // ... and StabNr=<n>
+    [[nodiscard]] QString pieceCriteria(const QByteArray& pieceNo) const; // ... and TeileNr=<n>
+};
+
+} // namespace tx

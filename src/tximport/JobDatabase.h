@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/PendingError.h"
+#include "platform/db/Database.h"
+#include "platform/db/Recordset.h"
+
+#include <QString>
+
+struct ServerContext;
+struct JobState;
+
+namespace tx {
+
+// Counters that outlive one import (the program run): an empty bar or piece
+// table keeps the value the previous import reached.
+struct ImportCarry {
+    qint32 nextBarID = 0;
+    qint32 nextPieceID = 0;
+};
+
+// The import's connection to the job database and its four dynasets on the
+// table family in use ("" or "Stahl" prefix), with the counters openDB
+// prepares. One connection and one transaction per import call.
+struct JobConnection {
+    db::Database database;
+    db::Recordset jobs;      // LosNamen
+    db::Recordset bars;      // Stabdaten
+    db::Recordset pieces;    // Teiledaten
+    db::Recordset machining; // Werkzeugdaten
+    QString prefix;          // "" or "Stahl"
+
+    bool override = false;
+    qint32 nextJobID = 0;
+    qint16 barLoadID = -1;   // -1: no load identifiers for bars
+    qint16 pieceLoadID = -1; // -1: none for pieces
+    bool angleIdColumns = false;
+
+    [[nodiscard]] QString table(const QString& name) const { return prefix + name; }
+    // Closes the four dynasets and commits the connection.
+    void close();
+};
+
+// Opens the job database for a job; asks whether an existing job is to be
+// deleted (6), overridden (7) or the load cancelled. Returns 0 when ready,
+// otherwise the error number (reported as "Job: <job>\r\nopenDB: ...").
+int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
+           const QString& jobName, bool steelMode);
+
+// Adds the job's row (not when overriding), stores it and opens it again
+// for editing.
+void addJobRow(ServerContext& ctx, JobConnection& conn, const QString& jobName, PendingError& err);
+
+// Deletes the job's row from LosNamen / StahlLosNamen with a connection of
+// its own; the database cascades to bars, pieces and machining rows.
+void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode);
+
+} // namespace tx

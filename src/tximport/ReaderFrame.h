@@ -1,0 +1,47 @@
+#pragma once
+
+#include "tximport/ImportContext.h"
+
+#include <QVariant>
+
+// Shared mechanics of the production-data reader: column bookkeeping,
+// field cutting, the tenths rule, the reports and the exits. Every report
+// goes through WriteErrorLog and begins with "Job: " + file name.
+namespace tx {
+
+// column = line length - length of the line buffer + 1
+void setColumn(ImportContext& ctx);
+// Removes n characters from the front of the line buffer (past the end
+// leaves it empty).
+void consume(ImportContext& ctx, int n);
+// Mid(buf, start, length) without removing anything.
+QByteArray peek(const ImportContext& ctx, int start, int length);
+// Cuts the next n characters off the front of the line buffer into token.
+QByteArray cut(ImportContext& ctx, int n);
+
+// Tenths rule: Val 0 or less -> integer 0, else Val / 10 as a double.
+QVariant tenths(const QByteArray& field);
+// A byte field as text for the database.
+QString toText(const QByteArray& field);
+
+// Stores the row of an open addNew/edit buffer, makes it current again and
+// opens it for editing (the "store, LastModified, Edit" step).
+bool storeAndReopen(db::Recordset& rs, PendingError& err);
+
+// Reports; each writes the log entry, sets the error text for the stop box
+// and returns Flow::Stop.
+enum class WrongIdForm { WholeRest, Short };
+Flow wrongIdReport(ImportContext& ctx, WrongIdForm form);
+Flow wrongPieceNumberReport(ImportContext& ctx);
+Flow wrongBarNumberReport(ImportContext& ctx);
+Flow wrongRestPieceNumberReport(ImportContext& ctx, const QByteArray& number);
+
+// The failure exit: the pending error's description becomes the error text
+// and the run-time failure report is written. In steel mode with the job
+// load mode on and no steel data in the job, nothing is reported and the
+// import ends normally (ctx.endNormally). Returns Flow::Stop either way.
+Flow failureExit(ImportContext& ctx);
+// The same with a description of the record's own.
+Flow failWith(ImportContext& ctx, const QString& description);
+
+} // namespace tx

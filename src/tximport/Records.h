@@ -1,0 +1,32 @@
+#pragma once
+
+#include "tximport/ImportContext.h"
+
+// One handler per record kind and sub-field group. Each is entered with the
+// line buffer starting at its record code or sub-field letter, removes
+// exactly the characters it reads, and returns how to go on.
+namespace tx {
+
+// "KB" bar record.
+Flow readBarRecord(ImportContext& ctx);
+// "KTN" piece record: head, sub-field loop ("F", "K", "P", "T" here; the
+// rest dispatched below), then completion.
+Flow readPieceRecord(ImportContext& ctx);
+// Piece sub-fields "G" (angles) and "L" (length).
+Flow readAngleField(ImportContext& ctx);
+Flow readLengthField(ImportContext& ctx);
+// Piece sub-field "S" (steel reinforcement).
+Flow readSteelField(ImportContext& ctx);
+// Piece sub-field "D" (label).
+Flow readLabelField(ImportContext& ctx);
+// Piece sub-fields "W", "Q", "B", "E", "C", "A", "X", blank, line feed and
+// any other letter (the Wrong ID report).
+Flow readMachiningOrTailField(ImportContext& ctx);
+// After the piece's sub-field loop: steel names, load identifier, store.
+void completePiece(ImportContext& ctx);
+// "KS" bar selection record.
+Flow readBarSelectionRecord(ImportContext& ctx);
+// "KR" remnant record.
+Flow readRemnantRecord(ImportContext& ctx);
+
+} // namespace tx
