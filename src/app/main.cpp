@@ -1,1 +1,3 @@
-// (being written)
+#include "shell/StartUp.h"
+
+int main(int argc, char** argv) { return runServer(argc, argv); }

@@ -1,1 +1,321 @@
-// (being written)
+#include "config/Configuration.h"
+
+#include "config/ServerContext.h"
+#include "platform/FileOps.h"
+#include "platform/PendingError.h"
+#include "platform/Text.h"
+#include "platform/TextFile.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+// The configuration file is read by other tools of the plant and edited by
+// hand, so its form is fixed: Windows-1252, CR LF, one `"Key",value` line per
+// setting in a fixed key order. Texts are quoted as typed, check boxes are
+// bare numbers, list indices and the auto-release flag are quoted numbers
+// with a leading blank when not negative (" 1", "-1").
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kReleaseKey = QStringLiteral("ProdServerAktiv");
+const QString kServerPathKey = QStringLiteral("ProdServerPfad");
+
+// The shortest scan cycle; shorter intervals are raised to it.
+constexpr int kShortestInterval = 1100;
+// The scan timer of the plant's tools never took more than 65535 ms; a
+// larger configured value is used as 65535 rather than refused.
+constexpr int kLongestInterval = 65535;
+
+constexpr int kInvalidPropertyValue = 380;
+
+using Pairs = QHash<QString, QString>;
+
+// ---- reading -------------------------------------------------------------
+
+bool isFieldBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+// One comma-separated field starting at pos: a quoted field runs to the next
+// quote (commas inside are kept) and anything after it up to the comma is
+// dropped; an unquoted field ends at the comma or the line end and loses its
+// surrounding blanks.
+QString nextField(const QString& line, qsizetype& pos)
+{
+    const qsizetype n = line.size();
+    while (pos < n && isFieldBlank(line.at(pos)))
+        ++pos;
+    QString value;
+    if (pos < n && line.at(pos) == u'"') {
+        const qsizetype close = line.indexOf(u'"', pos + 1);
+        if (close < 0) {
+            value = line.mid(pos + 1);
+            pos = n;
+            return value;
+        }
+        value = line.mid(pos + 1, close - pos - 1);
+        pos = close + 1;
+        const qsizetype comma = line.indexOf(u',', pos);
+        pos = comma < 0 ? n : comma + 1;
+        return value;
+    }
+    const qsizetype comma = line.indexOf(u',', pos);
+    const qsizetype end = comma < 0 ? n : comma;
+    value = line.mid(pos, end - pos).trimmed();
+    pos = comma < 0 ? n : comma + 1;
+    return value;
+}
+
+// Reads all "key",value pairs; a later pair replaces an earlier one of the
+// same key (keys compare case-sensitively).
+bool readPairs(const QString& path, Pairs& pairs, PendingError& err)
+{
+    LineReader reader;
+    if (!reader.open(fileops::nativePath(path), err))
+        return false;
+    while (!reader.atEnd()) {
+        const QString line = text::fromCp1252(reader.readLine());
+        qsizetype pos = 0;
+        const QString key = nextField(line, pos);
+        const QString value = nextField(line, pos);
+        if (!key.isEmpty())
+            pairs.insert(key, value);
+    }
+    reader.close();
+    return true;
+}
+
+// A check box's value: a whole number 0, 1 or 2. A missing key clears the box.
+bool checkBoxValue(const Pairs& pairs, const QString& key, int* state, PendingError& err)
+{
+    const auto it = pairs.constFind(key);
+    if (it == pairs.constEnd()) {
+        *state = 0;
+        return true;
+    }
+    bool ok = false;
+    const double number = std::nearbyint(text::strictNumber(text::toCp1252(*it), &ok));
+    if (!ok) {
+        err.raise(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
+        return false;
+    }
+    if (number < SHRT_MIN || number > SHRT_MAX) {
+        err.raise(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+        return false;
+    }
+    if (number < 0 || number > 2) {
+        err.raise(kInvalidPropertyValue, QStringLiteral("Invalid property value"));
+        return false;
+    }
+    *state = static_cast<int>(number);
+    return true;
+}
+
+// A list's selected index: the value's leading number, a negative one (no
+// selection) meaning the first entry; beyond the list's end is an error.
+bool listIndex(const Pairs& pairs, const QString& key, const QStringList& entries, int* index, PendingError& err)
+{
+    const double number = std::nearbyint(text::val(pairs.value(key)));
+    if (number >= entries.size()) {
+        err.raise(kInvalidPropertyValue, QStringLiteral("Invalid property value"));
+        return false;
+    }
+    *index = number < 0 ? 0 : static_cast<int>(number);
+    return true;
+}
+
+// Fills the window's fields in the order the plant's tools always have; the
+// first bad value ends the filling and the fields after it keep what they had.
+bool fillForm(ServerContext& ctx, const Pairs& pairs, PendingError& err)
+{
+    SettingsForm& f = ctx.form;
+    f.txtServer = pairs.value(QStringLiteral("ServerPath"));
+    f.txtAnlage = pairs.value(QStringLiteral("ClientPath"));
+    f.txtBackup = pairs.value(QStringLiteral("BackupPath"));
+    f.txtRefresh = pairs.value(QStringLiteral("RefreshZyklus"));
+    f.txtExtension = pairs.value(QStringLiteral("Extension"));
+    f.txtExtensionEtikett = pairs.value(QStringLiteral("ExtensionEtikett"));
+    f.txtExtensionStahl = pairs.value(QStringLiteral("ExtensionStahl"));
+
+    // Anything but "0" (a missing key included) means automatic release. The
+    // release flag starts cleared whenever the configuration is read.
+    ctx.store.setValue(kReleaseKey, QStringLiteral("0"));
+    f.chkAutoFreigabe = text::trimBlanks(pairs.value(QStringLiteral("AutoFreigabe"))) != QStringLiteral("0") ? 1 : 0;
+
+    const std::pair<const char*, int SettingsForm::*> boxes[] = {
+        {"3-Digit ProfNum", &SettingsForm::chkProfilNr3Digit},
+        {"CompareDEandKTN", &SettingsForm::chkDEandKTN},
+        {"Steeldata", &SettingsForm::chkSteeldata},
+        {"JobLoadMode", &SettingsForm::chkLoadMode},
+        {"GenLoadID", &SettingsForm::chkWriteLoadID},
+        {"ConvToPvcNum", &SettingsForm::chkSetPVCPieceNum},
+        {"Winkel-ID-Konverter", &SettingsForm::chkWinkelIDConv},
+        {"Winkel-Konverter", &SettingsForm::chkWinkelConv},
+    };
+    for (const auto& [key, member] : boxes) {
+        if (!checkBoxValue(pairs, QLatin1String(key), &(f.*member), err))
+            return false;
+    }
+    return listIndex(pairs, QStringLiteral("Printertyp"), SettingsForm::printerTypes(), &f.cmbPrintertyp, err)
+           && listIndex(pairs, QStringLiteral("WBAdditionalData"), SettingsForm::wbAddDataEntries(), &f.cmbWBAddData,
+                        err)
+           && listIndex(pairs, QStringLiteral("SADefault"), SettingsForm::saDefaultEntries(), &f.cmbSADefault, err)
+           && checkBoxValue(pairs, QStringLiteral("4-Digit FachNum"), &f.chkFachNr4Digit, err);
+}
+
+// ---- writing -------------------------------------------------------------
+
+QString quoted(const QString& s) { return u'"' + s + u'"'; }
+
+QString textLine(const char* key, const QString& value)
+{
+    return quoted(QLatin1String(key)) + u',' + quoted(value) + kCrLf;
+}
+
+QString checkBoxLine(const char* key, int state)
+{
+    return quoted(QLatin1String(key)) + u',' + QString::number(state) + kCrLf;
+}
+
+// A number as the plant's tools print it: a leading blank takes the place
+// of the sign when it is not negative.
+QString numberLine(const char* key, int value)
+{
+    const QString number = value < 0 ? QString::number(value) : u' ' + QString::number(value);
+    return quoted(QLatin1String(key)) + u',' + quoted(number) + kCrLf;
+}
+
+QString fileContent(const SettingsForm& f)
+{
+    return textLine("ServerPath", f.txtServer) + textLine("ClientPath", f.txtAnlage)
+           + textLine("BackupPath", f.txtBackup) + textLine("RefreshZyklus", f.txtRefresh)
+           + numberLine("AutoFreigabe", f.chkAutoFreigabe) + textLine("Extension", f.txtExtension)
+           + textLine("ExtensionEtikett", f.txtExtensionEtikett) + textLine("ExtensionStahl", f.txtExtensionStahl)
+           + checkBoxLine("3-Digit ProfNum", f.chkProfilNr3Digit) + checkBoxLine("Steeldata", f.chkSteeldata)
+           + checkBoxLine("JobLoadMode", f.chkLoadMode) + numberLine("Printertyp", f.cmbPrintertyp)
+           + checkBoxLine("CompareDEandKTN", f.chkDEandKTN) + numberLine("WBAdditionalData", f.cmbWBAddData)
+           + numberLine("SADefault", f.cmbSADefault) + checkBoxLine("ConvToPvcNum", f.chkSetPVCPieceNum)
+           + checkBoxLine("GenLoadID", f.chkWriteLoadID) + checkBoxLine("Winkel-ID-Konverter", f.chkWinkelIDConv)
+           + checkBoxLine("Winkel-Konverter", f.chkWinkelConv) + checkBoxLine("4-Digit FachNum", f.chkFachNr4Digit);
+}
+
+// ---- applying ------------------------------------------------------------
+
+// The client directory without its last part, ending in a separator:
+// /plant/Client gives /plant/, and /plant/ stays /plant/.
+QString parentDirectory(const QString& dir)
+{
+    if (dir.isEmpty())
+        return {};
+    const qsizetype slash = dir.lastIndexOf(u'/');
+    return slash < 0 ? QString() : dir.left(slash + 1);
+}
+
+QString withTrailingSeparator(const QString& dir)
+{
+    if (dir.isEmpty() || dir.endsWith(u'/'))
+        return dir;
+    return dir + u'/';
+}
+
+void applyScanTimer(ServerContext& ctx)
+{
+    if (!ctx.form.txtRefresh.isEmpty()) {
+        const double ms = std::nearbyint(text::val(ctx.form.txtRefresh));
+        ctx.settings.scanInterval = static_cast<int>(std::clamp(ms, double(INT_MIN), double(kLongestInterval)));
+    }
+    int& interval = ctx.settings.scanInterval;
+    if (interval >= 1 && interval < kShortestInterval)
+        interval = kShortestInterval;
+    if (interval > 0) {
+        ctx.tmrLoad.setInterval(interval);
+        ctx.tmrLoad.start();
+    } else {
+        ctx.tmrLoad.stop();
+    }
+}
+
+} // namespace
+
+void editControls(ServerContext& ctx, bool onOff) { ctx.form.editMode = onOff; }
+
+void ReadConfiguration(ServerContext& ctx)
+{
+    editControls(ctx, false);
+    ctx.settings.serverDir.clear();
+
+    PendingError err;
+    Pairs pairs;
+    if (readPairs(ctx.ConfigFilePath, pairs, err) && fillForm(ctx, pairs, err)) {
+        setConfigInternal(ctx);
+        return;
+    }
+    // A missing or unreadable file is replaced by one written from the
+    // fields as they are now, and the server keeps running.
+    if (err.number > 0)
+        writeTotxtError(ctx, QStringLiteral("ZEzad Read Configdatei : ") + err.description);
+    SaveConfiguration(ctx);
+    ctx.errorBox.bringToFront();
+}
+
+void SaveConfiguration(ServerContext& ctx)
+{
+    SettingsForm& f = ctx.form;
+    if (!f.txtRefresh.isEmpty() && text::val(f.txtRefresh) < kShortestInterval)
+        f.txtRefresh = QString::number(kShortestInterval);
+
+    // The file receives the portable display forms of the two directories.
+    f.txtServer = ResolvePath(ctx, f.txtServer, &ctx.settings.serverDir);
+    f.txtAnlage = ResolvePath(ctx, f.txtAnlage, &ctx.settings.clientDir);
+
+    PendingError err;
+    if (!writeTextFile(fileops::nativePath(ctx.ConfigFilePath), fileContent(f), err)) {
+        if (err.number > 0)
+            writeTotxtError(ctx, QStringLiteral("VOV Write Configdatei : ") + err.description);
+        return;
+    }
+    setConfigInternal(ctx);
+    editControls(ctx, false);
+}
+
+void setConfigInternal(ServerContext& ctx)
+{
+    SettingsForm& f = ctx.form;
+    Settings& s = ctx.settings;
+
+    // Ticked or greyed counts as on; the three-state values are kept as shown.
+    s.AutoFreigabe = f.chkAutoFreigabe != 0;
+    s.ProfNum3Digit = f.chkProfilNr3Digit != 0;
+    s.FachNum4Digit = f.chkFachNr4Digit != 0;
+    s.GenLoadID = f.chkWriteLoadID != 0;
+    s.ConvToPvcNum = f.chkSetPVCPieceNum != 0;
+    s.WinkelIDKonverter = f.chkWinkelIDConv != 0;
+    s.WinkelKonverter = f.chkWinkelConv != 0;
+    s.CompareDEandKTN = f.chkDEandKTN;
+    s.Steeldata = f.chkSteeldata;
+    s.JobLoadMode = f.chkLoadMode;
+
+    f.txtServer = ResolvePath(ctx, f.txtServer, &s.serverDir);
+    ctx.store.setValue(kServerPathKey, s.serverDir);
+    f.txtAnlage = ResolvePath(ctx, f.txtAnlage, &s.clientDir);
+    s.clientParentDir = parentDirectory(s.clientDir);
+    s.backupDir = withTrailingSeparator(fileops::nativePath(f.txtBackup));
+
+    s.Extension = f.txtExtension;
+    s.ExtensionEtikett = f.txtExtensionEtikett;
+    s.ExtensionStahl = f.txtExtensionStahl;
+
+    applyScanTimer(ctx);
+}
+
+bool CheckConfigFileName(const QString& chosenName, QString* acceptedPath, QString* message)
+{
+    if (chosenName.right(5).compare(QStringLiteral("ZEZAD"), Qt::CaseInsensitive) == 0) {
+        *acceptedPath = chosenName;
+        return true;
+    }
+    *message = QStringLiteral("Wrong Filename :") + chosenName;
+    return false;
+}

@@ -1,1 +1,161 @@
-// (being written)
+#include "etimport/PrintData.h"
+
+#include "config/ServerContext.h"
+#include "intake/ErrorLog.h"
+#include "platform/OperatorPrompt.h"
+#include "platform/db/Criteria.h"
+
+namespace et {
+
+namespace {
+
+const QString PrintTable = QStringLiteral("Druckdaten");
+
+QString jobDatabasePath(const ServerContext& ctx) { return ctx.settings.clientDir + QStringLiteral("/prog.mdb"); }
+
+QString jobCriteria(const QString& job) { return QStringLiteral("LosName=") + db::quoted(job); }
+
+int reportFailure(ServerContext& ctx, const QString& job, const QString& procedure, const PendingError& err)
+{
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + job + QStringLiteral("\r\n") + procedure + QStringLiteral(": ") +
+                           WrapText(err.description, 75));
+    return err.number;
+}
+
+// The answer to "the job already has print data": delete, keep or give up.
+int existingRowsAnswer(ServerContext& ctx, const QString& job, bool skipQuestion, int presetAnswer)
+{
+    if (skipQuestion)
+        return Answer::Yes;
+    // The label-data file of a job passes the answer given to the job's
+    // production-data file, so one job asks once.
+    if (presetAnswer != 0)
+        return presetAnswer;
+    return ctx.prompt.askYesNoCancel(QStringLiteral("$ET-VOV Server"),
+                                     QStringLiteral("Printdata: ") + job + QStringLiteral(" exists !") +
+                                         QStringLiteral("\r\n") +
+                                         QStringLiteral("Delete Data = Yes / Override Data = No"));
+}
+
+bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
+                   bool skipQuestion, bool& cancelled, int presetAnswer, PendingError& err)
+{
+    if (shared) {
+        print.JobDatabase = shared;
+    } else {
+        print.ownDatabase = std::make_unique<db::Database>();
+        print.JobDatabase = print.ownDatabase.get();
+        if (!print.JobDatabase->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+            return false;
+    }
+    const QString criteria = jobCriteria(job);
+    if (!print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err))
+        return false;
+
+    if (!print.PrintRecordset.eof()) {
+        switch (existingRowsAnswer(ctx, job, skipQuestion, presetAnswer)) {
+        case Answer::Yes:
+            print.PrintRecordset.close();
+            if (print.JobDatabase->deleteWhere(PrintTable, criteria, err) < 0)
+                return false;
+            break;
+        case Answer::Cancel:
+            cancelled = true;
+            break;
+        default: // No: later writes find the rows and overwrite their columns
+            break;
+        }
+    }
+
+    // Open again so that the recordset sees the rows as they are now.
+    print.PrintRecordset.close();
+    return print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err);
+}
+
+} // namespace
+
+void PrintData::close()
+{
+    PrintRecordset.close();
+    if (ownDatabase) {
+        ownDatabase->close();
+        ownDatabase.reset();
+    }
+    JobDatabase = nullptr;
+}
+
+int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
+                     bool skipQuestion, bool& cancelled, int presetAnswer)
+{
+    print.close();
+    cancelled = false;
+    PendingError err;
+    if (openPrintRows(ctx, print, shared, job, skipQuestion, cancelled, presetAnswer, err))
+        return 0;
+    // A shared connection belongs to the import that handed it in.
+    print.close();
+    return reportFailure(ctx, job, QStringLiteral("openDBPrint"), err);
+}
+
+void writePrintText(PrintData& print, const QString& job, int piece, int target, const QString& text,
+                    PendingError& err)
+{
+    db::Recordset& rs = print.PrintRecordset;
+    const QString pieceText = QString::number(piece);
+    if (!rs.findFirst(jobCriteria(job) + QStringLiteral(" AND TeileNr=") + pieceText, err))
+        return;
+    if (rs.noMatch()) {
+        if (!rs.addNew(err) || !rs.setField(QStringLiteral("LosName"), job, err) ||
+            !rs.setField(QStringLiteral("TeileNr"), piece, err))
+            return;
+    } else if (!rs.edit(err)) {
+        return;
+    }
+    const QString column = target == 1 ? QStringLiteral("Tintendruckdaten") : QStringLiteral("Etikettendaten");
+    if (!rs.setField(column, text, err) || !rs.update(err))
+        return;
+    // The row just written stays current, opened for editing; that edit is
+    // never stored and is dropped by the next find or close.
+    if (rs.moveTo(rs.lastModified(), err))
+        rs.edit(err);
+}
+
+void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text,
+                   PendingError& err)
+{
+    if (piece <= 0)
+        return;
+    writePrintText(print, job, piece, target, text + QString::number(piece), err);
+}
+
+int DeletePrintData(ServerContext& ctx, const QString& job)
+{
+    PendingError err;
+    db::Database database;
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+        database.deleteWhere(PrintTable, jobCriteria(job), err);
+    if (database.isOpen())
+        database.close();
+    if (err.pending())
+        return reportFailure(ctx, job, QStringLiteral("DeleteLosPrint"), err);
+    return 0;
+}
+
+void DeleteOrphanPrintData(ServerContext& ctx)
+{
+    if (ctx.settings.JobLoadMode <= 1)
+        return;
+    // Print rows whose job is gone from LosNamen (a job deleted by the
+    // machine's control or by a roll-back that could not reach the print
+    // data). Failures leave the table as it was and are not reported.
+    PendingError err;
+    db::Database database;
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall)) {
+        database.executeFixed(QStringLiteral("DELETE FROM Druckdaten WHERE NOT EXISTS "
+                                             "(SELECT 1 FROM LosNamen WHERE LosNamen.LosName = Druckdaten.LosName)"),
+                              err);
+        database.close();
+    }
+}
+
+} // namespace et

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PendingError.h"
 #include "platform/db/Database.h"
 #include "platform/db/Recordset.h"
 
@@ -27,7 +28,8 @@ struct PrintData {
 
 // Opens the print data of a job; rows the job already has are deleted
 // (skipQuestion, or answer Yes), kept (answer No) or the job is cancelled
-// (Cancel: cancelled = true). presetAnswer != 0 is used instead of asking.
+// (Cancel: cancelled = true; it is false otherwise). presetAnswer != 0 is
+// used instead of asking.
 // shared: the import's open connection, or null to open client dir/prog.mdb.
 // Returns 0 or the error number (reported as "openDBPrint: ...").
 int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
@@ -38,6 +40,12 @@ int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared,
 // Errors go to err, as the callers check them.
 void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text,
                    PendingError& err);
+
+// Writes text as it is into the piece's row (found or added), target as
+// above; no check of the piece number. The label-data reader's way to store
+// the printer text of a piece.
+void writePrintText(PrintData& print, const QString& job, int piece, int target, const QString& text,
+                    PendingError& err);
 
 // Deletes the job's print data with a connection of its own. Returns 0 or
 // the error number (reported as "DeleteLosPrint: ...").

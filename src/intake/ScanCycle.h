@@ -5,11 +5,14 @@
 
 struct ServerContext;
 struct JobState;
+struct PendingError;
 class JobImporter;
 
 // Lists the server directory for "*.<extension>" (case-insensitive) and
-// returns the first file that is not read-only, or an empty string.
-QString FirstWritableFile(const QString& serverDir, const QString& extension);
+// returns the name of the first file that is not read-only, or an empty
+// string. A directory that does not exist raises "Path not found", one that
+// cannot be listed "Permission denied" into err (when given).
+QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr);
 
 void ScanProductionData(ServerContext& ctx, JobImporter& importer);
 void ScanLabelData(ServerContext& ctx, JobImporter& importer);
@@ -30,4 +33,5 @@ private:
     JobState& m_job;
     JobImporter& m_importer;
     int m_cycles = 0;
+    bool m_running = false;
 };

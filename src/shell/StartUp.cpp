@@ -1,1 +1,153 @@
-// (being written)
+#include "shell/StartUp.h"
+
+#include "config/Configuration.h"
+#include "config/ServerContext.h"
+#include "intake/FileHandling.h"
+#include "intake/JobState.h"
+#include "intake/ScanCycle.h"
+#include "platform/FileOps.h"
+#include "shell/CommandLine.h"
+#include "shell/InitDb.h"
+#include "tximport/PlantImporter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("VOV - Produktionsdaten");
+
+void printLine(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// SIGTERM / SIGINT end the event loop between two cycles: the handler only
+// writes a byte that the loop reads.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char b = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
+}
+
+void installQuitOnSignals(QCoreApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app]() {
+        char b = 0;
+        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
+        app.quit();
+    });
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+}
+
+// The server manager does not exist on this platform yet: always "no
+// manager", so the single-instance test falls to the lock file.
+constexpr int kNoServerManager = 2;
+int ConnectServerManager(const QString& /*title*/) { return kNoServerManager; }
+
+} // namespace
+
+QString versionText()
+{
+    return QStringLiteral("V%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH);
+}
+
+QString instanceLockPath(const QString& programTitle)
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/Server ") + programTitle + QStringLiteral(".lock");
+}
+
+bool acquireInstanceLock(QLockFile& lock)
+{
+    // Held for the life of the server; a lock left by a dead process is
+    // recognised by its process id and taken over.
+    lock.setStaleLockTime(0);
+    return lock.tryLock(0);
+}
+
+int runServer(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Lorvane-Application"));
+    QCoreApplication::setApplicationName(QStringLiteral("Server ") + kProgramTitle);
+
+    QStringList arguments = app.arguments();
+    arguments.removeFirst();
+    const LaunchOptions options = parseLaunchOptions(arguments);
+    for (const QString& w : options.warnings)
+        printLine(w);
+
+    if (options.initDb) {
+        QString message;
+        const bool ok = initJobDatabase(options.initDbDir, &message);
+        printLine(message);
+        return ok ? 0 : 1;
+    }
+
+    // Entry procedure: split the legacy command line and look at argument 1.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
+    const LegacyArgument arg1 = interpretArgument1(split);
+    if (arg1.registration) {
+        // Registering the configuration-file type belongs to the desktop
+        // integration, which this build does not have: end without starting.
+        printLine(QStringLiteral("registration request: nothing to register on this platform"));
+        return 0;
+    }
+    if (!runsHeadless(options))
+        return 1;
+
+    SystemClock clock;
+    HeadlessErrorBox errorBox;
+    PolicyPrompt prompt(options.answerExists, options.answerFailed, printLine);
+    QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
+    ServerContext ctx(clock, prompt, store, errorBox);
+    ctx.programDir = programDir;
+    ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
+    if (!arg1.configFile.isEmpty())
+        ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
+
+    JobState job;
+    PlantImporter importer(ctx, job);
+
+    // Window load, without a window.
+    ReadConfiguration(ctx);
+    ctx.ProgramTitle = kProgramTitle;
+    PurgeOldErrorCopies(ctx, &importer);
+
+    QLockFile instanceLock(instanceLockPath(ctx.ProgramTitle));
+    if (ConnectServerManager(ctx.ProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
+        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(ctx.ProgramTitle));
+        return 2;
+    }
+
+    writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
+
+    ScanCycle cycle(ctx, job, importer);
+    if (options.once) {
+        cycle.runOnce();
+        ctx.tmrLoad.stop();
+        return 0;
+    }
+    installQuitOnSignals(app);
+    return app.exec();
+}

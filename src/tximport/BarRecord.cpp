@@ -1,1 +1,221 @@
-// (being written)
+#include "tximport/Records.h"
+
+#include "config/ServerContext.h"
+#include "platform/Text.h"
+#include "tximport/ReaderFrame.h"
+
+#include <limits>
+
+// "KB" bar record: a new bar of the job (or, when overriding, a bar found
+// again) with its raw length, profile, colour, designation and track.
+//
+//   KB x nnn <sub-fields>      x not read, nnn the bar number as it stands
+
+namespace tx {
+
+namespace {
+
+const QString kLosName = QStringLiteral("LosName");
+const QString kStabNr = QStringLiteral("StabNr");
+
+QString profileNumberColumn(const ImportContext& ctx)
+{
+    return ctx.steelMode ? QStringLiteral("StahlNr") : QStringLiteral("ProfilNr");
+}
+
+QString profileNameColumn(const ImportContext& ctx)
+{
+    return ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName");
+}
+
+// Overriding a job: the bar found again loses its old pieces before its
+// pieces are read again. Steel pieces are only detached from their PVC
+// pieces; those not attached again are deleted at the end of the import.
+// A failure here is not reported: the pieces then stay as they were.
+void removeOldPieces(ImportContext& ctx)
+{
+    PendingError ignored;
+    const QString criteria = ctx.barCriteria(ctx.barNumber);
+    if (ctx.steelMode)
+        ctx.conn.database.updateWhere(ctx.conn.table(QStringLiteral("Teiledaten")), QStringLiteral("PVCTeileNr"),
+                                      QVariant(0), criteria, ignored);
+    else
+        ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")), criteria, ignored);
+}
+
+// Override: the bar's row, when the job already has it, opened for editing.
+bool findExistingBar(ImportContext& ctx)
+{
+    db::Recordset& bars = ctx.conn.bars;
+    bars.findFirst(ctx.barCriteria(ctx.barNumber), ctx.err);
+    if (bars.noMatch())
+        return false;
+    bars.edit(ctx.err);
+    removeOldPieces(ctx);
+    return true;
+}
+
+// A new row: stored at once, so that the pieces can refer to it.
+Flow addBar(ImportContext& ctx)
+{
+    db::Recordset& bars = ctx.conn.bars;
+    bars.addNew(ctx.err);
+    bars.setField(kLosName, ctx.jobName, ctx.err);
+    bars.setField(kStabNr, toText(ctx.barNumber), ctx.err);
+    bars.setField(QStringLiteral("ResteTeileNr"), QVariant(0), ctx.err);
+    bars.update(ctx.err);
+    if (ctx.err.pending() || text::val(ctx.barNumber) == 0.0)
+        return wrongBarNumberReport(ctx);
+
+    bars.moveTo(bars.lastModified(), ctx.err);
+    bars.edit(ctx.err);
+    if (!ctx.steelMode && ctx.server.settings.AutoFreigabe) {
+        PendingError& err = ctx.err;
+        bars.setField(QStringLiteral("Freigabe"), ctx.conn.jobs.field(QStringLiteral("Freigabe"), err), err);
+        bars.setField(QStringLiteral("ID"), ctx.carry.nextBarID, err);
+        ++ctx.carry.nextBarID;
+    }
+    return Flow::Next;
+}
+
+// "T" followed by a profile number: the number, then its name from the
+// profile database (the number itself when it has none).
+void readProfileNumber(ImportContext& ctx)
+{
+    const int width = ctx.server.settings.ProfNum3Digit ? 3 : 2;
+    consume(ctx, 1);
+    const QByteArray number = cut(ctx, width);
+    db::Recordset& bars = ctx.conn.bars;
+    bars.setField(profileNumberColumn(ctx), toText(text::trimBlanks(number)), ctx.err);
+    ctx.err.clear();
+    const QString name = LookupProfileName(ctx.server, ctx.profiles, toText(number));
+    bars.setField(profileNameColumn(ctx), text::trimBlanks(name), ctx.err);
+}
+
+enum class Pass { Next, End, Stop };
+
+// After "L" and "T": a refused write ends the import.
+Pass checkPoint(ImportContext& ctx)
+{
+    if (!ctx.err.pending())
+        return Pass::Next;
+    failureExit(ctx);
+    return Pass::Stop;
+}
+
+Pass readSubField(ImportContext& ctx)
+{
+    db::Recordset& bars = ctx.conn.bars;
+    const char letter = ctx.buf.at(0);
+    const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
+    switch (letter) {
+    case 'L':
+        consume(ctx, 1);
+        bars.setField(QStringLiteral("Rohlaenge"), tenths(cut(ctx, 5)), ctx.err);
+        return checkPoint(ctx);
+    case 'R':
+        consume(ctx, 7);
+        return Pass::Next;
+    case 'E':
+        consume(ctx, 1);
+        bars.setField(QStringLiteral("Laufbahn"), toText(cut(ctx, 1)), ctx.err);
+        return Pass::Next;
+    case 'A':
+        consume(ctx, 3);
+        return Pass::Next;
+    case 'B':
+        consume(ctx, 1);
+        bars.setField(QStringLiteral("Bezeichnung"), toText(cut(ctx, 20)), ctx.err);
+        return Pass::Next;
+    case 'T':
+        if (second == 'B') {
+            consume(ctx, 2);
+            bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
+        } else if (second == 'F') {
+            consume(ctx, 2);
+            bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
+        } else {
+            readProfileNumber(ctx);
+        }
+        return checkPoint(ctx);
+    case 'S':
+        // Only the "SB" form exists. Anything else after an "S" would leave
+        // the line unread; it is a format error like an unknown letter.
+        if (second != 'B')
+            break;
+        consume(ctx, 2);
+        {
+            const QByteArray name = text::trimBlanks(cut(ctx, 8));
+            if (!ctx.steelMode)
+                bars.setField(QStringLiteral("StahlName"), toText(name), ctx.err);
+        }
+        return Pass::Next;
+    case 'P':
+        consume(ctx, second == 'B' ? 10 : 4);
+        return Pass::Next;
+    case ' ':
+        consume(ctx, 1);
+        return Pass::Next;
+    case '\n':
+        consume(ctx, 1);
+        return Pass::End;
+    default:
+        break;
+    }
+    // Unknown letter: the whole rest of the line goes into the report; the
+    // bar row is kept as far as it was read.
+    wrongIdReport(ctx, WrongIdForm::WholeRest);
+    ctx.buf.clear();
+    bars.update(ctx.err);
+    return Pass::Stop;
+}
+
+// End of the record: the bar's load identifier. A table without the
+// column switches load identifiers off for the rest of the file.
+void finishBar(ImportContext& ctx)
+{
+    db::Recordset& bars = ctx.conn.bars;
+    if (ctx.conn.barLoadID >= 0) {
+        ctx.err.clear();
+        bars.setField(QStringLiteral("LoadID"), QVariant(static_cast<int>(ctx.conn.barLoadID)), ctx.err);
+        if (ctx.err.pending())
+            ctx.conn.barLoadID = -1;
+        else if (ctx.conn.barLoadID < std::numeric_limits<qint16>::max())
+            ++ctx.conn.barLoadID;
+    }
+    // The bar stays the current row, open for editing, while its pieces
+    // are read: they write further columns into it.
+    storeAndReopen(bars, ctx.err);
+    ctx.err.clear();
+}
+
+} // namespace
+
+Flow readBarRecord(ImportContext& ctx)
+{
+    consume(ctx, 2); // "KB"
+    ctx.barNumber = peek(ctx, 2, 3);
+    ctx.token = ctx.barNumber;
+    consume(ctx, 4);
+    if (ctx.barNumber.isEmpty())
+        return wrongBarNumberReport(ctx);
+
+    if (!(ctx.conn.override && findExistingBar(ctx))) {
+        if (addBar(ctx) == Flow::Stop)
+            return Flow::Stop;
+    }
+
+    while (!ctx.buf.isEmpty()) {
+        ctx.err.clear();
+        setColumn(ctx);
+        const Pass pass = readSubField(ctx);
+        if (pass == Pass::Stop)
+            return Flow::Stop;
+        if (pass == Pass::End)
+            break;
+    }
+    finishBar(ctx);
+    return Flow::EndOfRecord;
+}
+
+} // namespace tx

@@ -7,6 +7,7 @@
 #include "tximport/ProfileLookup.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 struct ServerContext;
@@ -48,6 +49,10 @@ struct ImportContext {
     QString fileName;    // name with extension: what reports call the job
     QString keptJobName; // for the stop path
     LineReader file;
+    // A file without any CR is read as lines ending at LF (see
+    // openJobFile); then lfFile is the source instead of file.
+    bool lfLines = false;
+    QFile lfFile;
 
     // Parse state.
     qint64 lineNumber = 0;

@@ -1,1 +1,246 @@
-// (being written)
+#include "tximport/JobDatabase.h"
+
+#include "config/ServerContext.h"
+#include "intake/ErrorLog.h"
+#include "intake/JobState.h"
+#include "platform/OperatorPrompt.h"
+#include "platform/db/Criteria.h"
+
+#include <limits>
+
+namespace tx {
+
+namespace {
+
+QString jobDatabasePath(const ServerContext& ctx)
+{
+    return ctx.settings.clientDir + QStringLiteral("/prog.mdb");
+}
+
+QString tablePrefix(bool steelMode) { return steelMode ? QStringLiteral("Stahl") : QString(); }
+
+QString jobCriteria(const QString& jobName) { return QStringLiteral("LosName=") + db::quoted(jobName); }
+
+// "Job: <job>\r\n<procedure>: <description wrapped at 75>" into the error
+// log; returns the error number for the caller to hand on.
+int reportFailure(ServerContext& ctx, const QString& jobName, const QString& procedure, const PendingError& err)
+{
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + jobName + QStringLiteral("\r\n") + procedure +
+                           QStringLiteral(": ") + WrapText(err.description, 75));
+    return err.number;
+}
+
+// Largest value of a numeric column + 1, starting from `start` (rows with
+// no value are passed over, so a column without values yields start + 1).
+// Raises Overflow when the next value does not fit into `limit`.
+bool nextAfterLargest(db::Database& database, const QString& table, const QString& column, qint64 start,
+                      qint64 limit, qint64& next, PendingError& err)
+{
+    const QVariant largest = database.maxOf(table, column, QString(), err);
+    if (err.pending())
+        return false;
+    qint64 value = start;
+    if (!largest.isNull()) {
+        const double v = largest.toDouble();
+        if (v > static_cast<double>(value))
+            value = static_cast<qint64>(v);
+    }
+    if (value + 1 > limit) {
+        err.raise(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+        return false;
+    }
+    next = value + 1;
+    return true;
+}
+
+constexpr qint64 LongMax = std::numeric_limits<qint32>::max();
+constexpr qint64 IntegerMax = std::numeric_limits<qint16>::max();
+
+// The job-exists question: an answer from an earlier file of the same job
+// is applied again without asking.
+bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, const QString& jobName,
+                       bool steelMode, PendingError& err)
+{
+    int answer = job.ReplaceAnswer;
+    if (answer == 0) {
+        const QString title = steelMode ? QStringLiteral("$TX-VOV Server - Steel -")
+                                        : QStringLiteral("$TX-VOV Server - PVC -");
+        answer = ctx.prompt.askYesNoCancel(title, jobName + QStringLiteral(" exists !") + QStringLiteral("\r\n") +
+                                                      QStringLiteral("Delete Job = Yes / Override Job = No"));
+    }
+    switch (answer) {
+    case Answer::Yes:
+        // The job is written again from scratch; its bars, pieces and
+        // machining rows go with the job row (cascading deletes).
+        if (!conn.jobs.remove(err))
+            return false;
+        job.ReplaceAnswer = Answer::Yes;
+        break;
+    case Answer::No:
+        conn.override = true;
+        job.ReplaceAnswer = Answer::No;
+        break;
+    default:
+        job.LoadCancelled = true;
+        job.ReplaceAnswer = 0;
+        break;
+    }
+    return true;
+}
+
+// Load identifier of the next bar or piece: largest LoadID + 1 (0 for a
+// table whose rows carry none), or -1 when load identifiers are not kept.
+bool loadIdentifier(ServerContext& ctx, db::Database& database, const QString& table, bool tableHasRows,
+                    qint16& loadID, PendingError& err)
+{
+    loadID = -1;
+    if (!ctx.settings.GenLoadID)
+        return true;
+    if (!tableHasRows) {
+        loadID = 0;
+        return true;
+    }
+    qint64 next = 0;
+    if (!nextAfterLargest(database, table, QStringLiteral("LoadID"), -1, IntegerMax, next, err))
+        return false;
+    loadID = static_cast<qint16>(next);
+    return true;
+}
+
+bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
+                const QString& jobName, bool steelMode, PendingError& err)
+{
+    if (!conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+        return false;
+
+    // The job row.
+    const QString jobTable = conn.table(QStringLiteral("LosNamen"));
+    if (!conn.database.openRecordset(conn.jobs, jobTable, err))
+        return false;
+    if (!conn.jobs.findFirst(jobCriteria(jobName), err))
+        return false;
+    conn.override = false;
+    job.LoadCancelled = false;
+    if (!conn.jobs.noMatch() && !decideExistingJob(ctx, job, conn, jobName, steelMode, err))
+        return false;
+
+    // Release number of the new job row.
+    conn.nextJobID = 0;
+    const bool jobsHaveRows = conn.database.hasRows(jobTable, err);
+    if (err.pending())
+        return false;
+    if (jobsHaveRows && ctx.form.chkAutoFreigabe != 0) {
+        qint64 next = 0;
+        if (!nextAfterLargest(conn.database, jobTable, QStringLiteral("ID"), 0, LongMax, next, err))
+            return false;
+        conn.nextJobID = static_cast<qint32>(next);
+    }
+
+    // Bars: release number and load identifier. An empty table keeps the
+    // counter the previous import of this program run reached.
+    const QString barTable = conn.table(QStringLiteral("Stabdaten"));
+    if (!conn.database.openRecordset(conn.bars, barTable, err))
+        return false;
+    const bool barsHaveRows = conn.database.hasRows(barTable, err);
+    if (err.pending())
+        return false;
+    if (!loadIdentifier(ctx, conn.database, barTable, barsHaveRows, conn.barLoadID, err))
+        return false;
+    if (barsHaveRows) {
+        carry.nextBarID = 0;
+        if (ctx.settings.AutoFreigabe) {
+            qint64 next = 0;
+            if (!nextAfterLargest(conn.database, barTable, QStringLiteral("ID"), 0, LongMax, next, err))
+                return false;
+            carry.nextBarID = static_cast<qint32>(next);
+        }
+    }
+
+    // Pieces: the same; release numbers only for steel pieces.
+    const QString pieceTable = conn.table(QStringLiteral("Teiledaten"));
+    if (!conn.database.openRecordset(conn.pieces, pieceTable, err))
+        return false;
+    const bool piecesHaveRows = conn.database.hasRows(pieceTable, err);
+    if (err.pending())
+        return false;
+    if (!loadIdentifier(ctx, conn.database, pieceTable, piecesHaveRows, conn.pieceLoadID, err))
+        return false;
+    if (piecesHaveRows) {
+        carry.nextPieceID = 0;
+        if (steelMode && ctx.settings.AutoFreigabe) {
+            qint64 next = 0;
+            if (!nextAfterLargest(conn.database, pieceTable, QStringLiteral("ID"), 0, LongMax, next, err))
+                return false;
+            carry.nextPieceID = static_cast<qint32>(next);
+        }
+    }
+
+    // Older job databases lack the angle-identifier columns; they are then
+    // simply not written.
+    conn.angleIdColumns =
+        conn.pieces.hasField(QStringLiteral("AngleOnCutID")) && conn.pieces.hasField(QStringLiteral("AngleOffCutID"));
+
+    return conn.database.openRecordset(conn.machining, conn.table(QStringLiteral("Werkzeugdaten")), err);
+}
+
+} // namespace
+
+void JobConnection::close()
+{
+    jobs.close();
+    bars.close();
+    pieces.close();
+    machining.close();
+    if (database.isOpen())
+        database.close();
+}
+
+int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn, const QString& jobName,
+           bool steelMode)
+{
+    conn.close();
+    conn.prefix = tablePrefix(steelMode);
+    conn.override = false;
+    conn.nextJobID = 0;
+    conn.barLoadID = -1;
+    conn.pieceLoadID = -1;
+    conn.angleIdColumns = false;
+
+    PendingError err;
+    if (openTables(ctx, job, carry, conn, jobName, steelMode, err))
+        return 0;
+    // What was changed before the failure (a job row deleted after Yes)
+    // stays changed, as it always did; nothing stays open.
+    conn.close();
+    return reportFailure(ctx, jobName, QStringLiteral("openDB"), err);
+}
+
+void addJobRow(ServerContext& ctx, JobConnection& conn, const QString& jobName, PendingError& err)
+{
+    // Each statement goes on after a failure of the one before; the reader
+    // looks at the pending error at its own check points.
+    db::Recordset& rs = conn.jobs;
+    rs.addNew(err);
+    rs.setField(QStringLiteral("LosName"), jobName, err);
+    if (ctx.form.chkAutoFreigabe != 0) {
+        rs.setField(QStringLiteral("Freigabe"), ctx.clock.now(), err);
+        rs.setField(QStringLiteral("ID"), conn.nextJobID, err);
+    }
+    rs.update(err);
+    rs.moveTo(rs.lastModified(), err);
+    rs.edit(err);
+}
+
+void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode)
+{
+    PendingError err;
+    db::Database database;
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+        database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobCriteria(jobName), err);
+    if (database.isOpen())
+        database.close();
+    if (err.pending())
+        reportFailure(ctx, jobName, QStringLiteral("DeleteLos"), err);
+}
+
+} // namespace tx

@@ -13,6 +13,12 @@ namespace tx {
 
 // Counters that outlive one import (the program run): an empty bar or piece
 // table keeps the value the previous import reached.
+//
+// These two are the only copies of the next bar ID and the next piece ID:
+// openDB sets them (largest ID + 1, or 0, when the table has rows; left
+// alone when it is empty), and the bar and piece records take the value and
+// advance it by 1 right here, so the next import of the run starts from
+// where this one ended without any copying back.
 struct ImportCarry {
     qint32 nextBarID = 0;
     qint32 nextPieceID = 0;
@@ -30,7 +36,8 @@ struct JobConnection {
     QString prefix;          // "" or "Stahl"
 
     bool override = false;
-    qint32 nextJobID = 0;
+    qint32 nextJobID = 0;    // ID of the new job row (auto release)
+    // next bar ID / next piece ID: see ImportCarry.
     qint16 barLoadID = -1;   // -1: no load identifiers for bars
     qint16 pieceLoadID = -1; // -1: none for pieces
     bool angleIdColumns = false;

@@ -1,1 +1,220 @@
-// (being written)
+#include "tximport/Records.h"
+
+#include "config/ServerContext.h"
+#include "intake/JobState.h"
+#include "platform/Text.h"
+#include "tximport/ReaderFrame.h"
+
+// "KTN" piece record: the head (piece number, the piece's row, its bar),
+// the sub-field loop with compartment "F", commission "K", position "P" and
+// piece type "T", and the hand-over to the other sub-field handlers and to
+// the completion.
+//
+//   KTN nnnn <sub-fields>      nnnn the piece number as it stands
+
+namespace tx {
+
+namespace {
+
+const QString kLosName = QStringLiteral("LosName");
+const QString kTeileNr = QStringLiteral("TeileNr");
+const QString kStabNr = QStringLiteral("StabNr");
+
+void addPieceRow(ImportContext& ctx)
+{
+    db::Recordset& pieces = ctx.conn.pieces;
+    pieces.addNew(ctx.err);
+    pieces.setField(kLosName, ctx.jobName, ctx.err);
+    pieces.setField(kTeileNr, toText(ctx.pieceNumber), ctx.err);
+}
+
+// Steel data of a job being overridden: the steel piece is found again
+// (or added when it is new).
+void findOrAddSteelPiece(ImportContext& ctx)
+{
+    db::Recordset& pieces = ctx.conn.pieces;
+    pieces.findFirst(ctx.pieceCriteria(ctx.pieceNumber), ctx.err);
+    if (!pieces.noMatch())
+        pieces.edit(ctx.err);
+    else
+        addPieceRow(ctx);
+}
+
+// The PVC piece a steel piece belongs to: its own number, unless the
+// production-data file of the job linked the steel number to another one.
+QVariant pvcPieceNumber(const ImportContext& ctx)
+{
+    QVariant number = toText(ctx.pieceNumber);
+    if (ctx.job.pvcPieceNumbers.isEmpty())
+        return number;
+    bool found = false;
+    const QString linked =
+        ctx.job.pvcPieceNumbers.find(text::shortestDecimal(text::val(ctx.pieceNumber)), &found);
+    if (found) {
+        QByteArray rest = text::toCp1252(linked);
+        number = toText(text::nextToken(rest, ';'));
+    }
+    return number;
+}
+
+// A bar is current: the piece joins it.
+void joinCurrentBar(ImportContext& ctx)
+{
+    db::Recordset& pieces = ctx.conn.pieces;
+    PendingError& err = ctx.err;
+    pieces.setField(kStabNr, toText(ctx.barNumber), err);
+    if (ctx.steelMode) {
+        pieces.setField(QStringLiteral("PVCLosName"), ctx.jobName, err);
+        // Nothing selected in the list means no default to write.
+        const int saDefault = ctx.server.form.cmbSADefault;
+        if (saDefault >= 0 && saDefault != SADefault::SwitchOff)
+            pieces.setField(QStringLiteral("Stahlanwahl"), saDefault, err);
+        pieces.setField(QStringLiteral("Stahllaufbahn"), 1, err);
+        pieces.setField(QStringLiteral("PVCTeileNr"), pvcPieceNumber(ctx), err);
+        pieces.setField(QStringLiteral("StahlName"), ctx.job.BarProfileName, err);
+    }
+    ctx.ownBarRow = false;
+}
+
+// No bar is current: the piece gets a bar row of its own, numbered like the
+// piece; it is the current bar until the end of this record.
+void addOwnBar(ImportContext& ctx)
+{
+    db::Recordset& bars = ctx.conn.bars;
+    bars.addNew(ctx.err);
+    bars.setField(kLosName, ctx.jobName, ctx.err);
+    bars.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
+    bars.update(ctx.err);
+    ctx.conn.pieces.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
+    ctx.barNumber = ctx.pieceNumber;
+    ctx.ownBarRow = true;
+}
+
+Flow readHead(ImportContext& ctx)
+{
+    consume(ctx, 2); // "KT"
+    ctx.pieceNumber = peek(ctx, 2, 4);
+    ctx.token = ctx.pieceNumber;
+    consume(ctx, 5);
+    if (text::val(ctx.pieceNumber) == 0.0)
+        return wrongPieceNumberReport(ctx);
+
+    db::Recordset& pieces = ctx.conn.pieces;
+    if (ctx.steelMode && ctx.conn.override) {
+        findOrAddSteelPiece(ctx);
+    } else {
+        addPieceRow(ctx);
+        if (ctx.err.pending())
+            return failureExit(ctx);
+        if (ctx.steelMode && ctx.server.settings.AutoFreigabe) {
+            pieces.setField(QStringLiteral("Freigabe"), ctx.conn.jobs.field(QStringLiteral("Freigabe"), ctx.err),
+                            ctx.err);
+            pieces.setField(QStringLiteral("ID"), ctx.carry.nextPieceID, ctx.err);
+            ++ctx.carry.nextPieceID;
+        }
+    }
+
+    if (!ctx.barNumber.isEmpty())
+        joinCurrentBar(ctx);
+    else
+        addOwnBar(ctx);
+
+    // Stored once before the sub-fields, so that machining rows and print
+    // rows refer to a piece that exists.
+    if (!pieces.update(ctx.err) || ctx.err.pending())
+        return failureExit(ctx);
+    pieces.moveTo(pieces.lastModified(), ctx.err);
+    pieces.edit(ctx.err);
+    if (ctx.ownBarRow) {
+        db::Recordset& bars = ctx.conn.bars;
+        bars.moveTo(bars.lastModified(), ctx.err);
+        bars.edit(ctx.err);
+    }
+
+    ++ctx.pieceCount;
+    ctx.saSeen = false;
+    ctx.sbSeen = false;
+    ctx.ggSeen = false;
+    ctx.angleIdsGiven = false;
+    return Flow::Next;
+}
+
+// "F": compartment, optionally with trolley ("FW") or trolley and shelf
+// ("FS"); the compartment has 4 digits or 3 by the plant's setting.
+void readCompartment(ImportContext& ctx)
+{
+    db::Recordset& pieces = ctx.conn.pieces;
+    PendingError& err = ctx.err;
+    const int width = ctx.server.settings.FachNum4Digit ? 4 : 3;
+    const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
+    if (second == 'W') {
+        consume(ctx, 2);
+        pieces.setField(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
+        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+    } else if (second == 'S') {
+        consume(ctx, 2);
+        cut(ctx, 3); // not used
+        pieces.setField(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
+        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+        const double shelf = text::val(cut(ctx, 3));
+        const double stored = pieces.field(QStringLiteral("FachNr"), err).toDouble();
+        pieces.setField(QStringLiteral("FachNr"), stored + 1000.0 * shelf, err);
+    } else {
+        consume(ctx, 1);
+        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+    }
+}
+
+// One pass of the piece's sub-field loop.
+Flow readSubField(ImportContext& ctx)
+{
+    db::Recordset& pieces = ctx.conn.pieces;
+    switch (ctx.buf.at(0)) {
+    case 'F':
+        readCompartment(ctx);
+        return Flow::Next;
+    case 'K':
+        consume(ctx, 1);
+        pieces.setField(QStringLiteral("Kommission"), toText(cut(ctx, 7)), ctx.err);
+        return Flow::Next;
+    case 'P':
+        consume(ctx, 1);
+        pieces.setField(QStringLiteral("Position"), toText(cut(ctx, 5)), ctx.err);
+        return Flow::Next;
+    case 'T':
+        consume(ctx, 1);
+        pieces.setField(QStringLiteral("TeileTyp"), toText(cut(ctx, 2)), ctx.err);
+        return Flow::Next;
+    case 'G':
+        return readAngleField(ctx);
+    case 'L':
+        return readLengthField(ctx);
+    case 'S':
+        return readSteelField(ctx);
+    case 'D':
+        return readLabelField(ctx);
+    default:
+        return readMachiningOrTailField(ctx);
+    }
+}
+
+} // namespace
+
+Flow readPieceRecord(ImportContext& ctx)
+{
+    if (readHead(ctx) == Flow::Stop)
+        return Flow::Stop;
+    while (!ctx.buf.isEmpty()) {
+        ctx.err.clear();
+        setColumn(ctx);
+        const Flow flow = readSubField(ctx);
+        if (flow == Flow::Stop)
+            return Flow::Stop;
+        if (flow == Flow::EndOfRecord)
+            break;
+    }
+    completePiece(ctx);
+    return Flow::EndOfRecord;
+}
+
+} // namespace tx

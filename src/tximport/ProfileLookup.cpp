@@ -1,1 +1,61 @@
-// (being written)
+#include "tximport/ProfileLookup.h"
+
+#include "config/ServerContext.h"
+#include "platform/PendingError.h"
+#include "platform/db/Database.h"
+#include "platform/db/Recordset.h"
+
+namespace tx {
+
+namespace {
+
+// <client parent>/Profil/profildatenbank.mdb. The client parent directory
+// ends with a separator; doubled separators are collapsed, a leading "//"
+// (a network share) is kept.
+QString profileDatabasePath(const ServerContext& ctx)
+{
+    QString path = ctx.settings.clientParentDir + QStringLiteral("/Profil/profildatenbank.mdb");
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const bool share = path.startsWith(QLatin1String("//"));
+    QString body = share ? path.mid(2) : path;
+    while (body.contains(QLatin1String("//")))
+        body.replace(QLatin1String("//"), QLatin1String("/"));
+    return share ? QStringLiteral("//") + body : body;
+}
+
+} // namespace
+
+QString LookupProfileName(ServerContext& ctx, ProfileCache& cache, const QString& number)
+{
+    // The bars of one profile follow each other; they cost one query.
+    if (cache.filled && cache.number == number)
+        return cache.name;
+
+    QString result = number;
+    PendingError err;
+    db::Database database;
+    ++cache.databaseOpens;
+    if (!database.open(profileDatabasePath(ctx), err, db::Database::Transaction::AutoCommit,
+                       db::Database::Access::ReadOnly))
+        return result; // not cached: the database is tried again next time
+
+    // The number goes into the criteria as it came from the file; blanks
+    // around it are fine, anything that is not a number makes the query
+    // fail and the number answers for itself.
+    db::Recordset rs;
+    if (database.openRecordset(rs, QStringLiteral("Profilliste"), QStringLiteral("ProfilNr=") + number, err) &&
+        !rs.isEmpty() && rs.moveFirst(err)) {
+        const QVariant name = rs.field(QStringLiteral("Profilname"), err);
+        if (!err.pending() && !name.isNull())
+            result = name.toString();
+    }
+    rs.close();
+    database.close();
+
+    cache.filled = true;
+    cache.number = number;
+    cache.name = result;
+    return result;
+}
+
+} // namespace tx

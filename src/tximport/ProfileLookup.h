@@ -11,7 +11,7 @@ struct ProfileCache {
     bool filled = false;
     QString number;
     QString name;
-    int databaseOpens = 0; // how often the profile database was opened
+    int databaseOpens = 0; // how often opening the profile database was tried
 };
 
 // Profile name for a profile number from <client parent>/Profil/

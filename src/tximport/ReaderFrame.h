@@ -9,6 +9,17 @@
 // goes through WriteErrorLog and begins with "Job: " + file name.
 namespace tx {
 
+// The job file (implemented with the frame in ProductionImport.cpp).
+// Opens ctx.path for reading; raises into ctx.err and returns false when it
+// cannot be opened.
+bool openJobFile(ImportContext& ctx);
+// Adds 1 to the line number and reads the next line of the job file into
+// the line buffer with its leading blanks removed; at the end of the file
+// the line buffer becomes empty and the result is false.
+bool readNextLine(ImportContext& ctx);
+[[nodiscard]] bool atEndOfJobFile(ImportContext& ctx);
+void closeJobFile(ImportContext& ctx);
+
 // column = line length - length of the line buffer + 1
 void setColumn(ImportContext& ctx);
 // Removes n characters from the front of the line buffer (past the end

@@ -1,1 +1,135 @@
-// (being written)
+#include "platform/db/Criteria.h"
+
+#include "platform/db/DbErrors.h"
+#include "platform/db/StoreData.h"
+
+namespace db {
+
+namespace {
+
+// Reads one criteria string from left to right:
+//   criteria = term { "and" term }      ("and" in any case)
+//   term     = column "=" value
+//   value    = 'text without a quote' | number (sign, digits, one point)
+// Blanks may stand around everything. Anything else is a syntax error.
+class CriteriaReader {
+public:
+    explicit CriteriaReader(const QString& s) : m_s(s) {}
+
+    bool read(std::vector<CriteriaTerm>& terms)
+    {
+        skipBlanks();
+        if (atEnd())
+            return true; // no condition
+        for (;;) {
+            CriteriaTerm term;
+            if (!readColumn(term.column))
+                return false;
+            skipBlanks();
+            if (!take(u'='))
+                return false;
+            skipBlanks();
+            if (!readValue(term.value))
+                return false;
+            terms.push_back(std::move(term));
+            const bool blanks = skipBlanks();
+            if (atEnd())
+                return true;
+            if (!(blanks || m_lastWasText) || !takeAnd())
+                return false;
+            skipBlanks();
+        }
+    }
+
+private:
+    [[nodiscard]] bool atEnd() const { return m_i >= m_s.size(); }
+    [[nodiscard]] QChar peek() const { return atEnd() ? QChar() : m_s.at(m_i); }
+
+    bool skipBlanks()
+    {
+        const qsizetype start = m_i;
+        while (!atEnd() && peek().isSpace())
+            ++m_i;
+        return m_i > start;
+    }
+
+    bool take(QChar c)
+    {
+        if (peek() != c)
+            return false;
+        ++m_i;
+        return true;
+    }
+
+    static bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+
+    bool readColumn(QString& column)
+    {
+        if (take(u'[')) {
+            const qsizetype close = m_s.indexOf(u']', m_i);
+            if (close < 0 || close == m_i)
+                return false;
+            column = m_s.mid(m_i, close - m_i);
+            m_i = close + 1;
+            return true;
+        }
+        const qsizetype start = m_i;
+        if (atEnd() || !(peek().isLetter() || peek() == u'_'))
+            return false;
+        while (!atEnd() && isNameChar(peek()))
+            ++m_i;
+        column = m_s.mid(start, m_i - start);
+        return true;
+    }
+
+    bool readValue(QVariant& value)
+    {
+        if (take(u'\'')) {
+            // A quote ends the text; a quote inside a job name therefore
+            // leaves a rest that is no operator, as it always did.
+            const qsizetype close = m_s.indexOf(u'\'', m_i);
+            if (close < 0)
+                return false;
+            value = m_s.mid(m_i, close - m_i);
+            m_i = close + 1;
+            m_lastWasText = true;
+            return true;
+        }
+        m_lastWasText = false;
+        const qsizetype start = m_i;
+        while (!atEnd() && !peek().isSpace())
+            ++m_i;
+        return m_i > start && parseNumberText(m_s.mid(start, m_i - start), value);
+    }
+
+    bool takeAnd()
+    {
+        if (m_i + 3 > m_s.size() || m_s.mid(m_i, 3).compare(QStringLiteral("and"), Qt::CaseInsensitive) != 0)
+            return false;
+        m_i += 3;
+        // "and" must stand alone: "andere" is no operator.
+        return !atEnd() && (peek().isSpace() || peek() == u'[');
+    }
+
+    const QString& m_s;
+    qsizetype m_i = 0;
+    bool m_lastWasText = false;
+};
+
+} // namespace
+
+bool parseCriteria(const QString& criteria, std::vector<CriteriaTerm>& terms, PendingError& err)
+{
+    terms.clear();
+    CriteriaReader reader(criteria);
+    if (!reader.read(terms)) {
+        terms.clear();
+        error::criteriaSyntax(err, criteria);
+        return false;
+    }
+    return true;
+}
+
+QString quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+
+} // namespace db

@@ -1,0 +1,193 @@
+// Import benchmark: a large generated job (2,000 bars x 10 pieces) imported
+// through the real reader, side by side with a raw prepared-statement insert
+// of the same rows; the same import into a database that already holds 100
+// such jobs; peak memory against a 10-piece job; and the label-data import
+// of the same job.
+#include "BenchSupport.h"
+
+#include "etimport/LabelReader.h"
+#include "tximport/ProductionImport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kBars = 2000;
+constexpr int kPiecesPerBar = 10;
+
+struct Counts {
+    qlonglong bars = 0, pieces = 0, machining = 0, print = 0;
+    qlonglong total() const { return bars + pieces + machining + print; }
+};
+
+qlonglong scalar(QSqlDatabase& d, const QString& sql)
+{
+    QSqlQuery q(d);
+    return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
+}
+
+Counts countRows(const QString& path, const QString& job)
+{
+    Counts c;
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(path);
+        d.open();
+        const QString w = QStringLiteral(" WHERE LosName='%1'").arg(job);
+        c.bars = scalar(d, QStringLiteral("SELECT COUNT(*) FROM Stabdaten") + w);
+        c.pieces = scalar(d, QStringLiteral("SELECT COUNT(*) FROM Teiledaten") + w);
+        c.machining = scalar(d, QStringLiteral("SELECT COUNT(*) FROM Werkzeugdaten") + w);
+        c.print = scalar(d, QStringLiteral("SELECT COUNT(*) FROM Druckdaten") + w);
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return c;
+}
+
+double importJob(bench::BenchPlant& plant, const QString& path, bool steel = false)
+{
+    tx::ImportCarry carry;
+    tx::ProfileCache profiles;
+    QElapsedTimer t;
+    t.start();
+    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, steel);
+    const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    if (plant.job.LoadFailed)
+        std::fprintf(stderr, "import of %s failed: %s\n", path.toLocal8Bit().constData(),
+                     plant.errorBox.text().toLocal8Bit().constData());
+    return s;
+}
+
+// The same rows as the import writes, through raw prepared INSERTs in one
+// transaction: the floor any import through a store layer is measured against.
+double rawInsert(const QString& dbPath, const QString& job, int bars, int piecesPerBar)
+{
+    const QString name = QUuid::createUuid().toString();
+    double seconds = 0;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(dbPath);
+        d.open();
+        QSqlQuery pragma(d);
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        QElapsedTimer t;
+        t.start();
+        d.transaction();
+        QSqlQuery bar(d), piece(d), tool(d), print(d);
+        bar.prepare(QStringLiteral("INSERT INTO Stabdaten (LosName, StabNr, ResteTeileNr, Rohlaenge, ProfilNr, "
+                                   "ProfilName, Farbe, Bezeichnung, Laufbahn, LoadID) VALUES (?,?,?,?,?,?,?,?,?,?)"));
+        piece.prepare(QStringLiteral(
+            "INSERT INTO Teiledaten (LosName, TeileNr, StabNr, WagenNr, FachNr, Kommission, Position, TeileTyp, "
+            "AnGehrung, AbGehrung, TeileLaenge, Stahlanwahl, Stahllaufbahn, StahlTeileNr, Stahllaenge, "
+            "Stahleinschubtiefe, Stahlnummer, StahlBezeichnung, StahlNr, StahlNr1, EtikettDruckerNr, EtikettNr, "
+            "LoadID) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        tool.prepare(QStringLiteral("INSERT INTO Werkzeugdaten (LosName, TeileNr, StabNr, BearbNr, WerkzPos, Tiefe, "
+                                    "ZOffset) VALUES (?,?,?,?,?,?,?)"));
+        print.prepare(QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES (?,?,?)"));
+        QSqlQuery jobRow(d);
+        jobRow.prepare(QStringLiteral("INSERT INTO LosNamen (LosName) VALUES (?)"));
+        jobRow.addBindValue(job);
+        jobRow.exec();
+        int pieceNr = 0;
+        for (int b = 1; b <= bars; ++b) {
+            const int barNr = ((b - 1) % 999) + 1;
+            bar.addBindValue(job); bar.addBindValue(barNr); bar.addBindValue(QStringLiteral("0"));
+            bar.addBindValue(6500.0); bar.addBindValue(QStringLiteral("12")); bar.addBindValue(QStringLiteral("BR70"));
+            bar.addBindValue(QStringLiteral("Weiss RAL 9016")); bar.addBindValue(QStringLiteral("Rahmen"));
+            bar.addBindValue(QStringLiteral("1")); bar.addBindValue(b);
+            bar.exec();
+            for (int p = 0; p < piecesPerBar; ++p) {
+                ++pieceNr;
+                const int nr = pieceNr % 10000 == 0 ? 1 : pieceNr % 10000;
+                const QVariant vals[] = {job, nr, barNr, 1.0, 11.0, QStringLiteral("J1"), QStringLiteral("Pos01"),
+                                         QStringLiteral("BR"), 45.0, -45.0, 1234.5, 1, 1, nr, 480.0, 25.0,
+                                         QStringLiteral("101"), QStringLiteral("ST 4711"), QStringLiteral("ST 4711"),
+                                         QStringLiteral("ST 4711"), 1, nr, pieceNr};
+                for (const QVariant& v : vals)
+                    piece.addBindValue(v);
+                piece.exec();
+                for (int w = 0; w < 2; ++w) {
+                    tool.addBindValue(job); tool.addBindValue(nr); tool.addBindValue(barNr);
+                    tool.addBindValue(w ? 3 : 5); tool.addBindValue(w ? 120.0 : 15.0);
+                    tool.addBindValue(w ? QVariant(5.5) : QVariant()); tool.addBindValue(w ? QVariant(1.2) : QVariant());
+                    tool.exec();
+                }
+                print.addBindValue(job); print.addBindValue(nr);
+                print.addBindValue(QStringLiteral("Label:%1").arg(nr));
+                print.exec();
+            }
+        }
+        d.commit();
+        seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray bigJob = bench::generateProductionJob(kBars, kPiecesPerBar);
+    const QByteArray smallJob = bench::generateProductionJob(1, kPiecesPerBar);
+
+    // Memory first: the peak after a 10-piece import, then after the large one.
+    double rssSmall = 0;
+    {
+        bench::BenchPlant plant;
+        importJob(plant, plant.writeFile(QStringLiteral("SMALL.$tx"), smallJob));
+        rssSmall = bench::peakRssMiB();
+    }
+
+    bench::BenchPlant plant;
+    const QString bigPath = plant.writeFile(QStringLiteral("BIG.$tx"), bigJob);
+    const double tImport = importJob(plant, bigPath);
+    const double rssBig = bench::peakRssMiB();
+    const Counts c = countRows(plant.databasePath(), QStringLiteral("BIG"));
+
+    bench::BenchPlant rawPlant;
+    const double tRaw = rawInsert(rawPlant.databasePath(), QStringLiteral("BIG"), kBars, kPiecesPerBar);
+
+    std::printf("job: %d bars x %d pieces, %lld bytes\n", kBars, kPiecesPerBar, static_cast<long long>(bigJob.size()));
+    std::printf("rows written: %lld (bars %lld, pieces %lld, machining %lld, print %lld)\n", c.total(), c.bars,
+                c.pieces, c.machining, c.print);
+    std::printf("import into empty database: %.3f s, %.0f rows/s\n", tImport, c.total() / tImport);
+    std::printf("raw prepared INSERT of the same rows: %.3f s, %.0f rows/s\n", tRaw, c.total() / tRaw);
+    std::printf("ratio import / raw insert: %.2fx (target <= 3x)\n", tImport / tRaw);
+
+    // Label data of the same job, after its production data.
+    const QString labelPath = plant.writeFile(QStringLiteral("BIG.$et"), bench::generateLabelJob(kBars, kPiecesPerBar));
+    plant.job.ReplaceAnswer = Answer::No; // keep the placeholder rows, overwrite their text
+    QElapsedTimer tl;
+    tl.start();
+    et::ReadLabelFile(plant.ctx, plant.job, labelPath);
+    const double tLabel = static_cast<double>(tl.nsecsElapsed()) / 1e9;
+    const double labelRows = static_cast<double>(kBars) * kPiecesPerBar;
+    std::printf("label import: %.0f label records -> print rows in %.3f s, %.0f rows/s (%.0f%% of the production "
+                "import's rows/s; target >= 50%%)\n",
+                labelRows * 2, tLabel, labelRows / tLabel, 100.0 * (labelRows / tLabel) / (c.total() / tImport));
+
+    // The same import into a database that already holds 100 such jobs.
+    bench::BenchPlant full;
+    for (int j = 0; j < 100; ++j)
+        rawInsert(full.databasePath(), QStringLiteral("OLD%1").arg(j), kBars, kPiecesPerBar);
+    const double tFull = importJob(full, full.writeFile(QStringLiteral("BIG.$tx"), bigJob));
+    std::printf("import into a database with 100 jobs: %.3f s, ratio to empty %.2fx (target <= 1.3x)\n", tFull,
+                tFull / tImport);
+
+    std::printf("peak memory: %.1f MiB after a 10-piece job, %.1f MiB after the 20,000-piece job: +%.1f MiB "
+                "(target < 50 MiB)\n",
+                rssSmall, rssBig, rssBig - rssSmall);
+    return 0;
+}

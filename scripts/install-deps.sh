@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the server needs to build, run and test.
+# Runs as root on a fresh Debian machine; quick when everything is there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  libgtest-dev libgmock-dev
+  sqlite3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y "${missing[@]}"
+fi

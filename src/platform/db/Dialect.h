@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+#include <memory>
+
+namespace db {
+
+struct TableInfo;
+
+// What went wrong in the engine, as far as the store layer distinguishes.
+struct EngineFailure {
+    enum class Kind { Other, Busy, Unique, ForeignKey, NotNull, NotADatabase, ReadOnly, NoSuchTable };
+    Kind kind = Kind::Other;
+    QString detail; // "Table.Column" for NotNull, the engine's text otherwise
+};
+
+// Everything that depends on the database driver lives behind this
+// interface: connection options, the statements that set a connection up,
+// where column types come from, and how engine errors are told apart. The
+// rest of the store layer speaks plain SQL through Qt SQL.
+class Dialect {
+public:
+    virtual ~Dialect() = default;
+
+    [[nodiscard]] virtual QString driverName() const = 0;
+    [[nodiscard]] virtual QString connectOptions(bool readOnly, int busyTimeoutMs) const = 0;
+    // Run right after the connection opened, before any transaction.
+    virtual bool prepareConnection(QSqlDatabase& db, bool readOnly, QSqlError& error) const = 0;
+    // The statement that starts a call's transaction.
+    [[nodiscard]] virtual QString beginTransactionSql(bool readOnly) const = 0;
+    virtual bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const = 0;
+    // Reads a table's real name and its columns with their declared types;
+    // false (and no error) when the table does not exist.
+    virtual bool readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const = 0;
+    // Lets readers of the file see everything committed so far and frees
+    // what the engine keeps for them (outside a transaction).
+    virtual void releaseLocks(QSqlDatabase& db) const = 0;
+    // Settings a freshly created database file keeps for good.
+    virtual bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const = 0;
+    [[nodiscard]] virtual EngineFailure classify(const QSqlError& error) const = 0;
+};
+
+// The dialect for a Qt SQL driver name; only "QSQLITE" so far.
+std::unique_ptr<Dialect> makeDialect(const QString& driverName);
+
+} // namespace db

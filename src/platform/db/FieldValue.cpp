@@ -1,0 +1,312 @@
+// Field conversions of the store layer: what a value handed to setField()
+// becomes in a column of a given declared type, and how a stored value
+// reads back. They follow the engine the readers were written against: a
+// number given as text goes into a numeric column as a number, a text that
+// is not a number is a conversion error, integers round half to even, a
+// sized text column refuses a longer text.
+
+#include "platform/db/StoreData.h"
+
+#include "platform/Text.h"
+#include "platform/db/DbErrors.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+namespace db {
+
+namespace {
+
+const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+bool isIntegerKind(ColumnKind k)
+{
+    return k == ColumnKind::Int16 || k == ColumnKind::Int32 || k == ColumnKind::Int64;
+}
+
+bool isTextKind(ColumnKind k) { return k == ColumnKind::Text || k == ColumnKind::Memo; }
+
+bool isTextual(const QVariant& v)
+{
+    const int t = v.typeId();
+    return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar ||
+           t == QMetaType::Char;
+}
+
+QString textOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QByteArray)
+        return text::fromCp1252(v.toByteArray()); // job-file bytes
+    return v.toString();
+}
+
+// A value as a number: qlonglong for integers, double otherwise. False when
+// the value is no number (conversion error).
+bool numberOf(const QVariant& v, QVariant& number)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        number = v.toBool() ? qlonglong(-1) : qlonglong(0); // True is -1, as always
+        return true;
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::SChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::UChar:
+        number = v.toLongLong();
+        return true;
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            number = v.toDouble();
+        else
+            number = v.toLongLong();
+        return true;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        number = v.toDouble();
+        return std::isfinite(number.toDouble());
+    default:
+        break;
+    }
+    if (isTextual(v))
+        return parseNumberText(textOf(v), number);
+    return false;
+}
+
+bool toInteger(ColumnKind kind, const QVariant& number, QVariant& out, PendingError& err)
+{
+    qint64 lo = std::numeric_limits<qint64>::min();
+    qint64 hi = std::numeric_limits<qint64>::max();
+    if (kind == ColumnKind::Int16) {
+        lo = std::numeric_limits<qint16>::min();
+        hi = std::numeric_limits<qint16>::max();
+    } else if (kind == ColumnKind::Int32) {
+        lo = std::numeric_limits<qint32>::min();
+        hi = std::numeric_limits<qint32>::max();
+    }
+    qint64 value = 0;
+    if (number.typeId() == QMetaType::Double) {
+        const double rounded = std::nearbyint(number.toDouble()); // half to even
+        if (!(rounded >= double(lo) && rounded <= double(hi)) || std::abs(rounded) >= 9.2e18) {
+            error::overflow(err);
+            return false;
+        }
+        value = static_cast<qint64>(rounded);
+    } else {
+        value = number.toLongLong();
+    }
+    if (value < lo || value > hi) {
+        error::overflow(err);
+        return false;
+    }
+    out = qlonglong(value);
+    return true;
+}
+
+QString textFromValue(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return text::shortestDecimal(v.toDouble());
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(DateTimeFormat);
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    default:
+        return textOf(v);
+    }
+}
+
+QDateTime parseDateTime(const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const QString& format : {DateTimeFormat, QStringLiteral("yyyy-MM-ddTHH:mm:ss"),
+                                  QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"),
+                                  QStringLiteral("yyyy-MM-dd HH:mm"), QStringLiteral("yyyy-MM-dd")}) {
+        const QDateTime d = QDateTime::fromString(t, format);
+        if (d.isValid())
+            return d;
+    }
+    return {};
+}
+
+bool toDateTime(const QVariant& value, QVariant& out, PendingError& err)
+{
+    QDateTime d;
+    if (value.typeId() == QMetaType::QDateTime)
+        d = value.toDateTime();
+    else if (value.typeId() == QMetaType::QDate)
+        d = value.toDate().startOfDay();
+    else if (isTextual(value))
+        d = parseDateTime(textOf(value));
+    if (!d.isValid()) {
+        error::conversion(err);
+        return false;
+    }
+    out = d.toString(DateTimeFormat);
+    return true;
+}
+
+} // namespace
+
+ColumnKind columnKindOf(const QString& declaredType, int* size)
+{
+    *size = 0;
+    static const QRegularExpression sized(QStringLiteral("^\\s*([A-Z ]+?)\\s*\\(\\s*(\\d+)\\s*\\)\\s*$"));
+    QString base = declaredType.trimmed().toUpper();
+    int n = 0;
+    const QRegularExpressionMatch m = sized.match(base);
+    if (m.hasMatch()) {
+        base = m.captured(1);
+        n = m.captured(2).toInt();
+    }
+    if (base == u"SMALLINT" || base == u"SHORT" || base == u"INTEGER2" || base == u"INT2")
+        return ColumnKind::Int16;
+    if (base == u"INTEGER" || base == u"INT" || base == u"LONG" || base == u"INTEGER4" || base == u"INT4")
+        return ColumnKind::Int32;
+    if (base == u"BIGINT" || base == u"INT8")
+        return ColumnKind::Int64;
+    if (base == u"DOUBLE" || base == u"DOUBLE PRECISION" || base == u"REAL" || base == u"FLOAT" ||
+        base == u"SINGLE" || base == u"NUMERIC" || base == u"DECIMAL" || base == u"CURRENCY")
+        return ColumnKind::Double;
+    if (base == u"TEXT" || base == u"VARCHAR" || base == u"CHAR" || base == u"CHARACTER" ||
+        base == u"NVARCHAR" || base == u"NCHAR") {
+        if (n > 0) {
+            *size = n;
+            return ColumnKind::Text;
+        }
+        return ColumnKind::Memo;
+    }
+    if (base == u"MEMO" || base == u"LONGTEXT" || base == u"CLOB")
+        return ColumnKind::Memo;
+    if (base == u"DATETIME" || base == u"DATE" || base == u"TIMESTAMP")
+        return ColumnKind::DateTime;
+    return ColumnKind::Other;
+}
+
+bool parseNumberText(const QString& text, QVariant& number)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    qsizetype i = begin;
+    if (i < end && (text.at(i) == u'+' || text.at(i) == u'-'))
+        ++i;
+    bool digits = false;
+    bool point = false;
+    for (; i < end; ++i) {
+        const QChar c = text.at(i);
+        if (c >= u'0' && c <= u'9')
+            digits = true;
+        else if (c == u'.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    if (!digits)
+        return false;
+    const QStringView body = QStringView(text).mid(begin, end - begin);
+    bool ok = false;
+    if (!point) {
+        const qlonglong v = body.toLongLong(&ok);
+        if (ok) {
+            number = v;
+            return true;
+        }
+    }
+    const double d = body.toDouble(&ok);
+    if (!ok && body.endsWith(u'.'))
+        return false;
+    number = d;
+    return ok;
+}
+
+bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err)
+{
+    if (!value.isValid() || value.isNull()) {
+        out = QVariant();
+        return true;
+    }
+    const ColumnKind kind = column.kind;
+    if (isIntegerKind(kind) || kind == ColumnKind::Double) {
+        QVariant number;
+        if (!numberOf(value, number)) {
+            error::conversion(err);
+            return false;
+        }
+        if (kind == ColumnKind::Double) {
+            out = number.toDouble();
+            return true;
+        }
+        return toInteger(kind, number, out, err);
+    }
+    if (isTextKind(kind)) {
+        const QString t = textFromValue(value);
+        if (column.size > 0 && t.size() > column.size) {
+            error::fieldTooSmall(err);
+            return false;
+        }
+        out = t;
+        return true;
+    }
+    if (kind == ColumnKind::DateTime)
+        return toDateTime(value, out, err);
+    out = value;
+    return true;
+}
+
+QVariant fromStoredValue(const Column& column, const QVariant& stored)
+{
+    if (!stored.isValid() || stored.isNull())
+        return QVariant();
+    switch (column.kind) {
+    case ColumnKind::Int16:
+    case ColumnKind::Int32:
+    case ColumnKind::Int64: {
+        QVariant number;
+        if (!numberOf(stored, number))
+            return stored;
+        if (number.typeId() == QMetaType::Double)
+            return number;
+        const qlonglong v = number.toLongLong();
+        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+            return int(v);
+        return v;
+    }
+    case ColumnKind::Double: {
+        QVariant number;
+        if (!numberOf(stored, number))
+            return stored;
+        return number.toDouble();
+    }
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        return textFromValue(stored);
+    case ColumnKind::DateTime: {
+        if (stored.typeId() == QMetaType::QDateTime)
+            return stored;
+        const QDateTime d = parseDateTime(stored.toString());
+        return d.isValid() ? QVariant(d) : stored;
+    }
+    case ColumnKind::Other:
+        break;
+    }
+    return stored;
+}
+
+} // namespace db

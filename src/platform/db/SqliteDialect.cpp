@@ -1,0 +1,164 @@
+#include "platform/db/Dialect.h"
+
+#include "platform/db/StoreData.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+// The SQLite specifics of the store layer, and only these: WAL journal so
+// the machine's control can read while the server writes, synchronous=FULL
+// so a commit is on disk before the job file is moved to the backup,
+// foreign keys for the cascading deletes, and the busy timeout.
+
+namespace db {
+
+namespace {
+
+bool execute(QSqlDatabase& db, const QString& sql, QSqlError& error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        error = q.lastError();
+        return false;
+    }
+    while (q.next()) {
+    }
+    return true;
+}
+
+class SqliteDialect final : public Dialect {
+public:
+    [[nodiscard]] QString driverName() const override { return QStringLiteral("QSQLITE"); }
+
+    [[nodiscard]] QString connectOptions(bool readOnly, int busyTimeoutMs) const override
+    {
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs);
+        if (readOnly)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        return options;
+    }
+
+    bool prepareConnection(QSqlDatabase& db, bool readOnly, QSqlError& error) const override
+    {
+        // The first statement that reads the file tells a database from
+        // any other file.
+        if (!execute(db, QStringLiteral("SELECT count(*) FROM sqlite_master"), error))
+            return false;
+        if (!readOnly && !execute(db, QStringLiteral("PRAGMA journal_mode=WAL"), error))
+            return false;
+        return execute(db, QStringLiteral("PRAGMA synchronous=FULL"), error) &&
+               execute(db, QStringLiteral("PRAGMA foreign_keys=ON"), error);
+    }
+
+    [[nodiscard]] QString beginTransactionSql(bool readOnly) const override
+    {
+        // A writing call takes the write lock at its start: it waits for
+        // another writer (busy timeout) there and nowhere later.
+        return readOnly ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
+    }
+
+    bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const override
+    {
+        QSqlError error;
+        return execute(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), error);
+    }
+
+    bool readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const override
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type IN ('table','view') AND name = ? COLLATE NOCASE"));
+        q.addBindValue(name);
+        if (!q.exec()) {
+            error = q.lastError();
+            return false;
+        }
+        if (!q.next())
+            return false;
+        info.name = q.value(0).toString();
+        q.finish();
+
+        const QString quoted = db.driver()->escapeIdentifier(info.name, QSqlDriver::TableName);
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted))) {
+            error = q.lastError();
+            return false;
+        }
+        QString integerKey;
+        while (q.next()) {
+            const QString column = q.value(1).toString();
+            const QString declared = q.value(2).toString();
+            const bool primaryKey = q.value(5).toInt() != 0;
+            if (primaryKey && declared.compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0) {
+                integerKey = column;
+                continue;
+            }
+            Column c;
+            c.name = column;
+            c.kind = columnKindOf(declared, &c.size);
+            c.notNull = q.value(3).toInt() != 0;
+            info.columns.push_back(c);
+        }
+        q.finish();
+        // Tables made without the surrogate key still have SQLite's own.
+        info.keyColumn = integerKey.isEmpty() ? QStringLiteral("rowid") : integerKey;
+
+        if (q.exec(QStringLiteral("PRAGMA foreign_key_list(%1)").arg(quoted)) && q.next())
+            info.parentTable = q.value(2).toString();
+        q.finish();
+        return true;
+    }
+
+    void releaseLocks(QSqlDatabase& db) const override
+    {
+        QSqlError ignored;
+        execute(db, QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), ignored);
+    }
+
+    bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override
+    {
+        return execute(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) &&
+               execute(db, QStringLiteral("PRAGMA foreign_keys=ON"), error);
+    }
+
+    [[nodiscard]] EngineFailure classify(const QSqlError& error) const override
+    {
+        const QString text = error.databaseText();
+        const int code = error.nativeErrorCode().toInt();
+        EngineFailure f;
+        f.detail = text;
+        const int primary = code & 0xff;
+        if (primary == 5 || primary == 6) // SQLITE_BUSY, SQLITE_LOCKED
+            f.kind = EngineFailure::Kind::Busy;
+        else if (primary == 26) // SQLITE_NOTADB
+            f.kind = EngineFailure::Kind::NotADatabase;
+        else if (primary == 8) // SQLITE_READONLY
+            f.kind = EngineFailure::Kind::ReadOnly;
+        else if (text.startsWith(QStringLiteral("UNIQUE constraint failed")) ||
+                 text.startsWith(QStringLiteral("PRIMARY KEY must be unique")))
+            f.kind = EngineFailure::Kind::Unique;
+        else if (text.startsWith(QStringLiteral("FOREIGN KEY constraint failed")))
+            f.kind = EngineFailure::Kind::ForeignKey;
+        else if (text.startsWith(QStringLiteral("NOT NULL constraint failed: "))) {
+            f.kind = EngineFailure::Kind::NotNull;
+            f.detail = text.mid(28).trimmed();
+        } else if (text.startsWith(QStringLiteral("no such table")))
+            f.kind = EngineFailure::Kind::NoSuchTable;
+        else if (text.contains(QStringLiteral("database is locked")))
+            f.kind = EngineFailure::Kind::Busy;
+        else if (text.contains(QStringLiteral("file is not a database")))
+            f.kind = EngineFailure::Kind::NotADatabase;
+        return f;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Dialect> makeDialect(const QString& driverName)
+{
+    if (driverName == QStringLiteral("QSQLITE"))
+        return std::make_unique<SqliteDialect>();
+    return nullptr;
+}
+
+} // namespace db

@@ -1,0 +1,125 @@
+#pragma once
+
+// Internal state of the store layer shared by Database and Recordset.
+// Nothing outside src/platform/db includes this.
+
+#include "platform/PendingError.h"
+#include "platform/db/Database.h"
+#include "platform/db/Dialect.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+namespace db {
+
+// The kinds of column the conversions know, from the declared type.
+enum class ColumnKind { Int16, Int32, Int64, Double, Text, Memo, DateTime, Other };
+
+struct Column {
+    QString name;
+    ColumnKind kind = ColumnKind::Other;
+    int size = 0; // characters of a sized text column, 0 = unbounded
+    bool notNull = false;
+};
+
+ColumnKind columnKindOf(const QString& declaredType, int* size);
+
+// Column metadata of one table, read once per connection.
+struct TableInfo {
+    QString name;                  // as the database spells it
+    QString keyColumn;             // the surrogate key ("RowKey")
+    std::vector<Column> columns;   // without the key, in table order
+    QHash<QString, int> exactIndex;
+    QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
+    QString parentTable;           // table a foreign key points to, if any
+
+    // Quoted identifiers and the select list "key, c1, c2, ...".
+    QString quotedName;
+    QString quotedKey;
+    QStringList quotedColumns;
+    QString selectList;
+
+    // Write statements by the set of columns written (one byte per column).
+    QHash<QByteArray, QSqlQuery*> insertQueries;
+    QHash<QByteArray, QSqlQuery*> updateQueries;
+
+    [[nodiscard]] int indexOf(const QString& column) const;
+};
+
+// A criteria string turned into SQL for one table: "c1" = ? AND "c2" = ?
+struct BoundCondition {
+    QString sql; // empty: no condition
+    QVariantList values;
+};
+
+struct RecordsetData;
+
+struct ConnectionData {
+    QString connectionName;
+    QSqlDatabase db;
+    std::unique_ptr<Dialect> dialect;
+    QString path;
+    Database::Transaction transaction = Database::Transaction::PerCall;
+    Database::Access access = Database::Access::ReadWrite;
+    bool inTransaction = false;
+
+    QHash<QString, std::shared_ptr<QSqlQuery>> queries;    // prepared, by SQL text
+    QHash<QString, std::shared_ptr<TableInfo>> tables;     // by lower-case name
+    std::vector<RecordsetData*> recordsets;                 // open on this connection
+
+    // A prepared statement for the SQL text, reused across calls.
+    QSqlQuery* prepared(const QString& sql, PendingError& err);
+    // Column metadata; 3078 when the table does not exist.
+    std::shared_ptr<TableInfo> table(const QString& name, PendingError& err);
+    bool condition(const TableInfo& info, const QString& criteria, BoundCondition& out, PendingError& err) const;
+    // Runs a prepared statement with the values bound in order.
+    bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info);
+    // Turns an engine error into the store layer's numbers.
+    void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
+    // Rows of the table changed behind the recordsets' backs.
+    void rowsChanged(const TableInfo& info, RecordsetData* except);
+    void forgetMetadata();
+    [[nodiscard]] QString quoteName(const QString& name) const;
+};
+
+struct RecordsetData {
+    ConnectionData* conn = nullptr;
+    std::shared_ptr<TableInfo> info;
+    BoundCondition filter;
+
+    enum class Buffer { None, New, Edit };
+    Buffer buffer = Buffer::None;
+    std::vector<QVariant> bufferValues;
+    QByteArray dirty; // one byte per column: 1 = set since addNew/edit
+
+    bool onRow = false;
+    bool bof = true;
+    bool eof = true;
+    bool deleted = false;
+    qint64 currentKey = 0;
+    bool rowLoaded = false;
+    std::vector<QVariant> rowValues;
+
+    bool noMatch = false;
+    qint64 lastModified = 0;
+
+    void detach();
+};
+
+// Conversions between the values the readers hand over and what a column
+// stores (FieldValue.cpp).
+bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err);
+QVariant fromStoredValue(const Column& column, const QVariant& stored);
+// The strict number rule for text: the whole text, blanks around allowed,
+// is an optionally signed decimal number. Integers come back as qlonglong.
+bool parseNumberText(const QString& text, QVariant& number);
+
+} // namespace db

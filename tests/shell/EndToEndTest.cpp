@@ -1,0 +1,267 @@
+// Runs the built executable headless on temporary plant trees and checks
+// what it leaves behind: standard error (the error box), the settings store
+// file, the configuration file, the job database, backups and error copies.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    QString stdErr;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QDir r(root());
+        for (const char* d : {"Server", "In", "Client", "Backup", "Profil", "config", "run"})
+            r.mkpath(QString::fromLatin1(d));
+        QFile::setPermissions(root() + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
+    }
+
+    QString root() const { return m_dir.path(); }
+    QString server() const { return root() + QStringLiteral("/Server"); }
+    QString in() const { return root() + QStringLiteral("/In"); }
+    QString client() const { return root() + QStringLiteral("/Client"); }
+    QString configPath() const { return server() + QStringLiteral("/ServerQuirnel.zezad"); }
+    QString settingsFile() const
+    {
+        return root() + QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf");
+    }
+
+    // The executable copied alone into the plant's Server folder.
+    QString installExecutable()
+    {
+        const QString target = server() + QStringLiteral("/serverquirnel");
+        QFile::remove(target);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VOV_SERVER_EXE), target));
+        return target;
+    }
+
+    void writeConfig(int jobLoadMode, int autoFreigabe = 1)
+    {
+        const QString lines = QStringLiteral(
+                                  "\"ServerPath\",\"~apppath~\\In\"\r\n"
+                                  "\"ClientPath\",\"~apppath~\\Client\"\r\n"
+                                  "\"BackupPath\",\"~apppath~\\Backup\"\r\n"
+                                  "\"RefreshZyklus\",\"1500\"\r\n"
+                                  "\"AutoFreigabe\",\" %1\"\r\n"
+                                  "\"Extension\",\"$tx\"\r\n"
+                                  "\"ExtensionEtikett\",\"$et\"\r\n"
+                                  "\"ExtensionStahl\",\"$sx\"\r\n"
+                                  "\"3-Digit ProfNum\",0\r\n"
+                                  "\"Steeldata\",0\r\n"
+                                  "\"JobLoadMode\",%2\r\n"
+                                  "\"Printertyp\",\" 4\"\r\n"
+                                  "\"CompareDEandKTN\",0\r\n"
+                                  "\"WBAdditionalData\",\" 4\"\r\n"
+                                  "\"SADefault\",\" 2\"\r\n"
+                                  "\"ConvToPvcNum\",0\r\n"
+                                  "\"GenLoadID\",1\r\n"
+                                  "\"Winkel-ID-Konverter\",0\r\n"
+                                  "\"Winkel-Konverter\",0\r\n"
+                                  "\"4-Digit FachNum\",0\r\n")
+                                  .arg(autoFreigabe)
+                                  .arg(jobLoadMode);
+        QFile f(configPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(lines.toLatin1());
+    }
+
+    void writeJob(const QString& name, const QByteArray& content)
+    {
+        QFile f(in() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+
+    RunResult run(const QString& exe, const QStringList& args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root());
+        p.start(exe, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        RunResult r;
+        r.exitCode = p.exitCode();
+        r.stdErr = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    RunResult runOnce(const QStringList& extra = {})
+    {
+        const QString exe = installExecutable();
+        QStringList args{configPath(), QStringLiteral("--headless"), QStringLiteral("--once")};
+        args << extra;
+        return run(exe, args);
+    }
+
+    void initDatabase()
+    {
+        const RunResult r = run(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("--init-db"), client()});
+        ASSERT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    }
+
+    qlonglong count(const QString& sql)
+    {
+        const QString name = QUuid::createUuid().toString();
+        qlonglong n = -1;
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            d.setDatabaseName(client() + QStringLiteral("/prog.mdb"));
+            if (d.open()) {
+                QSqlQuery q(d);
+                if (q.exec(sql) && q.next())
+                    n = q.value(0).toLongLong();
+            }
+            d.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return n;
+    }
+
+    QString settingsValue(const QString& key)
+    {
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        return s.value(QStringLiteral("Settings/") + key).toString();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+TEST_F(EndToEnd, StartsOnAPlantWithApppathAndPublishesTheSettings)
+{
+    writeConfig(0);
+    const RunResult r = runOnce();
+    EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("0"));
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), root() + QStringLiteral("/In"));
+}
+
+TEST_F(EndToEnd, MissingConfigurationIsReportedAndWrittenFromTheFields)
+{
+    // No argument: the configuration beside the (copied) executable is used.
+    const QString exe = installExecutable();
+    const RunResult r = run(exe, {QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("ZEzad Read Configdatei : "))) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server")));
+    const QByteArray written = readFileBytes(configPath());
+    EXPECT_EQ(written.count("\r\n"), 20);
+    EXPECT_TRUE(written.startsWith("\"ServerPath\",\"\"\r\n")) << written.constData();
+}
+
+TEST_F(EndToEnd, SecondCopyEndsBeforeStarting)
+{
+    writeConfig(0);
+    QLockFile held(root() + QStringLiteral("/run/Server VOV - Produktionsdaten.lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    const RunResult r = runOnce();
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
+}
+
+TEST_F(EndToEnd, RegistrationRequestEndsWithoutStarting)
+{
+    writeConfig(0);
+    const RunResult r = run(installExecutable(), {QStringLiteral("/regserver"), QStringLiteral("--headless")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server")));
+}
+
+TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
+{
+    initDatabase();
+    const QByteArray before = readFileBytes(client() + QStringLiteral("/prog.mdb"));
+    EXPECT_FALSE(before.isEmpty());
+    const RunResult again = run(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("--init-db"), client()});
+    EXPECT_NE(again.exitCode, 0);
+    EXPECT_TRUE(again.stdErr.contains(QStringLiteral("exists"))) << again.stdErr.toStdString();
+    EXPECT_EQ(readFileBytes(client() + QStringLiteral("/prog.mdb")), before);
+}
+
+const QByteArray kGoodJob = crlf({
+    "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
+    "KTN0001FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350",
+    "KTN0002FW001012KA1001  PPos01TBRGG+4500+4500L12350WB 3,1200,55,12;",
+    "KRN0005L10100AR",
+});
+
+TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlag)
+{
+    writeConfig(0);
+    initDatabase();
+    writeJob(QStringLiteral("A1.$tx"), kGoodJob);
+    const RunResult r = runOnce();
+    EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM LosNamen WHERE LosName='A1'")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='A1'")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE LosName='A1'")), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Werkzeugdaten WHERE LosName='A1'")), 2);
+    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
+    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/A1.$tx")), kGoodJob);
+    EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/A1.$tx")), kGoodJob);
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+}
+
+TEST_F(EndToEnd, BrokenJobBecomesAnErrorCopyAndIsLogged)
+{
+    writeConfig(0);
+    initDatabase();
+    const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
+    writeJob(QStringLiteral("B7.$tx"), broken);
+    const RunResult r = runOnce({QStringLiteral("--answer-failed=cancel")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("Wrong ID: <Z>"))) << r.stdErr.toStdString();
+    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/B7.$tx")));
+    EXPECT_EQ(readFileBytes(in() + QStringLiteral("/B7.$tx.$er")), broken);
+    const QByteArray last = readFileBytes(client() + QStringLiteral("/$TXerror.dat"));
+    EXPECT_TRUE(last.startsWith("\"Job: B7.$tx\r\nLine: 1\r\nCol: 16\r\nWrong ID: <Z>")) << last.constData();
+    const QByteArray log = readFileBytes(client() + QStringLiteral("/error.dat"));
+    EXPECT_TRUE(log.contains(" ------------\r\nJob: B7.$tx\r\n")) << log.constData();
+    // the job is deleted again: nothing half-written stays
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM LosNamen WHERE LosName='B7'")), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='B7'")), 0);
+}
+
+TEST_F(EndToEnd, JobModeReadsTheThreeFilesAndBacksThemUpTogether)
+{
+    writeConfig(1);
+    initDatabase();
+    writeJob(QStringLiteral("J5.$tx"), kGoodJob);
+    const QByteArray label = crlf({"ED 0000 PRNTyp=4 ETKTyp=0", "ED 0001 ^XA^FDpiece one^XZ", "ED 0002 ^XA^FDtwo^XZ"});
+    writeJob(QStringLiteral("J5.$et"), label);
+    const QByteArray steel = crlf({"KB 001L60000TBST 4711 ", "KTN0001SA1100011180000250101L11800"});
+    writeJob(QStringLiteral("J5.$sx"), steel);
+    const RunResult r = runOnce();
+    EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE LosName='J5'")), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Druckdaten WHERE LosName='J5'")), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM StahlTeiledaten WHERE LosName='J5'")), 1);
+    for (const char* name : {"J5.$tx", "J5.$et", "J5.$sx"}) {
+        EXPECT_FALSE(QFile::exists(in() + QLatin1Char('/') + QLatin1String(name))) << name;
+        EXPECT_TRUE(QFile::exists(server() + QStringLiteral("/prog.bak/") + QLatin1String(name))) << name;
+    }
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+}
+
+} // namespace
