@@ -6,8 +6,11 @@
 --
 -- Column types follow what is written into them: numbers that criteria
 -- compare without quotes (StabNr, TeileNr) are numeric; texts are sized
--- TEXT(n) so that an over-long value is refused; print texts are MEMO;
--- Freigabe is a date and time. Every table has a surrogate key "RowKey"
+-- TEXT(n) so that an over-long value is refused; print texts are unbounded
+-- LONGTEXT (a declared type with "TEXT" in it, so that SQLite keeps "007"
+-- as text and does not turn it into the number 7); Freigabe is a date and
+-- time. Job names compare without regard to case (COLLATE NOCASE), as they
+-- always did: A123 and a123 are the same job. Every table has a surrogate key "RowKey"
 -- that only the store layer uses (record order and bookmarks).
 --
 -- Deleting a job row cascades to its bars, pieces and machining rows.
@@ -18,14 +21,14 @@
 
 CREATE TABLE LosNamen (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL UNIQUE,
+    LosName TEXT(255) NOT NULL UNIQUE COLLATE NOCASE,
     Freigabe DATETIME,
     ID INTEGER
 );
 
 CREATE TABLE Stabdaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     StabNr INTEGER,
     ResteTeileNr TEXT(10),
     Freigabe DATETIME,
@@ -50,7 +53,7 @@ CREATE TABLE Stabdaten (
 
 CREATE TABLE Teiledaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     TeileNr INTEGER,
     StabNr INTEGER,
     Freigabe DATETIME,
@@ -90,7 +93,7 @@ CREATE TABLE Teiledaten (
     StahlNr1 TEXT(10),
     StahlNr2 TEXT(10),
     StahlName TEXT(50),
-    PVCLosName TEXT(255),
+    PVCLosName TEXT(255) COLLATE NOCASE,
     PVCTeileNr INTEGER,
     EtikettDruckerNr SMALLINT,
     EtikettNr INTEGER,
@@ -105,7 +108,7 @@ CREATE TABLE Teiledaten (
 
 CREATE TABLE Werkzeugdaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     TeileNr INTEGER,
     StabNr INTEGER,
     BearbNr INTEGER,
@@ -130,14 +133,14 @@ CREATE INDEX LosNamen_ID ON LosNamen (ID);
 
 CREATE TABLE StahlLosNamen (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL UNIQUE,
+    LosName TEXT(255) NOT NULL UNIQUE COLLATE NOCASE,
     Freigabe DATETIME,
     ID INTEGER
 );
 
 CREATE TABLE StahlStabdaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     StabNr INTEGER,
     ResteTeileNr TEXT(10),
     Freigabe DATETIME,
@@ -162,7 +165,7 @@ CREATE TABLE StahlStabdaten (
 
 CREATE TABLE StahlTeiledaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     TeileNr INTEGER,
     StabNr INTEGER,
     Freigabe DATETIME,
@@ -202,7 +205,7 @@ CREATE TABLE StahlTeiledaten (
     StahlNr1 TEXT(10),
     StahlNr2 TEXT(10),
     StahlName TEXT(50),
-    PVCLosName TEXT(255),
+    PVCLosName TEXT(255) COLLATE NOCASE,
     PVCTeileNr INTEGER,
     EtikettDruckerNr SMALLINT,
     EtikettNr INTEGER,
@@ -217,7 +220,7 @@ CREATE TABLE StahlTeiledaten (
 
 CREATE TABLE StahlWerkzeugdaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     TeileNr INTEGER,
     StabNr INTEGER,
     BearbNr INTEGER,
@@ -241,9 +244,9 @@ CREATE INDEX StahlLosNamen_ID ON StahlLosNamen (ID);
 -- print data: one row per job and piece
 CREATE TABLE Druckdaten (
     RowKey INTEGER PRIMARY KEY AUTOINCREMENT,
-    LosName TEXT(255) NOT NULL,
+    LosName TEXT(255) NOT NULL COLLATE NOCASE,
     TeileNr SMALLINT,
-    Etikettendaten MEMO,
-    Tintendruckdaten MEMO
+    Etikettendaten LONGTEXT,
+    Tintendruckdaten LONGTEXT
 );
 CREATE INDEX Druckdaten_Los_Teil ON Druckdaten (LosName, TeileNr);

@@ -301,7 +301,14 @@ void setConfigInternal(ServerContext& ctx)
     ctx.store.setValue(kServerPathKey, s.serverDir);
     f.txtAnlage = ResolvePath(ctx, f.txtAnlage, &s.clientDir);
     s.clientParentDir = parentDirectory(s.clientDir);
-    s.backupDir = withTrailingSeparator(fileops::nativePath(f.txtBackup));
+    // The backup directory is used as typed; a "~apppath~" in it is resolved
+    // like the other directories (a literal "~apppath~" folder never exists,
+    // so without this a portable plant would silently make no extra backup).
+    // The field keeps what the operator wrote.
+    QString backup = fileops::nativePath(f.txtBackup);
+    if (f.txtBackup.contains(QStringLiteral("~apppath~")))
+        ResolvePath(ctx, f.txtBackup, &backup);
+    s.backupDir = withTrailingSeparator(backup);
 
     s.Extension = f.txtExtension;
     s.ExtensionEtikett = f.txtExtensionEtikett;

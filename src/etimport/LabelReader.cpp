@@ -68,7 +68,7 @@ private:
     void runtimeFailure();
     void noPieceFailure();
     void failedFile();
-    void closeJobDatabase();
+    bool closeJobDatabase(PendingError& err);
     void end();
 
     ServerContext& m_ctx;
@@ -332,7 +332,8 @@ void LabelReader::failedFile()
     m_file.close();
     // Committed first: removing the job's print data below takes a
     // connection of its own.
-    closeJobDatabase();
+    PendingError ignored;
+    (void)closeJobDatabase(ignored);
     if (separateMode()) {
         DeletePrintData(m_ctx, m_jobName);
         MakeErrorCopy(m_ctx, m_path, m_job.RetryRequested);
@@ -341,19 +342,23 @@ void LabelReader::failedFile()
     m_err.clear();
 }
 
-void LabelReader::closeJobDatabase()
-{
-    m_print.PrintRecordset.close();
-    if (m_print.JobDatabase)
-        m_print.JobDatabase->releaseLocks();
-    m_print.close();
-}
+// Commits the rows and closes the connection, which releases every lock
+// it held, so the machine's control reads the new print data at once.
+bool LabelReader::closeJobDatabase(PendingError& err) { return m_print.close(err); }
 
 void LabelReader::end()
 {
     m_file.close();
-    // The rows are durable before the file leaves the server directory.
-    closeJobDatabase();
+    // The rows are durable before the file leaves the server directory. A
+    // commit that fails leaves the file where it is for the next cycle.
+    PendingError commit;
+    if (!closeJobDatabase(commit)) {
+        WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\n") +
+                                 WrapText(commit.description, 75));
+        m_job.LoadFailed = true;
+        m_err.clear();
+        return;
+    }
     if (separateMode()) {
         if (m_job.LoadCancelled)
             MakeErrorCopy(m_ctx, m_path, false);

@@ -76,12 +76,20 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
 
 void PrintData::close()
 {
+    PendingError ignored;
+    (void)close(ignored);
+}
+
+bool PrintData::close(PendingError& err)
+{
     PrintRecordset.close();
+    bool committed = true;
     if (ownDatabase) {
-        ownDatabase->close();
+        committed = ownDatabase->close(err);
         ownDatabase.reset();
     }
     JobDatabase = nullptr;
+    return committed;
 }
 
 int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,

@@ -24,6 +24,9 @@ struct PrintData {
     // Closes the recordset and, when it was opened here, the connection
     // (committing it).
     void close();
+    // The same, reporting a failed commit of an own connection (its rows
+    // are then gone).
+    bool close(PendingError& err);
 };
 
 // Opens the print data of a job; rows the job already has are deleted

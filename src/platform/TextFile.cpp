@@ -79,9 +79,12 @@ QByteArray LineReader::readLine()
         const qsizetype cr = m_buffer.indexOf('\r', m_pos);
         if (cr >= 0) {
             // A CR as the last byte of the buffer may be followed by an LF
-            // that is still in the file.
-            if (cr + 1 == m_buffer.size() && !m_eof && fill())
+            // that is still in the file. fill() moves the buffer, so the CR
+            // is looked for again either way.
+            if (cr + 1 == m_buffer.size() && !m_eof) {
+                fill();
                 continue;
+            }
             QByteArray line = m_buffer.mid(m_pos, cr - m_pos);
             m_pos = cr + 1;
             if (m_pos < m_buffer.size() && m_buffer.at(m_pos) == '\n')

@@ -15,6 +15,26 @@ struct JobState;
 
 namespace tx {
 
+// The job file, read one line at a time. Lines end at CR or CR LF and a
+// bare LF stays inside the line; a file without any CR ends its lines at LF
+// (see ProductionImport.cpp).
+class JobFile {
+public:
+    bool open(const QString& path, PendingError& err);
+    [[nodiscard]] bool isOpen() const { return m_lfLines ? m_lfFile.isOpen() : m_lines.isOpen(); }
+    [[nodiscard]] bool atEnd();
+    // The next line without its line end; an empty array at the end.
+    QByteArray readLine();
+    void close();
+    // True when the open file is read with LF line ends.
+    [[nodiscard]] bool lfLines() const { return m_lfLines; }
+
+private:
+    LineReader m_lines;
+    QFile m_lfFile;
+    bool m_lfLines = false;
+};
+
 // What a record handler tells the loop that called it.
 enum class Flow {
     Next,        // go on with the next sub-field / record test
@@ -48,11 +68,7 @@ struct ImportContext {
     QString jobName;     // base name: LosName of every row
     QString fileName;    // name with extension: what reports call the job
     QString keptJobName; // for the stop path
-    LineReader file;
-    // A file without any CR is read as lines ending at LF (see
-    // openJobFile); then lfFile is the source instead of file.
-    bool lfLines = false;
-    QFile lfFile;
+    JobFile file;
 
     // Parse state.
     qint64 lineNumber = 0;

@@ -24,7 +24,7 @@ void emptyPieceSteelNames(ImportContext& ctx)
 {
     db::Recordset& pieces = ctx.conn.pieces;
     for (const char* column : {"StahlNr", "StahlNr1", "StahlNr2"})
-        pieces.setField(QString::fromLatin1(column), QString(), ctx.err);
+        pieces.setField(QString::fromLatin1(column), QStringLiteral(""), ctx.err);
     storeAndReopen(pieces, ctx.err);
 }
 
@@ -52,7 +52,7 @@ void alignSteelNames(ImportContext& ctx, const QVariant& selection, const QStrin
     const QVariant second = pieces.field(QStringLiteral("Stahlanwahl2"), err);
     const QVariant nr2 = pieces.field(stahlNr2, err);
     if (equalsNumber(second, 0) && !isNullOrEmpty(nr2)) {
-        pieces.setField(stahlNr2, QString(), err);
+        pieces.setField(stahlNr2, QStringLiteral(""), err);
         storeAndReopen(pieces, err);
     }
 }

@@ -43,54 +43,65 @@ bool containsCarriageReturn(const QString& path)
 
 } // namespace
 
-bool openJobFile(ImportContext& ctx)
+bool JobFile::open(const QString& path, PendingError& err)
 {
-    closeJobFile(ctx);
-    ctx.lfLines = !containsCarriageReturn(ctx.path);
-    if (!ctx.lfLines)
-        return ctx.file.open(ctx.path, ctx.err);
-    ctx.lfFile.setFileName(ctx.path);
-    if (ctx.lfFile.open(QIODevice::ReadOnly))
+    close();
+    m_lfLines = !containsCarriageReturn(path);
+    if (!m_lfLines)
+        return m_lines.open(path, err);
+    m_lfFile.setFileName(path);
+    if (m_lfFile.open(QIODevice::ReadOnly))
         return true;
-    if (!QFileInfo::exists(ctx.path))
-        ctx.err.raise(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
+    if (!QFileInfo::exists(path))
+        err.raise(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
     else
-        ctx.err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
+        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
     return false;
 }
 
-bool atEndOfJobFile(ImportContext& ctx)
+bool JobFile::atEnd()
 {
-    if (ctx.lfLines)
-        return !ctx.lfFile.isOpen() || ctx.lfFile.atEnd();
-    return ctx.file.atEnd();
+    if (m_lfLines)
+        return !m_lfFile.isOpen() || m_lfFile.atEnd();
+    return m_lines.atEnd();
 }
+
+QByteArray JobFile::readLine()
+{
+    if (!m_lfLines)
+        return m_lines.readLine();
+    if (!m_lfFile.isOpen())
+        return {};
+    QByteArray line = m_lfFile.readLine();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    return line;
+}
+
+void JobFile::close()
+{
+    m_lines.close();
+    if (m_lfFile.isOpen())
+        m_lfFile.close();
+    m_lfLines = false;
+}
+
+bool openJobFile(ImportContext& ctx) { return ctx.file.open(ctx.path, ctx.err); }
+
+bool atEndOfJobFile(ImportContext& ctx) { return ctx.file.atEnd(); }
 
 bool readNextLine(ImportContext& ctx)
 {
     ++ctx.lineNumber;
-    if (atEndOfJobFile(ctx)) {
+    if (ctx.file.atEnd()) {
         ctx.buf.clear();
         return false;
     }
-    QByteArray line;
-    if (ctx.lfLines) {
-        line = ctx.lfFile.readLine();
-        if (line.endsWith('\n'))
-            line.chop(1);
-    } else {
-        line = ctx.file.readLine();
-    }
-    ctx.buf = text::trimLeadingBlanks(line);
+    ctx.buf = text::trimLeadingBlanks(ctx.file.readLine());
     return true;
 }
 
-void closeJobFile(ImportContext& ctx)
-{
-    ctx.file.close();
-    if (ctx.lfFile.isOpen())
-        ctx.lfFile.close();
-}
+void closeJobFile(ImportContext& ctx) { ctx.file.close(); }
 
 namespace {
 
@@ -171,6 +182,8 @@ Flow readLines(ImportContext& ctx)
     return Flow::Next;
 }
 
+void stopExit(ImportContext& ctx);
+
 // Normal end: the file is read (or the operator cancelled the job).
 void endNormally(ImportContext& ctx)
 {
@@ -186,9 +199,17 @@ void endNormally(ImportContext& ctx)
     }
 
     // The print data share the import's connection: their recordset goes
-    // first, then the connection commits.
+    // first, then the connection commits (which also releases its locks).
+    // The file is backed up only when its rows are safely in the database.
     closePrintData(ctx);
-    ctx.conn.database.releaseLocks();
+    PendingError commit;
+    if (!ctx.conn.database.close(commit)) {
+        ctx.err = commit;
+        if (failureExit(ctx) == Flow::Stop && !ctx.endNormally) {
+            stopExit(ctx);
+            return;
+        }
+    }
     ctx.conn.close();
 
     if (ctx.server.settings.JobLoadMode == 0) {
@@ -215,7 +236,6 @@ void stopExit(ImportContext& ctx)
     ctx.job.RetryRequested = answer != Answer::Cancel;
 
     closePrintData(ctx);
-    ctx.conn.database.releaseLocks();
     ctx.conn.close();
     closeJobFile(ctx);
 

@@ -2,6 +2,7 @@
 
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
+#include "intake/JobState.h"
 #include "platform/Text.h"
 
 namespace tx {

@@ -31,6 +31,8 @@ public:
             skipBlanks();
             if (!readValue(term.value))
                 return false;
+            if (!acceptTerm(terms, term))
+                return false;
             terms.push_back(std::move(term));
             const bool blanks = skipBlanks();
             if (atEnd())
@@ -58,6 +60,20 @@ private:
         if (peek() != c)
             return false;
         ++m_i;
+        return true;
+    }
+
+    // The readers' criteria name each column once and carry one quoted
+    // text at most (the job name). Holding them to that means the quotes of
+    // a job name can never pair up into a condition of their own: any job
+    // name with a quote in it leaves a stray quote and a syntax error.
+    bool acceptTerm(const std::vector<CriteriaTerm>& terms, const CriteriaTerm& term)
+    {
+        if (m_lastWasText && ++m_texts > 1)
+            return false;
+        for (const CriteriaTerm& t : terms)
+            if (t.column.compare(term.column, Qt::CaseInsensitive) == 0)
+                return false;
         return true;
     }
 
@@ -114,6 +130,7 @@ private:
     const QString& m_s;
     qsizetype m_i = 0;
     bool m_lastWasText = false;
+    int m_texts = 0;
 };
 
 } // namespace

@@ -16,7 +16,10 @@ namespace db {
 // column, "=", a quoted text or a number, terms joined by "and" in any
 // case. Parsed into terms whose values are bound as parameters. A text
 // value with a stray quote (a job name like O'Brien) makes the whole string
-// a syntax error (3075), as it always did.
+// a syntax error (3075), as it always did. A criteria string names each
+// column once and holds at most one quoted text; that keeps every job name
+// with a quote in it a syntax error, whatever else it contains. Empty
+// criteria (blanks only) parse to no terms.
 struct CriteriaTerm {
     QString column;
     QVariant value; // QString for quoted text, double/qlonglong for numbers

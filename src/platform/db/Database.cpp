@@ -1,1 +1,583 @@
-// (being written)
+#include "platform/db/Database.h"
+
+#include "platform/db/Criteria.h"
+#include "platform/db/DbErrors.h"
+#include "platform/db/Recordset.h"
+#include "platform/db/StoreData.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+
+#include <algorithm>
+#include <atomic>
+
+namespace db {
+
+namespace {
+
+const QString DefaultDriver = QStringLiteral("QSQLITE");
+constexpr int DefaultBusyTimeoutMs = 5000;
+
+// Every Database gets a connection name of its own.
+QString nextConnectionName()
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("vov-db-%1").arg(++counter);
+}
+
+bool isDefinitionStatement(const QString& sql)
+{
+    const QString head = sql.trimmed().section(u' ', 0, 0).toUpper();
+    return head == u"CREATE" || head == u"ALTER" || head == u"DROP";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TableInfo / ConnectionData
+
+int TableInfo::indexOf(const QString& column) const
+{
+    auto it = exactIndex.constFind(column);
+    if (it != exactIndex.cend())
+        return it.value();
+    it = foldedIndex.constFind(column.toLower());
+    return it != foldedIndex.cend() ? it.value() : -1;
+}
+
+QString ConnectionData::quoteName(const QString& name) const
+{
+    return db.driver()->escapeIdentifier(name, QSqlDriver::FieldName);
+}
+
+QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
+{
+    auto it = queries.constFind(sql);
+    if (it != queries.cend())
+        return it.value().get();
+    auto query = std::make_shared<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        raise(query->lastError(), err, nullptr);
+        return nullptr;
+    }
+    queries.insert(sql, query);
+    return query.get();
+}
+
+std::shared_ptr<TableInfo> ConnectionData::table(const QString& name, PendingError& err)
+{
+    const QString key = name.toLower();
+    auto it = tables.constFind(key);
+    if (it != tables.cend())
+        return it.value();
+    auto info = std::make_shared<TableInfo>();
+    QSqlError sqlError;
+    if (!dialect->readTable(db, name, *info, sqlError)) {
+        if (sqlError.isValid() && sqlError.type() != QSqlError::NoError)
+            raise(sqlError, err, nullptr);
+        else
+            error::tableNotFound(err, name);
+        return nullptr;
+    }
+    info->quotedName = quoteName(info->name);
+    info->quotedKey = quoteName(info->keyColumn);
+    QStringList select{info->quotedKey};
+    for (int i = 0; i < int(info->columns.size()); ++i) {
+        const QString& c = info->columns[size_t(i)].name;
+        info->exactIndex.insert(c, i);
+        info->foldedIndex.insert(c.toLower(), i);
+        info->quotedColumns << quoteName(c);
+        select << info->quotedColumns.last();
+    }
+    info->selectList = select.join(QStringLiteral(", "));
+    tables.insert(key, info);
+    return info;
+}
+
+bool ConnectionData::condition(const TableInfo& info, const QString& criteria, BoundCondition& out,
+                               PendingError& err) const
+{
+    std::vector<CriteriaTerm> terms;
+    if (!parseCriteria(criteria, terms, err))
+        return false;
+    QStringList parts;
+    out.values.clear();
+    for (const CriteriaTerm& t : terms) {
+        const int i = info.indexOf(t.column);
+        if (i < 0) {
+            // An unknown name in a criteria string is a parameter the
+            // engine was not given.
+            error::tooFewParameters(err);
+            return false;
+        }
+        const Column& c = info.columns[size_t(i)];
+        const bool textValue = t.value.typeId() == QMetaType::QString;
+        const bool numericColumn = c.kind == ColumnKind::Int16 || c.kind == ColumnKind::Int32 ||
+                                   c.kind == ColumnKind::Int64 || c.kind == ColumnKind::Double;
+        const bool textColumn = c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo;
+        if ((numericColumn && textValue) || (textColumn && !textValue) ||
+            (c.kind == ColumnKind::DateTime && !textValue)) {
+            error::criteriaTypeMismatch(err);
+            return false;
+        }
+        parts << info.quotedColumns[i] + QStringLiteral(" = ?");
+        out.values << t.value;
+    }
+    out.sql = parts.join(QStringLiteral(" AND "));
+    return true;
+}
+
+bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    if (!query.exec()) {
+        raise(query.lastError(), err, info);
+        query.finish();
+        return false;
+    }
+    return true;
+}
+
+void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const TableInfo* info) const
+{
+    const EngineFailure f = dialect->classify(sqlError);
+    switch (f.kind) {
+    case EngineFailure::Kind::Busy:
+        error::locked(err);
+        return;
+    case EngineFailure::Kind::Unique:
+        error::duplicateKey(err);
+        return;
+    case EngineFailure::Kind::ForeignKey:
+        error::relatedRecordRequired(err, info && !info->parentTable.isEmpty() ? info->parentTable
+                                                                               : QStringLiteral("?"));
+        return;
+    case EngineFailure::Kind::NotNull:
+        error::fieldRequired(err, f.detail);
+        return;
+    case EngineFailure::Kind::ReadOnly:
+        error::readOnly(err);
+        return;
+    case EngineFailure::Kind::NoSuchTable:
+        error::tableNotFound(err, info ? info->name : f.detail.section(u':', 1).trimmed());
+        return;
+    case EngineFailure::Kind::NotADatabase:
+    case EngineFailure::Kind::Other:
+        break;
+    }
+    error::engine(err, sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText());
+}
+
+void ConnectionData::rowsChanged(const TableInfo* info, RecordsetData* except)
+{
+    for (RecordsetData* rs : recordsets)
+        if (rs != except && (!info || (rs->info && rs->info->name == info->name)))
+            rs->forgetRowValues();
+}
+
+void ConnectionData::forgetMetadata()
+{
+    // Recordsets keep the metadata they were opened with; the statements
+    // cached for it go, since a table may have changed.
+    for (auto& t : tables)
+        t->forgetStatements();
+    for (RecordsetData* rs : recordsets) {
+        rs->seekQueries.clear();
+        if (rs->info)
+            rs->info->forgetStatements();
+    }
+    tables.clear();
+    queries.clear();
+}
+
+void RecordsetData::detach()
+{
+    if (conn) {
+        auto& list = conn->recordsets;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    conn = nullptr;
+    info.reset();
+    filter = {};
+    buffer = Buffer::None;
+    bufferValues.clear();
+    dirty.clear();
+    onRow = false;
+    bof = eof = true;
+    deleted = false;
+    rowValues.clear();
+    loaded.clear();
+    seekQueries.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Database
+
+Database::Database() = default;
+
+Database::~Database() { close(); }
+
+bool Database::open(const QString& path, PendingError& err, Transaction tx, Access access)
+{
+    close();
+    if (!QFileInfo(path).isFile()) {
+        error::fileNotFound(err, path);
+        return false;
+    }
+    auto conn = std::make_unique<ConnectionData>();
+    conn->dialect = makeDialect(DefaultDriver);
+    conn->connectionName = nextConnectionName();
+    conn->path = path;
+    conn->transaction = tx;
+    conn->access = access;
+    const bool readOnly = access == Access::ReadOnly;
+    conn->db = QSqlDatabase::addDatabase(conn->dialect->driverName(), conn->connectionName);
+    conn->db.setDatabaseName(path);
+    conn->db.setConnectOptions(
+        conn->dialect->connectOptions(readOnly, m_busyTimeoutMs > 0 ? m_busyTimeoutMs : DefaultBusyTimeoutMs));
+    m_conn = std::move(conn);
+
+    QSqlError sqlError;
+    bool ok = m_conn->db.open();
+    if (!ok)
+        sqlError = m_conn->db.lastError();
+    else
+        ok = m_conn->dialect->prepareConnection(m_conn->db, readOnly, sqlError);
+    if (ok && tx == Transaction::PerCall) {
+        QSqlQuery begin(m_conn->db);
+        ok = begin.exec(m_conn->dialect->beginTransactionSql(readOnly));
+        if (!ok)
+            sqlError = begin.lastError();
+        m_conn->inTransaction = ok;
+    }
+    if (!ok) {
+        m_conn->raise(sqlError, err, nullptr);
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Database::isOpen() const { return m_conn != nullptr; }
+
+QString Database::path() const { return m_conn ? m_conn->path : QString(); }
+
+void Database::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds;
+    if (m_conn)
+        m_conn->dialect->setBusyTimeout(m_conn->db, milliseconds);
+}
+
+bool Database::finish(bool commit, PendingError& err)
+{
+    if (!m_conn)
+        return true;
+    // Recordsets opened on this connection become unusable.
+    while (!m_conn->recordsets.empty())
+        m_conn->recordsets.back()->detach();
+    m_conn->forgetMetadata();
+    bool ok = true;
+    if (m_conn->inTransaction) {
+        ok = commit ? m_conn->db.commit() : m_conn->db.rollback();
+        if (!ok)
+            m_conn->raise(m_conn->db.lastError(), err, nullptr);
+        if (!ok && commit)
+            m_conn->db.rollback();
+        m_conn->inTransaction = false;
+    }
+    const QString name = m_conn->connectionName;
+    m_conn->db.close();
+    m_conn.reset(); // the last QSqlDatabase handle goes before the name is removed
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+bool Database::close(PendingError& err) { return finish(true, err); }
+
+void Database::close()
+{
+    PendingError ignored;
+    (void)finish(true, ignored);
+}
+
+void Database::rollbackAndClose()
+{
+    PendingError ignored;
+    (void)finish(false, ignored);
+}
+
+bool Database::openRecordset(Recordset& rs, const QString& table, PendingError& err)
+{
+    return openRecordset(rs, table, QString(), err);
+}
+
+bool Database::openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err)
+{
+    rs.close();
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return false;
+    }
+    std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    if (!info)
+        return false;
+    BoundCondition filter;
+    if (!m_conn->condition(*info, criteria, filter, err))
+        return false;
+    RecordsetData& d = *rs.d;
+    d.conn = m_conn.get();
+    d.info = std::move(info);
+    d.filter = std::move(filter);
+    m_conn->recordsets.push_back(&d);
+    // A dynaset opens on its first row.
+    if (!rs.moveFirstIfAny(err)) {
+        rs.close();
+        return false;
+    }
+    return true;
+}
+
+int Database::deleteWhere(const QString& table, const QString& criteria, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return -1;
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    BoundCondition where;
+    if (!info || !m_conn->condition(*info, criteria, where, err))
+        return -1;
+    QString sql = QStringLiteral("DELETE FROM ") + info->quotedName;
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+        return -1;
+    const int n = q->numRowsAffected();
+    q->finish();
+    m_conn->rowsChanged(nullptr, nullptr); // cascades reach other tables
+    return n;
+}
+
+int Database::updateWhere(const QString& table, const QString& column, const QVariant& value,
+                          const QString& criteria, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return -1;
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    if (!info)
+        return -1;
+    const int i = info->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return -1;
+    }
+    QVariant stored;
+    if (!toColumnValue(info->columns[size_t(i)], value, stored, err))
+        return -1;
+    BoundCondition where;
+    if (!m_conn->condition(*info, criteria, where, err))
+        return -1;
+    QString sql = QStringLiteral("UPDATE ") + info->quotedName + QStringLiteral(" SET ") + info->quotedColumns[i] +
+                  QStringLiteral(" = ?");
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, QVariantList{stored} + where.values, err, info.get()))
+        return -1;
+    const int n = q->numRowsAffected();
+    q->finish();
+    m_conn->rowsChanged(info.get(), nullptr);
+    return n;
+}
+
+QVariant Database::maxOf(const QString& table, const QString& column, const QString& criteria, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return {};
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    if (!info)
+        return {};
+    const int i = info->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return {};
+    }
+    BoundCondition where;
+    if (!m_conn->condition(*info, criteria, where, err))
+        return {};
+    QString sql = QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") +
+                  info->quotedName;
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+        return {};
+    QVariant result;
+    if (q->next())
+        result = fromStoredValue(info->columns[size_t(i)], q->value(0));
+    q->finish();
+    return result;
+}
+
+bool Database::hasRows(const QString& table, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return false;
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    if (!info)
+        return false;
+    QSqlQuery* q = m_conn->prepared(QStringLiteral("SELECT 1 FROM ") + info->quotedName + QStringLiteral(" LIMIT 1"), err);
+    if (!q || !m_conn->run(*q, {}, err, info.get()))
+        return false;
+    const bool any = q->next();
+    q->finish();
+    return any;
+}
+
+bool Database::executeFixed(const QString& sql, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return false;
+    }
+    const bool definition = isDefinitionStatement(sql);
+    if (definition)
+        m_conn->forgetMetadata();
+    QSqlQuery q(m_conn->db);
+    q.setForwardOnly(true);
+    const bool ok = q.exec(sql);
+    if (!ok)
+        m_conn->raise(q.lastError(), err, nullptr);
+    q.finish();
+    // A statement of our own may change any table's rows.
+    m_conn->rowsChanged(nullptr, nullptr);
+    return ok;
+}
+
+void Database::releaseLocks()
+{
+    if (m_conn && !m_conn->inTransaction)
+        m_conn->dialect->releaseLocks(m_conn->db);
+}
+
+QStringList Database::columnNames(const QString& table, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return {};
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    QStringList names;
+    if (info)
+        for (const Column& c : info->columns)
+            names << c.name;
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// createDatabase
+
+namespace {
+
+// Splits a script into statements at semicolons outside quotes, dropping
+// "--" comments.
+QStringList splitStatements(const QString& script)
+{
+    QStringList statements;
+    QString current;
+    QChar quote;
+    for (qsizetype i = 0; i < script.size(); ++i) {
+        const QChar c = script.at(i);
+        if (!quote.isNull()) {
+            current += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'-' && i + 1 < script.size() && script.at(i + 1) == u'-') {
+            while (i < script.size() && script.at(i) != u'\n')
+                ++i;
+            current += u'\n';
+            continue;
+        }
+        if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            quote = c == u'[' ? QChar(u']') : c;
+            current += c;
+            continue;
+        }
+        if (c == u';') {
+            if (!current.trimmed().isEmpty())
+                statements << current.trimmed();
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    if (!current.trimmed().isEmpty())
+        statements << current.trimmed();
+    return statements;
+}
+
+} // namespace
+
+bool createDatabase(const QString& path, const QString& schemaSql, QString* message)
+{
+    auto fail = [message](const QString& text) {
+        if (message)
+            *message = text;
+        return false;
+    };
+    if (QFileInfo::exists(path))
+        return fail(QStringLiteral("The database '%1' already exists; nothing was changed.").arg(path));
+    if (!QFileInfo(path).absoluteDir().exists())
+        return fail(QStringLiteral("The folder of '%1' does not exist.").arg(path));
+
+    const std::unique_ptr<Dialect> dialect = makeDialect(DefaultDriver);
+    const QString name = nextConnectionName();
+    QString failure;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(dialect->driverName(), name);
+        d.setDatabaseName(path);
+        QSqlError sqlError;
+        if (!d.open())
+            failure = d.lastError().text();
+        else if (!dialect->prepareNewFile(d, sqlError))
+            failure = sqlError.text();
+        else {
+            d.transaction();
+            QSqlQuery q(d);
+            for (const QString& statement : splitStatements(schemaSql)) {
+                if (!q.exec(statement)) {
+                    failure = q.lastError().text() + QStringLiteral(" in: ") + statement.left(200);
+                    break;
+                }
+            }
+            q.finish();
+            if (failure.isEmpty() && !d.commit())
+                failure = d.lastError().text();
+            if (!failure.isEmpty())
+                d.rollback();
+        }
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty()) {
+        dialect->removeDatabaseFiles(path);
+        return fail(QStringLiteral("Could not create the database '%1': %2").arg(path, failure));
+    }
+    return true;
+}
+
+} // namespace db

@@ -43,19 +43,26 @@ public:
     [[nodiscard]] QString path() const;
 
     // Commits (PerCall) and closes. Recordsets opened on it become unusable.
+    // The destructor does the same.
     void close();
+    // The same, reporting a failed commit (the call's rows are then gone).
+    bool close(PendingError& err);
     // Rolls back instead of committing (used only by tests and by callers
     // that must undo a whole call).
     void rollbackAndClose();
 
     // Opens a dynaset on a whole table, or on the rows of a table matching a
-    // criteria string (see Criteria.h). A missing table raises 3078.
+    // criteria string (see Criteria.h). A missing table raises 3078, a
+    // column the table does not have 3061 "Too few parameters. Expected 1.",
+    // a text compared with a numeric column (or a number with a text
+    // column) 3464. The recordset starts on its first row.
     bool openRecordset(Recordset& rs, const QString& table, PendingError& err);
     bool openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err);
 
     // Set-based statements built from a criteria string; values are bound as
     // parameters, never pasted into SQL. Return the number of rows touched,
-    // or -1 with err raised.
+    // or -1 with err raised. Empty criteria mean all rows. updateWhere
+    // converts the value like Recordset::setField.
     int deleteWhere(const QString& table, const QString& criteria, PendingError& err);
     int updateWhere(const QString& table, const QString& column, const QVariant& value,
                     const QString& criteria, PendingError& err);
@@ -71,18 +78,28 @@ public:
     bool executeFixed(const QString& sql, PendingError& err);
 
     // Tells the engine to release its read locks (after an import). With
-    // SQLite this checkpoints the WAL when nobody reads.
+    // SQLite this checkpoints the WAL when nobody reads. Does nothing inside
+    // a PerCall transaction or on a closed Database (closing already
+    // released everything).
     void releaseLocks();
 
     // Column names of a table in table order; empty with err raised when the
     // table is missing.
     QStringList columnNames(const QString& table, PendingError& err);
 
+    // How long a statement waits for another program's lock before it
+    // fails with 3218 (default 5000 ms). Takes effect at once and for later
+    // open() calls.
+    void setBusyTimeout(int milliseconds);
+
     // For the store layer itself.
     ConnectionData* connection() const { return m_conn.get(); }
 
 private:
+    bool finish(bool commit, PendingError& err);
+
     std::unique_ptr<ConnectionData> m_conn;
+    int m_busyTimeoutMs = 0;
 };
 
 // Creates an empty database file from SQL statements (the schema). Refuses

@@ -40,6 +40,8 @@ public:
     virtual void releaseLocks(QSqlDatabase& db) const = 0;
     // Settings a freshly created database file keeps for good.
     virtual bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const = 0;
+    // Removes a database file and whatever the engine keeps beside it.
+    virtual void removeDatabaseFiles(const QString& path) const = 0;
     [[nodiscard]] virtual EngineFailure classify(const QSqlError& error) const = 0;
 };
 

@@ -35,6 +35,12 @@ struct RecordsetData;
 //   raises 6 "Overflow". On error the buffer keeps its previous value.
 // - remove() deletes the current row; the row stays "current" but deleted
 //   until the next move (reading it raises 3167 "Record is deleted.").
+// - as with the engine the readers were written against, moveFirst and
+//   moveLast on an empty recordset and moveNext at eof raise 3021 "No
+//   current record."; setField() and update() without addNew()/edit() raise
+//   3020; findFirst() without a match leaves the current row where it was
+//   (a criteria error sets noMatch() too, so nothing is overwritten).
+// - every method that takes a PendingError returns false when it raised.
 class Recordset {
 public:
     Recordset();
@@ -75,6 +81,8 @@ public:
 
 private:
     friend class Database;
+    bool moveFirstIfAny(PendingError& err);
+
     std::unique_ptr<RecordsetData> d;
 };
 

@@ -2,6 +2,8 @@
 
 #include "platform/db/StoreData.h"
 
+#include <QFile>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -119,6 +121,13 @@ public:
     {
         return execute(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) &&
                execute(db, QStringLiteral("PRAGMA foreign_keys=ON"), error);
+    }
+
+    void removeDatabaseFiles(const QString& path) const override
+    {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
     }
 
     [[nodiscard]] EngineFailure classify(const QSqlError& error) const override

@@ -47,9 +47,17 @@ struct TableInfo {
     QStringList quotedColumns;
     QString selectList;
 
-    // Write statements by the set of columns written (one byte per column).
+    // Write statements by the set of columns written (one byte per column),
+    // and the statements reading one column of a row.
     QHash<QByteArray, QSqlQuery*> insertQueries;
     QHash<QByteArray, QSqlQuery*> updateQueries;
+    QHash<int, QSqlQuery*> columnQueries;
+    void forgetStatements()
+    {
+        insertQueries.clear();
+        updateQueries.clear();
+        columnQueries.clear();
+    }
 
     [[nodiscard]] int indexOf(const QString& column) const;
 };
@@ -84,8 +92,9 @@ struct ConnectionData {
     bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
-    // Rows of the table changed behind the recordsets' backs.
-    void rowsChanged(const TableInfo& info, RecordsetData* except);
+    // Rows changed behind the recordsets' backs: their cached row values
+    // go (info null: any table may have changed, e.g. by a cascade).
+    void rowsChanged(const TableInfo* info, RecordsetData* except);
     void forgetMetadata();
     [[nodiscard]] QString quoteName(const QString& name) const;
 };
@@ -105,11 +114,17 @@ struct RecordsetData {
     bool eof = true;
     bool deleted = false;
     qint64 currentKey = 0;
-    bool rowLoaded = false;
+    // Values of the current row, read column by column when first asked
+    // for (loaded: one byte per column) and forgotten when the row changes.
     std::vector<QVariant> rowValues;
+    QByteArray loaded;
+    void forgetRowValues() { loaded.fill(0); }
 
     bool noMatch = false;
     qint64 lastModified = 0;
+
+    // Positioning statements of this recordset by their condition.
+    QHash<QString, QSqlQuery*> seekQueries;
 
     void detach();
 };
