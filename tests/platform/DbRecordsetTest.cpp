@@ -314,6 +314,33 @@ TEST_F(JobDbTest, UpdateOfAnEditWritesOnlyTheColumnsSet)
     EXPECT_FALSE(err.pending());
 }
 
+TEST_F(JobDbTest, ValuesReadStayCurrentWhenAnotherRecordsetStoresTheRow)
+{
+    addJob(QStringLiteral("J"));
+    addRow(QStringLiteral("Stabdaten"), {{"LosName", QStringLiteral("J")}, {"StabNr", 1}, {"Farbe", QStringLiteral("rot")}});
+    db::Recordset reader;
+    db::Recordset writer;
+    ASSERT_TRUE(database.openRecordset(reader, QStringLiteral("Stabdaten"), err));
+    ASSERT_TRUE(database.openRecordset(writer, QStringLiteral("Stabdaten"), QStringLiteral("StabNr=1"), err));
+    EXPECT_EQ(reader.field(QStringLiteral("Farbe"), err).toString(), QStringLiteral("rot"));
+    ASSERT_TRUE(writer.edit(err));
+    writer.setField(QStringLiteral("Farbe"), QStringLiteral("blau"), err);
+    EXPECT_EQ(reader.field(QStringLiteral("Farbe"), err).toString(), QStringLiteral("rot")) << "not stored yet";
+    ASSERT_TRUE(writer.update(err));
+    EXPECT_EQ(reader.field(QStringLiteral("Farbe"), err).toString(), QStringLiteral("blau"));
+    // The job row goes, and with it the bar: the reader's row is gone.
+    EXPECT_EQ(database.deleteWhere(QStringLiteral("LosNamen"), QStringLiteral("LosName='J'"), err), 1);
+    PendingError e;
+    (void)reader.field(QStringLiteral("Farbe"), e);
+    EXPECT_EQ(e.number, 3167);
+    e.clear();
+    ASSERT_TRUE(writer.edit(e)) << "the engine finds out at the store";
+    writer.setField(QStringLiteral("Farbe"), QStringLiteral("gelb"), e);
+    EXPECT_FALSE(writer.update(e));
+    EXPECT_EQ(e.number, 3167);
+    EXPECT_FALSE(err.pending());
+}
+
 TEST_F(JobDbTest, RemovedRowStaysCurrentUntilTheNextMove)
 {
     addJob(QStringLiteral("J"));

@@ -89,12 +89,4 @@ TEST(BarSelection, LeadingZerosFindTheBar)
     EXPECT_EQ(run.piece(QStringLiteral("StabNr")).toInt(), 7);
 }
 
-TEST(BarSelection, NewBarBecomesTheProfileOfItsPieces)
-{
-    PieceImport run;
-    run.import({"KS 009TBPR-9    ", "KTN0001", "KTN0002"});
-    EXPECT_EQ(run.plant.job.BarProfileName, QStringLiteral("PR-9"));
-    EXPECT_EQ(count(run, QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE StabNr=9")), 2);
-}
-
 } // namespace

@@ -121,16 +121,6 @@ INSTANTIATE_TEST_SUITE_P(SADefault, SteelPieceColumns,
                                            SteelDefaultCase{SADefault::AutomaticSteel, 2},
                                            SteelDefaultCase{SADefault::SwitchOff, QVariant()}));
 
-TEST(PieceHead, ProductionPiecesGetNoSteelColumns)
-{
-    PieceImport run;
-    run.plant.ctx.form.cmbSADefault = SADefault::ManualSteel;
-    run.import({"KB 001", "KTN0001"});
-    EXPECT_TRUE(run.piece(QStringLiteral("Stahlanwahl")).isNull());
-    EXPECT_TRUE(run.piece(QStringLiteral("PVCTeileNr")).isNull());
-    EXPECT_TRUE(run.piece(QStringLiteral("ID")).isNull());
-}
-
 TEST(PieceHead, SteelPiecesGetReleaseNumbers)
 {
     PieceImport run;

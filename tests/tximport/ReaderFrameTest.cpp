@@ -165,16 +165,17 @@ TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
     EXPECT_TRUE(fileExists(inServerDir(run, QStringLiteral("J1.$tx.$er"))));
 }
 
-TEST(ReaderFrame, DeleteAnswerWritesTheJobAgain)
+// A continuation line is read from the file the same way in both kinds of
+// line ends.
+TEST(ReaderFrame, ContinuationLinesInBothLineEnds)
 {
-    PieceImport run;
-    run.import({"KB 001", "KTN0001"});
-    run.plant.prompt.yesNoCancelAnswers = {Answer::Yes};
-    run.import({"KB 002", "KTN0002"});
-
-    EXPECT_FALSE(run.plant.job.LoadFailed);
-    EXPECT_EQ(count(run, QStringLiteral("SELECT COUNT(*) FROM Stabdaten")), 1);
-    EXPECT_EQ(run.piece(QStringLiteral("StabNr"), 2).toInt(), 2);
+    for (const QByteArray& content : {crlf({"KB 001", "KTN0001W0500100C", "KTWW0600200"}),
+                                      QByteArray("KB 001\nKTN0001W0500100C\nKTWW0600200\n")}) {
+        PieceImport run;
+        run.importBytes(content);
+        ASSERT_FALSE(run.plant.job.LoadFailed) << readertest::lastLogMessage(run).toStdString();
+        EXPECT_EQ(count(run, QStringLiteral("SELECT COUNT(*) FROM Werkzeugdaten WHERE TeileNr=1")), 2);
+    }
 }
 
 // A failure in a steel-data file of a job without steel data is not worth

@@ -11,7 +11,6 @@
 #include "platform/db/DbErrors.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -164,13 +163,13 @@ bool toDateTime(const QVariant& value, QVariant& out, PendingError& err)
 ColumnKind columnKindOf(const QString& declaredType, int* size)
 {
     *size = 0;
-    static const QRegularExpression sized(QStringLiteral("^\\s*([A-Z ]+?)\\s*\\(\\s*(\\d+)\\s*\\)\\s*$"));
+    // "TEXT(255)": the name, and the size in parentheses.
     QString base = declaredType.trimmed().toUpper();
     int n = 0;
-    const QRegularExpressionMatch m = sized.match(base);
-    if (m.hasMatch()) {
-        base = m.captured(1);
-        n = m.captured(2).toInt();
+    const qsizetype open = base.indexOf(u'(');
+    if (open > 0 && base.endsWith(u')')) {
+        n = base.mid(open + 1, base.size() - open - 2).trimmed().toInt();
+        base = base.left(open).trimmed();
     }
     if (base == u"SMALLINT" || base == u"SHORT" || base == u"INTEGER2" || base == u"INT2")
         return ColumnKind::Int16;
