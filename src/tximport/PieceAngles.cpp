@@ -11,16 +11,6 @@
 namespace tx {
 namespace {
 
-// A number for the database: whole numbers as integers, so that they land
-// in integer and text columns the way the planning system's values always
-// did ("45", not "45.0").
-QVariant numberValue(double v)
-{
-    if (std::abs(v) < 1e15 && v == std::trunc(v))
-        return QVariant(static_cast<qint64>(v));
-    return QVariant(v);
-}
-
 // An explicit angle: hundredths of a degree in the file. An exact zero is
 // "no mitre", which the angle conversion turns into a square cut.
 QVariant explicitAngle(const ImportContext& ctx, const QByteArray& field)

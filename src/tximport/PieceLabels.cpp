@@ -15,13 +15,6 @@
 namespace tx {
 namespace {
 
-QVariant numberValue(double v)
-{
-    if (std::abs(v) < 1e15 && v == std::trunc(v))
-        return QVariant(static_cast<qint64>(v));
-    return QVariant(v);
-}
-
 // A column value as it would be spelled in a list entry: numbers in their
 // shortest decimal form, text as it stands.
 QString spelled(const QVariant& v)

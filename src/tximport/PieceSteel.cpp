@@ -16,15 +16,6 @@
 namespace tx {
 namespace {
 
-// Whole numbers as integers, so that integer and text columns get "123",
-// not "123.0".
-QVariant numberValue(double v)
-{
-    if (std::abs(v) < 1e15 && v == std::trunc(v))
-        return QVariant(static_cast<qint64>(v));
-    return QVariant(v);
-}
-
 QVariant numberOf(const QByteArray& field) { return numberValue(text::val(field)); }
 
 // Arithmetic and comparisons on column values follow the database's Null

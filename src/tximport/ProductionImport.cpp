@@ -155,8 +155,18 @@ Flow readRecords(ImportContext& ctx)
             return Flow::Stop;
         if (ctx.buf.startsWith("KO"))
             cutAfterLineFeed(ctx);
-        if (ctx.buf.startsWith("KTN") && readPieceRecord(ctx) == Flow::Stop)
-            return Flow::Stop;
+        if (ctx.buf.startsWith("KTN")) {
+            const qint64 lineBefore = ctx.lineNumber;
+            if (readPieceRecord(ctx) == Flow::Stop)
+                return Flow::Stop;
+            // A "C" at the end of the piece looked at the next line and found
+            // no continuation there: that line is a record of its own and
+            // goes through all the tests from the first (a bar record after a
+            // piece would otherwise be dropped, and its pieces land on the
+            // previous bar).
+            if (ctx.lineNumber != lineBefore)
+                continue;
+        }
         if (ctx.buf.startsWith("KS") && readBarSelectionRecord(ctx) == Flow::Stop)
             return Flow::Stop;
         if (ctx.buf.startsWith("KR") && readRemnantRecord(ctx) == Flow::Stop)

@@ -5,6 +5,8 @@
 #include "intake/JobState.h"
 #include "platform/Text.h"
 
+#include <cmath>
+
 namespace tx {
 
 namespace {
@@ -57,6 +59,13 @@ QVariant tenths(const QByteArray& field)
     if (v <= 0.0)
         return QVariant(0);
     return QVariant(v / 10.0);
+}
+
+QVariant numberValue(double v)
+{
+    if (std::abs(v) < 1e15 && v == std::trunc(v))
+        return QVariant(static_cast<qint64>(v));
+    return QVariant(v);
 }
 
 QString toText(const QByteArray& field) { return text::fromCp1252(field); }

@@ -32,6 +32,9 @@ QByteArray cut(ImportContext& ctx, int n);
 
 // Tenths rule: Val 0 or less -> integer 0, else Val / 10 as a double.
 QVariant tenths(const QByteArray& field);
+// A number for the database: whole numbers as integers, so that integer
+// and text columns get "123", not "123.0".
+QVariant numberValue(double v);
 // A byte field as text for the database.
 QString toText(const QByteArray& field);
 

@@ -7,81 +7,53 @@
 namespace {
 
 struct ResolveCase {
+    const char* name;
     const char* configFile;
     const char* configured;
     const char* display;
     const char* resolved;
-    bool wrongConfigPath; // "Wrong Configpath found!" shown
+    bool wrongConfigPath = false; // the operator is told "Wrong Configpath found!"
 };
 
-class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {
-protected:
-    TestPlant plant;
-};
+class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
 
 TEST_P(ResolvePathTest, DisplayFormAndResolvedPath)
 {
     const ResolveCase& c = GetParam();
+    TestPlant plant;
     plant.ctx.ConfigFilePath = QString::fromUtf8(c.configFile);
     QString resolved = QStringLiteral("stale");
 
-    const QString display = ResolvePath(plant.ctx, QString::fromUtf8(c.configured), &resolved);
-
-    EXPECT_EQ(display, QString::fromUtf8(c.display));
+    EXPECT_EQ(ResolvePath(plant.ctx, QString::fromUtf8(c.configured), &resolved), QString::fromUtf8(c.display));
     EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
+    ASSERT_EQ(plant.prompt.asked.size(), c.wrongConfigPath ? 1u : 0u);
     if (c.wrongConfigPath) {
-        ASSERT_EQ(plant.prompt.asked.size(), 1u);
         EXPECT_EQ(plant.prompt.asked[0].title, plant.ctx.ProgramTitle);
         EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("Wrong Configpath found! ") + QString::fromUtf8(c.configFile));
-    } else {
-        EXPECT_TRUE(plant.prompt.asked.empty());
     }
 }
 
+// The base is the folder above the configuration's folder when that one is
+// named Server; "/" plays the part of a drive, "//" and "\\" start network paths.
 INSTANTIATE_TEST_SUITE_P(
     Table, ResolvePathTest,
     ::testing::Values(
-        // under a folder named Server: the base is the folder above it
-        ResolveCase{"/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client", false},
-        ResolveCase{"/x/Server/c.zezad", "~apppath~/Client", "~apppath~/Client", "/x/Client", false},
-        ResolveCase{"/x/server/c.zezad", "~apppath~", "~apppath~", "/x", false},
-        ResolveCase{"\\x\\SERVER\\c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client", false},
-        ResolveCase{"/x/Server/c.zezad", "~APPPATH~\\Client", "~APPPATH~\\Client", "/x/~APPPATH~/Client", false},
-        // absolute paths under the base are shown in the portable form
-        ResolveCase{"/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client", false},
-        ResolveCase{"/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client", false},
-        ResolveCase{"/x/Server/c.zezad", "/y/Client", "/y/Client", "/y/Client", false},
-        // relative paths hang below the base
-        ResolveCase{"/x/Server/c.zezad", "\\In", "\\In", "/x/In", false},
-        ResolveCase{"/x/Server/c.zezad", "In", "In", "/x/In", false},
-        ResolveCase{"/x/Server/c.zezad", "In\\Sub", "In\\Sub", "/x/In/Sub", false},
-        // network paths and connection texts are left alone
-        ResolveCase{"/x/Server/c.zezad", "//host/share", "//host/share", "//host/share", false},
-        ResolveCase{"/x/Server/c.zezad", "\\\\host\\share", "\\\\host\\share", "//host/share", false},
-        ResolveCase{"/x/Server/c.zezad", "Provider=Jet;Data Source=~apppath~\\a.mdb",
-                    "Provider=Jet;Data Source=~apppath~\\a.mdb", "Provider=Jet;Data Source=~apppath~\\a.mdb", false},
-        ResolveCase{"/x/Config/c.zezad", "pRoViDeR=x\\y", "pRoViDeR=x\\y", "pRoViDeR=x\\y", false},
-        ResolveCase{"/x/Server/c.zezad", "", "", "", false},
-        // not under a folder named Server: nothing is resolved
-        ResolveCase{"/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "~apppath~/Client", true},
-        ResolveCase{"/x/Config/c.zezad", "\\In", "\\In", "/In", false},
-        ResolveCase{"/x/Servers/c.zezad", "/x/In", "/x/In", "/x/In", false}));
-
-TEST(ResolvePathRoundTrip, PortableFormSurvivesSaveAndRead)
-{
-    TestPlant plant;
-    plant.ctx.form.txtServer = QStringLiteral("~apppath~\\In");
-    plant.ctx.form.txtAnlage = plant.root() + QStringLiteral("/Client");
-
-    SaveConfiguration(plant.ctx);
-    ReadConfiguration(plant.ctx);
-
-    EXPECT_EQ(plant.ctx.form.txtServer, QStringLiteral("~apppath~\\In"));
-    EXPECT_EQ(plant.ctx.form.txtAnlage, QStringLiteral("~apppath~/Client"));
-    EXPECT_EQ(plant.ctx.settings.serverDir, plant.serverDir());
-    EXPECT_EQ(plant.ctx.settings.clientDir, plant.clientDir());
-    EXPECT_TRUE(readFileBytes(plant.ctx.ConfigFilePath).startsWith("\"ServerPath\",\"~apppath~\\In\"\r\n"
-                                                                   "\"ClientPath\",\"~apppath~/Client\"\r\n"));
-}
+        ResolveCase{"AppPath", "/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client"},
+        ResolveCase{"AppPathAnyCaseServer", "\\x\\SERVER\\c.zezad", "~apppath~/Client", "~apppath~/Client", "/x/Client"},
+        ResolveCase{"AppPathTokenIsCaseSensitive", "/x/Server/c.zezad", "~APPPATH~\\C", "~APPPATH~\\C", "/x/~APPPATH~/C"},
+        ResolveCase{"AbsoluteUnderBase", "/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client"},
+        ResolveCase{"AbsoluteUnderBaseAnyCase", "/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client"},
+        ResolveCase{"AbsoluteElsewhere", "/x/Server/c.zezad", "/y/Client", "/y/Client", "/y/Client"},
+        ResolveCase{"RelativeBackslash", "/x/Server/c.zezad", "\\In", "\\In", "/x/In"},
+        ResolveCase{"RelativeNested", "/x/Server/c.zezad", "In\\Sub", "In\\Sub", "/x/In/Sub"},
+        ResolveCase{"NetworkSlashes", "/x/Server/c.zezad", "//host/share", "//host/share", "//host/share"},
+        ResolveCase{"NetworkBackslashes", "/x/Server/c.zezad", "\\\\host\\share", "\\\\host\\share", "//host/share"},
+        ResolveCase{"ProviderTextLeftAlone", "/x/Config/c.zezad", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb",
+                    "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb"},
+        ResolveCase{"Empty", "/x/Server/c.zezad", "", "", ""},
+        ResolveCase{"AppPathOutsideServer", "/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "~apppath~/Client", true},
+        ResolveCase{"RelativeOutsideServer", "/x/Config/c.zezad", "\\In", "\\In", "/In"},
+        ResolveCase{"FolderServersIsNoBase", "/x/Servers/c.zezad", "/x/In", "/x/In", "/x/In"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -41,8 +41,9 @@ TEST(StrictNumberTest, AcceptsOnlyAWholeNumber)
         bool ok = !c.ok;
         const double v = text::strictNumber(QByteArray(c.text), &ok);
         EXPECT_EQ(ok, c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_DOUBLE_EQ(v, c.value) << c.text;
+        }
     }
 }
 
@@ -130,7 +131,7 @@ TEST(KeyedListTest, FirstEntryOfAKeyWinsAndTextKeepsAllEntries)
     bool found = false;
     EXPECT_EQ(l.find(QStringLiteral("2"), &found), QStringLiteral("0005"));
     EXPECT_TRUE(found);
-    l.find(QStringLiteral("20"), &found);
+    EXPECT_TRUE(l.find(QStringLiteral("20"), &found).isEmpty());
     EXPECT_FALSE(found);
     EXPECT_EQ(l.text(), QStringLiteral("#2,0005;#3,0007;#2,0009;"));
 }

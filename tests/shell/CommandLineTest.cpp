@@ -7,6 +7,7 @@
 namespace {
 
 struct SplitCase {
+    const char* name;
     const char* raw;
     int max;
     QStringList expected; // without the empty element 0
@@ -26,16 +27,18 @@ TEST_P(SplitCommandLineTest, SplitsAtBlanksAndTabsOnly)
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitCommandLineTest,
     ::testing::Values(
-        SplitCase{"", 10, {}},
-        SplitCase{"   \t ", 10, {}},
-        SplitCase{"a.zezad", 10, {"a.zezad"}},
-        SplitCase{"  one\ttwo   three ", 10, {"one", "two", "three"}},
+        SplitCase{"Empty", "", 10, {}},
+        SplitCase{"OnlySeparators", "   \t ", 10, {}},
+        SplitCase{"One", "a.zezad", 10, {"a.zezad"}},
+        SplitCase{"BlanksAndTabs", "  one\ttwo   three ", 10, {"one", "two", "three"}},
         // quotes are not special: a quoted path with blanks is split
-        SplitCase{"\"D:\\My Plant\\cfg.zezad\" x", 10, {"\"D:\\My", "Plant\\cfg.zezad\"", "x"}},
-        SplitCase{"a b c d", 2, {"a", "b"}},
-        SplitCase{"a b", 2, {"a", "b"}}));
+        SplitCase{"QuotesNotSpecial", "\"D:\\My Plant\\cfg.zezad\" x", 10, {"\"D:\\My", "Plant\\cfg.zezad\"", "x"}},
+        SplitCase{"RestIgnoredAtMaximum", "a b c d", 2, {"a", "b"}},
+        SplitCase{"ExactlyMaximum", "a b", 2, {"a", "b"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct Arg1Case {
+    const char* name;
     const char* raw;
     bool registration;
     const char* config;
@@ -54,18 +57,19 @@ TEST_P(Argument1Test, InterpretsOnlyArgumentOne)
 INSTANTIATE_TEST_SUITE_P(
     Cases, Argument1Test,
     ::testing::Values(
-        Arg1Case{"", false, ""},
-        Arg1Case{"-REGSERVER", true, ""},
-        Arg1Case{"/regserver", true, ""},
-        Arg1Case{"-REGSERVER other.zezad", true, ""},
-        Arg1Case{"\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
-        Arg1Case{"a.zezad", false, "a.zezad"},
-        Arg1Case{"/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
-        Arg1Case{".zezad", false, ".zezad"},
-        Arg1Case{"a.zeza", false, ""},
+        Arg1Case{"None", "", false, ""},
+        Arg1Case{"RegServer", "-REGSERVER", true, ""},
+        Arg1Case{"RegServerLowerSlash", "/regserver", true, ""},
+        Arg1Case{"RegServerIgnoresArgument2", "-REGSERVER other.zezad", true, ""},
+        Arg1Case{"QuotedPath", "\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
+        Arg1Case{"Relative", "a.zezad", false, "a.zezad"},
+        Arg1Case{"AbsoluteUpperCase", "/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
+        Arg1Case{"SixCharacters", ".zezad", false, ".zezad"},
+        Arg1Case{"NoExtension", "a.zeza", false, ""},
         // a quoted path with a blank: the first piece has no .ZEZAD, default stays
-        Arg1Case{"\"D:\\My Plant\\cfg.zezad\"", false, ""},
-        Arg1Case{"notes.txt cfg.zezad", false, ""}));
+        Arg1Case{"QuotedPathWithBlank", "\"D:\\My Plant\\cfg.zezad\"", false, ""},
+        Arg1Case{"OnlyArgumentOneCounts", "notes.txt cfg.zezad", false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
 {
