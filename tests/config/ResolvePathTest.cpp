@@ -7,11 +7,7 @@
 namespace {
 
 struct ResolveCase {
-    const char* name;
-    const char* configFile;
-    const char* configured;
-    const char* display;
-    const char* resolved;
+    const char *name, *configFile, *configured, *display, *resolved;
     bool wrongConfigPath = false; // the operator is told "Wrong Configpath found!"
 };
 
@@ -28,19 +24,16 @@ TEST_P(ResolvePathTest, DisplayFormAndResolvedPath)
     EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
     ASSERT_EQ(plant.prompt.asked.size(), c.wrongConfigPath ? 1u : 0u);
     if (c.wrongConfigPath) {
-        EXPECT_EQ(plant.prompt.asked[0].title, plant.ctx.ProgramTitle);
         EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("Wrong Configpath found! ") + QString::fromUtf8(c.configFile));
     }
 }
 
-// The base is the folder above the configuration's folder when that one is
-// named Server; "/" plays the part of a drive, "//" and "\\" start network paths.
+// The base is the folder above a configuration folder named Server.
 INSTANTIATE_TEST_SUITE_P(
     Table, ResolvePathTest,
     ::testing::Values(
         ResolveCase{"AppPath", "/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client"},
         ResolveCase{"AppPathAnyCaseServer", "\\x\\SERVER\\c.zezad", "~apppath~/Client", "~apppath~/Client", "/x/Client"},
-        ResolveCase{"AppPathTokenIsCaseSensitive", "/x/Server/c.zezad", "~APPPATH~\\C", "~APPPATH~\\C", "/x/~APPPATH~/C"},
         ResolveCase{"AbsoluteUnderBase", "/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client"},
         ResolveCase{"AbsoluteUnderBaseAnyCase", "/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client"},
         ResolveCase{"AbsoluteElsewhere", "/x/Server/c.zezad", "/y/Client", "/y/Client", "/y/Client"},

@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -13,140 +12,75 @@ namespace {
 
 class FileHandlingTest : public ::testing::Test {
 protected:
-    QString bak(const QString& name) const { return plant.programDir() + QStringLiteral("/prog.bak/") + name; }
-    QString inServer(const QString& name) const { return plant.serverDir() + u'/' + name; }
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static void makeReadOnly(const QString& path)
-    {
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    }
-    static void setModified(const QString& path, const QDateTime& at)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(at, QFileDevice::FileModificationTime));
-    }
+    QString write(const char* name, const QByteArray& bytes) { return plant.writeJobFile(QLatin1String(name), bytes); }
+    QString bak(const char* name) const { return plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name); }
 
     TestPlant plant;
-    JobState job;
-    RecordingImporter importer{job};
 };
 
-TEST_F(FileHandlingTest, BackupReplacesTheOldBackupAndDropsAStaleErrorCopy)
+TEST_F(FileHandlingTest, BackupReplacesTheOldBackupUnlessItIsReadOnly)
 {
-    const QString file = plant.writeJobFile(QStringLiteral("a.$tx"), "new");
-    QDir().mkpath(plant.programDir() + QStringLiteral("/prog.bak"));
-    writeFile(bak(QStringLiteral("a.$tx")), "old");
-    writeFile(inServer(QStringLiteral("a.$tx.$er")), "failed before");
-    makeReadOnly(inServer(QStringLiteral("a.$tx.$er")));
+    // prog.bak is created; a backup directory that does not exist is skipped.
+    plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/NotThere/");
+    const QString file = write("a.$tx", "old");
+    BackupFile(plant.ctx, file);
+    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("old"));
+    EXPECT_FALSE(QFileInfo::exists(plant.root() + QStringLiteral("/NotThere")));
+
+    // A newer file replaces the backup, goes to the backup directory and drops a stale error copy.
+    write("a.$tx", "new");
+    makeReadOnly(write("a.$tx.$er", "failed before"));
     QDir().mkpath(plant.root() + QStringLiteral("/Extra"));
     plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/Extra/");
-
     BackupFile(plant.ctx, file);
-
     EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_FALSE(QFileInfo::exists(inServer(QStringLiteral("a.$tx.$er"))));
-    EXPECT_EQ(readFileBytes(bak(QStringLiteral("a.$tx"))), QByteArray("new"));
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".$er")));
+    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("new"));
     EXPECT_EQ(readFileBytes(plant.root() + QStringLiteral("/Extra/a.$tx")), QByteArray("new"));
-}
 
-TEST_F(FileHandlingTest, BackupCreatesProgBakAndSkipsAMissingBackupDirectory)
-{
-    const QString file = plant.writeJobFile(QStringLiteral("b.$et"), "labels");
-    plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/NotThere/");
-
+    // A read-only old backup is kept, and so the file stays in the server directory.
+    makeReadOnly(bak("a.$tx"));
+    write("a.$tx", "newer");
     BackupFile(plant.ctx, file);
-
-    EXPECT_EQ(readFileBytes(bak(QStringLiteral("b.$et"))), QByteArray("labels"));
-    EXPECT_FALSE(QFileInfo::exists(plant.root() + QStringLiteral("/NotThere")));
+    EXPECT_EQ(readFileBytes(file), QByteArray("newer"));
+    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("new"));
 }
 
-TEST_F(FileHandlingTest, ReadOnlyOldBackupKeepsTheFileInTheServerDirectory)
+TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopyOrWithKeepOnlyRemovesIt)
 {
-    const QString file = plant.writeJobFile(QStringLiteral("a.$tx"), "new");
-    QDir().mkpath(plant.programDir() + QStringLiteral("/prog.bak"));
-    writeFile(bak(QStringLiteral("a.$tx")), "old");
-    makeReadOnly(bak(QStringLiteral("a.$tx")));
-
-    BackupFile(plant.ctx, file);
-
-    EXPECT_EQ(readFileBytes(file), QByteArray("new"));
-    EXPECT_EQ(readFileBytes(bak(QStringLiteral("a.$tx"))), QByteArray("old"));
-}
-
-TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopy)
-{
-    const QString file = plant.writeJobFile(QStringLiteral("a.$tx"), "broken");
-    writeFile(inServer(QStringLiteral("a.$tx.$er")), "older");
-    makeReadOnly(inServer(QStringLiteral("a.$tx.$er")));
-
-    MakeErrorCopy(plant.ctx, file, false);
-
-    EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_EQ(readFileBytes(inServer(QStringLiteral("a.$tx.$er"))), QByteArray("broken"));
-}
-
-TEST_F(FileHandlingTest, ErrorCopyWithKeepOnlyRemovesTheOldCopy)
-{
-    const QString file = plant.writeJobFile(QStringLiteral("a.$tx"), "retry me");
-    writeFile(inServer(QStringLiteral("a.$tx.$er")), "older");
-
+    const QString file = write("a.$tx", "broken");
+    const QString copy = write("a.$tx.$er", "older");
     MakeErrorCopy(plant.ctx, file, true);
+    EXPECT_EQ(readFileBytes(file), QByteArray("broken"));
+    EXPECT_FALSE(QFileInfo::exists(copy));
 
-    EXPECT_EQ(readFileBytes(file), QByteArray("retry me"));
-    EXPECT_FALSE(QFileInfo::exists(inServer(QStringLiteral("a.$tx.$er"))));
+    makeReadOnly(write("a.$tx.$er", "older"));
+    MakeErrorCopy(plant.ctx, file, false);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(readFileBytes(copy), QByteArray("broken"));
 }
 
-TEST_F(FileHandlingTest, ReleaseFlagFollowsTheAutoReleaseBox)
+TEST_F(FileHandlingTest, PurgeDeletesErrorCopiesOlderThanSevenDaysAndCleansPrintData)
 {
-    for (const auto& [box, flag] : {std::pair{1, "1"}, std::pair{0, "0"}}) {
-        plant.ctx.form.chkAutoFreigabe = box;
-        SetReleaseFlag(plant.ctx);
-        EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QLatin1String(flag));
-    }
-}
-
-TEST_F(FileHandlingTest, PurgeDeletesErrorCopiesOlderThanSevenDays)
-{
-    const QDateTime now = plant.clock.now();
-    const struct {
-        const char* name;
-        int daysOld;
-        bool kept;
-    } files[] = {
-        {"old.$tx.$er", 8, false},
-        {"OLD2.$TX.$ER", 8, false},
-        {"recent.$tx.$er", 6, true},
-        {"job.$tx", 30, true}, // not an error copy
-    };
+    const struct { const char* name; int daysOld; bool kept; } files[] = {{"old.$tx.$er", 8, false}, {"OLD2.$TX.$ER", 8, false}, {"recent.$tx.$er", 6, true}, {"job.$tx", 30, true}};
     for (const auto& f : files) {
-        plant.writeJobFile(QLatin1String(f.name), "x");
-        setModified(inServer(QLatin1String(f.name)), now.addDays(-f.daysOld));
+        QFile file(write(f.name, "x"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(plant.clock.now().addDays(-f.daysOld), QFileDevice::FileModificationTime));
     }
-
+    RecordingImporter importer(plant.job);
     PurgeOldErrorCopies(plant.ctx, &importer);
-
     for (const auto& f : files)
-        EXPECT_EQ(QFileInfo::exists(inServer(QLatin1String(f.name))), f.kept) << f.name;
+        EXPECT_EQ(QFileInfo::exists(plant.serverDir() + u'/' + QLatin1String(f.name)), f.kept) << f.name;
     EXPECT_EQ(importer.calls, QStringList{QStringLiteral("DeleteOrphanPrintData")});
-}
 
-TEST_F(FileHandlingTest, PurgeWithoutServerDirectoryStillCleansPrintData)
-{
-    plant.writeJobFile(QStringLiteral("old.$tx.$er"), "x");
-    setModified(inServer(QStringLiteral("old.$tx.$er")), plant.clock.now().addDays(-30));
+    // Without a server directory only the print data is cleaned.
+    plant.clock.advanceSeconds(30 * 24 * 3600);
     plant.ctx.settings.serverDir.clear();
-
     PurgeOldErrorCopies(plant.ctx, &importer);
     PurgeOldErrorCopies(plant.ctx, nullptr);
-
-    EXPECT_TRUE(QFileInfo::exists(inServer(QStringLiteral("old.$tx.$er"))));
-    EXPECT_EQ(importer.calls, QStringList{QStringLiteral("DeleteOrphanPrintData")});
+    EXPECT_TRUE(QFileInfo::exists(plant.serverDir() + QStringLiteral("/recent.$tx.$er")));
+    EXPECT_EQ(importer.calls.size(), 2);
 }
 
 } // namespace

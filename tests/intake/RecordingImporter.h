@@ -5,68 +5,55 @@
 #include "platform/FileOps.h"
 #include "platform/OperatorPrompt.h"
 
-#include <QSet>
-#include <QString>
+#include <QFile>
 #include <QStringList>
 
 #include <stdexcept>
 
-// An importer that records what the scan cycle hands it and leaves the job
-// state the way the real importers do: a production-data file starts a new
-// job named after the file, a label-data or steel-data file counts as loaded
-// when it exists. Files named in failing fail the job; the operator's answer
-// to the Retry/Cancel box is failAnswer.
+inline void makeReadOnly(const QString& path) { QFile::setPermissions(path, QFileDevice::ReadOwner); }
+
+// Records its calls and sets the job state as the real importers do. The file
+// named failing fails the job (the operator answers failAnswer); throwing throws.
 class RecordingImporter final : public JobImporter {
 public:
     explicit RecordingImporter(JobState& job) : m_job(job) {}
 
     void ImportProductionData(const QString& path, bool steelMode) override
     {
-        calls << QStringLiteral("ImportProductionData(%1,%2)").arg(fileops::fileName(path)).arg(int(steelMode));
-        if (throwing.contains(fileops::fileName(path)))
-            throw std::runtime_error("importer broke");
-        if (!steelMode) {
-            m_job.resetForNewJob(fileops::baseName(path), path);
-            if (cancelAtExistsQuestion) {
-                m_job.LoadCancelled = true;
-                m_job.LoadFailed = true;
-                return;
-            }
-        } else {
+        if (steelMode) {
             m_job.CurrentSteelFile = path;
             m_job.SteelDataLoaded = fileops::exists(path);
+        } else {
+            m_job.resetForNewJob(fileops::baseName(path), path);
+            m_job.LoadCancelled = m_job.LoadFailed = cancelAtExistsQuestion;
         }
-        failIfListed(path);
+        took(QStringLiteral("ImportProductionData(%1,%2)").arg(fileops::fileName(path)).arg(int(steelMode)), path);
     }
-
     void ReadLabelFile(const QString& path) override
     {
-        calls << QStringLiteral("ReadLabelFile(%1)").arg(fileops::fileName(path));
         m_job.CurrentLabelFile = path;
         m_job.LabelDataLoaded = fileops::exists(path);
-        failIfListed(path);
+        took(QStringLiteral("ReadLabelFile(%1)").arg(fileops::fileName(path)), path);
     }
-
-    void DeleteLos(const QString& jobName, bool steelMode) override
-    {
-        calls << QStringLiteral("DeleteLos(%1,%2)").arg(jobName).arg(int(steelMode));
-    }
-    void DeletePrintData(const QString& jobName) override { calls << QStringLiteral("DeletePrintData(%1)").arg(jobName); }
+    void DeleteLos(const QString& job, bool steel) override { calls << QStringLiteral("DeleteLos(%1,%2)").arg(job).arg(int(steel)); }
+    void DeletePrintData(const QString& job) override { calls << QStringLiteral("DeletePrintData(%1)").arg(job); }
     void DeleteOrphanPrintData() override { calls << QStringLiteral("DeleteOrphanPrintData"); }
 
     QStringList calls;
-    QSet<QString> failing;  // file names whose import fails
-    QSet<QString> throwing; // file names whose import throws
+    QString failing, throwing; // file names
     int failAnswer = Answer::Cancel;
     bool cancelAtExistsQuestion = false;
 
 private:
-    void failIfListed(const QString& path)
+    void took(const QString& call, const QString& path)
     {
-        if (!failing.contains(fileops::fileName(path)))
-            return;
-        m_job.LoadFailed = true;
-        m_job.RetryRequested = failAnswer == Answer::Retry;
+        calls << call;
+        if (fileops::fileName(path) == throwing)
+            throw std::runtime_error("importer broke");
+        if (fileops::fileName(path) == failing) {
+            m_job.LoadFailed = true;
+            m_job.RetryRequested = failAnswer == Answer::Retry;
+        }
     }
 
     JobState& m_job;

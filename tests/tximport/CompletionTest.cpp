@@ -2,121 +2,54 @@
 
 #include "ReaderTestHelpers.h"
 
-#include <gtest/gtest.h>
-
-using piecetest::field;
-using piecetest::PieceImport;
-using piecetest::sa;
-
 namespace {
 
-QByteArray sb(const char* name) { return "SB" + field(name, 8); }
-QByteArray shortSteel(char selection) { return QByteArray("S") + selection + "01000123"; }
+using namespace readertest;
 
-struct SteelNameCase {
-    const char* name;
-    int steeldata;
-    QByteArray barRecord;
-    QByteArray pieceFields;
-    QVariant barName;
-    QVariant nr;
-    QVariant nr1;
-    QVariant nr2;
+const char* const kNames = "SELECT s.StahlName, t.StahlNr, t.StahlNr1, t.StahlNr2 FROM Teiledaten t "
+                           "JOIN Stabdaten s ON s.StabNr=t.StabNr";
+
+template <int steeldata> void steeldataSetup(PieceImport& r) { r.plant.ctx.settings.Steeldata = steeldata; }
+
+// Short steel form "S<selection>..." and "SA" entries, each followed by the
+// "SB" steel names.
+const Case kCases[] = {
+    {"ManualFillsAnEmptyBar", {"KB 001", "KTN0001S101000123SBST-A    "}, {{kNames, "ST-A,ST-A,ST-A,~"}}},
+    {"ManualKeepsTheBarsName", {"KB 001SBOLD     ", "KTN0001S101000123SBST-A    "}, {{kNames, "OLD,ST-A,ST-A,~"}}},
+    {"AutomaticOverwritesTheBarsName",
+     {"KB 001SBOLD     ", "KTN0001S201000123SBST-A    "},
+     {{kNames, "ST-A,ST-A,ST-A,~"}}},
+    {"NoSelectionEmptiesThePiecesNames", {"KB 001", "KTN0001S001000123SBST-A    "}, {{kNames, "~,,,"}}},
+    {"NoSteelNameChangesNothing", {"KB 001", "KTN0001S201000123"}, {{kNames, "~,~,~,~"}}},
+    {"TwelveNamesTheSecondSteel",
+     {"KB 001", "KTN0001SA2100010100000000123SA1100020100000000123SBST-A    "},
+     {{kNames, "ST-A,ST-A,ST-A,ST-A"}},
+     0,
+     steeldataSetup<1>},
+    {"SecondSelectionZeroEmptiesTheSecondName",
+     {"KB 001", "KTN0001SA1100010100000000123SA0100020100000000123SBST-A    SBST-B    "},
+     {{kNames, "ST-A,ST-A,ST-A,"}},
+     0,
+     steeldataSetup<2>},
+    // The name carries over to the next pieces until a bar selection record.
+    {"SteelNameCarriesOverUntilABarSelection",
+     {"KB 001", "KTN0001S101000123SBST-A    ", "KB 002", "KTN0002S101000123", "KS 003", "KTN0003S101000123"},
+     {{"SELECT StabNr, StahlName FROM Stabdaten ORDER BY StabNr", "1,ST-A;2,ST-A;3,~"},
+      {"SELECT COUNT(LoadID) FROM Teiledaten", "0"}}},
+    {"SteelModeChangesNoSteelNames",
+     {"KB 001", "KTN0001S201000123SBST-A    "},
+     {{"SELECT s.StahlName, t.StahlNr FROM StahlTeiledaten t JOIN StahlStabdaten s ON s.StabNr=t.StabNr", "~,~"}},
+     Steel},
+    {"LoadIdsContinueTheLargestOne",
+     {"KB 001", "KTN0001", "KTN0002", "KTN0003"},
+     {{"SELECT LoadID FROM Teiledaten WHERE LosName='J1' ORDER BY TeileNr", "17;18;19"}},
+     LoadId,
+     [](PieceImport& r) {
+         r.exec(QStringLiteral("INSERT INTO LosNamen (LosName) VALUES ('OTHER')"));
+         r.exec(QStringLiteral("INSERT INTO Teiledaten (LosName, TeileNr, LoadID) VALUES ('OTHER', 1, 16)"));
+     }},
 };
 
-class SteelNames : public ::testing::TestWithParam<SteelNameCase> {};
-
-void expectText(const QVariant& actual, const QVariant& expected, const char* what)
-{
-    EXPECT_EQ(actual.isNull(), expected.isNull()) << what << ": " << actual.toString().toStdString();
-    EXPECT_EQ(actual.toString(), expected.toString()) << what;
-}
-
-TEST_P(SteelNames, OfPieceAndBar)
-{
-    const SteelNameCase& c = GetParam();
-    PieceImport run;
-    run.plant.ctx.settings.Steeldata = c.steeldata;
-    run.import({c.barRecord, "KTN0001" + c.pieceFields});
-
-    ASSERT_FALSE(run.plant.job.LoadFailed) << readertest::lastLogMessage(run).toStdString();
-    expectText(run.bar(QStringLiteral("StahlName"), 1), c.barName, "bar StahlName");
-    expectText(run.piece(QStringLiteral("StahlNr")), c.nr, "StahlNr");
-    expectText(run.piece(QStringLiteral("StahlNr1")), c.nr1, "StahlNr1");
-    expectText(run.piece(QStringLiteral("StahlNr2")), c.nr2, "StahlNr2");
-}
-
-const QString A = QStringLiteral("ST-A");
-const QString B = QStringLiteral("ST-B");
-const QString Old = QStringLiteral("OLD");
-const QString Empty = QStringLiteral("");
-
-INSTANTIATE_TEST_SUITE_P(
-    Selections, SteelNames,
-    ::testing::Values(
-        SteelNameCase{"ManualFillsAnEmptyBar", 0, "KB 001", shortSteel('1') + sb("ST-A"), A, A, A, QVariant()},
-        SteelNameCase{"ManualKeepsTheBarsName", 0, "KB 001" + sb("OLD"), shortSteel('1') + sb("ST-A"), Old, A, A,
-                      QVariant()},
-        SteelNameCase{"AutomaticOverwritesTheBarsName", 0, "KB 001" + sb("OLD"), shortSteel('2') + sb("ST-A"), A, A,
-                      A, QVariant()},
-        SteelNameCase{"NoSelectionEmptiesThePiecesNames", 0, "KB 001", shortSteel('0') + sb("ST-A"), QVariant(),
-                      Empty, Empty, Empty},
-        SteelNameCase{"NoSteelNameChangesNothing", 0, "KB 001", shortSteel('2'), QVariant(), QVariant(), QVariant(),
-                      QVariant()},
-        SteelNameCase{"TwelveNamesTheSecondSteel", 1, "KB 001",
-                      sa('2', '1', "0001", "01000", "00000", "123") + sa('1', '1', "0002", "01000", "00000", "123") +
-                          sb("ST-A"),
-                      A, A, A, A},
-        SteelNameCase{"SecondSelectionZeroEmptiesTheSecondName", 2, "KB 001",
-                      sa('1', '1', "0001", "01000", "00000", "123") + sa('0', '1', "0002", "01000", "00000", "123") +
-                          sb("ST-A") + sb("ST-B"),
-                      A, A, A, Empty}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The steel name of a piece stays for the next pieces of the job until a
-// bar selection record; a bar record does not end it.
-TEST(Completion, SteelNameCarriesOverUntilABarSelection)
-{
-    PieceImport run;
-    run.import({"KB 001", "KTN0001" + shortSteel('1') + sb("ST-A"), "KB 002", "KTN0002" + shortSteel('1'),
-                "KS 003", "KTN0003" + shortSteel('1')});
-
-    ASSERT_FALSE(run.plant.job.LoadFailed) << readertest::lastLogMessage(run).toStdString();
-    EXPECT_EQ(run.bar(QStringLiteral("StahlName"), 1).toString(), A);
-    EXPECT_EQ(run.bar(QStringLiteral("StahlName"), 2).toString(), A);
-    EXPECT_TRUE(run.bar(QStringLiteral("StahlName"), 3).isNull());
-}
-
-TEST(Completion, SteelModeChangesNoSteelNames)
-{
-    PieceImport run;
-    run.import({"KB 001", "KTN0001" + shortSteel('2') + sb("ST-A")}, true);
-    EXPECT_TRUE(run.bar(QStringLiteral("StahlName"), 1, true).isNull());
-    EXPECT_TRUE(run.piece(QStringLiteral("StahlNr"), 1, true).isNull());
-}
-
-TEST(Completion, LoadIdentifiersContinueTheLargestOne)
-{
-    PieceImport run;
-    run.plant.ctx.settings.GenLoadID = true;
-    run.exec(QStringLiteral("INSERT INTO LosNamen (LosName) VALUES ('OTHER')"));
-    run.exec(QStringLiteral("INSERT INTO Teiledaten (LosName, TeileNr, LoadID) VALUES ('OTHER', 1, 16)"));
-    run.import({"KB 001", "KTN0001", "KTN0002", "KTN0003"});
-
-    const auto ids =
-        run.rows(QStringLiteral("SELECT LoadID FROM Teiledaten WHERE LosName='J1' ORDER BY TeileNr"));
-    ASSERT_EQ(ids.size(), 3);
-    EXPECT_EQ(ids[0][0].toInt(), 17);
-    EXPECT_EQ(ids[1][0].toInt(), 18);
-    EXPECT_EQ(ids[2][0].toInt(), 19);
-}
-
-TEST(Completion, NoLoadIdentifiersWhenNotGenerated)
-{
-    PieceImport run;
-    run.import({"KB 001", "KTN0001", "KTN0002"});
-    EXPECT_EQ(readertest::count(run, QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE LoadID IS NOT NULL")), 0);
-    EXPECT_EQ(readertest::count(run, QStringLiteral("SELECT COUNT(*) FROM Teiledaten")), 2);
-}
+READER_CASES(Completion, kCases);
 
 } // namespace

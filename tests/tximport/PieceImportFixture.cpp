@@ -13,42 +13,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace piecetest {
 namespace {
 
 QString schemaSql(Schema schema)
 {
     QString sql = schema::jobDatabaseSql();
-    if (schema == Schema::NoAngleIds) {
-        QStringList kept;
-        for (const QString& line : sql.split(QLatin1Char('\n'))) {
-            if (!line.contains(QLatin1String("AngleOnCutID")) && !line.contains(QLatin1String("AngleOffCutID")))
-                kept << line;
-        }
-        sql = kept.join(QLatin1Char('\n'));
-    } else if (schema == Schema::NoPrintTable) {
-        sql.remove(QRegularExpression(QStringLiteral("CREATE TABLE Druckdaten \\(.*?\\);"),
+    if (schema == Schema::NoAngleIds)
+        sql.remove(QRegularExpression(QStringLiteral("[^\n]*Angle(On|Off)CutID[^\n]*\n")));
+    if (schema == Schema::NoPrintTable)
+        sql.remove(QRegularExpression(QStringLiteral("CREATE (TABLE Druckdaten \\(.*?\\)|INDEX Druckdaten_[^;]*);"),
                                       QRegularExpression::DotMatchesEverythingOption));
-        sql.remove(QRegularExpression(QStringLiteral("CREATE INDEX Druckdaten_[^;]*;")));
-    }
     return sql;
 }
 
-// Runs fn on a short-lived connection of its own.
-void withConnection(const QString& path, const std::function<void(QSqlDatabase&)>& fn)
-{
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        d.setDatabaseName(path);
-        if (d.open())
-            fn(d);
-        else
-            ADD_FAILURE() << d.lastError().text().toStdString();
-        d.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
+QString prefix(bool steelMode) { return steelMode ? QStringLiteral("Stahl") : QString(); }
 
 } // namespace
 
@@ -60,91 +41,87 @@ PieceImport::PieceImport(Schema schema)
 
 void PieceImport::import(std::initializer_list<QByteArray> lines, bool steelMode, const QString& job)
 {
-    QByteArray content;
-    for (const QByteArray& line : lines)
-        content += line + "\r\n";
-    importBytes(content, steelMode, job);
+    importBytes(QByteArrayList(lines).join("\r\n") + "\r\n", steelMode, job);
 }
 
 void PieceImport::importBytes(const QByteArray& content, bool steelMode, const QString& job)
 {
-    const QString path = plant.writeJobFile(job + (steelMode ? QStringLiteral(".$sx") : QStringLiteral(".$tx")), content);
-    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, steelMode);
+    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles,
+                             plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
 }
 
-QVariant PieceImport::piece(const QString& column, int pieceNo, bool steelMode) const
+QVariant PieceImport::piece(const QString& column, int no, bool steelMode) const
 {
-    return value(QStringLiteral("SELECT %1 FROM %2Teiledaten WHERE TeileNr=%3")
-                     .arg(column, steelMode ? QStringLiteral("Stahl") : QString())
-                     .arg(pieceNo));
+    return value(QStringLiteral("SELECT %1 FROM %2Teiledaten WHERE TeileNr=%3").arg(column, prefix(steelMode)).arg(no));
 }
 
-QVariant PieceImport::bar(const QString& column, int barNo, bool steelMode) const
+QVariant PieceImport::bar(const QString& column, int no, bool steelMode) const
 {
-    return value(QStringLiteral("SELECT %1 FROM %2Stabdaten WHERE StabNr=%3")
-                     .arg(column, steelMode ? QStringLiteral("Stahl") : QString())
-                     .arg(barNo));
+    return value(QStringLiteral("SELECT %1 FROM %2Stabdaten WHERE StabNr=%3").arg(column, prefix(steelMode)).arg(no));
 }
 
 QVariant PieceImport::value(const QString& sql) const
 {
     const QList<QVariantList> r = rows(sql);
-    if (r.isEmpty() || r.first().isEmpty())
-        return {};
-    return r.first().first();
+    return r.isEmpty() ? QVariant() : r.first().value(0);
 }
 
+// Each call has a short-lived connection of its own.
 QList<QVariantList> PieceImport::rows(const QString& sql) const
 {
     QList<QVariantList> out;
-    withConnection(plant.jobDatabasePath(), [&](QSqlDatabase& d) {
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(plant.jobDatabasePath());
         QSqlQuery q(d);
-        if (!q.exec(sql)) {
+        if (!d.open() || !q.exec(sql))
             ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
-            return;
-        }
         while (q.next()) {
             QVariantList row;
             for (int i = 0; i < q.record().count(); ++i)
                 row << q.value(i);
             out << row;
         }
-    });
+    }
+    QSqlDatabase::removeDatabase(name);
     return out;
-}
-
-void PieceImport::exec(const QString& sql) const
-{
-    withConnection(plant.jobDatabasePath(), [&](QSqlDatabase& d) {
-        QSqlQuery q(d);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-    });
 }
 
 QString PieceImport::stopBoxText() const
 {
-    for (auto it = plant.prompt.asked.rbegin(); it != plant.prompt.asked.rend(); ++it) {
-        if (it->kind == QLatin1String("RetryCancel"))
-            return it->text;
-    }
-    return {};
+    const auto& asked = plant.prompt.asked;
+    const auto it = std::find_if(asked.rbegin(), asked.rend(), [](const auto& q) { return q.kind == "RetryCancel"; });
+    return it == asked.rend() ? QString() : it->text;
 }
 
 QString PieceImport::lastReport() const { return plant.errorBox.text(); }
 
-QByteArray field(const QByteArray& value, int width)
-{
-    return value.leftJustified(width, ' ', true);
-}
+QByteArray field(const QByteArray& value, int width) { return value.leftJustified(width, ' ', true); }
 
 QByteArray sa(char selection, char lane, const char* number, const char* length, const char* depth,
               const char* steelNumber)
 {
-    QByteArray out("SA");
-    out += selection;
-    out += lane;
-    out += field(number, 4) + field(length, 5) + field(depth, 5) + field(steelNumber, 3);
-    return out;
+    return "SA" + QByteArray(1, selection) + QByteArray(1, lane) + field(number, 4) + field(length, 5) +
+           field(depth, 5) + field(steelNumber, 3);
+}
+
+void expectValue(const QVariant& got, const QVariant& want, const std::string& what)
+{
+    EXPECT_EQ(got.isNull(), want.isNull()) << what << " = " << got.toString().toStdString();
+    if (want.typeId() == QMetaType::QString) {
+        EXPECT_EQ(got.toString(), want.toString()) << what;
+    } else if (!want.isNull()) {
+        EXPECT_DOUBLE_EQ(got.toDouble(), want.toDouble()) << what;
+    }
+}
+
+void expectColumns(const PieceImport& run, const Columns& columns, int pieceNo, bool steelMode)
+{
+    for (const auto& [key, want] : columns) {
+        const QString k = QString::fromStdString(key);
+        expectValue(k.startsWith("SELECT") ? run.value(k) : run.piece(k, pieceNo, steelMode), want, key);
+    }
 }
 
 } // namespace piecetest

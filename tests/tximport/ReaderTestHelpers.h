@@ -1,20 +1,22 @@
 #pragma once
 
-// Small helpers shared by the reader tests (frame, bar, piece head,
-// completion, bar selection, remnant, malformed jobs).
+// Table-driven import cases shared by the reader tests: one row imports one
+// or more files through the real importer and compares query results.
 
 #include "PieceImportFixture.h"
 
 #include "platform/Text.h"
 
-#include <QFile>
-#include <QString>
+#include <gtest/gtest.h>
+
+#include <vector>
 
 namespace readertest {
 
-// The latest report as WriteErrorLog wrote it to $TXerror.dat, without the
-// quotes of its log field.
-inline QString lastLogMessage(const piecetest::PieceImport& run)
+using piecetest::PieceImport;
+
+// The latest report as written to $TXerror.dat, without its quotes.
+inline QString lastLogMessage(const PieceImport& run)
 {
     QByteArray bytes = readFileBytes(run.plant.clientDir() + QStringLiteral("/$TXerror.dat"));
     if (bytes.endsWith("\r\n"))
@@ -26,11 +28,88 @@ inline QString lastLogMessage(const piecetest::PieceImport& run)
     return text::fromCp1252(bytes);
 }
 
-inline bool fileExists(const QString& path) { return QFile::exists(path); }
+enum Flag { Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128, NoPrint = 256 };
 
-inline int count(const piecetest::PieceImport& run, const QString& sql) { return run.value(sql).toInt(); }
+// lines: CR LF joined (Raw: as they are); a "--" line imports what came
+// before and starts the next file of the same job (asked: No, override).
+// expect: query -> rows as text (columns ",", rows ";", Null "~"); the key
+// "log" is the last report, "box" the stop question, "labels" the job's
+// label flag and label list, "carry" the next bar and piece IDs of the run.
+// Without "log" the import must succeed.
+struct Case {
+    const char* name;
+    std::vector<const char*> lines;
+    std::vector<std::pair<const char*, const char*>> expect;
+    int flags = 0;
+    void (*setup)(PieceImport&) = nullptr;
+};
+
+inline QString result(const PieceImport& run, const QString& key)
+{
+    if (key == QLatin1String("log"))
+        return lastLogMessage(run);
+    if (key == QLatin1String("carry"))
+        return QStringLiteral("%1,%2").arg(run.carry.nextBarID).arg(run.carry.nextPieceID);
+    if (key == QLatin1String("box"))
+        return run.stopBoxText();
+    if (key == QLatin1String("labels"))
+        return QStringLiteral("%1 %2").arg(int(run.plant.job.jobHasLabelData)).arg(run.plant.job.labelList.text());
+    QStringList rows;
+    for (const QVariantList& row : run.rows(key)) {
+        QStringList cols;
+        for (const QVariant& v : row)
+            cols << (v.isNull() ? QStringLiteral("~") : v.toString());
+        rows << cols.join(QLatin1Char(','));
+    }
+    return rows.join(QLatin1Char(';'));
+}
+
+inline void check(const Case& c)
+{
+    PieceImport run(c.flags & NoPrint ? piecetest::Schema::NoPrintTable : piecetest::Schema::Full);
+    auto& s = run.plant.ctx.settings;
+    s.JobLoadMode = c.flags & JobMode ? 1 : 0;
+    s.ProfNum3Digit = c.flags & P3;
+    s.FachNum4Digit = c.flags & F4;
+    s.GenLoadID = c.flags & LoadId;
+    s.AutoFreigabe = c.flags & Release;
+    run.plant.ctx.form.chkAutoFreigabe = c.flags & Release ? 1 : 0;
+    if (c.flags & Profiles)
+        run.plant.createProfileDatabase({{12, QStringLiteral("PVC 12")}, {123, QStringLiteral("PVC 123")}});
+    if (c.setup)
+        c.setup(run);
+    QByteArray content;
+    for (const char* line : c.lines) {
+        if (qstrcmp(line, "--") == 0) {
+            run.importBytes(content, c.flags & Steel);
+            content.clear();
+            continue;
+        }
+        content += line;
+        if (!(c.flags & Raw))
+            content += "\r\n";
+    }
+    run.importBytes(content, c.flags & Steel);
+    bool expectsFailure = false;
+    for (const auto& [key, expected] : c.expect) {
+        expectsFailure |= qstrcmp(key, "log") == 0;
+        EXPECT_EQ(result(run, QString::fromUtf8(key)), QString::fromUtf8(expected)) << key;
+    }
+    if (!expectsFailure) {
+        EXPECT_FALSE(run.plant.job.LoadFailed) << lastLogMessage(run).toStdString();
+    }
+}
+
+inline void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+inline std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
 } // namespace readertest
+
+// One parameterised suite per record kind over an array of cases.
+#define READER_CASES(Suite, cases)                                                                                    \
+    class Suite : public ::testing::TestWithParam<readertest::Case> {};                                              \
+    TEST_P(Suite, Imports) { readertest::check(GetParam()); }                                                         \
+    INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases), readertest::caseName)
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

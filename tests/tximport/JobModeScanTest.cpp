@@ -1,0 +1,151 @@
+// Whole jobs in job mode: the scan cycle with the real importers on a
+// temporary plant. The three files of a job are read in one cycle and then
+// backed up together, or the job is rolled back as a whole.
+#include "TestSupport.h"
+
+#include "intake/ScanCycle.h"
+#include "tximport/PlantImporter.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kJob = crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1"});
+const QByteArray kLabels = crlf({"ED 0000 PRNTyp=4", "ED 0001 ^XA one^XZ", "ED 0002 ^XA two^XZ"});
+const QByteArray kOnlyHeader = crlf({"ED 0000 PRNTyp=4"});
+const QByteArray kSteel = crlf({"KB 001L60000TBST 4711 ", "KTN0001SA1100011180000250101L11800"});
+
+class JobModeScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        plant.createJobDatabase();
+        Settings& s = plant.ctx.settings;
+        s.JobLoadMode = 1;
+        s.Extension = QStringLiteral("$tx");
+        s.ExtensionEtikett = QStringLiteral("$et");
+        s.ExtensionStahl = QStringLiteral("$sx");
+        plant.ctx.form.chkAutoFreigabe = 1;
+        s.AutoFreigabe = true;
+        plant.ctx.form.cmbPrintertyp = 4;
+    }
+
+    void writeJob(const QByteArray& label, bool withSteel = true)
+    {
+        plant.writeJobFile(QStringLiteral("J1.$tx"), kJob);
+        plant.writeJobFile(QStringLiteral("J1.$et"), label);
+        if (withSteel)
+            plant.writeJobFile(QStringLiteral("J1.$sx"), kSteel);
+    }
+
+    void scan() { ScanJob(plant.ctx, plant.job, importer); }
+
+    int rows(const QString& table)
+    {
+        int n = -1;
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("jm"));
+            d.setDatabaseName(plant.jobDatabasePath());
+            d.open();
+            QSqlQuery q(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='J1'").arg(table), d);
+            if (q.next())
+                n = q.value(0).toInt();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("jm"));
+        return n;
+    }
+
+    bool inServer(const char* name) const { return QFile::exists(plant.serverDir() + u'/' + QLatin1String(name)); }
+    bool inBackup(const char* name) const
+    {
+        return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
+    }
+
+    TestPlant plant;
+    PlantImporter importer{plant.ctx, plant.job};
+};
+
+TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
+{
+    writeJob(kLabels);
+    plant.prompt.yesNoCancelAnswers = {Answer::No}; // keep the label placeholders, overwrite their text
+    scan();
+    EXPECT_FALSE(plant.job.LoadFailed);
+    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
+    EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
+    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
+    for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"}) {
+        EXPECT_FALSE(inServer(f)) << f;
+        EXPECT_TRUE(inBackup(f)) << f;
+    }
+    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+}
+
+TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
+{
+    writeJob(kOnlyHeader);
+    plant.prompt.retryCancelAnswers = {Answer::Cancel};
+    scan();
+    EXPECT_TRUE(plant.job.LoadFailed);
+    EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
+    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 0);
+    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
+    EXPECT_TRUE(inServer("J1.$tx.$er"));
+    EXPECT_TRUE(inServer("J1.$et.$er"));
+    EXPECT_TRUE(inServer("J1.$sx")); // never read: left alone
+    EXPECT_TRUE(plant.store.value(QStringLiteral("ProdServerAktiv")).isEmpty());
+}
+
+TEST_F(JobModeScan, FailedLabelDataWithRetryRemovesTheJobAndReadsItAgainNextCycle)
+{
+    writeJob(kOnlyHeader);
+    plant.prompt.retryCancelAnswers = {Answer::Retry};
+    scan();
+    EXPECT_TRUE(plant.job.RetryRequested);
+    EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
+    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
+    EXPECT_TRUE(inServer("J1.$tx"));
+    EXPECT_TRUE(inServer("J1.$et"));
+    EXPECT_FALSE(inServer("J1.$tx.$er"));
+
+    plant.writeJobFile(QStringLiteral("J1.$et"), kLabels); // the planning system fixed it
+    scan();
+    EXPECT_FALSE(plant.job.LoadFailed);
+    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
+    EXPECT_TRUE(inBackup("J1.$et"));
+}
+
+TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)
+{
+    plant.writeJobFile(QStringLiteral("J1.$et"), kLabels);
+    scan();
+    EXPECT_TRUE(inServer("J1.$et"));
+    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
+    EXPECT_TRUE(plant.prompt.asked.empty());
+}
+
+TEST_F(JobModeScan, SteelDataOfAnOverriddenJobIsOverriddenWithoutASecondQuestion)
+{
+    writeJob(kLabels);
+    plant.prompt.yesNoCancelAnswers = {Answer::Yes};
+    scan();
+    ASSERT_FALSE(plant.job.LoadFailed);
+
+    writeJob(kLabels);
+    plant.prompt.asked.clear();
+    plant.prompt.yesNoCancelAnswers = {Answer::No};
+    scan();
+    EXPECT_FALSE(plant.job.LoadFailed);
+    ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
+    EXPECT_EQ(plant.prompt.asked[0].text,
+              QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
+    EXPECT_EQ(rows(QStringLiteral("StahlLosNamen")), 1);
+    EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
+    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
+}
+
+} // namespace
