@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -121,9 +122,13 @@ double rawInsert(const QString& dbPath, const QString& job, int bars, int pieces
                     tool.addBindValue(w ? QVariant(5.5) : QVariant()); tool.addBindValue(w ? QVariant(1.2) : QVariant());
                     tool.exec();
                 }
-                print.addBindValue(job); print.addBindValue(nr);
-                print.addBindValue(QStringLiteral("Label:%1").arg(nr));
-                print.exec();
+                // piece numbers have four digits: from 10,000 on they repeat
+                // and the import rewrites the print row it already has
+                if (pieceNr == nr) {
+                    print.addBindValue(job); print.addBindValue(nr);
+                    print.addBindValue(QStringLiteral("Label:%1").arg(nr));
+                    print.exec();
+                }
             }
         }
         d.commit();
@@ -136,11 +141,23 @@ double rawInsert(const QString& dbPath, const QString& job, int bars, int pieces
 
 } // namespace
 
+// Timings on this kind of machine vary with the disk's flushes: each figure
+// is the best of a few runs.
+template <typename F>
+double bestOf(int runs, F run)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, run(i));
+    return best;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QByteArray bigJob = bench::generateProductionJob(kBars, kPiecesPerBar);
     const QByteArray smallJob = bench::generateProductionJob(1, kPiecesPerBar);
+    constexpr int kRuns = 3;
 
     // Memory first: the peak after a 10-piece import, then after the large one.
     double rssSmall = 0;
@@ -150,39 +167,48 @@ int main(int argc, char** argv)
         rssSmall = bench::peakRssMiB();
     }
 
-    bench::BenchPlant plant;
-    const QString bigPath = plant.writeFile(QStringLiteral("BIG.$tx"), bigJob);
-    const double tImport = importJob(plant, bigPath);
+    Counts c;
+    double tLabel = 0;
+    const double tImport = bestOf(kRuns, [&](int) {
+        bench::BenchPlant plant;
+        const double t = importJob(plant, plant.writeFile(QStringLiteral("BIG.$tx"), bigJob));
+        c = countRows(plant.databasePath(), QStringLiteral("BIG"));
+        // The label data of the same job, after its production data.
+        const QString labelPath =
+            plant.writeFile(QStringLiteral("BIG.$et"), bench::generateLabelJob(kBars, kPiecesPerBar));
+        plant.job.ReplaceAnswer = Answer::No; // keep the placeholder rows, overwrite their text
+        QElapsedTimer tl;
+        tl.start();
+        et::ReadLabelFile(plant.ctx, plant.job, labelPath);
+        const double l = static_cast<double>(tl.nsecsElapsed()) / 1e9;
+        tLabel = tLabel == 0 ? l : std::min(tLabel, l);
+        return t;
+    });
     const double rssBig = bench::peakRssMiB();
-    const Counts c = countRows(plant.databasePath(), QStringLiteral("BIG"));
+    const double tRaw = bestOf(kRuns, [&](int) {
+        bench::BenchPlant rawPlant;
+        return rawInsert(rawPlant.databasePath(), QStringLiteral("BIG"), kBars, kPiecesPerBar);
+    });
 
-    bench::BenchPlant rawPlant;
-    const double tRaw = rawInsert(rawPlant.databasePath(), QStringLiteral("BIG"), kBars, kPiecesPerBar);
-
-    std::printf("job: %d bars x %d pieces, %lld bytes\n", kBars, kPiecesPerBar, static_cast<long long>(bigJob.size()));
+    std::printf("job: %d bars x %d pieces, %lld bytes; best of %d runs\n", kBars, kPiecesPerBar,
+                static_cast<long long>(bigJob.size()), kRuns);
     std::printf("rows written: %lld (bars %lld, pieces %lld, machining %lld, print %lld)\n", c.total(), c.bars,
                 c.pieces, c.machining, c.print);
     std::printf("import into empty database: %.3f s, %.0f rows/s\n", tImport, c.total() / tImport);
     std::printf("raw prepared INSERT of the same rows: %.3f s, %.0f rows/s\n", tRaw, c.total() / tRaw);
     std::printf("ratio import / raw insert: %.2fx (target <= 3x)\n", tImport / tRaw);
-
-    // Label data of the same job, after its production data.
-    const QString labelPath = plant.writeFile(QStringLiteral("BIG.$et"), bench::generateLabelJob(kBars, kPiecesPerBar));
-    plant.job.ReplaceAnswer = Answer::No; // keep the placeholder rows, overwrite their text
-    QElapsedTimer tl;
-    tl.start();
-    et::ReadLabelFile(plant.ctx, plant.job, labelPath);
-    const double tLabel = static_cast<double>(tl.nsecsElapsed()) / 1e9;
-    const double labelRows = static_cast<double>(kBars) * kPiecesPerBar;
-    std::printf("label import: %.0f label records -> print rows in %.3f s, %.0f rows/s (%.0f%% of the production "
-                "import's rows/s; target >= 50%%)\n",
-                labelRows * 2, tLabel, labelRows / tLabel, 100.0 * (labelRows / tLabel) / (c.total() / tImport));
+    const double labelWrites = static_cast<double>(kBars) * kPiecesPerBar;
+    std::printf("label import: %.0f label records -> print-row writes in %.3f s, %.0f writes/s (%.0f%% of the "
+                "production import's rows/s; target >= 50%%)\n",
+                labelWrites * 2, tLabel, labelWrites / tLabel, 100.0 * (labelWrites / tLabel) / (c.total() / tImport));
 
     // The same import into a database that already holds 100 such jobs.
     bench::BenchPlant full;
     for (int j = 0; j < 100; ++j)
         rawInsert(full.databasePath(), QStringLiteral("OLD%1").arg(j), kBars, kPiecesPerBar);
-    const double tFull = importJob(full, full.writeFile(QStringLiteral("BIG.$tx"), bigJob));
+    const double tFull = bestOf(kRuns, [&](int i) {
+        return importJob(full, full.writeFile(QStringLiteral("BIG%1.$tx").arg(i), bigJob));
+    });
     std::printf("import into a database with 100 jobs: %.3f s, ratio to empty %.2fx (target <= 1.3x)\n", tFull,
                 tFull / tImport);
 

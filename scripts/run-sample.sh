@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 config=${1:-ServerQuirnel.zezad}
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" build-release Release -DVOV_BENCH=OFF
+bash "$root/scripts/build.sh" build-release Release -DVOV_BENCH=ON
 
 plant=$root/build-release/sample-plant
 rm -rf "$plant"

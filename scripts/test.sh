@@ -11,7 +11,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 echo "== release build =="
-bash "$root/scripts/build.sh" build-release Release -DVOV_WERROR=ON
+bash "$root/scripts/build.sh" build-release Release -DVOV_WERROR=ON -DVOV_BENCH=ON
 (cd "$root/build-release" && ctest --output-on-failure -j2 --timeout 300)
 
 echo "== sanitizer build =="
