@@ -52,34 +52,16 @@ protected:
         return target;
     }
 
-    void writeConfig(int jobLoadMode, int autoFreigabe = 1)
+    void writeConfig(int jobLoadMode)
     {
-        const QString lines = QStringLiteral(
-                                  "\"ServerPath\",\"~apppath~\\In\"\r\n"
-                                  "\"ClientPath\",\"~apppath~\\Client\"\r\n"
-                                  "\"BackupPath\",\"~apppath~\\Backup\"\r\n"
-                                  "\"RefreshZyklus\",\"1500\"\r\n"
-                                  "\"AutoFreigabe\",\" %1\"\r\n"
-                                  "\"Extension\",\"$tx\"\r\n"
-                                  "\"ExtensionEtikett\",\"$et\"\r\n"
-                                  "\"ExtensionStahl\",\"$sx\"\r\n"
-                                  "\"3-Digit ProfNum\",0\r\n"
-                                  "\"Steeldata\",0\r\n"
-                                  "\"JobLoadMode\",%2\r\n"
-                                  "\"Printertyp\",\" 4\"\r\n"
-                                  "\"CompareDEandKTN\",0\r\n"
-                                  "\"WBAdditionalData\",\" 4\"\r\n"
-                                  "\"SADefault\",\" 2\"\r\n"
-                                  "\"ConvToPvcNum\",0\r\n"
-                                  "\"GenLoadID\",1\r\n"
-                                  "\"Winkel-ID-Konverter\",0\r\n"
-                                  "\"Winkel-Konverter\",0\r\n"
-                                  "\"4-Digit FachNum\",0\r\n")
-                                  .arg(autoFreigabe)
-                                  .arg(jobLoadMode);
+        QByteArray lines = "\"ServerPath\",\"~apppath~\\In\"\n\"ClientPath\",\"~apppath~\\Client\"\n"
+                           "\"BackupPath\",\"~apppath~\\Backup\"\n\"RefreshZyklus\",\"1500\"\n\"AutoFreigabe\",\" 1\"\n"
+                           "\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n\"ExtensionStahl\",\"$sx\"\n"
+                           "\"Printertyp\",\" 4\"\n\"GenLoadID\",1\n\"JobLoadMode\",";
+        lines += QByteArray::number(jobLoadMode) + "\n";
         QFile f(configPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(lines.toLatin1());
+        f.write(lines.replace("\n", "\r\n"));
     }
 
     void writeJob(const QString& name, const QByteArray& content)
