@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QDeadlineTimer>
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,13 @@ protected:
         for (const char* f : files)
             plant.writeJobFile(QLatin1String(f), "x");
     }
-    void runCycle() { ScanCycle(plant.ctx, plant.job, importer).runOnce(); }
-    std::string calls() const { return importer.calls.join(u' ').toStdString(); }
+    // Runs one cycle; the importer calls it made.
+    std::string cycle()
+    {
+        importer.calls.clear();
+        ScanCycle(plant.ctx, plant.job, importer).runOnce();
+        return importer.calls.join(u' ').toStdString();
+    }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
     TestPlant plant;
@@ -37,15 +42,11 @@ TEST_F(ScanTest, SeparateModeTakesTheFirstWritableFileOfEachKind)
     write({"a.$tx", "b.$tx", "c.$tx", "a.$tx.$er", "a.txt", "l.$ET", "s.$sx"});
     makeReadOnly(plant.serverDir() + QStringLiteral("/a.$tx"));
     plant.ctx.settings.Extension = QStringLiteral("$TX");
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(b.$tx,0) ReadLabelFile(l.$ET) ImportProductionData(s.$sx,1)");
-
-    importer.calls.clear();
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0) ReadLabelFile(l.$ET) ImportProductionData(s.$sx,1)");
     plant.ctx.settings.Extension.clear(); // "$tx" is the default
     plant.ctx.settings.ExtensionEtikett.clear();
     plant.ctx.settings.ExtensionStahl.clear();
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(b.$tx,0)");
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0)");
 }
 
 TEST_F(ScanTest, NothingIsScannedWithoutBothDirectoriesInEitherMode)
@@ -55,11 +56,10 @@ TEST_F(ScanTest, NothingIsScannedWithoutBothDirectoriesInEitherMode)
         const QString kept = std::exchange(plant.ctx.settings.*dir, QString());
         for (const int mode : {0, 1}) {
             plant.ctx.settings.JobLoadMode = mode;
-            runCycle();
+            EXPECT_EQ(cycle(), "");
         }
         plant.ctx.settings.*dir = kept;
     }
-    EXPECT_EQ(calls(), "");
     EXPECT_EQ(plant.errorBox.changes, 0);
 }
 
@@ -76,8 +76,7 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     plant.ctx.settings.serverDir = plant.serverDir();
     write({"a.$tx", "a.$sx"});
     importer.throwing = QStringLiteral("a.$tx");
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(a.$tx,0) ImportProductionData(a.$sx,1)");
+    EXPECT_EQ(cycle(), "ImportProductionData(a.$tx,0) ImportProductionData(a.$sx,1)");
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
 }
 
@@ -90,7 +89,6 @@ TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(cycle.cyclesRun(), 1);
     EXPECT_EQ(plant.ctx.tmrLoad.isActive() ? plant.ctx.tmrLoad.interval() : 0, 2000);
-
     plant.ctx.settings.scanInterval = 0;
     cycle.runOnce();
     EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
@@ -104,54 +102,42 @@ protected:
         plant.ctx.form.chkAutoFreigabe = 1;
         write({"job1.$tx", "job1.$et", "job1.$sx"});
     }
-    static std::string list(const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name).join(u' ').toStdString(); }
-    std::string serverFiles() const { return list(plant.serverDir()); }
+    // "<server directory files> | <backups>"
+    std::string files() const
+    {
+        const auto list = [](const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name).join(u' '); };
+        return (list(plant.serverDir()) + " | " + list(plant.programDir() + "/prog.bak")).toStdString();
+    }
+    QString released() const { return plant.store.value(QStringLiteral("ProdServerAktiv")); }
 };
-
-TEST_F(JobModeTest, LoadedJobIsBackedUpTogetherAndReleased)
-{
-    write({"orphan.$et"});
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1)");
-    EXPECT_EQ(list(plant.programDir() + QStringLiteral("/prog.bak")), "job1.$et job1.$sx job1.$tx");
-    EXPECT_EQ(serverFiles(), "orphan.$et");
-    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
-}
 
 TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkipsSteel)
 {
     QFile::remove(plant.serverDir() + QStringLiteral("/job1.$et"));
     plant.ctx.settings.ExtensionStahl.clear();
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et)");
-    EXPECT_EQ(list(plant.programDir() + QStringLiteral("/prog.bak")), "job1.$tx");
-    EXPECT_EQ(serverFiles(), "job1.$sx");
+    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et)");
+    EXPECT_EQ(files(), "job1.$sx | job1.$tx");
 }
 
 TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
 {
     importer.failing = QStringLiteral("job1.$et");
     importer.failAnswer = Answer::Retry;
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) DeleteLos(job1,0) DeletePrintData(job1)");
-    EXPECT_EQ(serverFiles(), "job1.$et job1.$sx job1.$tx");
-
-    importer.calls.clear();
+    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) DeleteLos(job1,0) DeletePrintData(job1)");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     importer.failing = QStringLiteral("job1.$sx");
     importer.failAnswer = Answer::Cancel;
-    runCycle(); // the same job again
-    EXPECT_EQ(calls(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
                        "DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
-    EXPECT_EQ(serverFiles(), "job1.$et.$er job1.$sx.$er job1.$tx.$er");
-    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QString());
+    EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
+    EXPECT_EQ(released(), QString());
 }
 
 TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
 {
     importer.cancelAtExistsQuestion = true;
-    runCycle();
-    EXPECT_EQ(calls(), "ImportProductionData(job1.$tx,0)");
-    EXPECT_EQ(serverFiles(), "job1.$et job1.$sx job1.$tx.$er");
+    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0)");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
 
 } // namespace

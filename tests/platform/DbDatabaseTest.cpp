@@ -1,10 +1,19 @@
-#include "platform/db/Database.h"
+// The store layer on real SQLite files: the database, its recordsets and the criteria strings.
 
-#include "DbTestSupport.h"
+#include "SchemaSql.h"
 #include "TestSupport.h"
+#include "platform/db/Criteria.h"
+#include "platform/db/Database.h"
+#include "platform/db/Recordset.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -12,64 +21,133 @@
 
 namespace {
 
-TEST_F(JobDbTest, MaxOfPassesOverNullsAndHonoursCriteria)
+QString qs(const char* text) { return QString::fromUtf8(text); }
+// A ctest name for a parameter: the letters and digits of its text, then its index.
+std::string testName(QString text, size_t index)
 {
-    const QString table = qs("Stabdaten");
-    EXPECT_TRUE(database.maxOf(table, qs("ID"), {}, err).isNull()) << "empty table";
-    addJob("J1");
-    addJob("J2");
-    addBar("J1", 1);
-    EXPECT_TRUE(database.maxOf(table, qs("ID"), {}, err).isNull()) << "only Null values";
-    addBar("J1", 2, 41);
-    addBar("J1", 3);
-    addBar("J2", 1, 7);
-    const QVariant largest = database.maxOf(table, qs("id"), {}, err);
-    EXPECT_EQ(largest.typeName() + largest.toString(), qs("int41"));
-    EXPECT_EQ(database.maxOf(table, qs("ID"), qs("LosName='J2'"), err).toInt(), 7);
-    EXPECT_TRUE(database.maxOf(table, qs("Gibtsnicht"), {}, err).isNull());
-    EXPECT_EQ(err.number, 3265);
+    return text.remove(QRegularExpression(qs("[^A-Za-z0-9]"))).toStdString() + '_' + std::to_string(index);
 }
 
-TEST_F(JobDbTest, DeleteAndUpdateWhereReportRowsTouched)
+class JobDbTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString message;
+        ASSERT_TRUE(db::createDatabase(path(), schema::jobDatabaseSql(), &message)) << message.toStdString();
+        ASSERT_TRUE(database.open(path(), err)) << err.description.toStdString();
+    }
+    [[nodiscard]] QString path() const { return m_dir.filePath(qs("prog.mdb")); }
+    void addRow(const char* table, std::initializer_list<std::pair<const char*, QVariant>> values)
+    {
+        db::Recordset rs;
+        PendingError e;
+        bool ok = database.openRecordset(rs, qs(table), e) && rs.addNew(e);
+        for (const auto& [name, value] : values)
+            ok = ok && rs.setField(qs(name), value, e);
+        EXPECT_TRUE(ok && rs.update(e)) << table << ": " << e.description.toStdString();
+    }
+    void addJob(const char* job) { addRow("LosNamen", {{"LosName", qs(job)}}); }
+    void addBar(const char* job, int bar, const QVariant& id = {})
+    {
+        addRow("Stabdaten", {{"LosName", qs(job)}, {"StabNr", bar}, {"ID", id}});
+    }
+    // Rows of a table matching criteria ("" = all), counted by walking.
+    int count(const char* table, const char* criteria = "")
+    {
+        db::Recordset rs;
+        PendingError e;
+        int n = 0;
+        for (bool ok = database.openRecordset(rs, qs(table), qs(criteria), e); ok && !rs.eof(); ++n)
+            ok = rs.moveNext(e);
+        return e.pending() ? -1 : n;
+    }
+
+    QTemporaryDir m_dir;
+    PendingError err;
+    db::Database database;
+};
+
+TEST_F(JobDbTest, CreateRefusesAnExistingFileAndOpenNeverCreates)
 {
-    addRow("StahlLosNamen", {{"LosName", qs("J1")}});
-    addRow("StahlLosNamen", {{"LosName", qs("J2")}});
-    for (int piece = 1; piece <= 4; ++piece)
-        addRow("StahlTeiledaten", {{"LosName", qs("J1")}, {"TeileNr", piece}, {"StabNr", piece % 2}});
-    addRow("StahlTeiledaten", {{"LosName", qs("J2")}, {"TeileNr", 1}, {"StabNr", 1}});
+    database.close();
+    const QByteArray before = readFileBytes(path());
+    QString message;
+    EXPECT_FALSE(db::createDatabase(path(), schema::jobDatabaseSql(), &message));
+    EXPECT_TRUE(message.contains(path()) && message.contains(qs("exists"))) << message.toStdString();
+    EXPECT_EQ(readFileBytes(path()), before);
 
-    const QString t = qs("StahlTeiledaten");
-    EXPECT_EQ(database.updateWhere(t, qs("PVCTeileNr"), 0, qs("LosName='J1' and StabNr=1"), err), 2);
-    EXPECT_EQ(database.updateWhere(t, qs("PVCTeileNr"), 0, qs("LosName='J3'"), err), 0);
-    EXPECT_EQ(database.deleteWhere(t, qs("LosName='J1' and PVCTeileNr=0"), err), 2);
-    EXPECT_EQ(count("StahlTeiledaten"), 3);
-    EXPECT_EQ(count("StahlTeiledaten", "LosName='J2'"), 1);
-
-    PendingError e[3];
-    EXPECT_EQ(database.updateWhere(t, qs("PVCTeileNr"), qs("x"), {}, e[0]), -1);
-    EXPECT_EQ(database.updateWhere(t, qs("Nix"), 1, {}, e[1]), -1);
-    EXPECT_EQ(database.deleteWhere(qs("Nix"), {}, e[2]), -1);
-    EXPECT_EQ(e[0].number, 3421);
-    EXPECT_EQ(e[1].number, 3265);
-    EXPECT_EQ(e[2].description, qs("Cannot find the input table or query 'Nix'."));
+    const QString other = path() + qs(".neu");
+    EXPECT_FALSE(db::createDatabase(other, qs("CREATE TABLE a (x INTEGER); CREATE TABL b"), &message));
+    EXPECT_FALSE(database.open(other, err));
+    EXPECT_EQ(err.description, qs("Could not find file '%1'.").arg(other));
+    EXPECT_FALSE(QFile::exists(other)) << "neither a failed creation nor opening leaves a file";
 }
 
-TEST_F(JobDbTest, DeletingAJobCascadesToItsRowsButNotToPrintData)
+TEST_F(JobDbTest, ALockedDatabaseFailsWithinTheTimeoutAndOpensOnceFree)
+{
+    addJob("J"); // `database` holds its call's write transaction.
+    db::Database second;
+    second.setBusyTimeout(300);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(second.open(path(), err));
+    EXPECT_EQ(err.number, 3218);
+    EXPECT_EQ(err.description, qs("Could not update; currently locked."));
+    EXPECT_LT(timer.elapsed(), 3000);
+    database.close();
+    err.clear();
+    EXPECT_TRUE(second.open(path(), err) && second.hasRows(qs("LosNamen"), err)) << err.description.toStdString();
+}
+
+// Only what a call committed stays: close commits, a roll-back or a killed process leaves none of the call's rows.
+TEST_F(JobDbTest, OnlyCommittedCallsLeaveRows)
+{
+    addJob("kept");
+    EXPECT_TRUE(database.close(err));
+    ASSERT_TRUE(database.open(path(), err));
+    addJob("dropped");
+    database.rollbackAndClose();
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) { // an import that dies in the middle of its call
+        db::Database d;
+        db::Recordset rs;
+        PendingError e;
+        bool ok = d.open(path(), e) && d.openRecordset(rs, qs("LosNamen"), e);
+        for (int i = 0; ok && i < 200; ++i)
+            ok = rs.addNew(e) && rs.setField(qs("LosName"), qs("child%1").arg(i), e) && rs.update(e);
+        if (ok)
+            kill(getpid(), SIGKILL);
+        _exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "child exited with " << WEXITSTATUS(status);
+    ASSERT_TRUE(database.open(path(), err)) << err.description.toStdString();
+    EXPECT_EQ(count("LosNamen"), 1);
+    EXPECT_EQ(count("LosNamen", "LosName='kept'"), 1);
+    addJob("after"); // the file is writable again
+}
+
+TEST_F(JobDbTest, DeleteAndUpdateWhereCountRowsAndDeletingAJobCascadesButNotToPrintData)
 {
     for (const char* job : {"J1", "J2"}) {
         addJob(job);
         addBar(job, 1);
+        addBar(job, 2);
         addRow("Teiledaten", {{"LosName", qs(job)}, {"TeileNr", 1}, {"StabNr", 1}});
         addRow("Werkzeugdaten", {{"LosName", qs(job)}, {"TeileNr", 1}, {"BearbNr", 3}});
         addRow("Druckdaten", {{"LosName", qs(job)}, {"TeileNr", 1}});
     }
+    EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), qs("StabNr=2"), err), 2);
+    EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), qs("LosName='J2' and StabNr=2"), err), 1);
+    EXPECT_EQ(count("Stabdaten", "Farbe='rot'"), 1);
+    EXPECT_EQ(database.deleteWhere(qs("Nix"), {}, err), -1);
+    EXPECT_EQ(err.description, qs("Cannot find the input table or query 'Nix'."));
     db::Recordset jobs;
-    ASSERT_TRUE(database.openRecordset(jobs, qs("LosNamen"), err));
-    ASSERT_TRUE(jobs.findFirst(qs("LosName='J1'"), err) && jobs.remove(err));
-    for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"}) {
-        EXPECT_EQ(count(table, "LosName='J1'"), 0) << table;
-        EXPECT_EQ(count(table, "LosName='J2'"), 1) << table;
-    }
+    ASSERT_TRUE(database.openRecordset(jobs, qs("LosNamen"), qs("LosName='J1'"), err) && jobs.remove(err));
+    for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"})
+        EXPECT_EQ(count(table), 1) << table; // J2's
     EXPECT_EQ(count("Druckdaten"), 2);
 }
 
@@ -78,7 +156,6 @@ TEST_F(JobDbTest, ConstraintViolationsHaveTheirNumbersAndKeepTheBuffer)
     addJob("J1");
     db::Recordset rs;
     ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err) && rs.addNew(err));
-    rs.setField(qs("StabNr"), 1, err);
     EXPECT_FALSE(rs.update(err));
     EXPECT_TRUE(err.description.startsWith(qs("The field 'Stabdaten.LosName' cannot contain a Null value")));
     rs.setField(qs("LosName"), qs("J9"), err);
@@ -93,93 +170,171 @@ TEST_F(JobDbTest, ConstraintViolationsHaveTheirNumbersAndKeepTheBuffer)
     EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 1);
 }
 
-TEST_F(JobDbTest, CloseCommitsAndRollbackForgets)
+struct Conversion {
+    const char* column; // of Stabdaten
+    QVariant value;
+    int error;         // 0: accepted
+    QVariant readBack; // stored: value and type that field() returns; refused: the description
+};
+
+void PrintTo(const Conversion& c, std::ostream* os) { *os << c.column << " <- " << c.value.toString().toStdString(); }
+
+class FieldConversion : public JobDbTest, public ::testing::WithParamInterface<Conversion> {};
+
+TEST_P(FieldConversion, StoresLikeTheEngineOrRaises)
 {
-    addJob("kept");
-    EXPECT_TRUE(database.close(err));
-    ASSERT_TRUE(database.open(path(), err));
-    addJob("dropped");
-    database.rollbackAndClose();
-    ASSERT_TRUE(database.open(path(), err));
-    EXPECT_EQ(count("LosNamen"), 1);
-    EXPECT_EQ(count("LosNamen", "LosName='kept'"), 1);
-}
-
-TEST_F(JobDbTest, ALockedDatabaseFailsWithinTheTimeout)
-{
-    addJob("J"); // `database` holds its call's write transaction.
-    db::Database second;
-    second.setBusyTimeout(300);
-    QElapsedTimer timer;
-    timer.start();
-    PendingError e;
-    EXPECT_FALSE(second.open(path(), e));
-    EXPECT_EQ(e.number, 3218);
-    EXPECT_EQ(e.description, qs("Could not update; currently locked."));
-    EXPECT_LT(timer.elapsed(), 3000);
-
-    database.close();
-    e.clear();
-    ASSERT_TRUE(second.open(path(), e)) << "free again once the call committed";
-    EXPECT_EQ(second.deleteWhere(qs("LosNamen"), {}, e), 1);
-}
-
-TEST_F(JobDbTest, AKilledCallLeavesNoneOfItsRows)
-{
-    addJob("before");
-    database.close();
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) { // an import that dies in the middle of its call
-        db::Database d;
-        db::Recordset rs;
-        PendingError e;
-        bool ok = d.open(path(), e) && d.openRecordset(rs, qs("LosNamen"), e);
-        for (int i = 0; ok && i < 200; ++i)
-            ok = rs.addNew(e) && rs.setField(qs("LosName"), qs("child%1").arg(i), e) && rs.update(e);
-        if (ok && d.hasRows(qs("LosNamen"), e))
-            kill(getpid(), SIGKILL);
-        _exit(2);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "child exited with " << WEXITSTATUS(status);
-
-    ASSERT_TRUE(database.open(path(), err)) << err.description.toStdString();
-    EXPECT_EQ(count("LosNamen"), 1);
-    EXPECT_EQ(count("LosNamen", "LosName='before'"), 1);
-    addJob("after");
-    EXPECT_FALSE(err.pending()) << "the file is writable again";
-}
-
-TEST_F(JobDbTest, CreateBuildsEveryTableRefusesAnExistingFileAndOpenNeverCreates)
-{
-    for (const char* table : {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten", "StahlLosNamen",
-                              "StahlStabdaten", "StahlTeiledaten", "StahlWerkzeugdaten", "Druckdaten"}) {
-        EXPECT_FALSE(database.columnNames(qs(table), err).isEmpty()) << table;
-        EXPECT_FALSE(database.hasRows(qs(table), err)) << table;
-    }
+    const Conversion& c = GetParam();
+    addJob("J");
     db::Recordset rs;
-    EXPECT_FALSE(database.openRecordset(rs, qs("Nix"), err));
-    EXPECT_EQ(err.number, 3078);
-    database.close();
-    const QByteArray before = readFileBytes(path());
-    QString message;
-    EXPECT_FALSE(db::createDatabase(path(), schema::jobDatabaseSql(), &message));
-    EXPECT_TRUE(message.contains(path()) && message.contains(qs("exists"))) << message.toStdString();
-    EXPECT_EQ(readFileBytes(path()), before);
+    PendingError e;
+    ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err) && rs.addNew(err));
+    ASSERT_TRUE(rs.setField(qs("LosName"), qs("J"), err));
+    EXPECT_EQ(rs.setField(qs(c.column), c.value, e), c.error == 0);
+    EXPECT_EQ(e.number, c.error) << e.description.toStdString();
+    if (c.error != 0) {
+        EXPECT_EQ(e.description, c.readBack.toString());
+        return;
+    }
+    ASSERT_TRUE(rs.update(err) && rs.moveTo(rs.lastModified(), err)) << err.description.toStdString();
+    const QVariant read = rs.field(qs(c.column), err);
+    EXPECT_EQ(read.typeId(), c.readBack.typeId()) << read.typeName();
+    EXPECT_EQ(read, c.readBack) << err.description.toStdString();
+}
 
-    const QString other = path() + qs(".neu");
-    EXPECT_FALSE(db::createDatabase(other, qs("CREATE TABLE a (x INTEGER); CREATE TABL b"), &message));
-    EXPECT_FALSE(database.open(other, err));
-    EXPECT_EQ(err.description, qs("Could not find file '%1'.").arg(other));
-    EXPECT_FALSE(QFile::exists(other)) << "neither a failed creation nor opening leaves a file";
-    QFile garbage(other);
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
-    garbage.close();
-    EXPECT_FALSE(database.open(other, err));
-    EXPECT_EQ(err.number, 3001);
-    EXPECT_TRUE(err.description.contains(qs("not a database"))) << err.description.toStdString();
+const QDateTime Release(QDate(2026, 12, 5), QTime(10, 30, 0));
+const QString TooLong = qs("The field is too small to accept the amount of data you attempted to add. "
+                           "Try inserting or pasting less data.");
+const QString Mismatch = qs("Data type conversion error.");
+
+INSTANTIATE_TEST_SUITE_P(
+    Columns, FieldConversion,
+    ::testing::Values(
+        Conversion{"StabNr", QByteArray(" 0042 "), 0, 42}, Conversion{"StabNr", qs("12a"), 3421, Mismatch},
+        Conversion{"StabNr", qs(""), 3421, Mismatch}, Conversion{"Freigabe", qs("kein Datum"), 3421, Mismatch},
+        Conversion{"Rohlaenge", qs("1234.5"), 0, 1234.5}, Conversion{"ResteTeileNr", 1234.5, 0, qs("1234.5")},
+        // integers round half to even and stay in range
+        Conversion{"StabNr", 12.5, 0, 12}, Conversion{"StabNr", qs("13.5"), 0, 14}, Conversion{"StabNr", true, 0, -1},
+        Conversion{"LoadID", qs("32768"), 6, qs("Overflow")}, Conversion{"ID", 3.0e9, 6, qs("Overflow")},
+        Conversion{"Laufbahn", qs("123456"), 3163, TooLong}, Conversion{"farbe", QByteArray("\xdf"), 0, qs("ß")},
+        Conversion{"StabNr", {}, 0, {}}, Conversion{"Freigabe", Release, 0, Release},
+        Conversion{"Gibtsnicht", 1, 3265, qs("Item not found in this collection.")}),
+    [](const auto& i) { return testName(qs(i.param.column) + i.param.value.toString(), i.index); });
+
+TEST_F(JobDbTest, NumbersAreStoredAsNumbersAndTextsAsTexts)
+{
+    addJob("J");
+    addRow("Stabdaten", {{"LosName", qs("J")}, {"StabNr", qs("007")}, {"Farbe", qs("007")}});
+    database.close();
+    { // what another program reading the file sees
+        QSqlDatabase raw = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("raw-types"));
+        raw.setDatabaseName(path());
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        ASSERT_TRUE(q.exec(qs("SELECT typeof(StabNr) || StabNr || ' ' || typeof(Farbe) || Farbe FROM Stabdaten")));
+        EXPECT_TRUE(q.next() && q.value(0).toString() == qs("integer7 text007"));
+    }
+    QSqlDatabase::removeDatabase(qs("raw-types"));
+}
+
+// FindFirst and the walk go in key order; an added row leaves the current row where it was until the
+// recordset moves to it; a move drops an unsaved buffer.
+TEST_F(JobDbTest, RecordsetFindsAddsEditsAndWalksLikeTheEngine)
+{
+    addJob("J1");
+    addJob("J2");
+    for (int bar : {1, 2, 3})
+        addBar("J1", bar);
+    for (int id : {20, 21})
+        addBar("J2", 2, id);
+    db::Recordset rs;
+    ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err));
+    ASSERT_TRUE(rs.findFirst(qs("LosName='j2' and StabNr=002"), err) && !rs.noMatch()) << "names compare without case";
+    EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20);
+    ASSERT_TRUE(rs.findFirst(qs("LosName='J3'"), err) && rs.noMatch());
+    EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20) << "no match: the current row stays";
+
+    ASSERT_TRUE(rs.addNew(err));
+    rs.setField(qs("LosName"), qs("J1"), err);
+    rs.setField(qs("StabNr"), 4, err);
+    EXPECT_EQ(rs.field(qs("StabNr"), err).toInt(), 4) << "reads from the buffer";
+    ASSERT_TRUE(rs.update(err));
+    EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20) << "the row current before stays current";
+    ASSERT_TRUE(rs.moveTo(rs.lastModified(), err) && rs.edit(err));
+    rs.setField(qs("Farbe"), qs("weiss"), err);
+    ASSERT_TRUE(rs.update(err) && rs.edit(err));
+    rs.setField(qs("Farbe"), qs("rot"), err);
+    ASSERT_TRUE(rs.findFirst(qs("StabNr=1"), err));
+    EXPECT_FALSE(rs.update(err));
+    EXPECT_EQ(err.description, qs("Update or CancelUpdate without AddNew or Edit."));
+
+    ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), qs("LosName='J1'"), err));
+    QStringList bars;
+    for (; !rs.eof(); rs.moveNext(err))
+        bars << rs.field(qs("StabNr"), err).toString() + rs.field(qs("Farbe"), err).toString();
+    EXPECT_EQ(bars, QStringList({"1", "2", "3", "4weiss"}));
+    EXPECT_FALSE(rs.moveNext(err));
+    EXPECT_EQ(err.description, qs("No current record."));
+}
+
+// criteria -> "column=value:type" per term; nullptr: refused as a syntax error naming the expression
+using Parsed = std::pair<const char*, const char*>;
+
+class CriteriaParsing : public ::testing::TestWithParam<Parsed> {};
+
+TEST_P(CriteriaParsing, BindsValuesOrRefusesTheWholeExpression)
+{
+    const auto& [criteria, expected] = GetParam();
+    std::vector<db::CriteriaTerm> terms;
+    PendingError err;
+    EXPECT_EQ(db::parseCriteria(qs(criteria), terms, err), expected != nullptr);
+    QStringList parsed;
+    for (const db::CriteriaTerm& t : terms)
+        parsed << t.column + '=' + t.value.toString() + ':' + t.value.typeName();
+    if (err.pending())
+        parsed << QString::number(err.number) + ' ' + err.description;
+    const QString refused = qs("3075 Syntax error (missing operator) in query expression '%1'.").arg(qs(criteria));
+    EXPECT_EQ(parsed.join(' '), expected ? qs(expected) : refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Criteria, CriteriaParsing,
+    ::testing::Values(Parsed{"LosName='A123' and StabNr=007", "LosName=A123:QString StabNr=7:qlonglong"},
+                      Parsed{"  StabNr =  -3.50  ", "StabNr=-3.5:double"},
+                      Parsed{"[LosName]='a b' aNd [TeileNr]=+5", "LosName=a b:QString TeileNr=5:qlonglong"},
+                      Parsed{"LosName='Größe; -- 1=1'", "LosName=Größe; -- 1=1:QString"}, Parsed{"   ", ""},
+                      Parsed{"LosName='O'Brien' and StabNr=1", nullptr}, Parsed{"StabNr=", nullptr},
+                      Parsed{"StabNr=12a", nullptr}, Parsed{"StabNr=1.2.3", nullptr},
+                      Parsed{"LosName='x' or StabNr=1", nullptr}, Parsed{"LosName='x' and", nullptr},
+                      Parsed{"LosName='unterminated", nullptr}, Parsed{"StabNr=1and TeileNr=2", nullptr},
+                      Parsed{"LosName='x' and StabNr=5 and LosName='x'", nullptr}),
+    [](const auto& i) { return testName(qs(i.param.first), i.index); });
+
+// Whatever a job name holds, a statement built from it touches that job's rows or fails; criteria name
+// real columns of the matching type.
+TEST_F(JobDbTest, BadCriteriaFailAndTouchNoRows)
+{
+    addJob("x");
+    addBar("x", 1);
+    db::Recordset rs;
+    ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err));
+    for (const char* name : {"'; DROP TABLE LosNamen; --", "x' or '1'='1", "x' and Farbe='"}) {
+        const QString criteria = qs("LosName=") + db::quoted(qs(name));
+        PendingError e[3];
+        EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), criteria, e[0]), -1);
+        EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), criteria, e[1]), -1);
+        EXPECT_TRUE(!rs.findFirst(criteria, e[2]) && rs.noMatch());
+        for (const PendingError& one : e)
+            EXPECT_EQ(one.number, 3075) << name;
+    }
+    EXPECT_TRUE(rs.findFirst(qs("losname='x' AND stabnr=1"), err) && !rs.noMatch()) << "names compare without case";
+    for (const char* typeMismatch : {"StabNr='12'", "LosName=12"}) {
+        EXPECT_FALSE(rs.findFirst(qs(typeMismatch), err));
+        EXPECT_EQ(err.number, 3464) << typeMismatch;
+    }
+    EXPECT_FALSE(rs.findFirst(qs("LosName='x' and Gibtsnicht=1"), err));
+    EXPECT_EQ(err.description, qs("Too few parameters. Expected 1."));
+    EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 2) << "nothing deleted";
+    EXPECT_EQ(count("Stabdaten", "Farbe='rot'"), 0) << "nothing changed";
 }
 
 } // namespace

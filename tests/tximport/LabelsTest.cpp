@@ -1,75 +1,53 @@
 // Piece sub-field "D" (labels) through the real importer (failure exits: SubFieldFailure).
 
-#include "PieceImportFixture.h"
-
-#include <gtest/gtest.h>
-
-using namespace piecetest;
+#include "ReaderTestHelpers.h"
 
 namespace {
 
-struct LabelCase {
-    const char* name;
-    int compare; // CompareDEandKTN
-    bool convert;
-    int loadMode;
-    const char* subField; // of piece 12
-    const char* report;   // nullptr: the import goes on
-    bool hasLabelData;
-    const char* list;
-    Columns columns = {}; // of piece 12
-    const char* printRows = "J1,5,old;J2,5,other job"; // as they were before
-};
+using namespace readertest;
 
-class Labels : public ::testing::TestWithParam<LabelCase> {};
-
-TEST_P(Labels, PrintRowsPieceCheckAndLabelList)
+// CompareDEandKTN, ConvToPvcNum and the load mode, with print rows of this and another job.
+template <int compare, bool convert, int loadMode = 1> void plant(PieceImport& r)
 {
-    const LabelCase& c = GetParam();
-    PieceImport run;
-    run.exec(QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES "
-                            "('J1', 5, 'old'), ('J2', 5, 'other job')"));
-    run.plant.ctx.settings.CompareDEandKTN = c.compare;
-    run.plant.ctx.settings.ConvToPvcNum = c.convert;
-    run.plant.ctx.settings.JobLoadMode = c.loadMode;
-    run.import({QByteArray("KTN0012") + c.subField});
-
-    EXPECT_EQ(run.plant.job.LoadFailed, c.report != nullptr) << run.lastReport().toStdString();
-    EXPECT_EQ(run.plant.job.jobHasLabelData, c.hasLabelData);
-    EXPECT_EQ(run.plant.job.labelList.text(), QString::fromLatin1(c.list));
-    if (c.report) {
-        EXPECT_TRUE(run.stopBoxText().contains(QLatin1String(c.report))) << run.stopBoxText().toStdString();
-        EXPECT_TRUE(run.lastReport().contains(QLatin1String(c.report))) << run.lastReport().toStdString();
-    }
-    expectColumns(run, c.columns, 12);
-    EXPECT_EQ(run.value(QStringLiteral("SELECT group_concat(LosName || ',' || TeileNr || ',' || Etikettendaten, ';') "
-                                       "FROM (SELECT * FROM Druckdaten ORDER BY LosName, TeileNr)")).toString(),
-              QLatin1String(c.printRows));
+    r.exec(QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES "
+                          "('J1', 5, 'old'), ('J2', 5, 'other job')"));
+    r.plant.ctx.settings.CompareDEandKTN = compare;
+    r.plant.ctx.settings.ConvToPvcNum = convert;
+    r.plant.ctx.settings.JobLoadMode = loadMode;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Labels,
-    ::testing::Values(
-        LabelCase{"ShortPrinterZero", 0, false, 1, "D0L01000", nullptr, false, "",
-                  {{"EtikettDruckerNr", Null}, {"EtikettNr", Null}, {"TeileLaenge", 100}}},
-        // The first short label with a printer replaces the job's print rows.
-        LabelCase{"Short", 0, false, 0, "D3L01000\r\nKTN0013D1", nullptr, true, "",
-                  {{"EtikettDruckerNr", 3}, {"EtikettNr", 12}, {"TeileLaenge", 100}},
-                  "J1,12,Label:12;J1,13,Label:13;J2,5,other job"},
-        LabelCase{"Full", 1, false, 1, "DE13001200125L01000", nullptr, true, "",
-                  {{"EtikettLaufbahn", 1}, {"EtikettDruckerNr", 3}, {"EtikettNr", 12}, {"EtikettPosition", 12.5},
-                   {"TeileLaenge", 100}}},
-        LabelCase{"Mismatch", 1, false, 1, "DE13001300125", "DE130013... <Wrong piece number> KTN0012...", true, ""},
-        LabelCase{"MismatchPrinterZero", 1, false, 1, "DE10001300125", nullptr, false, ""},
-        LabelCase{"MismatchCheckOff", 0, false, 1, "DE13001300125", nullptr, true, ""},
-        LabelCase{"MismatchCheckGreyed", 2, false, 1, "DE13001300125", nullptr, true, ""},
-        LabelCase{"NumberComparedAsText", 1, false, 1, "DE13  1200125", "DE13  12... <Wrong piece number> KTN0012...",
-                  true, ""},
-        LabelCase{"ListOtherNumber", 0, true, 1, "DE13000700125", nullptr, true, "#7,0012;"},
-        LabelCase{"ListOwnNumber", 0, true, 1, "DE13001200125", nullptr, true, ""},
-        LabelCase{"ListNoPrinter", 0, true, 1, "DE10000700125", nullptr, false, ""},
-        LabelCase{"ListSeparateMode", 0, true, 0, "DE13000700125", nullptr, true, ""},
-        LabelCase{"ListConversionOff", 0, false, 2, "DE13000700125", nullptr, true, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+const char* const kPrint = "SELECT LosName, TeileNr, Etikettendaten FROM Druckdaten ORDER BY 1, 2";
+const char* const kLabel =
+    "SELECT EtikettLaufbahn, EtikettDruckerNr, EtikettNr, EtikettPosition, TeileLaenge FROM Teiledaten";
+
+const Case kCases[] = {
+    {"ShortPrinterZero", {"KTN0012D0L01000"},
+     {{kLabel, "~,~,~,~,100"}, {"labels", "0 "}, {kPrint, "J1,5,old;J2,5,other job"}}, 0, plant<0, false>},
+    // The first short label with a printer replaces the job's print rows.
+    {"Short", {"KTN0012D3L01000", "KTN0013D1"},
+     {{kLabel, "~,3,12,~,100;~,1,13,~,~"}, {"labels", "1 "},
+      {kPrint, "J1,12,Label:12;J1,13,Label:13;J2,5,other job"}},
+     0, plant<0, false, 0>},
+    {"Full", {"KTN0012DE13001200125L01000"},
+     {{kLabel, "1,3,12,12.5,100"}, {"labels", "1 "}, {kPrint, "J1,5,old;J2,5,other job"}}, 0, plant<1, false>},
+    {"Mismatch", {"KTN0012DE13001300125"},
+     {{"log", "Job: J1.$tx\r\nPiece:1\r\nLine:1\r\nCol: 8\r\nSel: 0013\r\nBuf:00125\r\n"
+              "DE130013... <Wrong piece number> KTN0012..."},
+      {"box", "Job: J1.$tx not correct loaded!!\r\n\r\nDE130013... <Wrong piece number> KTN0012...\r\n"},
+      {"labels", "1 "}}, 0, plant<1, false>},
+    {"NumberComparedAsText", {"KTN0012DE13  1200125"},
+     {{"log", "Job: J1.$tx\r\nPiece:1\r\nLine:1\r\nCol: 8\r\nSel:   12\r\nBuf:00125\r\n"
+              "DE13  12... <Wrong piece number> KTN0012..."}}, 0, plant<1, false>},
+    {"MismatchPrinterZero", {"KTN0012DE10001300125"}, {{"labels", "0 "}}, 0, plant<1, false>},
+    {"MismatchCheckOff", {"KTN0012DE13001300125"}, {{"labels", "1 "}}, 0, plant<0, false>},
+    {"MismatchCheckGreyed", {"KTN0012DE13001300125"}, {{"labels", "1 "}}, 0, plant<2, false>},
+    {"ListOtherNumber", {"KTN0012DE13000700125"}, {{"labels", "1 #7,0012;"}}, 0, plant<0, true>},
+    {"ListOwnNumber", {"KTN0012DE13001200125"}, {{"labels", "1 "}}, 0, plant<0, true>},
+    {"ListNoPrinter", {"KTN0012DE10000700125"}, {{"labels", "0 "}}, 0, plant<0, true>},
+    {"ListSeparateMode", {"KTN0012DE13000700125"}, {{"labels", "1 "}}, 0, plant<0, true, 0>},
+    {"ListConversionOff", {"KTN0012DE13000700125"}, {{"labels", "1 "}}, 0, plant<0, false, 2>},
+};
+
+READER_CASES(Labels, kCases);
 
 } // namespace
