@@ -95,13 +95,7 @@ void readProfileNumber(ImportContext& ctx)
 enum class Pass { Next, End, Stop };
 
 // After "L" and "T": a refused write ends the import.
-Pass checkPoint(ImportContext& ctx)
-{
-    if (!ctx.err.pending())
-        return Pass::Next;
-    failureExit(ctx);
-    return Pass::Stop;
-}
+Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
 
 Pass readSubField(ImportContext& ctx)
 {

@@ -36,13 +36,7 @@ bool barNumberValue(const QByteArray& field, int* value)
 
 enum class Pass { Next, Stop };
 
-Pass checkPoint(ImportContext& ctx)
-{
-    if (!ctx.err.pending())
-        return Pass::Next;
-    failureExit(ctx);
-    return Pass::Stop;
-}
+Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
 
 Pass readSubField(ImportContext& ctx)
 {

@@ -130,6 +130,14 @@ Flow failureExit(ImportContext& ctx)
     return Flow::Stop;
 }
 
+bool stopsAtCheckPoint(ImportContext& ctx)
+{
+    if (!ctx.err.pending())
+        return false;
+    failureExit(ctx);
+    return true;
+}
+
 Flow failWith(ImportContext& ctx, const QString& description)
 {
     ctx.err.raise(ctx.err.pending() ? ctx.err.number : ErrorNumber::DatabaseGeneric, description);

@@ -55,6 +55,9 @@ Flow wrongRestPieceNumberReport(ImportContext& ctx, const QByteArray& number);
 // load mode on and no steel data in the job, nothing is reported and the
 // import ends normally (ctx.endNormally). Returns Flow::Stop either way.
 Flow failureExit(ImportContext& ctx);
+// A check point: true when an error is pending, after the failure exit
+// was taken.
+bool stopsAtCheckPoint(ImportContext& ctx);
 // The same with a description of the record's own.
 Flow failWith(ImportContext& ctx, const QString& description);
 

@@ -111,11 +111,7 @@ Pass readSubField(ImportContext& ctx)
     case 'L':
         consume(ctx, 1);
         bars.setField(QStringLiteral("ResteLaenge"), tenths(cut(ctx, 5)), ctx.err);
-        if (ctx.err.pending()) {
-            failureExit(ctx);
-            return Pass::Stop;
-        }
-        return Pass::Next;
+        return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next;
     case 'A':
         consume(ctx, 1);
         bars.setField(QStringLiteral("ResteKennung"), toText(cut(ctx, 1)), ctx.err);
