@@ -163,7 +163,7 @@ double insertThroughRecordset(const QString& path, int rows)
             die(err.description);
     }
     rs.close();
-    if (!database.close(err))
+    if (!database.commit(err))
         die(err.description);
     return t.nsecsElapsed() / 1e9;
 }
@@ -306,7 +306,7 @@ double lookups(const QString& path, const std::vector<Key>& keys, Lookup kind)
         }
         if (err.pending())
             die(err.description);
-        database.rollbackAndClose();
+        database.close();
     }
     const double seconds = t.nsecsElapsed() / 1e9;
     const qint64 counted = qint64(keys.size() - warm);

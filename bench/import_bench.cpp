@@ -59,9 +59,9 @@ double importJob(bench::BenchPlant& plant, const QString& path, bool steel = fal
     tx::ProfileCache profiles;
     QElapsedTimer t;
     t.start();
-    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, steel);
+    const ImportOutcome outcome = tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, steel);
     const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
-    if (plant.job.LoadFailed)
+    if (outcome.failed())
         std::fprintf(stderr, "import of %s failed: %s\n", path.toLocal8Bit().constData(),
                      plant.errorBox.text().toLocal8Bit().constData());
     return s;

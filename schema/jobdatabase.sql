@@ -129,6 +129,15 @@ CREATE INDEX Teiledaten_LoadID ON Teiledaten (LoadID);
 CREATE INDEX Werkzeugdaten_Los_Teil ON Werkzeugdaten (LosName, TeileNr);
 CREATE INDEX LosNamen_ID ON LosNamen (ID);
 
+-- A piece's machining rows belong to it: deleting a piece (an overriding
+-- import writes the pieces of each bar again) deletes them too, so an
+-- override never doubles the machining of a piece.
+CREATE TRIGGER Teiledaten_Werkzeugdaten AFTER DELETE ON Teiledaten
+BEGIN
+    DELETE FROM Werkzeugdaten
+    WHERE LosName = old.LosName AND TeileNr IS old.TeileNr AND StabNr IS old.StabNr;
+END;
+
 -- steel data
 
 CREATE TABLE StahlLosNamen (
@@ -240,6 +249,12 @@ CREATE INDEX StahlTeiledaten_ID ON StahlTeiledaten (ID);
 CREATE INDEX StahlTeiledaten_LoadID ON StahlTeiledaten (LoadID);
 CREATE INDEX StahlWerkzeugdaten_Los_Teil ON StahlWerkzeugdaten (LosName, TeileNr);
 CREATE INDEX StahlLosNamen_ID ON StahlLosNamen (ID);
+
+CREATE TRIGGER StahlTeiledaten_StahlWerkzeugdaten AFTER DELETE ON StahlTeiledaten
+BEGIN
+    DELETE FROM StahlWerkzeugdaten
+    WHERE LosName = old.LosName AND TeileNr IS old.TeileNr AND StabNr IS old.StabNr;
+END;
 
 -- print data: one row per job and piece
 CREATE TABLE Druckdaten (

@@ -3,7 +3,7 @@
 #include "config/ServerContext.h"
 #include "etimport/PrintData.h"
 #include "intake/ErrorLog.h"
-#include "intake/FileHandling.h"
+#include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
 #include "platform/OperatorPrompt.h"
@@ -41,13 +41,16 @@ const QByteArray CrLf("\r\n");
 //   record and the LF stays part of the printer text before it.
 class LabelReader {
 public:
-    LabelReader(ServerContext& ctx, JobState& job, const QString& path)
+    LabelReader(ServerContext& ctx, JobState& job, const QString& path, db::Database* jobTransaction)
         : m_ctx(ctx), m_job(job), m_path(path), m_jobName(fileops::baseName(path)),
-          m_fileName(fileops::fileName(path))
+          m_fileName(fileops::fileName(path)), m_jobTransaction(jobTransaction)
     {
+        m_outcome.kind = FileKind::Label;
+        m_outcome.path = path;
+        m_outcome.jobName = m_jobName;
     }
 
-    void run();
+    ImportOutcome run();
 
 private:
     enum class Segment { More, LineDone, Failed };
@@ -68,7 +71,6 @@ private:
     void runtimeFailure();
     void noPieceFailure();
     void failedFile();
-    bool closeJobDatabase(PendingError& err);
     void end();
 
     ServerContext& m_ctx;
@@ -76,7 +78,10 @@ private:
     const QString m_path;
     const QString m_jobName;
     const QString m_fileName;
+    db::Database* const m_jobTransaction;
 
+    ImportOutcome m_outcome;
+    bool m_cancelled = false;
     PrintData m_print;
     LineReader m_file;
     PendingError m_err;
@@ -92,26 +97,26 @@ private:
     QString m_errorText;
 };
 
-void LabelReader::run()
+ImportOutcome LabelReader::run()
 {
-    m_job.CurrentLabelFile = m_path;
     // The answer given to the job's production-data file decides here too.
-    if (PreparePrintData(m_ctx, m_print, nullptr, m_jobName, false, m_job.LoadCancelled, m_job.ReplaceAnswer) > 0)
-        return; // reported; the file stays for the next scan cycle
-    if (m_job.LoadCancelled) {
-        m_job.LoadFailed = true;
+    if (PreparePrintData(m_ctx, m_print, m_jobTransaction, m_jobName, false, m_cancelled, m_job.ReplaceAnswer) > 0) {
+        m_outcome.result = ImportResult::NotStarted; // reported; the file stays for the next scan cycle
+        return m_outcome;
+    }
+    if (m_cancelled) {
         end();
-        return;
+        return m_outcome;
     }
 
     m_printerType = printerTypeSetting();
     m_target = (m_printerType == Printer::ImajeWin || m_printerType == Printer::ImajeDos) ? InkJetTarget : 0;
 
-    if (!readFile()) {
+    if (!readFile())
         runtimeFailure();
-        return;
-    }
-    endOfFile();
+    else
+        endOfFile();
+    return m_outcome;
 }
 
 bool LabelReader::readFile()
@@ -121,7 +126,7 @@ bool LabelReader::readFile()
     m_accumulated.clear();
     m_currentPiece = NoPiece;
     m_recordCounter = 0;
-    m_job.LabelDataLoaded = true;
+    m_outcome.fileRead = true;
 
     while (!m_file.atEnd()) {
         m_rest = m_file.readLine();
@@ -309,7 +314,7 @@ void LabelReader::runtimeFailure()
     WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\nLine:") +
                              QString::number(m_recordCounter) + QStringLiteral("\r\nBuf:") +
                              text::fromCp1252(m_rest) + QStringLiteral("\r\nNum:") + text::fromCp1252(m_numberText) +
-                             QStringLiteral("\r\n") + WrapText(m_err.description, 75));
+                             QStringLiteral("\r\n") + WrapText(m_err.description, kErrorWrapWidth));
     failedFile();
 }
 
@@ -321,58 +326,43 @@ void LabelReader::noPieceFailure()
     failedFile();
 }
 
-// The Retry/Cancel question after a failed file and the steps that follow.
+// The Retry/Cancel question after a failed file. Nothing the file wrote
+// stays: its own transaction is rolled back (in job mode the scan cycle
+// rolls back the whole job).
 void LabelReader::failedFile()
 {
     const int answer = m_ctx.prompt.askRetryCancel(
         QStringLiteral("$TX-VOV Server (") + m_ctx.settings.ExtensionEtikett + QStringLiteral(")"),
         QStringLiteral("Job: ") + m_fileName + QStringLiteral(" not correct loaded!!\r\n\r\n") + m_errorText +
             QStringLiteral("\r\n"));
-    m_job.RetryRequested = answer == Answer::Retry;
+    m_outcome.result = resultOfFailedFile(answer);
     m_file.close();
-    // Committed first: removing the job's print data below takes a
-    // connection of its own.
-    PendingError ignored;
-    (void)closeJobDatabase(ignored);
-    if (separateMode()) {
-        DeletePrintData(m_ctx, m_jobName);
-        MakeErrorCopy(m_ctx, m_path, m_job.RetryRequested);
-    }
-    m_job.LoadFailed = true;
+    m_print.close();
     m_err.clear();
 }
-
-// Commits the rows and closes the connection, which releases every lock
-// it held, so the machine's control reads the new print data at once.
-bool LabelReader::closeJobDatabase(PendingError& err) { return m_print.close(err); }
 
 void LabelReader::end()
 {
     m_file.close();
     // The rows are durable before the file leaves the server directory. A
-    // commit that fails leaves the file where it is for the next cycle.
+    // commit that fails is a failed file: reported, and the operator decides.
     PendingError commit;
-    if (!closeJobDatabase(commit)) {
+    if (!m_print.commit(commit)) {
         WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\n") +
-                                 WrapText(commit.description, 75));
-        m_job.LoadFailed = true;
-        m_err.clear();
+                                 WrapText(commit.description, kErrorWrapWidth));
+        m_errorText = commit.description;
+        failedFile();
         return;
     }
-    if (separateMode()) {
-        if (m_job.LoadCancelled)
-            MakeErrorCopy(m_ctx, m_path, false);
-        else
-            BackupFile(m_ctx, m_path);
-    }
+    m_outcome.result = m_cancelled ? ImportResult::GivenUp : ImportResult::Loaded;
     m_err.clear();
 }
 
 } // namespace
 
-void ReadLabelFile(ServerContext& ctx, JobState& job, const QString& path)
+ImportOutcome ReadLabelFile(ServerContext& ctx, JobState& job, const QString& path, db::Database* jobTransaction)
 {
-    LabelReader(ctx, job, path).run();
+    return LabelReader(ctx, job, path, jobTransaction).run();
 }
 
 } // namespace et

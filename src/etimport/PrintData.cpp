@@ -18,7 +18,7 @@ QString jobCriteria(const QString& job) { return QStringLiteral("LosName=") + db
 int reportFailure(ServerContext& ctx, const QString& job, const QString& procedure, const PendingError& err)
 {
     WriteErrorLog(ctx, QStringLiteral("Job: ") + job + QStringLiteral("\r\n") + procedure + QStringLiteral(": ") +
-                           WrapText(err.description, 75));
+                           WrapText(err.description, kErrorWrapWidth));
     return err.number;
 }
 
@@ -41,6 +41,9 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
                    bool skipQuestion, bool& cancelled, int presetAnswer, PendingError& err)
 {
     if (shared) {
+        // The job's transaction (job mode), opened by the first file that needs it.
+        if (!shared->isOpen() && !shared->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+            return false;
         print.JobDatabase = shared;
     } else {
         print.ownDatabase = std::make_unique<db::Database>();
@@ -76,19 +79,16 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
 
 void PrintData::close()
 {
-    PendingError ignored;
-    (void)close(ignored);
+    PrintRecordset.close();
+    ownDatabase.reset(); // rolls back what was not committed
+    JobDatabase = nullptr;
 }
 
-bool PrintData::close(PendingError& err)
+bool PrintData::commit(PendingError& err)
 {
     PrintRecordset.close();
-    bool committed = true;
-    if (ownDatabase) {
-        committed = ownDatabase->close(err);
-        ownDatabase.reset();
-    }
-    JobDatabase = nullptr;
+    const bool committed = !ownDatabase || ownDatabase->commit(err);
+    close();
     return committed;
 }
 
@@ -140,10 +140,9 @@ int DeletePrintData(ServerContext& ctx, const QString& job)
 {
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
-        database.deleteWhere(PrintTable, jobCriteria(job), err);
-    if (database.isOpen())
-        database.close();
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) &&
+        database.deleteWhere(PrintTable, jobCriteria(job), err) >= 0)
+        (void)database.commit(err);
     if (err.pending())
         return reportFailure(ctx, job, QStringLiteral("DeleteLosPrint"), err);
     return 0;
@@ -162,7 +161,8 @@ void DeleteOrphanPrintData(ServerContext& ctx)
         database.executeFixed(QStringLiteral("DELETE FROM Druckdaten WHERE NOT EXISTS "
                                              "(SELECT 1 FROM LosNamen WHERE LosNamen.LosName = Druckdaten.LosName)"),
                               err);
-        database.close();
+        if (!err.pending())
+            (void)database.commit(err);
     }
 }
 

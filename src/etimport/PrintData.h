@@ -21,12 +21,12 @@ struct PrintData {
     db::Recordset PrintRecordset;
     std::unique_ptr<db::Database> ownDatabase;
 
-    // Closes the recordset and, when it was opened here, the connection
-    // (committing it).
+    // Closes the recordset and, when it was opened here, the connection;
+    // what the own connection wrote and did not commit is rolled back.
     void close();
-    // The same, reporting a failed commit of an own connection (its rows
-    // are then gone).
-    bool close(PendingError& err);
+    // Commits an own connection, then closes. A failed commit is reported
+    // (its rows are then gone). A shared connection is the caller's to commit.
+    [[nodiscard]] bool commit(PendingError& err);
 };
 
 // Opens the print data of a job; rows the job already has are deleted

@@ -4,6 +4,9 @@
 
 struct ServerContext;
 
+// The width at which error descriptions are wrapped in every report.
+constexpr int kErrorWrapWidth = 75;
+
 // Wraps a text at a width (see the .cpp for the rule); no character is
 // ever lost.
 QString WrapText(const QString& text, int width);

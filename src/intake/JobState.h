@@ -4,20 +4,14 @@
 
 #include <QString>
 
-// The current-job state: lives from one production-data file to the next
-// (the production-data importer resets it; a steel-data or label-data file
-// of the same job keeps it) and tells the scan cycle how the job went.
+// The current-job state: what lives from one production-data file to the
+// next. The production-data importer resets it at the start of each
+// production-data file; the label-data and steel-data files of the same job
+// read what it left. How a file went is not kept here: each importer
+// returns it as an ImportOutcome.
 struct JobState {
     QString CurrentJobName;
-    QString CurrentJobFile;
-    QString CurrentLabelFile;
-    QString CurrentSteelFile;
-    bool LabelDataLoaded = false;
-    bool SteelDataLoaded = false;
-    int ReplaceAnswer = 0; // 6 delete, 7 override, 0 not asked
-    bool LoadCancelled = false;
-    bool RetryRequested = false;
-    bool LoadFailed = false;
+    int ReplaceAnswer = 0; // the job-exists answer: 6 delete, 7 override, 0 not asked
 
     bool jobHasSteelData = false;
     bool jobHasLabelData = false;
@@ -26,10 +20,9 @@ struct JobState {
     QString BarProfileName;
 
     // Start of a new job (a production-data file).
-    void resetForNewJob(const QString& jobName, const QString& jobFile)
+    void resetForNewJob(const QString& jobName)
     {
         *this = JobState();
         CurrentJobName = jobName;
-        CurrentJobFile = jobFile;
     }
 };

@@ -4,12 +4,13 @@
 #include "intake/ErrorLog.h"
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
-#include "intake/JobState.h"
+#include "intake/JobFiles.h"
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
 #include "platform/PendingError.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -27,7 +28,6 @@ const QString kDefaultExtension = QStringLiteral("$tx");
 const QString kTitleScanDir = QStringLiteral("ERROR Server VOV ScanDir");
 const QString kTitleLabel = QStringLiteral("ERROR Server VOV Etikett ScanDir");
 const QString kTitleSteel = QStringLiteral("ERROR Server VOV Steel ScanDir");
-constexpr int kWrapWidth = 75;
 // A failure that escapes an importer.
 constexpr int kAutomationError = 440;
 
@@ -63,55 +63,45 @@ void runScan(ServerContext& ctx, const QString& title, Steps&& steps)
         err.raise(kAutomationError, QStringLiteral("Automation error"));
     }
     if (err.number > 0)
-        writeTotxtError(ctx, timeStamp(ctx.clock) + kCrLf + title + kCrLf + WrapText(err.description, kWrapWidth));
+        writeTotxtError(ctx, timeStamp(ctx.clock) + kCrLf + title + kCrLf + WrapText(err.description, kErrorWrapWidth));
 }
 
-// Separate mode: one file of a kind, handed to its importer, which ends the
-// file itself (backup or error copy).
-void scanKind(ServerContext& ctx, const QString& title, const QString& extension,
-              const std::function<void(const QString&)>& import)
+// Separate mode: one file of a kind, handed to its importer; then the file
+// is ended as its outcome says.
+void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, const QString& title,
+              const QString& extension, const std::function<ImportOutcome(const QString&)>& import)
 {
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, title, [&](PendingError& err) {
         const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err);
-        if (!err.pending() && !name.isEmpty())
-            import(serverFile(ctx, name));
+        if (err.pending() || name.isEmpty())
+            return;
+        const ImportOutcome outcome = import(serverFile(ctx, name));
+        endFile(ctx, importer, outcome);
+        if (report)
+            report->files.push_back(outcome);
     });
 }
 
-void backUpJob(ServerContext& ctx, const JobState& job)
-{
-    BackupFile(ctx, job.CurrentJobFile);
-    if (job.LabelDataLoaded)
-        BackupFile(ctx, job.CurrentLabelFile);
-    if (job.SteelDataLoaded)
-        BackupFile(ctx, job.CurrentSteelFile);
-    SetReleaseFlag(ctx);
-}
+// Rolls the job's transaction back unless the job was ended: a failure
+// that escapes an importer leaves nothing of the job in the database.
+class OpenJob {
+public:
+    explicit OpenJob(JobImporter& importer) : m_importer(importer) { m_importer.beginJob(); }
+    ~OpenJob()
+    {
+        if (!m_ended)
+            m_importer.rollBackJob();
+    }
+    OpenJob(const OpenJob&) = delete;
+    OpenJob& operator=(const OpenJob&) = delete;
+    void ended() { m_ended = true; }
 
-// Takes a failed job out of the job database again. With Retry the files
-// keep their names and the job is read again by a later cycle; otherwise
-// they become error copies.
-void rollBackJob(ServerContext& ctx, const JobState& job, JobImporter& importer)
-{
-    if (!job.LoadCancelled)
-        importer.DeleteLos(job.CurrentJobName, false);
-    if (!job.RetryRequested)
-        MakeErrorCopy(ctx, job.CurrentJobFile, false);
-    if (!ctx.settings.ExtensionEtikett.isEmpty() && !job.CurrentLabelFile.isEmpty()) {
-        if (job.LabelDataLoaded)
-            importer.DeletePrintData(job.CurrentJobName);
-        if (!job.RetryRequested)
-            MakeErrorCopy(ctx, job.CurrentLabelFile, false);
-    }
-    if (!ctx.settings.ExtensionStahl.isEmpty() && !job.CurrentSteelFile.isEmpty()) {
-        if (job.SteelDataLoaded)
-            importer.DeleteLos(job.CurrentJobName, true);
-        if (!job.RetryRequested)
-            MakeErrorCopy(ctx, job.CurrentSteelFile, false);
-    }
-}
+private:
+    JobImporter& m_importer;
+    bool m_ended = false;
+};
 
 } // namespace
 
@@ -147,29 +137,29 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
     return {};
 }
 
-void ScanProductionData(ServerContext& ctx, JobImporter& importer)
+void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
 {
-    scanKind(ctx, kTitleScanDir, productionExtension(ctx),
-             [&](const QString& path) { importer.ImportProductionData(path, false); });
+    scanKind(ctx, importer, report, kTitleScanDir, productionExtension(ctx),
+             [&](const QString& path) { return importer.ImportProductionData(path, false); });
 }
 
-void ScanLabelData(ServerContext& ctx, JobImporter& importer)
+void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
 {
     if (ctx.settings.ExtensionEtikett.isEmpty())
         return;
-    scanKind(ctx, kTitleLabel, ctx.settings.ExtensionEtikett,
-             [&](const QString& path) { importer.ReadLabelFile(path); });
+    scanKind(ctx, importer, report, kTitleLabel, ctx.settings.ExtensionEtikett,
+             [&](const QString& path) { return importer.ReadLabelFile(path); });
 }
 
-void ScanSteelData(ServerContext& ctx, JobImporter& importer)
+void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
 {
     if (ctx.settings.ExtensionStahl.isEmpty())
         return;
-    scanKind(ctx, kTitleSteel, ctx.settings.ExtensionStahl,
-             [&](const QString& path) { importer.ImportProductionData(path, true); });
+    scanKind(ctx, importer, report, kTitleSteel, ctx.settings.ExtensionStahl,
+             [&](const QString& path) { return importer.ImportProductionData(path, true); });
 }
 
-void ScanJob(ServerContext& ctx, JobState& job, JobImporter& importer)
+void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report)
 {
     if (!directoriesConfigured(ctx))
         return;
@@ -178,26 +168,27 @@ void ScanJob(ServerContext& ctx, JobState& job, JobImporter& importer)
         if (err.pending() || name.isEmpty())
             return;
 
-        // The importer resets the job state and names the job after the file.
-        importer.ImportProductionData(serverFile(ctx, name), false);
+        OpenJob job(importer);
+        std::vector<ImportOutcome> files;
+        files.push_back(importer.ImportProductionData(serverFile(ctx, name), false));
 
         // The job's other files are read by name without looking for them
         // first; a missing one is the importer's to report.
         const Settings& s = ctx.settings;
-        if (!job.LoadFailed && !s.ExtensionEtikett.isEmpty())
-            importer.ReadLabelFile(serverFile(ctx, job.CurrentJobName + u'.' + s.ExtensionEtikett));
-        if (!job.LoadFailed && !s.ExtensionStahl.isEmpty())
-            importer.ImportProductionData(serverFile(ctx, job.CurrentJobName + u'.' + s.ExtensionStahl), true);
+        const QString jobName = files.front().jobName;
+        if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
+            files.push_back(importer.ReadLabelFile(serverFile(ctx, jobName + u'.' + s.ExtensionEtikett)));
+        if (!failsJob(files.back()) && !s.ExtensionStahl.isEmpty())
+            files.push_back(importer.ImportProductionData(serverFile(ctx, jobName + u'.' + s.ExtensionStahl), true));
 
-        if (!job.LoadFailed)
-            backUpJob(ctx, job);
-        else
-            rollBackJob(ctx, job, importer);
+        endJob(ctx, importer, files);
+        job.ended();
+        if (report)
+            report->files.insert(report->files.end(), files.begin(), files.end());
     });
 }
 
-ScanCycle::ScanCycle(ServerContext& ctx, JobState& job, JobImporter& importer)
-    : m_ctx(ctx), m_job(job), m_importer(importer)
+ScanCycle::ScanCycle(ServerContext& ctx, JobImporter& importer) : m_ctx(ctx), m_importer(importer)
 {
     connect(&m_ctx.tmrLoad, &QTimer::timeout, this, &ScanCycle::runOnce);
 }
@@ -211,15 +202,21 @@ void ScanCycle::runOnce()
         return; // the running cycle re-arms the timer when it ends
     m_running = true;
 
+    CycleReport report;
+    report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
+    QElapsedTimer elapsed;
+    elapsed.start();
     if (m_ctx.settings.JobLoadMode != 0) {
-        ScanJob(m_ctx, m_job, m_importer);
+        ScanJob(m_ctx, m_importer, &report);
     } else {
-        ScanProductionData(m_ctx, m_importer);
-        ScanLabelData(m_ctx, m_importer);
-        ScanSteelData(m_ctx, m_importer);
+        ScanProductionData(m_ctx, m_importer, &report);
+        ScanLabelData(m_ctx, m_importer, &report);
+        ScanSteelData(m_ctx, m_importer, &report);
     }
+    report.durationMs = elapsed.elapsed();
     ++m_cycles;
     m_running = false;
+    Q_EMIT cycleFinished(report);
 
     const int interval = m_ctx.settings.scanInterval;
     if (interval > 0) {

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "intake/ImportOutcome.h"
+
 #include <QObject>
 #include <QString>
 
 struct ServerContext;
-struct JobState;
 struct PendingError;
 class JobImporter;
 
@@ -14,23 +15,28 @@ class JobImporter;
 // cannot be listed "Permission denied" into err (when given).
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr);
 
-void ScanProductionData(ServerContext& ctx, JobImporter& importer);
-void ScanLabelData(ServerContext& ctx, JobImporter& importer);
-void ScanSteelData(ServerContext& ctx, JobImporter& importer);
-void ScanJob(ServerContext& ctx, JobState& job, JobImporter& importer);
+// The scans of one cycle; each appends the files it read, with their
+// outcomes, to the report (when given).
+void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
+void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
+void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
+void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
 
 // The scan timer's event: stop tmrLoad, run the scans of the mode, re-arm.
 class ScanCycle : public QObject {
     Q_OBJECT
 public:
-    ScanCycle(ServerContext& ctx, JobState& job, JobImporter& importer);
+    ScanCycle(ServerContext& ctx, JobImporter& importer);
     // One cycle, as the timer runs it.
     void runOnce();
     int cyclesRun() const { return m_cycles; }
 
+Q_SIGNALS:
+    // At the end of every cycle: the files read and how each ended.
+    void cycleFinished(const CycleReport& report);
+
 private:
     ServerContext& m_ctx;
-    JobState& m_job;
     JobImporter& m_importer;
     int m_cycles = 0;
     bool m_running = false;

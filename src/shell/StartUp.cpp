@@ -142,7 +142,7 @@ int runServer(int argc, char** argv)
 
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
 
-    ScanCycle cycle(ctx, job, importer);
+    ScanCycle cycle(ctx, importer);
     if (options.once) {
         cycle.runOnce();
         ctx.tmrLoad.stop();

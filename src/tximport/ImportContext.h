@@ -1,6 +1,7 @@
 #pragma once
 
 #include "etimport/PrintData.h"
+#include "intake/ImportOutcome.h"
 #include "platform/PendingError.h"
 #include "platform/TextFile.h"
 #include "tximport/JobDatabase.h"
@@ -45,8 +46,8 @@ enum class Flow {
 // Everything one call of ImportProductionData works with: the long-lived
 // state it was handed, the job database connection, and the parse state.
 struct ImportContext {
-    ImportContext(ServerContext& s, JobState& j, ImportCarry& c, ProfileCache& p)
-        : server(s), job(j), carry(c), profiles(p)
+    ImportContext(ServerContext& s, JobState& j, ImportCarry& c, ProfileCache& p, db::Database* shared)
+        : server(s), job(j), carry(c), profiles(p), conn(shared)
     {
     }
 
@@ -61,6 +62,10 @@ struct ImportContext {
 
     // The pending run-time error, tested at the check points.
     PendingError err;
+
+    // What the scan cycle gets back.
+    ImportOutcome outcome;
+    bool loadCancelled = false; // cancelled at the job-exists question
 
     // The file.
     bool steelMode = false;

@@ -26,7 +26,7 @@ QString jobCriteria(const QString& jobName) { return QStringLiteral("LosName=") 
 int reportFailure(ServerContext& ctx, const QString& jobName, const QString& procedure, const PendingError& err)
 {
     WriteErrorLog(ctx, QStringLiteral("Job: ") + jobName + QStringLiteral("\r\n") + procedure +
-                           QStringLiteral(": ") + WrapText(err.description, 75));
+                           QStringLiteral(": ") + WrapText(err.description, kErrorWrapWidth));
     return err.number;
 }
 
@@ -59,7 +59,7 @@ constexpr qint64 IntegerMax = std::numeric_limits<qint16>::max();
 // The job-exists question: an answer from an earlier file of the same job
 // is applied again without asking.
 bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, const QString& jobName,
-                       bool steelMode, PendingError& err)
+                       bool steelMode, bool& loadCancelled, PendingError& err)
 {
     int answer = job.ReplaceAnswer;
     if (answer == 0) {
@@ -81,7 +81,7 @@ bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, c
         job.ReplaceAnswer = Answer::No;
         break;
     default:
-        job.LoadCancelled = true;
+        loadCancelled = true;
         job.ReplaceAnswer = 0;
         break;
     }
@@ -108,9 +108,11 @@ bool loadIdentifier(ServerContext& ctx, db::Database& database, const QString& t
 }
 
 bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
-                const QString& jobName, bool steelMode, PendingError& err)
+                const QString& jobName, bool steelMode, bool& loadCancelled, PendingError& err)
 {
-    if (!conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+    // A job's transaction may be open already (job mode, a later file).
+    if (!conn.database.isOpen() &&
+        !conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
         return false;
 
     // The job row.
@@ -120,8 +122,8 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
     if (!conn.jobs.findFirst(jobCriteria(jobName), err))
         return false;
     conn.override = false;
-    job.LoadCancelled = false;
-    if (!conn.jobs.noMatch() && !decideExistingJob(ctx, job, conn, jobName, steelMode, err))
+    loadCancelled = false;
+    if (!conn.jobs.noMatch() && !decideExistingJob(ctx, job, conn, jobName, steelMode, loadCancelled, err))
         return false;
 
     // Release number of the new job row.
@@ -191,12 +193,21 @@ void JobConnection::close()
     bars.close();
     pieces.close();
     machining.close();
-    if (database.isOpen())
+    if (ownsDatabase)
         database.close();
 }
 
+bool JobConnection::commit(PendingError& err)
+{
+    jobs.close();
+    bars.close();
+    pieces.close();
+    machining.close();
+    return !ownsDatabase || !database.isOpen() || database.commit(err);
+}
+
 int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn, const QString& jobName,
-           bool steelMode)
+           bool steelMode, bool& loadCancelled)
 {
     conn.close();
     conn.prefix = tablePrefix(steelMode);
@@ -207,10 +218,10 @@ int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection&
     conn.angleIdColumns = false;
 
     PendingError err;
-    if (openTables(ctx, job, carry, conn, jobName, steelMode, err))
+    if (openTables(ctx, job, carry, conn, jobName, steelMode, loadCancelled, err))
         return 0;
-    // What was changed before the failure (a job row deleted after Yes)
-    // stays changed, as it always did; nothing stays open.
+    // Nothing stays open; what was changed before the failure (a job row
+    // deleted after Yes) is rolled back with the rest of the import.
     conn.close();
     return reportFailure(ctx, jobName, QStringLiteral("openDB"), err);
 }
@@ -235,10 +246,9 @@ void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode)
 {
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
-        database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobCriteria(jobName), err);
-    if (database.isOpen())
-        database.close();
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) &&
+        database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobCriteria(jobName), err) >= 0)
+        (void)database.commit(err);
     if (err.pending())
         reportFailure(ctx, jobName, QStringLiteral("DeleteLos"), err);
 }

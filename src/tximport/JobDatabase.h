@@ -26,9 +26,22 @@ struct ImportCarry {
 
 // The import's connection to the job database and its four dynasets on the
 // table family in use ("" or "Stahl" prefix), with the counters openDB
-// prepares. One connection and one transaction per import call.
+// prepares. One connection and one transaction per import call, or, in job
+// mode, the job's transaction that the scan cycle holds (shared): then
+// committing and rolling back are the scan cycle's.
 struct JobConnection {
-    db::Database database;
+    explicit JobConnection(db::Database* shared = nullptr) : database(shared ? *shared : m_own), ownsDatabase(!shared)
+    {
+    }
+    JobConnection(const JobConnection&) = delete;
+    JobConnection& operator=(const JobConnection&) = delete;
+
+private:
+    db::Database m_own;
+
+public:
+    db::Database& database;
+    const bool ownsDatabase;
     db::Recordset jobs;      // LosNamen
     db::Recordset bars;      // Stabdaten
     db::Recordset pieces;    // Teiledaten
@@ -43,15 +56,20 @@ struct JobConnection {
     bool angleIdColumns = false;
 
     [[nodiscard]] QString table(const QString& name) const { return prefix + name; }
-    // Closes the four dynasets and commits the connection.
+    // Closes the four dynasets; an own connection is rolled back and closed.
     void close();
+    // Closes the four dynasets and commits an own connection (a shared one
+    // is committed by its holder). False with err raised when the commit
+    // failed: nothing of the call is then in the database.
+    [[nodiscard]] bool commit(PendingError& err);
 };
 
 // Opens the job database for a job; asks whether an existing job is to be
 // deleted (6), overridden (7) or the load cancelled. Returns 0 when ready,
 // otherwise the error number (reported as "Job: <job>\r\nopenDB: ...").
+// loadCancelled: the operator cancelled at the job-exists question.
 int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
-           const QString& jobName, bool steelMode);
+           const QString& jobName, bool steelMode, bool& loadCancelled);
 
 // Adds the job's row (not when overriding), stores it and opens it again
 // for editing.

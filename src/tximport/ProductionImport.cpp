@@ -1,7 +1,7 @@
 #include "tximport/ProductionImport.h"
 
 #include "config/ServerContext.h"
-#include "intake/FileHandling.h"
+#include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/Text.h"
 #include "tximport/ImportContext.h"
@@ -134,10 +134,11 @@ void prepare(ImportContext& ctx, const QString& path, bool steelMode)
     ctx.jobName = info.completeBaseName();
     ctx.fileName = info.fileName();
     ctx.keptJobName = ctx.jobName;
-    if (steelMode) {
-        ctx.job.CurrentSteelFile = path;
-    } else {
-        ctx.job.resetForNewJob(ctx.jobName, path);
+    ctx.outcome.kind = steelMode ? FileKind::Steel : FileKind::Production;
+    ctx.outcome.path = path;
+    ctx.outcome.jobName = ctx.jobName;
+    if (!steelMode) {
+        ctx.job.resetForNewJob(ctx.jobName);
         writeTotxtError(ctx.server, QStringLiteral(" "));
     }
 }
@@ -202,7 +203,7 @@ void endNormally(ImportContext& ctx)
 
     // Steel pieces that the overriding import did not attach again to a PVC
     // piece belong to nothing any more.
-    if (ctx.steelMode && !ctx.job.LoadCancelled && ctx.conn.override) {
+    if (ctx.steelMode && !ctx.loadCancelled && ctx.conn.override) {
         PendingError ignored;
         ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")),
                                       ctx.jobCriteria() + QStringLiteral(" and PVCTeileNr=0"), ignored);
@@ -213,7 +214,7 @@ void endNormally(ImportContext& ctx)
     // The file is backed up only when its rows are safely in the database.
     closePrintData(ctx);
     PendingError commit;
-    if (!ctx.conn.database.close(commit)) {
+    if (!ctx.conn.commit(commit)) {
         ctx.err = commit;
         if (failureExit(ctx) == Flow::Stop && !ctx.endNormally) {
             stopExit(ctx);
@@ -221,39 +222,25 @@ void endNormally(ImportContext& ctx)
         }
     }
     ctx.conn.close();
-
-    if (ctx.server.settings.JobLoadMode == 0) {
-        if (!ctx.job.LoadCancelled) {
-            BackupFile(ctx.server, ctx.path);
-            SetReleaseFlag(ctx.server);
-        } else {
-            MakeErrorCopy(ctx.server, ctx.path, false);
-        }
-    }
+    ctx.outcome.result = ctx.loadCancelled ? ImportResult::GivenUp : ImportResult::Loaded;
     ctx.err.clear();
 }
 
 // Stop exit: a report was written; the operator decides whether the file
-// is read again (Retry) or set aside (Cancel). What was written stays
-// written; in separate mode the job row is deleted again, and the database
-// removes the job's bars, pieces and machining rows with it.
+// is read again (Retry) or set aside (Cancel). Nothing the file wrote stays:
+// its transaction is rolled back (in job mode the scan cycle rolls back the
+// whole job).
 void stopExit(ImportContext& ctx)
 {
     const int answer = ctx.server.prompt.askRetryCancel(
         QStringLiteral("$TX-VOV Server"),
         QStringLiteral("Job: ") + ctx.fileName + QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf
             + ctx.errorText + kCrLf);
-    ctx.job.RetryRequested = answer != Answer::Cancel;
+    ctx.outcome.result = resultOfFailedFile(answer);
 
     closePrintData(ctx);
     ctx.conn.close();
     closeJobFile(ctx);
-
-    if (ctx.server.settings.JobLoadMode == 0) {
-        MakeErrorCopy(ctx.server, ctx.path, ctx.job.RetryRequested);
-        DeleteLos(ctx.server, ctx.keptJobName, ctx.steelMode);
-    }
-    ctx.job.LoadFailed = true;
     ctx.err.clear();
 }
 
@@ -267,17 +254,17 @@ void finish(ImportContext& ctx, Flow flow)
 
 } // namespace
 
-void ImportProductionData(ServerContext& server, JobState& job, ImportCarry& carry, ProfileCache& profiles,
-                          const QString& path, bool steelMode)
+ImportOutcome ImportProductionData(ServerContext& server, JobState& job, ImportCarry& carry, ProfileCache& profiles,
+                                   const QString& path, bool steelMode, db::Database* jobTransaction)
 {
-    ImportContext ctx(server, job, carry, profiles);
+    ImportContext ctx(server, job, carry, profiles, jobTransaction);
     prepare(ctx, path, steelMode);
 
-    if (openDB(server, job, carry, ctx.conn, ctx.jobName, steelMode) > 0) {
+    if (openDB(server, job, carry, ctx.conn, ctx.jobName, steelMode, ctx.loadCancelled) > 0) {
         // openDB has reported; nothing is read.
         ctx.conn.close();
-        job.LoadFailed = true;
-        return;
+        ctx.outcome.result = ImportResult::NotStarted;
+        return ctx.outcome;
     }
 
     ctx.lineNumber = 0;
@@ -285,23 +272,22 @@ void ImportProductionData(ServerContext& server, JobState& job, ImportCarry& car
     ctx.steelCounter = 1;
     closeJobFile(ctx);
 
-    if (job.LoadCancelled) {
-        job.LoadFailed = true;
+    if (ctx.loadCancelled) {
         finish(ctx, Flow::Next);
-        return;
+        return ctx.outcome;
     }
 
     if (!openJobFile(ctx)) {
         finish(ctx, failureExit(ctx));
-        return;
+        return ctx.outcome;
     }
+    ctx.outcome.fileRead = true;
 
     if (!ctx.conn.override)
         addJobRow(server, ctx.conn, ctx.jobName, ctx.err);
-    if (steelMode)
-        job.SteelDataLoaded = true;
 
     finish(ctx, readLines(ctx));
+    return ctx.outcome;
 }
 
 } // namespace tx

@@ -103,7 +103,7 @@ Flow wrongBarNumberReport(ImportContext& ctx)
 {
     const QString bar = toText(ctx.barNumber);
     writeReport(ctx, QStringLiteral("Wrong BarNo.:") + bar + kCrLf + positionBlock(ctx) + kCrLf
-                         + WrapText(ctx.err.description, 75));
+                         + WrapText(ctx.err.description, kErrorWrapWidth));
     ctx.errorText = QStringLiteral("Wrong BarNo.:") + bar + kCrLf + ctx.err.description;
     return Flow::Stop;
 }
@@ -126,7 +126,7 @@ Flow failureExit(ImportContext& ctx)
     }
     ctx.errorText = ctx.err.description;
     writeReport(ctx, QStringLiteral("Piece:") + number(ctx.pieceCount) + kCrLf + positionBlock(ctx) + kCrLf
-                         + WrapText(ctx.err.description, 75));
+                         + WrapText(ctx.err.description, kErrorWrapWidth));
     return Flow::Stop;
 }
 

@@ -1,6 +1,7 @@
 #include "PrintFixture.h"
 
-#include "etimport/LabelReader.h"
+#include "intake/JobFiles.h"
+#include "tximport/PlantImporter.h"
 
 namespace {
 
@@ -33,15 +34,18 @@ TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
     addPrintRow(Job, 9, "old");
     plant.prompt.retryCancelAnswers = plant.prompt.yesNoCancelAnswers = {c.answer};
     const QString path = c.fileExists ? plant.writeJobFile(qs("A1.$et"), c.content) : plant.serverDir() + qs("/A1.$et");
-    et::ReadLabelFile(plant.ctx, plant.job, path);
+    PlantImporter importer(plant.ctx, plant.job);
+    const ImportOutcome outcome = importer.ReadLabelFile(path);
+    if (c.loadMode == 0)
+        endFile(plant.ctx, importer, outcome);
     const QStringList where{QFile::exists(path) ? qs("in") : QString(),
                             QFile::exists(plant.programDir() + qs("/prog.bak/A1.$et")) ? qs("backup") : QString(),
                             QFile::exists(path + qs(".$er")) ? qs("error") : QString()};
     EXPECT_EQ(printRows(Job), qs(c.rows));
     EXPECT_EQ(lastReport(), qs(c.report));
     EXPECT_EQ(asked().join('\n'), c.question);
-    EXPECT_EQ(plant.job.LoadFailed, qs(c.file) != qs("backup"));
-    EXPECT_EQ(plant.job.RetryRequested, c.answer == Answer::Retry);
+    EXPECT_EQ(outcome.failed(), qs(c.file) != qs("backup"));
+    EXPECT_EQ(outcome.result == ImportResult::ReadAgain, c.answer == Answer::Retry);
     EXPECT_EQ(where.join(' ').simplified(), qs(c.file));
 }
 
@@ -79,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                   NoPieceBox, NoPiece, "error"},
         LabelCase{"LastRecordIsHeaderRetry", crlf({"ED 0001 A", "ED 0000 ETKTyp=1"}), "", 0, 0, Answer::Retry,
                   NoPieceBox, NoPiece, "in"},
-        LabelCase{"OnlyHeadersJobMode", crlf({"ED 0001 A", "ED 0000 PRNTyp=3"}), "1 E=A | 9 E=old", 0, 1,
+        LabelCase{"OnlyHeadersJobMode", crlf({"ED 0001 A", "ED 0000 PRNTyp=3"}), "9 E=old", 0, 1,
                   Answer::Cancel, NoPieceBox, NoPiece, "in"},
         LabelCase{"BadLabelNumber", crlf({"XX", "ED 0x02 B"}), "", 0, 0, Answer::Cancel,
                   Failed + qs("Wrong printdata: XX\r\n"),

@@ -27,7 +27,8 @@ TEST_P(ExistingPrintData, AnswerDecides)
     plant.prompt.yesNoCancelAnswers = {c.operatorAnswer};
 
     EXPECT_EQ(et::PreparePrintData(plant.ctx, print, nullptr, Job, c.skipQuestion, cancelled, c.presetAnswer), 0);
-    print.close();
+    PendingError err;
+    EXPECT_TRUE(print.commit(err));
     EXPECT_EQ(asked(), c.operatorAnswer == 0 ? QStringList() : QStringList{ExistsQuestion});
     EXPECT_EQ(printRows(Job), c.rowsKept ? qs("1 E=old | 2 E=old") : QString());
     EXPECT_EQ(printRows(qs("A10")), qs("1 E=other job"));
@@ -52,7 +53,7 @@ TEST_F(PrintDataTest, WritePrintRowAddsThenEditsOneRowPerPieceAndSkipsPiecesBelo
                                               {12, 1, "Ink:"}, {3, 0, "Label(Rest):"}})
         et::WritePrintRow(print, Job, piece, target, qs(text), err);
     EXPECT_FALSE(err.pending()) << err.description.toStdString();
-    print.close();
+    EXPECT_TRUE(print.commit(err));
     EXPECT_EQ(printRows(Job), qs("3 E=Label(Rest):3 | 12 E=Label:12 T=Ink:12"));
 }
 

@@ -68,7 +68,7 @@ TEST_F(FileHandlingTest, PurgeDeletesErrorCopiesOlderThanSevenDaysAndCleansPrint
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(plant.clock.now().addDays(-f.daysOld), QFileDevice::FileModificationTime));
     }
-    RecordingImporter importer(plant.job);
+    RecordingImporter importer;
     PurgeOldErrorCopies(plant.ctx, &importer);
     for (const auto& f : files)
         EXPECT_EQ(QFileInfo::exists(plant.serverDir() + u'/' + QLatin1String(f.name)), f.kept) << f.name;

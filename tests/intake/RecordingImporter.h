@@ -4,6 +4,7 @@
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/PendingError.h"
 
 #include <QFile>
 #include <QStringList>
@@ -12,37 +13,42 @@
 
 inline void makeReadOnly(const QString& path) { QFile::setPermissions(path, QFileDevice::ReadOwner); }
 
-// Records its calls and sets the job state as the real importers do. The file
-// named failing fails the job (the operator answers failAnswer); throwing throws.
+// Records its calls and returns outcomes as the real importers do. The file
+// named failing fails (the operator answers failAnswer); throwing throws;
+// failCommit makes the job's commit fail.
 class RecordingImporter final : public JobImporter {
 public:
-    explicit RecordingImporter(JobState& job) : m_job(job) {}
-
-    void ImportProductionData(const QString& path, bool steelMode) override
+    ImportOutcome ImportProductionData(const QString& path, bool steelMode) override
     {
-        if (steelMode) {
-            m_job.CurrentSteelFile = path;
-            m_job.SteelDataLoaded = fileops::exists(path);
-        } else {
-            m_job.resetForNewJob(fileops::baseName(path), path);
-            m_job.LoadCancelled = m_job.LoadFailed = cancelAtExistsQuestion;
-        }
         took(QStringLiteral("ImportProductionData(%1,%2)").arg(fileops::fileName(path)).arg(int(steelMode)), path);
+        ImportOutcome o = outcome(steelMode ? FileKind::Steel : FileKind::Production, path);
+        if (!steelMode && cancelAtExistsQuestion)
+            o.result = ImportResult::GivenUp;
+        return o;
     }
-    void ReadLabelFile(const QString& path) override
+    ImportOutcome ReadLabelFile(const QString& path) override
     {
-        m_job.CurrentLabelFile = path;
-        m_job.LabelDataLoaded = fileops::exists(path);
         took(QStringLiteral("ReadLabelFile(%1)").arg(fileops::fileName(path)), path);
+        return outcome(FileKind::Label, path);
     }
     void DeleteLos(const QString& job, bool steel) override { calls << QStringLiteral("DeleteLos(%1,%2)").arg(job).arg(int(steel)); }
     void DeletePrintData(const QString& job) override { calls << QStringLiteral("DeletePrintData(%1)").arg(job); }
     void DeleteOrphanPrintData() override { calls << QStringLiteral("DeleteOrphanPrintData"); }
+    void beginJob() override { calls << QStringLiteral("beginJob"); }
+    bool commitJob(PendingError& err) override
+    {
+        calls << QStringLiteral("commitJob");
+        if (failCommit)
+            err.raise(3043, QStringLiteral("Disk or network error."));
+        return !failCommit;
+    }
+    void rollBackJob() override { calls << QStringLiteral("rollBackJob"); }
 
     QStringList calls;
     QString failing, throwing; // file names
     int failAnswer = Answer::Cancel;
     bool cancelAtExistsQuestion = false;
+    bool failCommit = false;
 
 private:
     void took(const QString& call, const QString& path)
@@ -50,11 +56,17 @@ private:
         calls << call;
         if (fileops::fileName(path) == throwing)
             throw std::runtime_error("importer broke");
-        if (fileops::fileName(path) == failing) {
-            m_job.LoadFailed = true;
-            m_job.RetryRequested = failAnswer == Answer::Retry;
-        }
     }
-
-    JobState& m_job;
+    ImportOutcome outcome(FileKind kind, const QString& path) const
+    {
+        ImportOutcome o;
+        o.kind = kind;
+        o.path = path;
+        o.jobName = fileops::baseName(path);
+        o.fileRead = fileops::exists(path);
+        o.result = fileops::fileName(path) == failing
+                       ? (failAnswer == Answer::Retry ? ImportResult::ReadAgain : ImportResult::SetAside)
+                       : ImportResult::Loaded;
+        return o;
+    }
 };

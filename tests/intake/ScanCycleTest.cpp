@@ -27,13 +27,13 @@ protected:
     std::string cycle()
     {
         importer.calls.clear();
-        ScanCycle(plant.ctx, plant.job, importer).runOnce();
+        ScanCycle(plant.ctx, importer).runOnce();
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
     TestPlant plant;
-    RecordingImporter importer{plant.job};
+    RecordingImporter importer;
 };
 
 // Each kind's first file by name that matches its extension in any case and may be written.
@@ -43,10 +43,10 @@ TEST_F(ScanTest, SeparateModeTakesTheFirstWritableFileOfEachKind)
     makeReadOnly(plant.serverDir() + QStringLiteral("/a.$tx"));
     plant.ctx.settings.Extension = QStringLiteral("$TX");
     EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0) ReadLabelFile(l.$ET) ImportProductionData(s.$sx,1)");
-    plant.ctx.settings.Extension.clear(); // "$tx" is the default
+    plant.ctx.settings.Extension.clear(); // "$tx" is the default; b.$tx went to the backup
     plant.ctx.settings.ExtensionEtikett.clear();
     plant.ctx.settings.ExtensionStahl.clear();
-    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0)");
+    EXPECT_EQ(cycle(), "ImportProductionData(c.$tx,0)");
 }
 
 TEST_F(ScanTest, NothingIsScannedWithoutBothDirectoriesInEitherMode)
@@ -82,7 +82,7 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
 
 TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 {
-    ScanCycle cycle(plant.ctx, plant.job, importer);
+    ScanCycle cycle(plant.ctx, importer);
     plant.ctx.settings.scanInterval = 2000;
     plant.ctx.tmrLoad.start(1);
     for (QDeadlineTimer deadline(5000); cycle.cyclesRun() == 0 && !deadline.hasExpired();)
@@ -115,7 +115,7 @@ TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkips
 {
     QFile::remove(plant.serverDir() + QStringLiteral("/job1.$et"));
     plant.ctx.settings.ExtensionStahl.clear();
-    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et)");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) commitJob");
     EXPECT_EQ(files(), "job1.$sx | job1.$tx");
 }
 
@@ -123,20 +123,46 @@ TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThe
 {
     importer.failing = QStringLiteral("job1.$et");
     importer.failAnswer = Answer::Retry;
-    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) DeleteLos(job1,0) DeletePrintData(job1)");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) rollBackJob "
+                       "DeleteLos(job1,0) DeletePrintData(job1)");
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     importer.failing = QStringLiteral("job1.$sx");
     importer.failAnswer = Answer::Cancel;
-    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-                       "DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+                       "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
     EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
     EXPECT_EQ(released(), QString());
+}
+
+// The job is committed before any file moves; a commit that fails is asked
+// about like a failed file, and a failure that escapes an importer rolls the
+// job back and leaves every file in place.
+TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBack)
+{
+    importer.failCommit = true;
+    plant.prompt.retryCancelAnswers = {Answer::Retry};
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+                       "commitJob rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
+    ASSERT_EQ(plant.prompt.asked.size(), 1u);
+    EXPECT_EQ(plant.prompt.asked[0].text.toStdString(), "Job: job1.$tx not correct loaded!!\r\n\r\nDisk or network error.\r\n");
+
+    importer.failCommit = false;
+    importer.throwing = QStringLiteral("job1.$et");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) rollBackJob");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
+
+    importer.throwing.clear();
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+                       "commitJob");
+    EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
+    EXPECT_EQ(released(), QStringLiteral("1"));
 }
 
 TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
 {
     importer.cancelAtExistsQuestion = true;
-    EXPECT_EQ(cycle(), "ImportProductionData(job1.$tx,0)");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
 

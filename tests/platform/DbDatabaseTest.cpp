@@ -94,19 +94,28 @@ TEST_F(JobDbTest, ALockedDatabaseFailsWithinTheTimeoutAndOpensOnceFree)
     EXPECT_EQ(err.number, 3218);
     EXPECT_EQ(err.description, qs("Could not update; currently locked."));
     EXPECT_LT(timer.elapsed(), 3000);
-    database.close();
+    ASSERT_TRUE(database.commit(err));
     err.clear();
     EXPECT_TRUE(second.open(path(), err) && second.hasRows(qs("LosNamen"), err)) << err.description.toStdString();
 }
 
-// Only what a call committed stays: close commits, a roll-back or a killed process leaves none of the call's rows.
+// Only what a call committed stays: close, the destructor or a killed process leave none of the call's rows.
 TEST_F(JobDbTest, OnlyCommittedCallsLeaveRows)
 {
     addJob("kept");
-    EXPECT_TRUE(database.close(err));
+    EXPECT_TRUE(database.commit(err));
     ASSERT_TRUE(database.open(path(), err));
     addJob("dropped");
-    database.rollbackAndClose();
+    database.close();
+    {
+        db::Database destroyed;
+        ASSERT_TRUE(destroyed.open(path(), err));
+        db::Recordset rs;
+        ASSERT_TRUE(destroyed.openRecordset(rs, qs("LosNamen"), err));
+        rs.addNew(err);
+        rs.setField(qs("LosName"), qs("destroyed"), err);
+        ASSERT_TRUE(rs.update(err));
+    }
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) { // an import that dies in the middle of its call
@@ -224,7 +233,7 @@ TEST_F(JobDbTest, NumbersAreStoredAsNumbersAndTextsAsTexts)
 {
     addJob("J");
     addRow("Stabdaten", {{"LosName", qs("J")}, {"StabNr", qs("007")}, {"Farbe", qs("007")}});
-    database.close();
+    ASSERT_TRUE(database.commit(err));
     { // what another program reading the file sees
         QSqlDatabase raw = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("raw-types"));
         raw.setDatabaseName(path());

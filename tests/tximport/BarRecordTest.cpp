@@ -35,7 +35,7 @@ const Case kCases[] = {
     // Job mode: the bar row stays as far as it was read.
     {"TwoDigitProfileStopsOnTheThirdDigit",
      {"KB 001T123L01000"},
-     {{"log", "Job: J1.$tx\r\nLine: 1\r\nCol: 10\r\nWrong ID: <3L01000>"}, {"SELECT ProfilNr FROM Stabdaten", "12"}},
+     {{"log", "Job: J1.$tx\r\nLine: 1\r\nCol: 10\r\nWrong ID: <3L01000>"}, {"SELECT ProfilNr FROM Stabdaten", ""}},
      JobMode},
     {"LoadIdsAndReleaseNumbers",
      {"KB 001", "KB 002", "KB 003"},

@@ -22,8 +22,8 @@ TEST(ContinuationDispatchTest, BarRecordAfterAnOpenContinuationIsRead)
     }));
     tx::ImportCarry carry;
     tx::ProfileCache profiles;
-    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, false);
-    ASSERT_FALSE(plant.job.LoadFailed) << plant.errorBox.text().toStdString();
+    ASSERT_FALSE(tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, false).failed())
+        << plant.errorBox.text().toStdString();
 
     QStringList pieces;
     {

@@ -31,17 +31,18 @@ protected:
     bool importJob(const QString& job, bool steelMode = false)
     {
         tx::JobConnection conn;
-        const int rc = tx::openDB(plant.ctx, plant.job, carry, conn, job, steelMode);
+        cancelled = true; // an earlier cancel is cleared
+        const int rc = tx::openDB(plant.ctx, plant.job, carry, conn, job, steelMode, cancelled);
         EXPECT_EQ(rc, 0);
-        if (rc == 0 && !conn.override && !plant.job.LoadCancelled) {
-            PendingError err;
+        PendingError err;
+        if (rc == 0 && !conn.override && !cancelled)
             tx::addJobRow(plant.ctx, conn, job, err);
-            EXPECT_FALSE(err.pending()) << err.description.toStdString();
-        }
+        EXPECT_TRUE(!err.pending() && conn.commit(err)) << err.description.toStdString();
         conn.close();
         return conn.override;
     }
     QString report() const { return plant.errorBox.text(); }
+    bool cancelled = false; // the last openDB's answer
 };
 
 struct ExistsCase {
@@ -61,7 +62,6 @@ TEST_P(JobExistsTest, AnswerDecidesDeleteOverrideOrCancel)
     if (c.exists)
         addJob(QStringLiteral("A123"), prefix);
     plant.job.ReplaceAnswer = c.replaceAnswer;
-    plant.job.LoadCancelled = true; // an earlier cancel is cleared
     if (c.operatorAnswer != 0)
         plant.prompt.yesNoCancelAnswers = {c.operatorAnswer};
 
@@ -73,7 +73,7 @@ TEST_P(JobExistsTest, AnswerDecidesDeleteOverrideOrCancel)
         EXPECT_EQ(q.title, QStringLiteral("$TX-VOV Server - %1 -").arg(c.steelMode ? "Steel" : "PVC"));
         EXPECT_EQ(q.text, QStringLiteral("A123 exists !\r\nDelete Job = Yes / Override Job = No"));
     }
-    EXPECT_EQ(std::tuple(plant.job.ReplaceAnswer, override, plant.job.LoadCancelled),
+    EXPECT_EQ(std::tuple(plant.job.ReplaceAnswer, override, cancelled),
               std::tuple(c.replaceAfter, c.override, c.cancelled));
     EXPECT_EQ(rowsOf(prefix + QStringLiteral("LosNamen"), QStringLiteral("A123")), 1);
     for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"})
@@ -135,7 +135,7 @@ TEST_P(CounterTest, CountersAndAngleIdProbe)
     carry = {c.barBefore, c.pieceBefore};
 
     tx::JobConnection conn;
-    ASSERT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), c.steelMode), 0);
+    ASSERT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), c.steelMode, cancelled), 0);
     EXPECT_EQ(std::tuple(carry.nextBarID, carry.nextPieceID, conn.barLoadID, conn.pieceLoadID, conn.angleIdColumns),
               std::tuple(c.barAfter, c.pieceAfter, c.barLoadId, c.pieceLoadId, c.angleIds));
 }
@@ -167,13 +167,15 @@ TEST_P(OpenDbFailureTest, ReportsAndReturnsTheNumberLeavingOtherJobsAlone)
     const FailureCase c = GetParam();
     const QString job = QString::fromLatin1(c.job);
     addJob(QStringLiteral("Other"));
-    if (c.dropTable && *c.dropTable)
+    if (c.dropTable && *c.dropTable) {
+        exec(QStringLiteral("DROP TRIGGER IF EXISTS Teiledaten_%1").arg(QLatin1String(c.dropTable)));
         exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(c.dropTable)));
+    }
     if (!c.dropTable)
         QFile::remove(plant.jobDatabasePath());
     tx::JobConnection conn;
 
-    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, job, false), c.errorNumber);
+    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, job, false, cancelled), c.errorNumber);
     EXPECT_FALSE(conn.database.isOpen());
     EXPECT_TRUE(plant.prompt.asked.empty());
     EXPECT_TRUE(report().contains(QStringLiteral("------------\r\nJob: ") + job + QStringLiteral("\r\nopenDB: ")))

@@ -3,6 +3,7 @@
 // backed up together, or the job is rolled back as a whole.
 #include "TestSupport.h"
 
+#include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
 #include "tximport/PlantImporter.h"
 
@@ -42,7 +43,17 @@ protected:
             plant.writeJobFile(QStringLiteral("J1.$sx"), kSteel);
     }
 
-    void scan() { ScanJob(plant.ctx, plant.job, importer); }
+    // One job-mode scan; true when the job failed.
+    bool scan()
+    {
+        report = {};
+        ScanJob(plant.ctx, importer, &report);
+        for (const ImportOutcome& o : report.files) {
+            if (failsJob(o))
+                return true;
+        }
+        return false;
+    }
 
     int rows(const QString& table)
     {
@@ -67,14 +78,14 @@ protected:
 
     TestPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
+    CycleReport report;
 };
 
 TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
 {
     writeJob(kLabels);
     plant.prompt.yesNoCancelAnswers = {Answer::No}; // keep the label placeholders, overwrite their text
-    scan();
-    EXPECT_FALSE(plant.job.LoadFailed);
+    EXPECT_FALSE(scan());
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
     EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
@@ -89,8 +100,7 @@ TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
 {
     writeJob(kOnlyHeader);
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
-    scan();
-    EXPECT_TRUE(plant.job.LoadFailed);
+    EXPECT_TRUE(scan());
     EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 0);
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
@@ -104,8 +114,8 @@ TEST_F(JobModeScan, FailedLabelDataWithRetryRemovesTheJobAndReadsItAgainNextCycl
 {
     writeJob(kOnlyHeader);
     plant.prompt.retryCancelAnswers = {Answer::Retry};
-    scan();
-    EXPECT_TRUE(plant.job.RetryRequested);
+    EXPECT_TRUE(scan());
+    EXPECT_EQ(report.files.back().result, ImportResult::ReadAgain);
     EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
     EXPECT_TRUE(inServer("J1.$tx"));
@@ -113,8 +123,7 @@ TEST_F(JobModeScan, FailedLabelDataWithRetryRemovesTheJobAndReadsItAgainNextCycl
     EXPECT_FALSE(inServer("J1.$tx.$er"));
 
     plant.writeJobFile(QStringLiteral("J1.$et"), kLabels); // the planning system fixed it
-    scan();
-    EXPECT_FALSE(plant.job.LoadFailed);
+    EXPECT_FALSE(scan());
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
     EXPECT_TRUE(inBackup("J1.$et"));
 }
@@ -132,20 +141,52 @@ TEST_F(JobModeScan, SteelDataOfAnOverriddenJobIsOverriddenWithoutASecondQuestion
 {
     writeJob(kLabels);
     plant.prompt.yesNoCancelAnswers = {Answer::Yes};
-    scan();
-    ASSERT_FALSE(plant.job.LoadFailed);
+    ASSERT_FALSE(scan());
 
     writeJob(kLabels);
     plant.prompt.asked.clear();
     plant.prompt.yesNoCancelAnswers = {Answer::No};
-    scan();
-    EXPECT_FALSE(plant.job.LoadFailed);
+    EXPECT_FALSE(scan());
     ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
     EXPECT_EQ(plant.prompt.asked[0].text,
               QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
     EXPECT_EQ(rows(QStringLiteral("StahlLosNamen")), 1);
     EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
+}
+
+// The job's three files are one transaction: a steel-data file that fails
+// leaves no row of any of them, even of a job that existed before.
+TEST_F(JobModeScan, FailedSteelDataLeavesNoRowOfAnyOfTheThreeFiles)
+{
+    writeJob(kLabels);
+    plant.writeJobFile(QStringLiteral("J1.$sx"), crlf({"KB 001L60000TBST 4711 ", "KTN0000"}));
+    plant.prompt.yesNoCancelAnswers = {Answer::No};
+    plant.prompt.retryCancelAnswers = {Answer::Cancel};
+    EXPECT_TRUE(scan());
+    for (const char* table : {"LosNamen", "Stabdaten", "Teiledaten", "Druckdaten", "StahlLosNamen", "StahlStabdaten"})
+        EXPECT_EQ(rows(QLatin1String(table)), 0) << table;
+    for (const char* f : {"J1.$tx.$er", "J1.$et.$er", "J1.$sx.$er"})
+        EXPECT_TRUE(inServer(f)) << f;
+}
+
+// Overriding a job writes its pieces again; their machining rows are
+// replaced with them, never doubled.
+TEST_F(JobModeScan, OverridingAJobReplacesItsMachiningRows)
+{
+    const QByteArray machined = crlf({"KB 001L65000T12", "KTN0001L12350W0100100", "KTN0002L12350W0200200W0300300"});
+    plant.ctx.settings.ExtensionEtikett.clear();
+    plant.ctx.settings.ExtensionStahl.clear();
+    plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
+    ASSERT_FALSE(scan());
+    const int first = rows(QStringLiteral("Werkzeugdaten"));
+    EXPECT_EQ(first, 3);
+    for (int i = 0; i < 2; ++i) {
+        plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
+        plant.prompt.yesNoCancelAnswers = {Answer::No};
+        ASSERT_FALSE(scan());
+        EXPECT_EQ(rows(QStringLiteral("Werkzeugdaten")), first);
+    }
 }
 
 } // namespace

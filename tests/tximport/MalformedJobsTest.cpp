@@ -4,6 +4,7 @@
 
 #include "ReaderTestHelpers.h"
 
+#include "intake/JobFiles.h"
 #include "tximport/ProductionImport.h"
 
 #include <QDir>
@@ -57,14 +58,14 @@ TEST_P(MalformedJob, ReportsStopsAndSetsTheFileAside)
     const QString name = QString::fromUtf8(c.file);
     PieceImport run;
     const QString path = run.plant.writeJobFile(name, readFileBytes(kDataDir + QLatin1Char('/') + name));
-    tx::ImportProductionData(run.plant.ctx, run.plant.job, run.carry, run.profiles, path, false);
+    const ImportOutcome outcome = run.importer.ImportProductionData(path, false);
+    endFile(run.plant.ctx, run.importer, outcome);
 
     const QString report = QString::fromUtf8(c.report);
     EXPECT_EQ(readertest::lastLogMessage(run), QStringLiteral("Job: ") + name + QStringLiteral("\r\n") + report);
     EXPECT_EQ(run.stopBoxText(), QStringLiteral("Job: ") + name + QStringLiteral(" not correct loaded!!\r\n\r\n") +
                                      (c.boxText ? QString::fromUtf8(c.boxText) : report) + QStringLiteral("\r\n"));
-    EXPECT_TRUE(run.plant.job.LoadFailed);
-    EXPECT_FALSE(run.plant.job.RetryRequested);
+    EXPECT_EQ(outcome.result, ImportResult::SetAside);
     EXPECT_TRUE(QFile::exists(path + QStringLiteral(".$er")));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(readertest::result(run, QStringLiteral("SELECT (SELECT COUNT(*) FROM LosNamen), "

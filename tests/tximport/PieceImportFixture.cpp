@@ -2,7 +2,7 @@
 
 #include "SchemaSql.h"
 #include "platform/db/Database.h"
-#include "tximport/ProductionImport.h"
+#include "intake/JobFiles.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -25,15 +25,19 @@ PieceImport::PieceImport(bool printTable)
     EXPECT_TRUE(db::createDatabase(plant.jobDatabasePath(), sql, &message)) << message.toStdString();
 }
 
-void PieceImport::import(std::initializer_list<QByteArray> lines, bool steelMode, const QString& job)
+ImportOutcome PieceImport::import(std::initializer_list<QByteArray> lines, bool steelMode, const QString& job)
 {
-    importBytes(QByteArrayList(lines).join("\r\n") + "\r\n", steelMode, job);
+    return importBytes(QByteArrayList(lines).join("\r\n") + "\r\n", steelMode, job);
 }
 
-void PieceImport::importBytes(const QByteArray& content, bool steelMode, const QString& job)
+ImportOutcome PieceImport::importBytes(const QByteArray& content, bool steelMode, const QString& job)
 {
-    tx::ImportProductionData(plant.ctx, plant.job, carry, profiles,
-                             plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
+    const ImportOutcome outcome =
+        importer.ImportProductionData(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
+    if (plant.ctx.settings.JobLoadMode == 0)
+        endFile(plant.ctx, importer, outcome);
+    anyFailed |= outcome.failed();
+    return outcome;
 }
 
 QVariant PieceImport::value(const QString& sql) const

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "tximport/JobDatabase.h"
-#include "tximport/ProfileLookup.h"
+#include "intake/ImportOutcome.h"
+#include "tximport/PlantImporter.h"
 
 #include <QVariant>
 
@@ -15,9 +15,11 @@ public:
     explicit PieceImport(bool printTable = true);
 
     // Imports "<job>.$tx" (".$sx" in steel mode); lines are joined by CR LF.
-    void import(std::initializer_list<QByteArray> lines, bool steelMode = false,
-                const QString& job = QStringLiteral("J1"));
-    void importBytes(const QByteArray& content, bool steelMode = false, const QString& job = QStringLiteral("J1"));
+    // In separate mode the file is then ended as the scan cycle ends it.
+    ImportOutcome import(std::initializer_list<QByteArray> lines, bool steelMode = false,
+                         const QString& job = QStringLiteral("J1"));
+    ImportOutcome importBytes(const QByteArray& content, bool steelMode = false,
+                              const QString& job = QStringLiteral("J1"));
 
     // First column of the first row (Null when none), all rows, or no result.
     QVariant value(const QString& sql) const;
@@ -28,8 +30,9 @@ public:
     QString stopBoxText() const;
 
     TestPlant plant;
-    tx::ImportCarry carry;
-    tx::ProfileCache profiles;
+    PlantImporter importer{plant.ctx, plant.job};
+    tx::ImportCarry& carry = importer.carry();
+    bool anyFailed = false; // some file imported so far failed
 };
 
 } // namespace piecetest

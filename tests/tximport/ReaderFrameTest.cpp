@@ -35,7 +35,7 @@ const Case kCases[] = {
     {"SteelFailureWithSteelData", {"KB 001", "KS 001", "KTN0001"},
      {{"log", "Job: J1.$sx\r\nPiece:0\r\nLine:2\r\nCol: 1\r\nSel: 001\r\nBuf: 001\r\nMissing profil data in KB-Data"},
       {"box", "Job: J1.$sx not correct loaded!!\r\n\r\nMissing profil data in KB-Data\r\n"},
-      {"SELECT COUNT(*) FROM StahlLosNamen", "1"}},
+      {"SELECT COUNT(*) FROM StahlLosNamen", "0"}},
      Steel | JobMode,
      [](PieceImport& r) { r.plant.job.jobHasSteelData = true; }},
 };
@@ -55,27 +55,25 @@ TEST(ReaderFrame, EmptyFileAddsTheJobAndIsBackedUp)
 {
     PieceImport run;
     run.plant.ctx.form.chkAutoFreigabe = 1;
-    run.importBytes(QByteArray());
+    EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
 
-    EXPECT_FALSE(run.plant.job.LoadFailed);
     EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
     EXPECT_TRUE(backedUp(run));
     EXPECT_FALSE(inServerDir(run, "J1.$tx"));
     EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
-// Job mode leaves the file to the scan cycle, and a stop keeps the rows.
-TEST(ReaderFrame, JobModeLeavesTheFileAndTheRows)
+// The importer never moves a file; a stop rolls back what the file wrote.
+TEST(ReaderFrame, ImporterLeavesTheFileAndAStopKeepsNoRow)
 {
     PieceImport run;
     run.plant.ctx.settings.JobLoadMode = 1;
-    run.import({"KB 001"}, false, QStringLiteral("J0"));
-    EXPECT_FALSE(run.plant.job.LoadFailed);
+    EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
     EXPECT_TRUE(inServerDir(run, "J0.$tx"));
 
-    run.import({"KB 001L01000", "KTN0001", "KTN0000"});
-    EXPECT_TRUE(run.plant.job.LoadFailed);
-    EXPECT_EQ(result(run, QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE LosName='J1'")), QStringLiteral("1"));
+    const ImportOutcome stopped = run.import({"KB 001L01000", "KTN0001", "KTN0000"});
+    EXPECT_EQ(stopped.result, ImportResult::SetAside);
+    EXPECT_EQ(result(run, QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='J1'")), QStringLiteral("0"));
     EXPECT_TRUE(inServerDir(run, "J1.$tx"));
 }
 
@@ -84,14 +82,14 @@ TEST(ReaderFrame, ResetsTheJobStateForAProductionFileOnly)
     PieceImport run;
     run.plant.job.labelList.append(QStringLiteral("1"), QStringLiteral("2"));
     run.plant.job.ReplaceAnswer = Answer::No;
-    run.import({"KB 001"}, true);
+    const ImportOutcome steel = run.import({"KB 001"}, true);
     EXPECT_FALSE(run.plant.job.labelList.isEmpty());
-    EXPECT_TRUE(run.plant.job.SteelDataLoaded);
-    EXPECT_TRUE(run.plant.job.CurrentSteelFile.endsWith(QStringLiteral("J1.$sx")));
+    EXPECT_TRUE(steel.fileRead);
+    EXPECT_EQ(steel.kind, FileKind::Steel);
+    EXPECT_TRUE(steel.path.endsWith(QStringLiteral("J1.$sx")));
 
     run.import({"KB 001"});
     EXPECT_TRUE(run.plant.job.labelList.isEmpty());
-    EXPECT_FALSE(run.plant.job.SteelDataLoaded);
     EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
 }
 
@@ -103,10 +101,9 @@ TEST(ReaderFrame, StopAsksRetryOrCancelAndRollsTheJobBack)
         SCOPED_TRACE(retry ? "Retry" : "Cancel");
         PieceImport run;
         run.plant.prompt.retryCancelAnswers = {retry ? Answer::Retry : Answer::Cancel};
-        run.import({"KB 001L01000", "KTN0001", "KTN0000"});
+        const ImportOutcome outcome = run.import({"KB 001L01000", "KTN0001", "KTN0000"});
 
-        EXPECT_TRUE(run.plant.job.LoadFailed);
-        EXPECT_EQ(run.plant.job.RetryRequested, retry);
+        EXPECT_EQ(outcome.result, retry ? ImportResult::ReadAgain : ImportResult::SetAside);
         ASSERT_EQ(run.plant.prompt.asked.size(), 1u);
         EXPECT_EQ(run.plant.prompt.asked[0].title, QStringLiteral("$TX-VOV Server"));
         EXPECT_EQ(run.plant.prompt.asked[0].text,
@@ -124,9 +121,8 @@ TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
     PieceImport run;
     run.import({"KB 001"});
     run.plant.prompt.yesNoCancelAnswers = {Answer::Cancel};
-    run.import({"KB 002"});
+    EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
 
-    EXPECT_TRUE(run.plant.job.LoadFailed);
     EXPECT_EQ(result(run, QStringLiteral("SELECT StabNr FROM Stabdaten")), QStringLiteral("1"));
     EXPECT_TRUE(inServerDir(run, "J1.$tx.$er"));
 }

@@ -297,15 +297,9 @@ bool Database::finish(bool commit, PendingError& err)
     return ok;
 }
 
-bool Database::close(PendingError& err) { return finish(true, err); }
+bool Database::commit(PendingError& err) { return finish(true, err); }
 
 void Database::close()
-{
-    PendingError ignored;
-    (void)finish(true, ignored);
-}
-
-void Database::rollbackAndClose()
 {
     PendingError ignored;
     (void)finish(false, ignored);
@@ -518,6 +512,13 @@ QStringList splitStatements(const QString& script)
             continue;
         }
         if (c == u';') {
+            // A trigger's body holds statements of its own up to its END.
+            const QString sofar = current.trimmed();
+            if (sofar.startsWith(QLatin1String("CREATE TRIGGER"), Qt::CaseInsensitive) &&
+                !sofar.endsWith(QLatin1String("END"), Qt::CaseInsensitive)) {
+                current += c;
+                continue;
+            }
             if (!current.trimmed().isEmpty())
                 statements << current.trimmed();
             current.clear();

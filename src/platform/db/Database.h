@@ -16,9 +16,9 @@ struct ConnectionData;
 // speaks Qt SQL and keeps driver-specific statements in one place).
 //
 // A Database opened with Transaction::PerCall runs everything in one
-// transaction that close() commits: an import writes all of its rows or,
-// if the process dies, none. Commits are durable (synchronous=FULL) before
-// close() returns. WAL journal mode and a busy timeout let the machine's
+// transaction that only commit() makes permanent: close(), the destructor
+// and a dying process roll it back, so an import writes all of its rows or
+// none. Commits are durable (synchronous=FULL) before commit() returns. WAL journal mode and a busy timeout let the machine's
 // control read while we write; a database locked past the timeout is an
 // ordinary error (3218 "Could not update; currently locked.").
 //
@@ -42,14 +42,13 @@ public:
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] QString path() const;
 
-    // Commits (PerCall) and closes. Recordsets opened on it become unusable.
-    // The destructor does the same.
+    // Commits the transaction (PerCall) and closes. A failed commit is
+    // reported; the call's rows are then gone. Recordsets opened on it
+    // become unusable.
+    [[nodiscard]] bool commit(PendingError& err);
+    // Rolls back whatever was not committed and closes. The destructor does
+    // the same: nothing is ever committed by accident.
     void close();
-    // The same, reporting a failed commit (the call's rows are then gone).
-    bool close(PendingError& err);
-    // Rolls back instead of committing (used only by tests and by callers
-    // that must undo a whole call).
-    void rollbackAndClose();
 
     // Opens a dynaset on a whole table, or on the rows of a table matching a
     // criteria string (see Criteria.h). A missing table raises 3078, a

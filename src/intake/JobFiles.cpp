@@ -1,0 +1,155 @@
+#include "intake/JobFiles.h"
+
+#include "config/ServerContext.h"
+#include "intake/ErrorLog.h"
+#include "intake/FileHandling.h"
+#include "intake/JobImporter.h"
+#include "platform/FileOps.h"
+#include "platform/OperatorPrompt.h"
+#include "platform/PendingError.h"
+
+namespace {
+
+bool keepsFile(ImportResult result) { return result == ImportResult::ReadAgain; }
+
+void endProductionFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& o)
+{
+    const bool steel = o.kind == FileKind::Steel;
+    switch (o.result) {
+    case ImportResult::Loaded:
+        BackupFile(ctx, o.path);
+        SetReleaseFlag(ctx);
+        break;
+    case ImportResult::GivenUp:
+        MakeErrorCopy(ctx, o.path, false);
+        break;
+    case ImportResult::ReadAgain:
+    case ImportResult::SetAside:
+        MakeErrorCopy(ctx, o.path, keepsFile(o.result));
+        importer.DeleteLos(o.jobName, steel);
+        break;
+    case ImportResult::NotStarted:
+        break;
+    }
+}
+
+void endLabelFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& o)
+{
+    switch (o.result) {
+    case ImportResult::Loaded:
+        BackupFile(ctx, o.path);
+        break;
+    case ImportResult::GivenUp:
+        MakeErrorCopy(ctx, o.path, false);
+        break;
+    case ImportResult::ReadAgain:
+    case ImportResult::SetAside:
+        importer.DeletePrintData(o.jobName);
+        MakeErrorCopy(ctx, o.path, keepsFile(o.result));
+        break;
+    case ImportResult::NotStarted:
+        break;
+    }
+}
+
+const ImportOutcome* fileOfKind(const std::vector<ImportOutcome>& files, FileKind kind)
+{
+    for (const ImportOutcome& o : files) {
+        if (o.kind == kind)
+            return &o;
+    }
+    return nullptr;
+}
+
+// The job's transaction could not be committed: nothing of it is in the
+// database. Reported like a failed file, and the operator decides.
+void reportFailedCommit(ServerContext& ctx, ImportOutcome& production, const PendingError& err)
+{
+    const QString fileName = fileops::fileName(production.path);
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + fileName + QStringLiteral("\r\n") +
+                           WrapText(err.description, kErrorWrapWidth));
+    const int answer = ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"),
+                                                 QStringLiteral("Job: ") + fileName +
+                                                     QStringLiteral(" not correct loaded!!\r\n\r\n") +
+                                                     err.description + QStringLiteral("\r\n"));
+    production.result = resultOfFailedFile(answer);
+}
+
+void backUpJob(ServerContext& ctx, const std::vector<ImportOutcome>& files)
+{
+    for (const ImportOutcome& o : files) {
+        if (o.kind == FileKind::Production || o.fileRead)
+            BackupFile(ctx, o.path);
+    }
+    SetReleaseFlag(ctx);
+}
+
+// The failing file's answer decides for all files of the job.
+void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<ImportOutcome>& files,
+                 const ImportOutcome& failing)
+{
+    importer.rollBackJob();
+
+    const bool cancelled = failing.result == ImportResult::GivenUp;
+    const bool retry = failing.result == ImportResult::ReadAgain;
+    const ImportOutcome& production = files.front();
+    const QString& job = production.jobName;
+
+    if (!cancelled)
+        importer.DeleteLos(job, false);
+    if (!retry)
+        MakeErrorCopy(ctx, production.path, false);
+    if (const ImportOutcome* label = fileOfKind(files, FileKind::Label);
+        label && !ctx.settings.ExtensionEtikett.isEmpty()) {
+        if (label->fileRead)
+            importer.DeletePrintData(job);
+        if (!retry)
+            MakeErrorCopy(ctx, label->path, false);
+    }
+    if (const ImportOutcome* steel = fileOfKind(files, FileKind::Steel);
+        steel && !ctx.settings.ExtensionStahl.isEmpty()) {
+        if (steel->fileRead)
+            importer.DeleteLos(job, true);
+        if (!retry)
+            MakeErrorCopy(ctx, steel->path, false);
+    }
+}
+
+} // namespace
+
+ImportResult resultOfFailedFile(int answer)
+{
+    return answer == Answer::Cancel ? ImportResult::SetAside : ImportResult::ReadAgain;
+}
+
+void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& outcome)
+{
+    if (outcome.kind == FileKind::Label)
+        endLabelFile(ctx, importer, outcome);
+    else
+        endProductionFile(ctx, importer, outcome);
+}
+
+bool failsJob(const ImportOutcome& outcome)
+{
+    if (outcome.kind == FileKind::Label && outcome.result == ImportResult::NotStarted)
+        return false;
+    return outcome.failed();
+}
+
+void endJob(ServerContext& ctx, JobImporter& importer, std::vector<ImportOutcome>& files)
+{
+    if (files.empty())
+        return;
+    if (!failsJob(files.back())) {
+        PendingError err;
+        if (importer.commitJob(err)) {
+            backUpJob(ctx, files);
+            return;
+        }
+        reportFailedCommit(ctx, files.front(), err);
+        rollBackJob(ctx, importer, files, files.front());
+        return;
+    }
+    rollBackJob(ctx, importer, files, files.back());
+}
