@@ -317,6 +317,21 @@ void setConfigInternal(ServerContext& ctx)
     applyScanTimer(ctx);
 }
 
+QString configuredClientDir(const ServerContext& ctx)
+{
+    PendingError err;
+    Pairs pairs;
+    if (!readPairs(ctx.ConfigFilePath, pairs, err))
+        return {};
+    const QString configured = pairs.value(QStringLiteral("ClientPath"));
+    if (configured.isEmpty())
+        return {};
+    QString resolved;
+    bool wrongConfigPath = false;
+    resolvePathQuietly(ctx, configured, &resolved, &wrongConfigPath);
+    return resolved;
+}
+
 bool CheckConfigFileName(const QString& chosenName, QString* acceptedPath, QString* message)
 {
     if (chosenName.right(5).compare(QStringLiteral("ZEZAD"), Qt::CaseInsensitive) == 0) {

@@ -23,3 +23,13 @@ bool CheckConfigFileName(const QString& chosenName, QString* acceptedPath, QStri
 // (the parent of the configuration file's folder when that folder is named
 // Server). Returns the display form; resolved receives the path to use.
 QString ResolvePath(ServerContext& ctx, const QString& configured, QString* resolved);
+// The same without telling the operator; wrongConfigPath is set when
+// ResolvePath would have shown "Wrong Configpath found!".
+QString resolvePathQuietly(const ServerContext& ctx, const QString& configured, QString* resolved,
+                           bool* wrongConfigPath);
+
+// The client directory the configuration file names, resolved, read without
+// changing anything (no field, no setting, no file, no message); empty when
+// the file cannot be read or names none. Start-up locks the plant with it
+// before anything else is touched.
+QString configuredClientDir(const ServerContext& ctx);

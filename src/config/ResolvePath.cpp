@@ -54,6 +54,17 @@ QString applicationBase(const QString& folder, bool* ok)
 
 QString ResolvePath(ServerContext& ctx, const QString& configured, QString* resolved)
 {
+    bool wrongConfigPath = false;
+    const QString display = resolvePathQuietly(ctx, configured, resolved, &wrongConfigPath);
+    if (wrongConfigPath)
+        ctx.prompt.showMessage(ctx.ProgramTitle, QStringLiteral("Wrong Configpath found! ") + ctx.ConfigFilePath);
+    return display;
+}
+
+QString resolvePathQuietly(const ServerContext& ctx, const QString& configured, QString* resolved,
+                           bool* wrongConfigPath)
+{
+    *wrongConfigPath = false;
     // A database connection text is not a path.
     if (configured.contains(QStringLiteral("Provider"), Qt::CaseInsensitive)) {
         *resolved = configured;
@@ -67,8 +78,7 @@ QString ResolvePath(ServerContext& ctx, const QString& configured, QString* reso
     bool underServer = false;
     const QString base = applicationBase(folder, &underServer);
     if (!underServer) {
-        if (configured.contains(kAppPath))
-            ctx.prompt.showMessage(ctx.ProgramTitle, QStringLiteral("Wrong Configpath found! ") + ctx.ConfigFilePath);
+        *wrongConfigPath = configured.contains(kAppPath);
         *resolved = fileops::nativePath(configured);
         return configured;
     }

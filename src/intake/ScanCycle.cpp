@@ -5,6 +5,7 @@
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
 #include "intake/JobFiles.h"
+#include "intake/PlantLock.h"
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
 #include "platform/PendingError.h"
@@ -203,10 +204,13 @@ void ScanCycle::runOnce()
     m_running = true;
 
     CycleReport report;
+    const bool plantIsOurs = this->plantIsOurs();
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
-    if (m_ctx.settings.JobLoadMode != 0) {
+    if (!plantIsOurs) {
+        // another server works on this plant: nothing is read
+    } else if (m_ctx.settings.JobLoadMode != 0) {
         ScanJob(m_ctx, m_importer, &report);
     } else {
         ScanProductionData(m_ctx, m_importer, &report);
@@ -223,4 +227,25 @@ void ScanCycle::runOnce()
         m_ctx.tmrLoad.setInterval(interval);
         m_ctx.tmrLoad.start();
     }
+}
+
+bool ScanCycle::plantIsOurs()
+{
+    if (!m_plantLock)
+        return true;
+    const QString& clientDir = m_ctx.settings.clientDir;
+    QString holder;
+    if (m_plantLock->lock(clientDir, &holder)) {
+        m_refusedPlant.clear();
+        return true;
+    }
+    if (m_refusedPlant != clientDir) {
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(QStringLiteral("Another server (%1) works on the job database in %2; "
+                                                           "no job is read here until it ends.")
+                                                .arg(holder, clientDir),
+                                            kErrorWrapWidth));
+        m_refusedPlant = clientDir;
+    }
+    return false;
 }

@@ -8,6 +8,7 @@
 struct ServerContext;
 struct PendingError;
 class JobImporter;
+class PlantLock;
 
 // Lists the server directory for "*.<extension>" (case-insensitive) and
 // returns the name of the first file that is not read-only, or an empty
@@ -30,6 +31,10 @@ public:
     // One cycle, as the timer runs it.
     void runOnce();
     int cyclesRun() const { return m_cycles; }
+    // The lock of the plant this server works on; a cycle first makes sure
+    // it holds the lock of the configured client directory (the settings
+    // may have changed) and reads nothing while another server holds it.
+    void setPlantLock(PlantLock* lock) { m_plantLock = lock; }
 
 Q_SIGNALS:
     // At the end of every cycle: the files read and how each ended.
@@ -38,6 +43,10 @@ Q_SIGNALS:
 private:
     ServerContext& m_ctx;
     JobImporter& m_importer;
+    bool plantIsOurs();
+
+    PlantLock* m_plantLock = nullptr;
+    QString m_refusedPlant; // reported once
     int m_cycles = 0;
     bool m_running = false;
 };

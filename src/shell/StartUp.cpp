@@ -4,6 +4,7 @@
 #include "config/ServerContext.h"
 #include "intake/FileHandling.h"
 #include "intake/JobState.h"
+#include "intake/PlantLock.h"
 #include "intake/ScanCycle.h"
 #include "platform/FileOps.h"
 #include "shell/CommandLine.h"
@@ -116,6 +117,15 @@ int runServer(int argc, char** argv)
     if (!runsHeadless(options))
         return 1;
 
+    // Single instance is decided before anything is read or written: a copy
+    // that ends here leaves the settings store, the configuration file, the
+    // server directory and the logs exactly as they were.
+    QLockFile instanceLock(instanceLockPath(kProgramTitle));
+    if (ConnectServerManager(kProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
+        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
+        return 2;
+    }
+
     SystemClock clock;
     HeadlessErrorBox errorBox;
     PolicyPrompt prompt(options.answerExists, options.answerFailed, printLine);
@@ -126,6 +136,16 @@ int runServer(int argc, char** argv)
     if (!arg1.configFile.isEmpty())
         ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
 
+    // One plant, one server, whoever started the other one.
+    PlantLock plantLock;
+    QString holder;
+    const QString plant = configuredClientDir(ctx);
+    if (!plantLock.lock(plant, &holder)) {
+        printLine(QStringLiteral("Another server (%1) works on the job database in %2; this copy ends.")
+                      .arg(holder, plant));
+        return 2;
+    }
+
     JobState job;
     PlantImporter importer(ctx, job);
 
@@ -134,15 +154,10 @@ int runServer(int argc, char** argv)
     ctx.ProgramTitle = kProgramTitle;
     PurgeOldErrorCopies(ctx, &importer);
 
-    QLockFile instanceLock(instanceLockPath(ctx.ProgramTitle));
-    if (ConnectServerManager(ctx.ProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
-        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(ctx.ProgramTitle));
-        return 2;
-    }
-
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
 
     ScanCycle cycle(ctx, importer);
+    cycle.setPlantLock(&plantLock);
     if (options.once) {
         cycle.runOnce();
         ctx.tmrLoad.stop();

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
@@ -71,13 +72,34 @@ protected:
         f.write(content);
     }
 
-    RunResult run(const QString& exe, const QStringList& args)
+    QProcessEnvironment environment() const
     {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
-        p.setProcessEnvironment(env);
+        return env;
+    }
+
+    // Every file of the plant and the settings store with its bytes and
+    // modification time (the running server's locks left out).
+    QMap<QString, QByteArray> snapshot() const
+    {
+        QMap<QString, QByteArray> files;
+        QDirIterator it(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.contains(QStringLiteral("lock")) || path.endsWith(QStringLiteral("/Server/serverquirnel")))
+                continue;
+            files.insert(path, readFileBytes(path) + '@' +
+                                   QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
+        }
+        return files;
+    }
+
+    RunResult run(const QString& exe, const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
         p.setWorkingDirectory(root());
         p.start(exe, args);
         EXPECT_TRUE(p.waitForFinished(60000));
@@ -152,14 +174,55 @@ TEST_F(EndToEnd, MissingConfigurationIsReportedAndWrittenFromTheFields)
     EXPECT_TRUE(written.startsWith("\"ServerPath\",\"\"\r\n")) << written.constData();
 }
 
-TEST_F(EndToEnd, SecondCopyEndsBeforeStarting)
+// A refused copy ends before ": Start Server" and changes nothing: not the
+// release flag, the configuration file, the server directory (an old error
+// copy it would purge, a job it would read) or the logs. Refused by the lock
+// of its runtime directory, and by the plant's own lock when a server started
+// with another runtime directory works on the same plant.
+TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 {
     writeConfig(0);
+    initDatabase();
+    QProcess first;
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run2"));
+    QDir(root()).mkpath(QStringLiteral("run2"));
+    QFile::setPermissions(root() + QStringLiteral("/run2"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    first.setProcessEnvironment(env);
+    first.setReadChannel(QProcess::StandardError);
+    first.start(installExecutable(), {configPath(), QStringLiteral("--headless")});
+    ASSERT_TRUE(first.waitForStarted());
+    QByteArray started;
+    while (!started.contains(": Start Server") && first.waitForReadyRead(10000))
+        started += first.readAllStandardError();
+    ASSERT_TRUE(started.contains(": Start Server")) << started.constData();
+
+    QSettings(settingsFile(), QSettings::IniFormat).setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
+    writeJob(QStringLiteral("A1.$tx.$er"), "old error copy");
+    {
+        QFile old(in() + QStringLiteral("/A1.$tx.$er"));
+        ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+        old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime);
+    }
+    const QMap<QString, QByteArray> before = snapshot();
+
+    // The plant's lock: a different runtime directory does not help.
+    RunResult r = runOnce();
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("works on the job database in ") + client())) << r.stdErr.toStdString();
+    EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
+    EXPECT_EQ(snapshot(), before);
+
+    // The runtime directory's lock, held by the first server too.
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
     QLockFile held(root() + QStringLiteral("/run/Server VOV - Produktionsdaten.lock"));
     ASSERT_TRUE(held.tryLock(0));
-    const RunResult r = runOnce();
-    EXPECT_NE(r.exitCode, 0);
+    r = runOnce();
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(EndToEnd, RegistrationRequestEndsWithoutStarting)
