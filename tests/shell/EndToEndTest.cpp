@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 struct RunResult {
@@ -310,3 +312,50 @@ TEST_F(EndToEnd, JobModeReadsTheThreeFilesAndBacksThemUpTogether)
 }
 
 } // namespace
+
+// A large job that ends in a broken line is killed at moments spread over
+// its import and the stop exit, then read again: after every kill no row of
+// it is visible and its file is in the server directory or an error copy,
+// never gone; the run that gets to the end sets it aside with nothing kept.
+TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
+{
+    writeConfig(0);
+    initDatabase();
+    QByteArray job;
+    for (int bar = 1; bar <= 600; ++bar) {
+        job += QStringLiteral("KB %1L65000T12\r\n").arg(bar, 3, 10, QLatin1Char('0')).toLatin1();
+        for (int p = 1; p <= 8; ++p)
+            job += QStringLiteral("KTN%1L01000W0100100\r\n").arg((bar - 1) * 8 + p, 4, 10, QLatin1Char('0')).toLatin1();
+    }
+    job += "KTN0000\r\n";
+    writeJob(QStringLiteral("BIG.$tx"), job);
+    const QString exe = installExecutable();
+
+    int kills = 0;
+    bool finished = false;
+    for (int delayMs = 10; !finished && delayMs < 20000; delayMs += 10) {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(exe, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once"),
+                      QStringLiteral("--answer-failed=cancel")});
+        ASSERT_TRUE(p.waitForStarted());
+        finished = p.waitForFinished(delayMs);
+        if (!finished) {
+            ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+            p.waitForFinished();
+            ++kills;
+        }
+        ASSERT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Stabdaten")) +
+                      count(QStringLiteral("SELECT COUNT(*) FROM Teiledaten")) +
+                      count(QStringLiteral("SELECT COUNT(*) FROM LosNamen")),
+                  0)
+            << "after " << delayMs << " ms";
+        const bool waiting = QFile::exists(in() + QStringLiteral("/BIG.$tx"));
+        const bool setAside = QFile::exists(in() + QStringLiteral("/BIG.$tx.$er"));
+        ASSERT_TRUE(waiting != setAside) << "after " << delayMs << " ms";
+        ASSERT_EQ(readFileBytes(in() + (waiting ? QStringLiteral("/BIG.$tx") : QStringLiteral("/BIG.$tx.$er"))), job);
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(kills, 2);
+    EXPECT_TRUE(QFile::exists(in() + QStringLiteral("/BIG.$tx.$er")));
+}
