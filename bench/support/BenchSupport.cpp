@@ -61,7 +61,7 @@ BenchPlant::BenchPlant()
     ctx.settings.serverDir = serverDir();
     ctx.settings.clientDir = clientDir();
     ctx.settings.clientParentDir = m_dir.path() + QStringLiteral("/");
-    ctx.settings.JobLoadMode = 1; // the files stay where they are; the benchmark moves nothing
+    ctx.settings.JobLoadMode = LoadMode::Job; // the files stay where they are; the benchmark moves nothing
     QString message;
     if (!db::createDatabase(databasePath(), schema::jobDatabaseSql(), &message))
         std::fprintf(stderr, "cannot create the job database: %s\n", message.toLocal8Bit().constData());

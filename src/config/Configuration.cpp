@@ -293,9 +293,14 @@ void setConfigInternal(ServerContext& ctx)
     s.ConvToPvcNum = f.chkSetPVCPieceNum != 0;
     s.WinkelIDKonverter = f.chkWinkelIDConv != 0;
     s.WinkelKonverter = f.chkWinkelConv != 0;
-    s.CompareDEandKTN = f.chkDEandKTN;
-    s.Steeldata = f.chkSteeldata;
-    s.JobLoadMode = f.chkLoadMode;
+    s.CompareDEandKTN = static_cast<TriState>(f.chkDEandKTN);
+    s.Steeldata = static_cast<TriState>(f.chkSteeldata);
+    s.JobLoadMode = static_cast<LoadMode>(f.chkLoadMode);
+    // Lists without a selection: the printer counts as "Anyone", the other
+    // two have no choice.
+    s.printerType = static_cast<PrinterType>(std::max(0, f.cmbPrintertyp));
+    s.machiningLayout = static_cast<MachiningLayout>(std::max(-1, f.cmbWBAddData));
+    s.steelDefault = static_cast<SteelDefault>(std::max(-1, f.cmbSADefault));
 
     f.txtServer = ResolvePath(ctx, f.txtServer, &s.serverDir);
     ctx.store.setValue(kServerPathKey, s.serverDir);

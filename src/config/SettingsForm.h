@@ -39,11 +39,3 @@ struct SettingsForm {
     static const QStringList& wbAddDataEntries();
     static const QStringList& saDefaultEntries();
 };
-
-// Positions in the "SA-Default" list.
-namespace SADefault {
-constexpr int NoSteel = 0;
-constexpr int ManualSteel = 1;
-constexpr int AutomaticSteel = 2;
-constexpr int SwitchOff = 3;
-} // namespace SADefault

@@ -55,8 +55,8 @@ public:
 private:
     enum class Segment { More, LineDone, Failed };
 
-    [[nodiscard]] int printerTypeSetting() const { return std::max(0, m_ctx.form.cmbPrintertyp); }
-    [[nodiscard]] bool separateMode() const { return m_ctx.settings.JobLoadMode == 0; }
+    [[nodiscard]] int printerTypeSetting() const { return static_cast<int>(m_ctx.settings.printerType); }
+    [[nodiscard]] bool separateMode() const { return m_ctx.settings.separateMode(); }
 
     bool readFile();
     Segment readSegment();

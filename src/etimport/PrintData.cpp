@@ -150,7 +150,7 @@ int DeletePrintData(ServerContext& ctx, const QString& job)
 
 void DeleteOrphanPrintData(ServerContext& ctx)
 {
-    if (ctx.settings.JobLoadMode <= 1)
+    if (ctx.settings.JobLoadMode != LoadMode::JobPurgingPrintData)
         return;
     // Print rows whose job is gone from LosNamen (a job deleted by the
     // machine's control or by a roll-back that could not reach the print

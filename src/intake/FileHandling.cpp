@@ -67,7 +67,7 @@ void MakeErrorCopy(ServerContext& ctx, const QString& path, bool keep)
 void SetReleaseFlag(ServerContext& ctx)
 {
     ctx.store.setValue(QStringLiteral("ProdServerAktiv"),
-                       ctx.form.chkAutoFreigabe == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+                       ctx.settings.AutoFreigabe ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void PurgeOldErrorCopies(ServerContext& ctx, JobImporter* importer)

@@ -210,7 +210,7 @@ void ScanCycle::runOnce()
     elapsed.start();
     if (!plantIsOurs) {
         // another server works on this plant: nothing is read
-    } else if (m_ctx.settings.JobLoadMode != 0) {
+    } else if (m_ctx.settings.jobMode()) {
         ScanJob(m_ctx, m_importer, &report);
     } else {
         ScanProductionData(m_ctx, m_importer, &report);

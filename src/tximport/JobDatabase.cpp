@@ -131,7 +131,7 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
     const bool jobsHaveRows = conn.database.hasRows(jobTable, err);
     if (err.pending())
         return false;
-    if (jobsHaveRows && ctx.form.chkAutoFreigabe != 0) {
+    if (jobsHaveRows && ctx.settings.AutoFreigabe) {
         qint64 next = 0;
         if (!nextAfterLargest(conn.database, jobTable, QStringLiteral("ID"), 0, LongMax, next, err))
             return false;
@@ -233,7 +233,7 @@ void addJobRow(ServerContext& ctx, JobConnection& conn, const QString& jobName, 
     db::Recordset& rs = conn.jobs;
     rs.addNew(err);
     rs.setField(QStringLiteral("LosName"), jobName, err);
-    if (ctx.form.chkAutoFreigabe != 0) {
+    if (ctx.settings.AutoFreigabe) {
         rs.setField(QStringLiteral("Freigabe"), ctx.clock.now(), err);
         rs.setField(QStringLiteral("ID"), conn.nextJobID, err);
     }

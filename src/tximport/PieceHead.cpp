@@ -66,9 +66,9 @@ void joinCurrentBar(ImportContext& ctx)
     if (ctx.steelMode) {
         pieces.setField(QStringLiteral("PVCLosName"), ctx.jobName, err);
         // Nothing selected in the list means no default to write.
-        const int saDefault = ctx.server.form.cmbSADefault;
-        if (saDefault >= 0 && saDefault != SADefault::SwitchOff)
-            pieces.setField(QStringLiteral("Stahlanwahl"), saDefault, err);
+        const SteelDefault saDefault = ctx.server.settings.steelDefault;
+        if (saDefault != SteelDefault::NotChosen && saDefault != SteelDefault::SwitchOff)
+            pieces.setField(QStringLiteral("Stahlanwahl"), static_cast<int>(saDefault), err);
         pieces.setField(QStringLiteral("Stahllaufbahn"), 1, err);
         pieces.setField(QStringLiteral("PVCTeileNr"), pvcPieceNumber(ctx), err);
         pieces.setField(QStringLiteral("StahlName"), ctx.job.BarProfileName, err);

@@ -79,7 +79,7 @@ Flow readFullLabel(ImportContext& ctx)
     // compared as they stand, so "0012" and "12" differ.
     const QVariant printerBack = piece.field(QStringLiteral("EtikettDruckerNr"), ctx.err);
     const bool printed = !printerBack.isNull() && printerBack.toDouble() != 0;
-    if (printed && ctx.server.settings.CompareDEandKTN == 1 && labelNumber != ctx.pieceNumber) {
+    if (printed && ctx.server.settings.CompareDEandKTN == TriState::Ticked && labelNumber != ctx.pieceNumber) {
         const QString description = ctx.errorText + QStringLiteral("... <Wrong piece number> KTN")
                                     + toText(ctx.pieceNumber) + QStringLiteral("...");
         ctx.errorText = description;
@@ -90,7 +90,7 @@ Flow readFullLabel(ImportContext& ctx)
 
     // Labels numbered apart from their pieces are listed, so that the
     // label-data file finds the piece of each label.
-    if (ctx.server.settings.ConvToPvcNum && ctx.server.settings.JobLoadMode != 0) {
+    if (ctx.server.settings.ConvToPvcNum && ctx.server.settings.jobMode()) {
         const QVariant printerNow = piece.field(QStringLiteral("EtikettDruckerNr"), ctx.err);
         const QVariant label = piece.field(QStringLiteral("EtikettNr"), ctx.err);
         const bool labelled = !printerNow.isNull() && printerNow.toDouble() != 0;

@@ -75,30 +75,31 @@ Flow readFixedMachining(ImportContext& ctx)
 }
 
 // Where the two further values of a "WB" list go, by the plant's choice of
-// list layout (cmbWBAddData).
+// list layout.
 struct AdditionalColumns {
     const char* second;
     const char* third;
 };
 
-AdditionalColumns additionalColumns(int choice)
+AdditionalColumns additionalColumns(MachiningLayout layout)
 {
-    switch (choice) {
-    case 0:
+    switch (layout) {
+    case MachiningLayout::ZOffsetYOffset:
         return {"ZOffset", "YOffset"};
-    case 1:
+    case MachiningLayout::ZOffsetTiefe:
         return {"ZOffset", "Tiefe"};
-    case 2:
+    case MachiningLayout::YOffsetZOffset:
         return {"YOffset", "ZOffset"};
-    case 3:
+    case MachiningLayout::YOffsetTiefe:
         return {"YOffset", "Tiefe"};
-    case 4:
+    case MachiningLayout::TiefeZOffset:
         return {"Tiefe", "ZOffset"};
-    case 5:
+    case MachiningLayout::TiefeYOffset:
         return {"Tiefe", "YOffset"};
-    default:
-        return {"YOffset", "ZOffset"};
+    case MachiningLayout::NotChosen:
+        break;
     }
+    return {"YOffset", "ZOffset"};
 }
 
 // The separator of the next list value: "," while there is one, else the
@@ -141,7 +142,7 @@ Flow readListMachining(ImportContext& ctx)
     if (ctx.err.pending())
         return failureExit(ctx);
 
-    const AdditionalColumns columns = additionalColumns(ctx.server.form.cmbWBAddData);
+    const AdditionalColumns columns = additionalColumns(ctx.server.settings.machiningLayout);
     if (!list.isEmpty()) {
         if (!readListValue(ctx, list, columns.second))
             return failureExit(ctx);

@@ -45,10 +45,10 @@ bool differs(const QVariant& v, double number) { return !v.isNull() && v.toDoubl
 // files of a job are read together.
 bool pvcListEnabled(const ImportContext& ctx)
 {
-    return ctx.server.settings.ConvToPvcNum && ctx.server.settings.JobLoadMode != 0;
+    return ctx.server.settings.ConvToPvcNum && ctx.server.settings.jobMode();
 }
 
-bool steelSwitchedOff(const ImportContext& ctx) { return ctx.server.form.cmbSADefault == SADefault::SwitchOff; }
+bool steelSwitchedOff(const ImportContext& ctx) { return ctx.server.settings.steelDefault == SteelDefault::SwitchOff; }
 
 // A selection that asks for steel (3 is the "no steel here" code).
 void noteSteelSelection(ImportContext& ctx, double selection)
@@ -215,14 +215,14 @@ Flow readAssignment(ImportContext& ctx)
         return Flow::Next;
     }
     switch (ctx.server.settings.Steeldata) {
-    case 1: {
+    case TriState::Ticked: {
         // Single steel data: the second selection goes into the tens.
         const double selection = text::val(peek(ctx, 3, 1));
         set(ctx, "Stahlanwahl", plus(get(ctx, "Stahlanwahl"), numberValue(10.0 * selection)));
         consume(ctx, 21);
         return Flow::Next;
     }
-    case 2:
+    case TriState::Greyed:
         return readSecondSteel(ctx);
     default:
         // No double steel data: the second steel is passed over.

@@ -120,7 +120,7 @@ Flow failureExit(ImportContext& ctx)
 {
     // A steel-data file of a job without steel data may fail silently in
     // job mode: the job is complete without it.
-    if (ctx.steelMode && ctx.server.settings.JobLoadMode != 0 && !ctx.job.jobHasSteelData) {
+    if (ctx.steelMode && ctx.server.settings.jobMode() && !ctx.job.jobHasSteelData) {
         ctx.endNormally = true;
         return Flow::Stop;
     }

@@ -64,7 +64,7 @@ void extendLabelList(ImportContext& ctx)
     db::Recordset& bars = ctx.conn.bars;
     PendingError& err = ctx.err;
     const QVariant printer = bars.field(QStringLiteral("ResteEtkDruckerNr"), err);
-    if (ctx.server.settings.JobLoadMode == 0 || printer.isNull() || printer.toDouble() == 0.0)
+    if (ctx.server.settings.separateMode() || printer.isNull() || printer.toDouble() == 0.0)
         return;
     const QVariant restPiece = bars.field(QStringLiteral("ResteTeileNr"), err);
     if (restPiece.isNull() || text::val(restPiece.toString()) != 0.0)

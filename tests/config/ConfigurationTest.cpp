@@ -61,7 +61,10 @@ TEST_F(ConfigurationTest, FullFileFillsSettingsSavesBackByteForByteAndSavingRais
               QStringList({plant.serverDir(), plant.clientDir(), QStringLiteral("/b\u00E4k/")}));
     EXPECT_TRUE(settings.AutoFreigabe && settings.ProfNum3Digit && settings.FachNum4Digit && settings.GenLoadID
                 && settings.ConvToPvcNum && settings.WinkelIDKonverter && settings.WinkelKonverter);
-    EXPECT_EQ(std::tuple(settings.CompareDEandKTN, settings.Steeldata, settings.JobLoadMode), std::tuple(2, 2, 1));
+    EXPECT_EQ(std::tuple(settings.CompareDEandKTN, settings.Steeldata, settings.JobLoadMode),
+              std::tuple(TriState::Greyed, TriState::Greyed, LoadMode::Job));
+    EXPECT_EQ(std::tuple(settings.printerType, settings.machiningLayout, settings.steelDefault),
+              std::tuple(PrinterType::ImajeDos, MachiningLayout::YOffsetTiefe, SteelDefault::AutomaticSteel));
     EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("0"));
     EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerPfad")), plant.serverDir());
     QFile::remove(ctx.ConfigFilePath);

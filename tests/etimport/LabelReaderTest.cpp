@@ -25,8 +25,8 @@ class LabelReaderTest : public PrintTest, public ::testing::WithParamInterface<L
 TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
 {
     const LabelCase& c = GetParam();
-    plant.ctx.form.cmbPrintertyp = c.printer;
-    plant.ctx.settings.JobLoadMode = c.loadMode;
+    plant.ctx.settings.printerType = static_cast<PrinterType>(c.printer);
+    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(c.loadMode);
     plant.job.jobHasLabelData = true;
     plant.job.ReplaceAnswer = c.replaceAnswer;
     for (const auto& [label, piece] : c.labelList)

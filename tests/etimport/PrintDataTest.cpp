@@ -75,7 +75,7 @@ class OrphanTest : public PrintDataTest, public ::testing::WithParamInterface<in
 
 TEST_P(OrphanTest, OrphansGoOnlyInTheThirdLoadMode)
 {
-    plant.ctx.settings.JobLoadMode = GetParam();
+    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(GetParam());
     query(qs("INSERT INTO LosNamen (LosName) VALUES ('Kept')"));
     addPrintRow(qs("Kept"), 1, "x");
     addPrintRow(qs("Gone"), 1, "y");

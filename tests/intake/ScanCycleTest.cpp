@@ -55,7 +55,7 @@ TEST_F(ScanTest, NothingIsScannedWithoutBothDirectoriesInEitherMode)
     for (QString Settings::*dir : {&Settings::clientDir, &Settings::serverDir}) {
         const QString kept = std::exchange(plant.ctx.settings.*dir, QString());
         for (const int mode : {0, 1}) {
-            plant.ctx.settings.JobLoadMode = mode;
+            plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(mode);
             EXPECT_EQ(cycle(), "");
         }
         plant.ctx.settings.*dir = kept;
@@ -98,8 +98,8 @@ class JobModeTest : public ScanTest {
 protected:
     JobModeTest()
     {
-        plant.ctx.settings.JobLoadMode = 1;
-        plant.ctx.form.chkAutoFreigabe = 1;
+        plant.ctx.settings.JobLoadMode = LoadMode::Job;
+        plant.ctx.settings.AutoFreigabe = true;
         write({"job1.$tx", "job1.$et", "job1.$sx"});
     }
     // "<server directory files> | <backups>"

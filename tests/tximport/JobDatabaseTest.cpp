@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
 {
-    plant.ctx.form.chkAutoFreigabe = 1;
+    plant.ctx.settings.AutoFreigabe = true;
     importJob(QStringLiteral("A1"));
     exec(QStringLiteral("INSERT INTO LosNamen (LosName, ID) VALUES ('X', 41), ('Y', NULL)"));
     importJob(QStringLiteral("A2"));

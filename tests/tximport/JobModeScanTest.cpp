@@ -26,13 +26,13 @@ protected:
     {
         plant.createJobDatabase();
         Settings& s = plant.ctx.settings;
-        s.JobLoadMode = 1;
+        s.JobLoadMode = LoadMode::Job;
         s.Extension = QStringLiteral("$tx");
         s.ExtensionEtikett = QStringLiteral("$et");
         s.ExtensionStahl = QStringLiteral("$sx");
-        plant.ctx.form.chkAutoFreigabe = 1;
+        plant.ctx.settings.AutoFreigabe = true;
         s.AutoFreigabe = true;
-        plant.ctx.form.cmbPrintertyp = 4;
+        plant.ctx.settings.printerType = PrinterType::Zebra;
     }
 
     void writeJob(const QByteArray& label, bool withSteel = true)

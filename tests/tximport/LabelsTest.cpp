@@ -11,9 +11,9 @@ template <int compare, bool convert, int loadMode = 1> void plant(PieceImport& r
 {
     r.exec(QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES "
                           "('J1', 5, 'old'), ('J2', 5, 'other job')"));
-    r.plant.ctx.settings.CompareDEandKTN = compare;
+    r.plant.ctx.settings.CompareDEandKTN = static_cast<TriState>(compare);
     r.plant.ctx.settings.ConvToPvcNum = convert;
-    r.plant.ctx.settings.JobLoadMode = loadMode;
+    r.plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(loadMode);
 }
 
 const char* const kPrint = "SELECT LosName, TeileNr, Etikettendaten FROM Druckdaten ORDER BY 1, 2";

@@ -9,7 +9,7 @@ using namespace readertest;
 
 const char* const kTool =
     "SELECT BearbNr, WerkzPos, Tiefe, YOffset, ZOffset, (SELECT TeileLaenge FROM Teiledaten) FROM Werkzeugdaten";
-template <int choice> void wb(PieceImport& r) { r.plant.ctx.form.cmbWBAddData = choice; }
+template <int choice> void wb(PieceImport& r) { r.plant.ctx.settings.machiningLayout = static_cast<MachiningLayout>(choice); }
 
 // The columns of the machining row; the piece length shows the width taken.
 const Case kLayouts[] = {

@@ -46,8 +46,8 @@ TEST(MutatedJobsTest, DamagedFilesEndInAReportOrANormalEnd)
 {
     TestPlant plant;
     plant.createJobDatabase();
-    plant.ctx.settings.JobLoadMode = 1; // the files stay in place: each one is checked afterwards
-    plant.ctx.form.cmbPrintertyp = 5;   // the printer adaptation with the most branches
+    plant.ctx.settings.JobLoadMode = LoadMode::Job; // the files stay in place: each one is checked afterwards
+    plant.ctx.settings.printerType = PrinterType::ImajeDos;   // the printer adaptation with the most branches
     const QByteArray sources[] = {sampleJob("A1001.$tx"), sampleJob("A1002.$tx"), sampleJob("A1001.$sx")};
     const QByteArray labels = sampleJob("A1001.$et");
     ASSERT_FALSE(sources[0].isEmpty());

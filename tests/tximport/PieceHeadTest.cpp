@@ -17,7 +17,7 @@ const char* const kSteelPieces = "SELECT TeileNr, StabNr, PVCLosName, Stahllaufb
 // it, or else to its own number.
 template <int saDefault> void steelSetup(PieceImport& r)
 {
-    r.plant.ctx.form.cmbSADefault = saDefault;
+    r.plant.ctx.settings.steelDefault = static_cast<SteelDefault>(saDefault);
     r.plant.job.pvcPieceNumbers.append(QStringLiteral("12"), QStringLiteral("0034"));
 }
 
@@ -42,13 +42,13 @@ const Case kCases[] = {
      {{"SELECT StabNr FROM Stabdaten ORDER BY StabNr", "5;7;10"},
       {"SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr", "5,5;7,7;8,10"}}},
     {"SteelPiecesNoSteel", {"KS 001TBST-1    ", "KTN0012", "KTN0013"},
-     {{kSteelPieces, "12,1,J1,1,34,ST-1,0;13,1,J1,1,13,ST-1,0"}}, Steel, steelSetup<SADefault::NoSteel>},
+     {{kSteelPieces, "12,1,J1,1,34,ST-1,0;13,1,J1,1,13,ST-1,0"}}, Steel, steelSetup<int(SteelDefault::NoSteel)>},
     {"SteelPiecesManual", {"KS 001TBST-1    ", "KTN0012", "KTN0013"},
-     {{kSteelPieces, "12,1,J1,1,34,ST-1,1;13,1,J1,1,13,ST-1,1"}}, Steel, steelSetup<SADefault::ManualSteel>},
+     {{kSteelPieces, "12,1,J1,1,34,ST-1,1;13,1,J1,1,13,ST-1,1"}}, Steel, steelSetup<int(SteelDefault::ManualSteel)>},
     {"SteelPiecesAutomatic", {"KS 001TBST-1    ", "KTN0012", "KTN0013"},
-     {{kSteelPieces, "12,1,J1,1,34,ST-1,2;13,1,J1,1,13,ST-1,2"}}, Steel, steelSetup<SADefault::AutomaticSteel>},
+     {{kSteelPieces, "12,1,J1,1,34,ST-1,2;13,1,J1,1,13,ST-1,2"}}, Steel, steelSetup<int(SteelDefault::AutomaticSteel)>},
     {"SteelPiecesSwitchOff", {"KS 001TBST-1    ", "KTN0012", "KTN0013"},
-     {{kSteelPieces, "12,1,J1,1,34,ST-1,~;13,1,J1,1,13,ST-1,~"}}, Steel, steelSetup<SADefault::SwitchOff>},
+     {{kSteelPieces, "12,1,J1,1,34,ST-1,~;13,1,J1,1,13,ST-1,~"}}, Steel, steelSetup<int(SteelDefault::SwitchOff)>},
     {"SteelPiecesGetReleaseNumbers",
      {"KB 001", "KTN0001", "KTN0002"},
      {{"SELECT ID, Freigabe IS NOT NULL FROM StahlTeiledaten ORDER BY TeileNr", "7,1;8,1"}, {"carry", "0,9"}},

@@ -34,7 +34,7 @@ ImportOutcome PieceImport::importBytes(const QByteArray& content, bool steelMode
 {
     const ImportOutcome outcome =
         importer.ImportProductionData(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
-    if (plant.ctx.settings.JobLoadMode == 0)
+    if (plant.ctx.settings.separateMode())
         endFile(plant.ctx, importer, outcome);
     anyFailed |= outcome.failed();
     return outcome;

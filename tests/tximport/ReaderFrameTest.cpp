@@ -54,7 +54,7 @@ bool backedUp(const PieceImport& run)
 TEST(ReaderFrame, EmptyFileAddsTheJobAndIsBackedUp)
 {
     PieceImport run;
-    run.plant.ctx.form.chkAutoFreigabe = 1;
+    run.plant.ctx.settings.AutoFreigabe = true;
     EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
 
     EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
@@ -67,7 +67,7 @@ TEST(ReaderFrame, EmptyFileAddsTheJobAndIsBackedUp)
 TEST(ReaderFrame, ImporterLeavesTheFileAndAStopKeepsNoRow)
 {
     PieceImport run;
-    run.plant.ctx.settings.JobLoadMode = 1;
+    run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
     EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
     EXPECT_TRUE(inServerDir(run, "J0.$tx"));
 

@@ -70,12 +70,11 @@ inline void check(const Case& c)
 {
     PieceImport run(!(c.flags & NoPrint));
     auto& s = run.plant.ctx.settings;
-    s.JobLoadMode = c.flags & JobMode ? 1 : 0;
+    s.JobLoadMode = c.flags & JobMode ? LoadMode::Job : LoadMode::Separate;
     s.ProfNum3Digit = c.flags & P3;
     s.FachNum4Digit = c.flags & F4;
     s.GenLoadID = c.flags & LoadId;
     s.AutoFreigabe = c.flags & Release;
-    run.plant.ctx.form.chkAutoFreigabe = c.flags & Release ? 1 : 0;
     if (c.flags & Profiles)
         run.plant.createProfileDatabase({{12, QStringLiteral("PVC 12")}, {123, QStringLiteral("PVC 123")}});
     if (c.setup)

@@ -10,11 +10,11 @@ using namespace readertest;
 
 template <int steeldata, bool convert = false, int loadMode = 0, bool switchOff = false> void plant(PieceImport& r)
 {
-    r.plant.ctx.settings.Steeldata = steeldata;
+    r.plant.ctx.settings.Steeldata = static_cast<TriState>(steeldata);
     r.plant.ctx.settings.ConvToPvcNum = convert;
-    r.plant.ctx.settings.JobLoadMode = loadMode;
+    r.plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(loadMode);
     if (switchOff)
-        r.plant.ctx.form.cmbSADefault = SADefault::SwitchOff;
+        r.plant.ctx.settings.steelDefault = SteelDefault::SwitchOff;
 }
 
 // "SA" forms: "SA" selection lane, number(4) length(5) depth(5) steel number(3).
