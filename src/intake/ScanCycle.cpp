@@ -211,6 +211,9 @@ void ScanCycle::runOnce()
         return; // the running cycle re-arms the timer when it ends
     m_running = true;
 
+    // A minimised server leaves the task bar; the icon or the manager opens it.
+    m_ctx.window->hideIfMinimised();
+
     if (m_ctx.settings.JobLoadMode != 0) {
         ScanJob(m_ctx, m_job, m_importer);
     } else {

@@ -84,9 +84,10 @@ bool acquireInstanceLock(QLockFile& lock)
     return lock.tryLock(0);
 }
 
-int runServer(int argc, char** argv)
+namespace {
+
+int runServerIn(QCoreApplication& app, Frontend* frontend)
 {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lorvane-Application"));
     QCoreApplication::setApplicationName(QStringLiteral("Server ") + kProgramTitle);
 
@@ -113,14 +114,20 @@ int runServer(int argc, char** argv)
         printLine(QStringLiteral("registration request: nothing to register on this platform"));
         return 0;
     }
-    if (!runsHeadless(options))
+    if (!frontend && !runsHeadless(options))
         return 1;
 
     SystemClock clock;
-    HeadlessErrorBox errorBox;
-    PolicyPrompt prompt(options.answerExists, options.answerFailed, printLine);
+    HeadlessErrorBox headlessErrorBox;
+    PolicyPrompt policy(options.answerExists, options.answerFailed, printLine);
+    ErrorBox& errorBox = frontend ? frontend->errorBox() : headlessErrorBox;
+    OperatorPrompt& prompt = frontend ? frontend->prompt(options, policy) : policy;
     QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
     ServerContext ctx(clock, prompt, store, errorBox);
+    if (frontend) {
+        ctx.window = &frontend->window();
+        frontend->attach(ctx);
+    }
     ctx.programDir = programDir;
     ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
     if (!arg1.configFile.isEmpty())
@@ -135,12 +142,18 @@ int runServer(int argc, char** argv)
     PurgeOldErrorCopies(ctx, &importer);
 
     QLockFile instanceLock(instanceLockPath(ctx.ProgramTitle));
-    if (ConnectServerManager(ctx.ProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
-        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(ctx.ProgramTitle));
-        return 2;
+    if (ConnectServerManager(ctx.ProgramTitle) == kNoServerManager) {
+        if (frontend)
+            frontend->installNotificationIcon(ctx.ProgramTitle);
+        if (!acquireInstanceLock(instanceLock)) {
+            printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(ctx.ProgramTitle));
+            return 2;
+        }
     }
 
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
+    if (frontend)
+        frontend->finishLoad();
 
     ScanCycle cycle(ctx, job, importer);
     if (options.once) {
@@ -151,3 +164,13 @@ int runServer(int argc, char** argv)
     installQuitOnSignals(app);
     return app.exec();
 }
+
+} // namespace
+
+int runServer(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return runServerIn(app, nullptr);
+}
+
+int runServer(QCoreApplication& app, Frontend& frontend) { return runServerIn(app, &frontend); }
