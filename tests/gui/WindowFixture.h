@@ -1,0 +1,112 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "config/ServerContext.h"
+#include "gui/WindowFrontend.h"
+#include "intake/JobImporter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+// The window on a context of its own: the configuration file in
+// <tmp>/Server, the window's error box, a scripted or a message-box prompt.
+class WindowTest : public ::testing::Test {
+protected:
+    explicit WindowTest(bool notificationArea = true, bool messageBoxes = false)
+        : frontend(notificationArea),
+          ctx(clock, messageBoxes ? static_cast<OperatorPrompt&>(frontend.messageBoxes()) : scripted, store,
+              frontend.errorBox())
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("Server"));
+        ctx.programDir = dir.path() + QStringLiteral("/Server");
+        ctx.ConfigFilePath = ctx.programDir + QStringLiteral("/ServerQuirnel.zezad");
+        ctx.window = &frontend.window();
+        frontend.attach(ctx);
+    }
+
+    frmPROD& window() { return frontend.mainWindow(); }
+    template <typename T> T* field(const char* name) { return window().findChild<T*>(QLatin1String(name)); }
+    QAction* menu(const char* name) { return field<QAction>(name); }
+
+    void writeConfig(const QByteArray& lines)
+    {
+        QFile f(ctx.ConfigFilePath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(lines).replace("\n", "\r\n"));
+    }
+
+    QTemporaryDir dir;
+    FixedClock clock{QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0))};
+    MemorySettingsStore store;
+    ScriptedPrompt scripted;
+    WindowFrontend frontend;
+    ServerContext ctx;
+};
+
+// What a test saw of a message box before answering it.
+struct SeenBox {
+    bool found = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Runs ask(), which opens a modal box; a timer finds the box, records it,
+// lets whileOpen() run with the box still open, then clicks answer.
+inline SeenBox answerModalBox(QMessageBox::StandardButton answer, const std::function<void()>& ask,
+                              const std::function<void()>& whileOpen = {})
+{
+    SeenBox seen;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        seen = {true,
+                box->windowTitle(),
+                box->text(),
+                box->icon(),
+                box->standardButtons(),
+                box->standardButton(box->defaultButton()),
+                box->windowModality()};
+        if (whileOpen)
+            whileOpen();
+        box->button(answer)->click();
+    });
+    poll.start();
+    ask();
+    return seen;
+}
+
+// An importer whose production-data import runs a given step.
+class StepImporter final : public JobImporter {
+public:
+    std::function<void()> step;
+    int imports = 0;
+    void ImportProductionData(const QString&, bool) override
+    {
+        ++imports;
+        if (step)
+            step();
+    }
+    void ReadLabelFile(const QString&) override {}
+    void DeleteLos(const QString&, bool) override {}
+    void DeletePrintData(const QString&) override {}
+    void DeleteOrphanPrintData() override {}
+};
