@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     frmPROD& window = frontend.mainWindow();
     window.tabs()->setCurrentIndex(2);
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(":  ------------\r\nJob: B7.$tx\r\nLine: 1\r\nCol: 16\r\n"
-                                                            "Wrong ID: <Z>"));
+                                                           "Wrong ID: <Z>"));
     window.show();
     QApplication::processEvents();
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {

@@ -160,7 +160,8 @@ void frmPROD::buildPages()
     extensions->addRow(QStringLiteral("autom. Freibgabe:"),
                        chkAutoFreigabe = new SettingCheckBox(QStringLiteral("chkAutoFreigabe"), false));
     extensions->addRow(QStringLiteral("Extension ($tx):"), txtExtension = lineEdit("txtExtension"));
-    extensions->addRow(QStringLiteral("Extension Etikett ($et):"), txtExtensionEtikett = lineEdit("txtExtensionEtikett"));
+    extensions->addRow(QStringLiteral("Extension Etikett ($et):"),
+                       txtExtensionEtikett = lineEdit("txtExtensionEtikett"));
     extensions->addRow(QStringLiteral("Extension Stahl ($sx):"), txtExtensionStahl = lineEdit("txtExtensionStahl"));
     extensions->addRow(QStringLiteral("Lade nur Gesamtauftrag :"),
                        chkLoadMode = new SettingCheckBox(QStringLiteral("chkLoadMode"), true));
@@ -180,7 +181,8 @@ void frmPROD::buildPages()
                     chkWinkelIDConv = new SettingCheckBox(QStringLiteral("chkWinkelIDConv"), false));
     options->addRow(QStringLiteral("Druckertyp :"),
                     cmbPrintertyp = list("cmbPrintertyp", SettingsForm::printerTypes()));
-    options->addRow(QStringLiteral("WB-Daten :"), cmbWBAddData = list("cmbWBAddData", SettingsForm::wbAddDataEntries()));
+    options->addRow(QStringLiteral("WB-Daten :"),
+                    cmbWBAddData = list("cmbWBAddData", SettingsForm::wbAddDataEntries()));
     options->addRow(QStringLiteral("SA-Default :"),
                     cmbSADefault = list("cmbSADefault", SettingsForm::saDefaultEntries()));
 
@@ -242,16 +244,11 @@ void frmPROD::bindWidgets()
         connect(edit, &QLineEdit::textEdited, this, [&f, field](const QString& t) { f.*field = t; });
 
     const std::pair<QCheckBox*, NumberField> boxes[] = {
-        {chkAutoFreigabe, &SettingsForm::chkAutoFreigabe},
-        {chkProfilNr3Digit, &SettingsForm::chkProfilNr3Digit},
-        {chkDEandKTN, &SettingsForm::chkDEandKTN},
-        {chkSetPVCPieceNum, &SettingsForm::chkSetPVCPieceNum},
-        {chkWriteLoadID, &SettingsForm::chkWriteLoadID},
-        {chkWinkelIDConv, &SettingsForm::chkWinkelIDConv},
-        {chkWinkelConv, &SettingsForm::chkWinkelConv},
-        {chkFachNr4Digit, &SettingsForm::chkFachNr4Digit},
-        {chkSteeldata, &SettingsForm::chkSteeldata},
-        {chkLoadMode, &SettingsForm::chkLoadMode},
+        {chkAutoFreigabe, &SettingsForm::chkAutoFreigabe}, {chkProfilNr3Digit, &SettingsForm::chkProfilNr3Digit},
+        {chkDEandKTN, &SettingsForm::chkDEandKTN},         {chkSetPVCPieceNum, &SettingsForm::chkSetPVCPieceNum},
+        {chkWriteLoadID, &SettingsForm::chkWriteLoadID},   {chkWinkelIDConv, &SettingsForm::chkWinkelIDConv},
+        {chkWinkelConv, &SettingsForm::chkWinkelConv},     {chkFachNr4Digit, &SettingsForm::chkFachNr4Digit},
+        {chkSteeldata, &SettingsForm::chkSteeldata},       {chkLoadMode, &SettingsForm::chkLoadMode},
     };
     for (const auto& [box, field] : boxes)
         connect(box, &QCheckBox::clicked, this, [&f, box, field]() { f.*field = valueOf(box->checkState()); });
@@ -260,8 +257,10 @@ void frmPROD::bindWidgets()
     // the next import (double steel data) or the next scan cycle (job mode)
     // already works with the new value.
     Settings& s = m_ctx->settings;
-    connect(chkSteeldata, &QCheckBox::clicked, this, [&s, this]() { s.Steeldata = valueOf(chkSteeldata->checkState()); });
-    connect(chkLoadMode, &QCheckBox::clicked, this, [&s, this]() { s.JobLoadMode = valueOf(chkLoadMode->checkState()); });
+    connect(chkSteeldata, &QCheckBox::clicked, this,
+            [&s, this]() { s.Steeldata = valueOf(chkSteeldata->checkState()); });
+    connect(chkLoadMode, &QCheckBox::clicked, this,
+            [&s, this]() { s.JobLoadMode = valueOf(chkLoadMode->checkState()); });
 
     const std::pair<QComboBox*, NumberField> lists[] = {
         {cmbPrintertyp, &SettingsForm::cmbPrintertyp},
@@ -303,7 +302,10 @@ void frmPROD::showFields()
     applyEditMode(f.editMode);
 }
 
-void frmPROD::setErrorText(const QString& text) { txtError->setPlainText(displayText(text)); }
+void frmPROD::setErrorText(const QString& text)
+{
+    txtError->setPlainText(displayText(text));
+}
 
 // Edit mode protects the settings against a stray click: off after start-up
 // and after every load or save.
@@ -340,9 +342,10 @@ void frmPROD::saveAs()
     // A cancelled dialog leaves the proposed name, so the settings go to
     // the configuration file in use.
     const QString proposed = m_ctx->ConfigFilePath;
-    QString chosen = m_saveDialog ? m_saveDialog(this, proposed)
-                                  : QFileDialog::getSaveFileName(this, QString(), proposed,
-                                                                 QStringLiteral("Configuration (*.zezad);;All files (*)"));
+    QString chosen = m_saveDialog
+                         ? m_saveDialog(this, proposed)
+                         : QFileDialog::getSaveFileName(this, QString(), proposed,
+                                                        QStringLiteral("Configuration (*.zezad);;All files (*)"));
     if (chosen.isEmpty())
         chosen = proposed;
     QString accepted;

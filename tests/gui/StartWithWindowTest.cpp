@@ -29,21 +29,20 @@ TEST(StartMode, OnlyTheServerItselfOpensAWindow)
 
 TEST(StartMode, AWindowNeedsADisplayUnlessThePlatformDrawsWithoutOne)
 {
-    struct Case {
-        const char* platform;
-        const char* display;
-        const char* wayland;
-        bool available;
+    // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY -> a window can be opened
+    const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+        {"", "", "", false},
+        {"", ":0", "", true},
+        {"", "", "wayland-0", true},
+        {"xcb", "", "", false},
+        {"wayland", "", "", false},
+        {"offscreen", "", "", true},
+        {"xcb;offscreen", "", "", true},
+        {"vnc:size=800x600", "", "", true},
     };
-    const Case cases[] = {
-        {"", "", "", false},           {"", ":0", "", true},        {"", "", "wayland-0", true},
-        {"xcb", "", "", false},        {"wayland", "", "", false},  {"offscreen", "", "", true},
-        {"xcb;offscreen", "", "", true}, {"vnc:size=800x600", "", "", true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(displayAvailable(QLatin1String(c.platform), QLatin1String(c.display), QLatin1String(c.wayland)),
-                  c.available)
-            << c.platform << "|" << c.display << "|" << c.wayland;
+    for (const auto& [platform, display, wayland, available] : cases)
+        EXPECT_EQ(displayAvailable(QLatin1String(platform), QLatin1String(display), QLatin1String(wayland)), available)
+            << platform << "|" << display << "|" << wayland;
 }
 
 struct ProcessRun {
@@ -90,8 +89,9 @@ private:
 
 TEST_F(WindowedExecutable, WithoutADisplayItSaysToUseHeadlessAndEnds)
 {
-    const ProcessRun r = run({root() + QStringLiteral("/Server/ServerQuirnel.zezad"), QStringLiteral("--once")}, {},
-                      {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")});
+    const ProcessRun r =
+        run({root() + QStringLiteral("/Server/ServerQuirnel.zezad"), QStringLiteral("--once")}, {},
+            {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.stdErr.count(u'\n'), 1) << r.stdErr.toStdString();
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral("--headless"))) << r.stdErr.toStdString();
@@ -108,8 +108,8 @@ TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
     job.close();
 
     const ProcessRun r = run({root() + QStringLiteral("/Server/ServerQuirnel.zezad"), QStringLiteral("--once"),
-                       QStringLiteral("--answer-failed=cancel")},
-                      {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
+                              QStringLiteral("--answer-failed=cancel")},
+                             {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
     EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral("Wrong ID: <Z>"))) << r.stdErr.toStdString();

@@ -7,12 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -20,7 +16,7 @@
 #include <gtest/gtest.h>
 
 // The window on a context of its own: the configuration file in
-// <tmp>/Server, the window's error box, a scripted or a message-box prompt.
+// <tmp>/Server, the window's error box, a scripted or the message-box prompt.
 class WindowTest : public ::testing::Test {
 protected:
     explicit WindowTest(bool notificationArea = true, bool messageBoxes = false)
@@ -39,13 +35,6 @@ protected:
     template <typename T> T* field(const char* name) { return window().findChild<T*>(QLatin1String(name)); }
     QAction* menu(const char* name) { return field<QAction>(name); }
 
-    void writeConfig(const QByteArray& lines)
-    {
-        QFile f(ctx.ConfigFilePath);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray(lines).replace("\n", "\r\n"));
-    }
-
     QTemporaryDir dir;
     FixedClock clock{QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0))};
     MemorySettingsStore store;
@@ -57,8 +46,7 @@ protected:
 // What a test saw of a message box before answering it.
 struct SeenBox {
     bool found = false;
-    QString title;
-    QString text;
+    QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
@@ -66,13 +54,12 @@ struct SeenBox {
 };
 
 // Runs ask(), which opens a modal box; a timer finds the box, records it,
-// lets whileOpen() run with the box still open, then clicks answer.
+// runs whileOpen() with the box still open, then clicks answer.
 inline SeenBox answerModalBox(QMessageBox::StandardButton answer, const std::function<void()>& ask,
                               const std::function<void()>& whileOpen = {})
 {
     SeenBox seen;
     QTimer poll;
-    poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
@@ -89,7 +76,7 @@ inline SeenBox answerModalBox(QMessageBox::StandardButton answer, const std::fun
             whileOpen();
         box->button(answer)->click();
     });
-    poll.start();
+    poll.start(20);
     ask();
     return seen;
 }

@@ -1,60 +1,50 @@
-// The operator window: fields bound to the configuration, edit mode, the
-// three-state boxes, the file commands, the error box and the chrome.
+// The operator window: fields bound to the configuration file, edit mode,
+// the three-state boxes, Save As, the error box, the chrome and the icon.
 #include "WindowFixture.h"
 
 #include "intake/JobState.h"
 #include "intake/ScanCycle.h"
 
-#include <QLabel>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTest>
 
 namespace {
 
-const char* const kFields[] = {"txtServer", "txtRefresh", "txtAnlage", "txtBackup", "txtExtension",
-                               "txtExtensionEtikett", "txtExtensionStahl", "chkAutoFreigabe", "chkLoadMode",
-                               "chkWinkelConv", "chkDEandKTN", "chkSteeldata", "chkSetPVCPieceNum",
-                               "chkWriteLoadID", "chkWinkelIDConv", "chkFachNr4Digit", "chkProfilNr3Digit",
-                               "cmbPrintertyp", "cmbWBAddData", "cmbSADefault"};
-
-TEST_F(WindowTest, HasTheCaptionTabsListsAndMenuOfTheSettingsWindow)
+void writeFile(const QString& path, QByteArray lines)
 {
-    EXPECT_EQ(window().windowTitle(), QStringLiteral("Prod-Daten-Server (VOV: $TX)"));
-    QTabWidget* tabs = window().tabs();
-    ASSERT_EQ(tabs->count(), 4);
-    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Options"));
-    for (const char* name : kFields)
-        EXPECT_NE(field<QWidget>(name), nullptr) << name;
-    EXPECT_EQ(field<QComboBox>("cmbPrintertyp")->itemText(5), QStringLiteral("Imaje (DOS)"));
-    EXPECT_EQ(field<QComboBox>("cmbSADefault")->count(), 4);
-    EXPECT_TRUE(field<QLabel>("VersionNum")->text().startsWith(u'V'));
-    QStringList items;
-    for (const char* name : {"mnuSave", "mnuSaveAs", "mnuLoad", "mnuEditModus", "mnu_exit"})
-        items << menu(name)->text();
-    EXPECT_EQ(items.join(u'|'), QStringLiteral("&Save|Save &As|&Load|E&dit On/Off|E&xit"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(lines.replace("\n", "\r\n"));
+}
+
+void runOneCycle(ServerContext& ctx)
+{
+    JobState job;
+    StepImporter importer;
+    ScanCycle(ctx, job, importer).runOnce();
 }
 
 TEST_F(WindowTest, LoadFillsTheFieldsAndSaveWritesWhatTheOperatorChanged)
 {
-    writeConfig("\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
-                "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n"
-                "\"4-Digit FachNum\",1\n");
+    writeFile(ctx.ConfigFilePath,
+              "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
+              "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_EQ(field<QLineEdit>("txtRefresh")->text(), QStringLiteral("2000"));
     EXPECT_EQ(field<QCheckBox>("chkAutoFreigabe")->checkState(), Qt::Unchecked);
     EXPECT_EQ(field<QCheckBox>("chkSteeldata")->checkState(), Qt::PartiallyChecked);
     EXPECT_EQ(field<QCheckBox>("chkLoadMode")->checkState(), Qt::Checked);
-    EXPECT_EQ(field<QCheckBox>("chkFachNr4Digit")->checkState(), Qt::Checked);
     EXPECT_EQ(field<QComboBox>("cmbPrintertyp")->currentText(), QStringLiteral("Zebra"));
     EXPECT_EQ(field<QComboBox>("cmbWBAddData")->currentIndex(), 3);
     EXPECT_EQ(field<QComboBox>("cmbSADefault")->currentText(), QStringLiteral("No steel"));
 
-    // The operator edits in edit mode and saves.
     menu("mnuEditModus")->trigger();
     QLineEdit* refresh = field<QLineEdit>("txtRefresh");
     refresh->selectAll();
@@ -66,20 +56,18 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveWritesWhatTheOperatorChanged)
 
     const QByteArray saved = readFileBytes(ctx.ConfigFilePath);
     for (const char* line : {"\"RefreshZyklus\",\"1100\"\r\n", "\"ExtensionStahl\",\"$sx\"\r\n",
-                             "\"Winkel-Konverter\",1\r\n", "\"Printertyp\",\" 5\"\r\n", "\"Steeldata\",2\r\n",
-                             "\"AutoFreigabe\",\" 0\"\r\n"})
+                             "\"Winkel-Konverter\",1\r\n", "\"Printertyp\",\" 5\"\r\n", "\"Steeldata\",2\r\n"})
         EXPECT_TRUE(saved.contains(line)) << line << "\n" << saved.constData();
     EXPECT_EQ(refresh->text(), QStringLiteral("1100")); // the raised interval shows
-    EXPECT_EQ(ctx.settings.scanInterval, 1100);
     EXPECT_TRUE(ctx.settings.WinkelKonverter);
 }
 
-TEST_F(WindowTest, AFailedLoadReportsAndKeepsWhatWasFilledBeforeTheFailure)
+TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
 {
     window().showMinimized();
-    writeConfig("\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
+    writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
     menu("mnuLoad")->trigger();
-    EXPECT_TRUE(ctx.errorBox.text().startsWith(QStringLiteral("ZEzad Read Configdatei : "))) << ctx.errorBox.text().toStdString();
+    EXPECT_TRUE(ctx.errorBox.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath).count("\r\n"), 20); // rewritten from the fields
@@ -87,93 +75,80 @@ TEST_F(WindowTest, AFailedLoadReportsAndKeepsWhatWasFilledBeforeTheFailure)
 
 TEST_F(WindowTest, EditModeIsOffAfterStartUpTogglesAndEndsWithSave)
 {
-    auto fieldsEnabled = [this] {
-        int enabled = 0;
-        for (const char* name : kFields)
-            enabled += field<QWidget>(name)->isEnabled() ? 1 : 0;
-        return enabled;
+    auto enabledFields = [this] {
+        int n = 0;
+        for (QWidget* w : window().tabs()->findChildren<QWidget*>())
+            n += (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w)) &&
+                 w->isEnabled();
+        return n;
     };
     frontend.finishLoad();
-    EXPECT_EQ(fieldsEnabled(), 0);
+    EXPECT_EQ(enabledFields(), 0);
     EXPECT_FALSE(menu("mnuEditModus")->isChecked());
-    EXPECT_TRUE(window().errorBoxWidget()->isEnabled());
-
     menu("mnuEditModus")->trigger();
-    EXPECT_EQ(fieldsEnabled(), int(std::size(kFields)));
+    EXPECT_EQ(enabledFields(), 20);
     EXPECT_TRUE(menu("mnuEditModus")->isChecked());
-    EXPECT_EQ(field<QLineEdit>("txtServer")->focusPolicy(), Qt::StrongFocus);
-
     field<QPushButton>("cmdSave")->click();
-    EXPECT_EQ(fieldsEnabled(), 0);
+    EXPECT_EQ(enabledFields(), 0);
     EXPECT_FALSE(menu("mnuEditModus")->isChecked());
-    EXPECT_TRUE(window().errorBoxWidget()->isReadOnly());
+    EXPECT_TRUE(window().errorBoxWidget()->isEnabled() && window().errorBoxWidget()->isReadOnly());
 }
 
 // A click on a ticked three-state box greys it; the value is in the settings
 // in memory at once, before any save.
 TEST_F(WindowTest, ThreeStateBoxesGreyATickedBoxAndApplyAtOnce)
 {
-    const std::pair<const char*, int Settings::*> boxes[] = {{"chkSteeldata", &Settings::Steeldata},
-                                                            {"chkLoadMode", &Settings::JobLoadMode}};
     menu("mnuEditModus")->trigger();
+    const std::pair<const char*, int Settings::*> boxes[] = {{"chkSteeldata", &Settings::Steeldata},
+                                                             {"chkLoadMode", &Settings::JobLoadMode}};
     for (const auto& [name, setting] : boxes) {
         QCheckBox* box = field<QCheckBox>(name);
         std::vector<int> seen;
         for (int click = 0; click < 3; ++click) {
             box->click();
-            seen.push_back(ctx.settings.*setting);
-            if (click == 1) {
-                EXPECT_EQ(box->checkState(), Qt::PartiallyChecked) << name;
-            }
+            seen.push_back(ctx.settings.*setting * 10 + box->checkState());
         }
-        EXPECT_EQ(seen, (std::vector<int>{1, 2, 0})) << name;
+        // value in memory, box state: ticked, greyed, cleared
+        EXPECT_EQ(seen, (std::vector<int>{10 + Qt::Checked, 20 + Qt::PartiallyChecked, Qt::Unchecked})) << name;
     }
-    EXPECT_FALSE(QFile::exists(ctx.ConfigFilePath)); // nothing was saved
+    EXPECT_FALSE(QFile::exists(ctx.ConfigFilePath));
 }
 
 TEST_F(WindowTest, SaveAsAcceptsAZezadNameRefusesOthersAndSavesToTheCurrentFileWhenCancelled)
 {
     const QString current = ctx.ConfigFilePath;
-    const QString other = dir.path() + QStringLiteral("/Server/Line2.ZEZAD");
-    const QString wrong = dir.path() + QStringLiteral("/Server/line2.txt");
-    struct Case {
-        QString chosen;
-        QString expectedFile;
-        bool refused;
-    };
-    const Case cases[] = {{wrong, current, true}, {QString(), current, false}, {other, other, false}};
-    for (const Case& c : cases) {
+    const QString other = dir.path() + QStringLiteral("/Line2.ZEZAD");
+    const QString wrong = dir.path() + QStringLiteral("/line2.txt");
+    // chosen in the dialog (empty: cancelled), the file saved to (empty: refused)
+    const std::pair<QString, QString> cases[] = {{wrong, QString()}, {QString(), current}, {other, other}};
+    for (const auto& [chosen, savedTo] : cases) {
         QString proposed;
-        window().setSaveDialog([&](QWidget*, const QString& p) {
-            proposed = p;
-            return c.chosen;
-        });
+        window().setSaveDialog([&](QWidget*, const QString& p) { return proposed = p, chosen; });
         scripted.asked.clear();
         QFile::remove(current);
         menu("mnuSaveAs")->trigger();
         EXPECT_EQ(proposed, current);
-        EXPECT_EQ(ctx.ConfigFilePath, c.expectedFile) << c.chosen.toStdString();
-        EXPECT_EQ(QFile::exists(c.expectedFile), !c.refused) << c.chosen.toStdString();
-        ASSERT_EQ(scripted.asked.size(), c.refused ? 1u : 0u);
-        if (c.refused) {
-            EXPECT_EQ(scripted.asked[0].text, QStringLiteral("Wrong Filename :") + wrong);
-        }
+        EXPECT_EQ(ctx.ConfigFilePath, savedTo.isEmpty() ? current : savedTo);
+        EXPECT_EQ(QFile::exists(ctx.ConfigFilePath), !savedTo.isEmpty()) << chosen.toStdString();
+        const QStringList messages =
+            savedTo.isEmpty() ? QStringList{QStringLiteral("Wrong Filename :") + wrong} : QStringList{};
+        QStringList asked;
+        for (const auto& q : scripted.asked)
+            asked << q.text;
+        EXPECT_EQ(asked, messages);
     }
 }
 
 TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
 {
     QPlainTextEdit* box = window().errorBoxWidget();
-    window().show();
     window().resize(700, 600);
+    window().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
-
     ctx.errorBox.setText(QStringLiteral("first\r\nmessage"));
     ctx.errorBox.setText(QStringLiteral("05.12.2026 10:30:00: Start Server"));
-    EXPECT_EQ(box->toPlainText(), QStringLiteral("05.12.2026 10:30:00: Start Server"));
     QApplication::processEvents();
-    EXPECT_FALSE(box->verticalScrollBar()->isVisible());
-    EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(box->verticalScrollBar()->isVisible() || box->horizontalScrollBar()->isVisible());
 
     box->setFocus();
     QTest::keyClicks(box, QStringLiteral("typed"));
@@ -182,13 +157,9 @@ TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(box->textCursor().hasSelection());
 
-    QStringList lines;
-    for (int i = 0; i < 40; ++i)
-        lines << QStringLiteral("Line %1 ").arg(i) + QString(100, u'x');
-    ctx.errorBox.setText(lines.join(QStringLiteral("\r\n")));
+    ctx.errorBox.setText(QStringList(40, QString(100, u'x')).join(QStringLiteral("\r\n")));
     QApplication::processEvents();
-    EXPECT_TRUE(box->verticalScrollBar()->isVisible());
-    EXPECT_TRUE(box->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible());
     EXPECT_EQ(box->toPlainText().count(u'\n'), 39);
 }
 
@@ -204,21 +175,6 @@ TEST_F(WindowTest, CloseRequestsAreIgnoredAndFileExitEndsTheServer)
     menu("mnu_exit")->trigger();
     EXPECT_EQ(exit.count(), 1);
     EXPECT_FALSE(window().isVisible());
-}
-
-// The next scan cycle hides a minimised window, unless there is no
-// notification area to bring it back from.
-class NoNotificationArea : public WindowTest {
-protected:
-    NoNotificationArea() : WindowTest(false) {}
-};
-
-void runOneCycle(ServerContext& ctx)
-{
-    JobState job;
-    StepImporter importer;
-    ScanCycle cycle(ctx, job, importer);
-    cycle.runOnce();
 }
 
 TEST_F(WindowTest, AMinimisedWindowIsHiddenByTheNextCycleAndTheIconsLeftClickBringsItBack)
@@ -239,14 +195,17 @@ TEST_F(WindowTest, AMinimisedWindowIsHiddenByTheNextCycleAndTheIconsLeftClickBri
     EXPECT_TRUE(window().isVisible());
     window().showMinimized();
     runOneCycle(ctx);
-    EXPECT_FALSE(window().isVisible());
-    EXPECT_FALSE(window().windowState() & Qt::WindowMinimized);
-
+    EXPECT_FALSE(window().isVisible() || (window().windowState() & Qt::WindowMinimized));
     Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
 }
 
-TEST_F(NoNotificationArea, StartsMinimisedSaysSoAndStaysReachable)
+class NoNotificationArea : public WindowTest {
+protected:
+    NoNotificationArea() : WindowTest(false) {}
+};
+
+TEST_F(NoNotificationArea, StartsMinimisedSaysSoAndTheCycleLeavesItThere)
 {
     frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
     EXPECT_EQ(frontend.notificationIcon(), nullptr);
