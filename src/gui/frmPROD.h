@@ -23,8 +23,8 @@ class frmPROD final : public QMainWindow {
 public:
     explicit frmPROD(QWidget* parent = nullptr);
 
-    // The server's state the fields edit. Must be called before the window
-    // is used; the fields then show the settings fields.
+    // The server's state the fields edit. Called once, before the window is
+    // used; the fields then show the settings fields.
     void bindTo(ServerContext& ctx);
     // Settings fields -> widgets (texts, check states, list entries and the
     // edit mode). Called after every load and save.
