@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  libqt6svg6 fonts-dejavu-core
   libgtest-dev libgmock-dev
   sqlite3
 )

@@ -241,6 +241,12 @@ void applyScanTimer(ServerContext& ctx)
 
 void editControls(ServerContext& ctx, bool onOff) { ctx.form.editMode = onOff; }
 
+void applyThreeStateBoxes(ServerContext& ctx)
+{
+    ctx.settings.Steeldata = static_cast<TriState>(ctx.form.chkSteeldata);
+    ctx.settings.JobLoadMode = static_cast<LoadMode>(ctx.form.chkLoadMode);
+}
+
 void ReadConfiguration(ServerContext& ctx)
 {
     editControls(ctx, false);
@@ -294,8 +300,7 @@ void setConfigInternal(ServerContext& ctx)
     s.WinkelIDKonverter = f.chkWinkelIDConv != 0;
     s.WinkelKonverter = f.chkWinkelConv != 0;
     s.CompareDEandKTN = static_cast<TriState>(f.chkDEandKTN);
-    s.Steeldata = static_cast<TriState>(f.chkSteeldata);
-    s.JobLoadMode = static_cast<LoadMode>(f.chkLoadMode);
+    applyThreeStateBoxes(ctx);
     // Lists without a selection: the printer counts as "Anyone", the other
     // two have no choice.
     s.printerType = static_cast<PrinterType>(std::max(0, f.cmbPrintertyp));

@@ -11,6 +11,9 @@ void ReadConfiguration(ServerContext& ctx);
 void SaveConfiguration(ServerContext& ctx);
 // window fields -> settings in memory, scan timer.
 void setConfigInternal(ServerContext& ctx);
+// The two three-state boxes (double steel data, load mode) take effect at
+// once when the operator clicks them: fields -> settings in memory.
+void applyThreeStateBoxes(ServerContext& ctx);
 // Edit mode of the settings fields (the model only keeps the flag).
 void editControls(ServerContext& ctx, bool onOff);
 

@@ -6,6 +6,7 @@
 #include "platform/ErrorBox.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowControl.h"
 
 #include <QString>
 #include <QTimer>
@@ -34,6 +35,9 @@ struct ServerContext {
 
     // The scan timer; an interval of 0 means stopped.
     QTimer tmrLoad;
+
+    // The operator's window; none when headless.
+    WindowControl* window = &noWindow();
 };
 
 // Replaces the error box's whole text.

@@ -203,6 +203,9 @@ void ScanCycle::runOnce()
         return; // the running cycle re-arms the timer when it ends
     m_running = true;
 
+    // A minimised server leaves the task bar; the icon or the manager opens it.
+    m_ctx.window->hideIfMinimised();
+
     CycleReport report;
     const bool plantIsOurs = this->plantIsOurs();
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();

@@ -17,3 +17,10 @@ public:
 };
 
 class NoWindow final : public WindowControl {};
+
+// The window of a server that has none; what ServerContext starts with.
+inline WindowControl& noWindow()
+{
+    static NoWindow none;
+    return none;
+}

@@ -82,10 +82,12 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
                 o.warnings << QStringLiteral("--init-db needs a directory");
         } else if (takeValue(arg, QStringLiteral("--answer-exists"), &value)) {
             o.answerExists = PolicyPrompt::parseExistsAnswer(value, &ok);
+            o.answerExistsGiven = ok;
             if (!ok)
                 o.warnings << QStringLiteral("--answer-exists takes yes, no or cancel; using no");
         } else if (takeValue(arg, QStringLiteral("--answer-failed"), &value)) {
             o.answerFailed = PolicyPrompt::parseFailedAnswer(value, &ok);
+            o.answerFailedGiven = ok;
             if (!ok)
                 o.warnings << QStringLiteral("--answer-failed takes retry or cancel; using cancel");
         } else {
@@ -97,4 +99,8 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
 
 QString rawLegacyCommandLine(const LaunchOptions& options) { return options.legacyArguments.join(QLatin1Char(' ')); }
 
-bool runsHeadless(const LaunchOptions& /*options*/) { return true; }
+bool runsHeadless(const LaunchOptions& options)
+{
+    return options.headless || options.initDb
+           || interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+}

@@ -23,6 +23,9 @@ struct LaunchOptions {
     QString initDbDir;
     int answerExists = 7; // No
     int answerFailed = 2; // Cancel
+    // Given on the command line: then answered by policy even with a window.
+    bool answerExistsGiven = false;
+    bool answerFailedGiven = false;
     QStringList legacyArguments; // everything that is not one of our options
     QStringList warnings;        // unknown or malformed options, for standard error
 };
@@ -32,6 +35,7 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments);
 // operating system would have handed it over.
 QString rawLegacyCommandLine(const LaunchOptions& options);
 
-// Headless is the only mode until the window exists; kept as one function so
-// that the choice is made in one place.
+// Whether the server runs without a window: --headless, and the commands
+// that end without starting the server (--init-db, the registration
+// request). Kept as one function so that the choice is made in one place.
 bool runsHeadless(const LaunchOptions& options);

@@ -85,9 +85,10 @@ bool acquireInstanceLock(QLockFile& lock)
     return lock.tryLock(0);
 }
 
-int runServer(int argc, char** argv)
+namespace {
+
+int runServerIn(QCoreApplication& app, Frontend* frontend)
 {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lorvane-Application"));
     QCoreApplication::setApplicationName(QStringLiteral("Server ") + kProgramTitle);
 
@@ -114,23 +115,30 @@ int runServer(int argc, char** argv)
         printLine(QStringLiteral("registration request: nothing to register on this platform"));
         return 0;
     }
-    if (!runsHeadless(options))
+    if (!frontend && !runsHeadless(options))
         return 1;
 
     // Single instance is decided before anything is read or written: a copy
     // that ends here leaves the settings store, the configuration file, the
     // server directory and the logs exactly as they were.
     QLockFile instanceLock(instanceLockPath(kProgramTitle));
-    if (ConnectServerManager(kProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
+    const int managerLink = ConnectServerManager(kProgramTitle);
+    if (managerLink == kNoServerManager && !acquireInstanceLock(instanceLock)) {
         printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
         return 2;
     }
 
     SystemClock clock;
-    HeadlessErrorBox errorBox;
-    PolicyPrompt prompt(options.answerExists, options.answerFailed, printLine);
+    HeadlessErrorBox headlessErrorBox;
+    PolicyPrompt policy(options.answerExists, options.answerFailed, printLine);
+    ErrorBox& errorBox = frontend ? frontend->errorBox() : headlessErrorBox;
+    OperatorPrompt& prompt = frontend ? frontend->prompt(options, policy) : policy;
     QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
     ServerContext ctx(clock, prompt, store, errorBox);
+    if (frontend) {
+        ctx.window = &frontend->window();
+        frontend->attach(ctx);
+    }
     ctx.programDir = programDir;
     ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
     if (!arg1.configFile.isEmpty())
@@ -153,8 +161,13 @@ int runServer(int argc, char** argv)
     ReadConfiguration(ctx);
     ctx.ProgramTitle = kProgramTitle;
     PurgeOldErrorCopies(ctx, &importer);
+    // Without a server manager the server sits in the notification area.
+    if (managerLink == kNoServerManager && frontend)
+        frontend->installNotificationIcon(ctx.ProgramTitle);
 
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
+    if (frontend)
+        frontend->finishLoad();
 
     ScanCycle cycle(ctx, importer);
     cycle.setPlantLock(&plantLock);
@@ -166,3 +179,13 @@ int runServer(int argc, char** argv)
     installQuitOnSignals(app);
     return app.exec();
 }
+
+} // namespace
+
+int runServer(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return runServerIn(app, nullptr);
+}
+
+int runServer(QCoreApplication& app, Frontend& frontend) { return runServerIn(app, &frontend); }

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "gui/MessageBoxPrompt.h"
+#include "gui/frmPROD.h"
+#include "platform/ErrorBox.h"
+#include "platform/WindowControl.h"
+#include "shell/StartUp.h"
+
+#include <QObject>
+#include <QString>
+
+class QSystemTrayIcon;
+
+// The window as the server's start-up, scan cycle and remote control see it.
+class MainWindowControl final : public WindowControl {
+public:
+    explicit MainWindowControl(frmPROD& window) : m_window(window) {}
+
+    void showNormalAndRaise() override;
+    // Hidden when the notification area can bring it back; otherwise it
+    // stays minimised in the task bar.
+    void hide() override;
+    void hideIfMinimised() override;
+    [[nodiscard]] bool exists() const override { return true; }
+
+    void setNotificationAreaAvailable(bool available) { m_notificationArea = available; }
+    [[nodiscard]] bool notificationAreaAvailable() const { return m_notificationArea; }
+
+private:
+    frmPROD& m_window;
+    bool m_notificationArea = true;
+};
+
+// The error box on the window's text field. Each new text also goes to
+// standard error, as headless, so that a service log keeps it.
+class WindowErrorBox final : public ErrorBox {
+public:
+    WindowErrorBox(frmPROD& window, WindowControl& control) : m_window(window), m_control(control) {}
+    void setText(const QString& text) override;
+    [[nodiscard]] QString text() const override { return m_echo.text(); }
+    void bringToFront() override { m_control.showNormalAndRaise(); }
+
+private:
+    frmPROD& m_window;
+    WindowControl& m_control;
+    HeadlessErrorBox m_echo;
+};
+
+// The notification-area tip: the program title followed by the server's
+// description, cut to the 63 characters the tip field holds before its
+// terminator.
+QString notificationToolTip(const QString& programTitle);
+
+// Everything the window brings to the start-up (see Frontend).
+class WindowFrontend final : public QObject, public Frontend {
+    Q_OBJECT
+public:
+    // notificationArea: whether the desktop has one (normally asked of the
+    // system; tests choose).
+    explicit WindowFrontend(bool notificationArea);
+    ~WindowFrontend() override;
+
+    ErrorBox& errorBox() override { return m_errorBox; }
+    WindowControl& window() override { return m_control; }
+    OperatorPrompt& prompt(const LaunchOptions& options, OperatorPrompt& policy) override;
+    void attach(ServerContext& ctx) override;
+    void installNotificationIcon(const QString& programTitle) override;
+    void finishLoad() override;
+
+    frmPROD& mainWindow() { return m_window; }
+    MessageBoxPrompt& messageBoxes() { return m_prompt; }
+    // Null until installed.
+    QSystemTrayIcon* notificationIcon() const { return m_icon; }
+
+private:
+    ServerContext* m_ctx = nullptr;
+    frmPROD m_window;
+    MainWindowControl m_control{m_window};
+    WindowErrorBox m_errorBox{m_window, m_control};
+    MessageBoxPrompt m_prompt;
+    QSystemTrayIcon* m_icon = nullptr;
+};
+
+// Whether a window can be opened. The window system's platform plugin
+// (QT_QPA_PLATFORM, possibly a ";"-separated list) decides: xcb and wayland,
+// the default, need a display; the others (offscreen, vnc, ...) do not.
+bool displayAvailable(const QString& qpaPlatform, const QString& display, const QString& waylandDisplay);
+
+// Starts the server with its window: checks for a display (without one:
+// a line on standard error naming --headless, exit code 1), makes the
+// widget application and runs the server on it.
+int runWithWindow(int argc, char** argv);
