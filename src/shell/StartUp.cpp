@@ -6,8 +6,12 @@
 #include "intake/JobState.h"
 #include "intake/ScanCycle.h"
 #include "platform/FileOps.h"
+#include "platform/WindowControl.h"
 #include "shell/CommandLine.h"
+#include "shell/FileAssociation.h"
 #include "shell/InitDb.h"
+#include "shell/Registry.h"
+#include "shell/ServerManagerLink.h"
 #include "tximport/PlantImporter.h"
 
 #include <QCoreApplication>
@@ -56,11 +60,6 @@ void installQuitOnSignals(QCoreApplication& app)
     std::signal(SIGINT, onSignal);
 }
 
-// The server manager does not exist on this platform yet: always "no
-// manager", so the single-instance test falls to the lock file.
-constexpr int kNoServerManager = 2;
-int ConnectServerManager(const QString& /*title*/) { return kNoServerManager; }
-
 } // namespace
 
 QString versionText()
@@ -103,14 +102,14 @@ int runServer(int argc, char** argv)
         return ok ? 0 : 1;
     }
 
-    // Entry procedure: split the legacy command line and look at argument 1.
+    // Entry procedure: publish the program's path, split the legacy command
+    // line and look at argument 1.
     const QString programDir = QCoreApplication::applicationDirPath();
+    RegisterServerPaths(QCoreApplication::applicationFilePath());
     const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
     const LegacyArgument arg1 = interpretArgument1(split);
     if (arg1.registration) {
-        // Registering the configuration-file type belongs to the desktop
-        // integration, which this build does not have: end without starting.
-        printLine(QStringLiteral("registration request: nothing to register on this platform"));
+        RegisterFileAssociation(QStringLiteral("ZEZAD"), QCoreApplication::applicationFilePath());
         return 0;
     }
     if (!runsHeadless(options))
@@ -126,6 +125,19 @@ int runServer(int argc, char** argv)
     if (!arg1.configFile.isEmpty())
         ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
 
+    // Single instance: the server manager's "PrevInstance" when one runs,
+    // otherwise the lock file.
+    NoWindow window;
+    ServerManagerLink managerLink(ctx, window);
+    QString managerTitle = kProgramTitle;
+    const int managerResult = managerLink.ConnectServerManager(managerTitle);
+    QLockFile instanceLock(instanceLockPath(kProgramTitle));
+    if (managerResult == ServerManagerLink::PrevInstance ||
+        (managerResult == ServerManagerLink::NoManager && !acquireInstanceLock(instanceLock))) {
+        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
+        return 2;
+    }
+
     JobState job;
     PlantImporter importer(ctx, job);
 
@@ -134,20 +146,17 @@ int runServer(int argc, char** argv)
     ctx.ProgramTitle = kProgramTitle;
     PurgeOldErrorCopies(ctx, &importer);
 
-    QLockFile instanceLock(instanceLockPath(ctx.ProgramTitle));
-    if (ConnectServerManager(ctx.ProgramTitle) == kNoServerManager && !acquireInstanceLock(instanceLock)) {
-        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(ctx.ProgramTitle));
-        return 2;
-    }
-
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
 
     ScanCycle cycle(ctx, job, importer);
     if (options.once) {
         cycle.runOnce();
         ctx.tmrLoad.stop();
+        managerLink.DisconnectServerManager();
         return 0;
     }
     installQuitOnSignals(app);
-    return app.exec();
+    const int exitCode = app.exec();
+    managerLink.DisconnectServerManager();
+    return exitCode;
 }
