@@ -77,6 +77,10 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root() + QStringLiteral("/xdg")); // machine-wide store
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + QStringLiteral("/data"));
+        // no server manager: the lock file decides
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus"));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root());
         p.start(exe, args);
