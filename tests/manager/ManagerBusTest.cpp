@@ -179,10 +179,11 @@ protected:
     QString m_address;
     std::unique_ptr<QDBusConnection> m_bus;
 
+    std::vector<std::unique_ptr<QProcess>> m_children;
+
 private:
     QTemporaryDir m_dir;
     QProcess m_daemon;
-    std::vector<std::unique_ptr<QProcess>> m_children;
 };
 
 TEST_F(ManagerBus, ManagedServerIsListedKeptSingleAndObeysStartRestartStop)
@@ -257,6 +258,25 @@ TEST_F(ManagerBus, KilledServerFreesItsTitleWithinASecond)
     EXPECT_TRUE(waitFor([&] { return errorBox(next).contains(QStringLiteral(": Start Server")); }))
         << errorBox(next).toStdString();
     EXPECT_TRUE(manager({QStringLiteral("list")}).out.startsWith(kTitle));
+}
+
+TEST_F(ManagerBus, ServersOutliveTheirManagerAndANewManagerKnowsNoneOfThem)
+{
+    startManager();
+    QProcess* manager1 = m_children.back().get();
+    QProcess* server = startServer();
+    ASSERT_TRUE(waitFor([&] { return manager({QStringLiteral("list")}).out.startsWith(kTitle); }));
+    ::kill(static_cast<pid_t>(manager1->processId()), SIGKILL);
+    ASSERT_TRUE(manager1->waitForFinished(5000));
+
+    startManager();
+    EXPECT_TRUE(manager({QStringLiteral("list")}).out.isEmpty());
+    EXPECT_EQ(manager({QStringLiteral("stop"), kTitle}).exitCode, 1);
+    EXPECT_FALSE(finished(server));
+    // its unload still ends in order, the gone manager notwithstanding
+    server->terminate();
+    ASSERT_TRUE(server->waitForFinished(5000));
+    EXPECT_EQ(server->exitCode(), 0);
 }
 
 TEST_F(ManagerBus, WithoutManagerOrBusTheLockFileDecides)
