@@ -78,7 +78,7 @@ int serve(QCoreApplication& app)
     return app.exec();
 }
 
-// The manager as a client sees it; nullptr-like (invalid) when none runs.
+// True when a manager owns its name on the session bus; otherwise says why not.
 bool managerReachable(QDBusConnection& bus)
 {
     if (!bus.isConnected()) {
