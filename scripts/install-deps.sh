@@ -9,6 +9,7 @@ packages=(
   libqt6svg6 fonts-dejavu-core
   libgtest-dev libgmock-dev
   sqlite3
+  dbus xdg-utils shared-mime-info desktop-file-utils
 )
 
 missing=()

@@ -7,8 +7,12 @@
 #include "intake/PlantLock.h"
 #include "intake/ScanCycle.h"
 #include "platform/FileOps.h"
+#include "platform/WindowControl.h"
 #include "shell/CommandLine.h"
+#include "shell/FileAssociation.h"
 #include "shell/InitDb.h"
+#include "shell/Registry.h"
+#include "shell/ServerManagerLink.h"
 #include "tximport/PlantImporter.h"
 
 #include <QCoreApplication>
@@ -57,11 +61,6 @@ void installQuitOnSignals(QCoreApplication& app)
     std::signal(SIGINT, onSignal);
 }
 
-// The server manager does not exist on this platform yet: always "no
-// manager", so the single-instance test falls to the lock file.
-constexpr int kNoServerManager = 2;
-int ConnectServerManager(const QString& /*title*/) { return kNoServerManager; }
-
 } // namespace
 
 QString versionText()
@@ -105,28 +104,18 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         return ok ? 0 : 1;
     }
 
-    // Entry procedure: split the legacy command line and look at argument 1.
+    // Entry procedure: publish the program's path, split the legacy command
+    // line and look at argument 1.
     const QString programDir = QCoreApplication::applicationDirPath();
+    RegisterServerPaths(QCoreApplication::applicationFilePath());
     const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
     const LegacyArgument arg1 = interpretArgument1(split);
     if (arg1.registration) {
-        // Registering the configuration-file type belongs to the desktop
-        // integration, which this build does not have: end without starting.
-        printLine(QStringLiteral("registration request: nothing to register on this platform"));
+        RegisterFileAssociation(QStringLiteral("ZEZAD"), QCoreApplication::applicationFilePath());
         return 0;
     }
     if (!frontend && !runsHeadless(options))
         return 1;
-
-    // Single instance is decided before anything is read or written: a copy
-    // that ends here leaves the settings store, the configuration file, the
-    // server directory and the logs exactly as they were.
-    QLockFile instanceLock(instanceLockPath(kProgramTitle));
-    const int managerLink = ConnectServerManager(kProgramTitle);
-    if (managerLink == kNoServerManager && !acquireInstanceLock(instanceLock)) {
-        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
-        return 2;
-    }
 
     SystemClock clock;
     HeadlessErrorBox headlessErrorBox;
@@ -143,6 +132,20 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
     if (!arg1.configFile.isEmpty())
         ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
+
+    // Single instance is decided before anything is read or written: a copy
+    // that ends here leaves the settings store, the configuration file, the
+    // server directory and the logs exactly as they were. The server
+    // manager's "PrevInstance" decides when one runs, otherwise the lock file.
+    ServerManagerLink managerLink(ctx, *ctx.window);
+    QString managerTitle = kProgramTitle;
+    const int managerResult = managerLink.ConnectServerManager(managerTitle);
+    QLockFile instanceLock(instanceLockPath(kProgramTitle));
+    if (managerResult == ServerManagerLink::PrevInstance ||
+        (managerResult == ServerManagerLink::NoManager && !acquireInstanceLock(instanceLock))) {
+        printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
+        return 2;
+    }
 
     // One plant, one server, whoever started the other one.
     PlantLock plantLock;
@@ -162,7 +165,7 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     ctx.ProgramTitle = kProgramTitle;
     PurgeOldErrorCopies(ctx, &importer);
     // Without a server manager the server sits in the notification area.
-    if (managerLink == kNoServerManager && frontend)
+    if (managerResult == ServerManagerLink::NoManager && frontend)
         frontend->installNotificationIcon(ctx.ProgramTitle);
 
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
@@ -174,10 +177,13 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     if (options.once) {
         cycle.runOnce();
         ctx.tmrLoad.stop();
+        managerLink.DisconnectServerManager();
         return 0;
     }
     installQuitOnSignals(app);
-    return app.exec();
+    const int exitCode = app.exec();
+    managerLink.DisconnectServerManager();
+    return exitCode;
 }
 
 } // namespace

@@ -79,6 +79,10 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root() + QStringLiteral("/xdg")); // machine-wide store
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + QStringLiteral("/data"));
+        // no server manager: the lock file decides
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus"));
         return env;
     }
 
@@ -90,7 +94,8 @@ protected:
         QDirIterator it(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            if (path.contains(QStringLiteral("lock")) || path.endsWith(QStringLiteral("/Server/serverquirnel")))
+            if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
+                path.endsWith(QStringLiteral("/Server/serverquirnel")))
                 continue;
             files.insert(path, readFileBytes(path) + '@' +
                                    QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
