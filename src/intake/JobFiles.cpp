@@ -10,48 +10,6 @@
 
 namespace {
 
-bool keepsFile(ImportResult result) { return result == ImportResult::ReadAgain; }
-
-void endProductionFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& o)
-{
-    const bool steel = o.kind == FileKind::Steel;
-    switch (o.result) {
-    case ImportResult::Loaded:
-        BackupFile(ctx, o.path);
-        SetReleaseFlag(ctx);
-        break;
-    case ImportResult::GivenUp:
-        MakeErrorCopy(ctx, o.path, false);
-        break;
-    case ImportResult::ReadAgain:
-    case ImportResult::SetAside:
-        MakeErrorCopy(ctx, o.path, keepsFile(o.result));
-        importer.DeleteLos(o.jobName, steel);
-        break;
-    case ImportResult::NotStarted:
-        break;
-    }
-}
-
-void endLabelFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& o)
-{
-    switch (o.result) {
-    case ImportResult::Loaded:
-        BackupFile(ctx, o.path);
-        break;
-    case ImportResult::GivenUp:
-        MakeErrorCopy(ctx, o.path, false);
-        break;
-    case ImportResult::ReadAgain:
-    case ImportResult::SetAside:
-        importer.DeletePrintData(o.jobName);
-        MakeErrorCopy(ctx, o.path, keepsFile(o.result));
-        break;
-    case ImportResult::NotStarted:
-        break;
-    }
-}
-
 const ImportOutcome* fileOfKind(const std::vector<ImportOutcome>& files, FileKind kind)
 {
     for (const ImportOutcome& o : files) {
@@ -124,10 +82,33 @@ ImportResult resultOfFailedFile(int answer)
 
 void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& outcome)
 {
-    if (outcome.kind == FileKind::Label)
-        endLabelFile(ctx, importer, outcome);
-    else
-        endProductionFile(ctx, importer, outcome);
+    const bool label = outcome.kind == FileKind::Label;
+    const bool keep = outcome.result == ImportResult::ReadAgain;
+    switch (outcome.result) {
+    case ImportResult::Loaded:
+        BackupFile(ctx, outcome.path);
+        if (!label)
+            SetReleaseFlag(ctx);
+        break;
+    case ImportResult::GivenUp:
+        MakeErrorCopy(ctx, outcome.path, false);
+        break;
+    case ImportResult::ReadAgain:
+    case ImportResult::SetAside:
+        // What the file wrote before is deleted again: the print data before
+        // the label file's error copy, the job after a production or steel
+        // file's.
+        if (label) {
+            importer.DeletePrintData(outcome.jobName);
+            MakeErrorCopy(ctx, outcome.path, keep);
+        } else {
+            MakeErrorCopy(ctx, outcome.path, keep);
+            importer.DeleteLos(outcome.jobName, outcome.kind == FileKind::Steel);
+        }
+        break;
+    case ImportResult::NotStarted:
+        break;
+    }
 }
 
 bool failsJob(const ImportOutcome& outcome)

@@ -23,11 +23,6 @@ QString profileNumberColumn(const ImportContext& ctx)
     return ctx.steelMode ? QStringLiteral("StahlNr") : QStringLiteral("ProfilNr");
 }
 
-QString profileNameColumn(const ImportContext& ctx)
-{
-    return ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName");
-}
-
 // Overriding a job: the bar found again loses its old pieces before its
 // pieces are read again. Steel pieces are only detached from their PVC
 // pieces; those not attached again are deleted at the end of the import.
@@ -92,10 +87,6 @@ void readProfileNumber(ImportContext& ctx)
     bars.setField(profileNameColumn(ctx), text::trimBlanks(name), ctx.err);
 }
 
-enum class Pass { Next, End, Stop };
-
-// After "L" and "T": a refused write ends the import.
-Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
 
 Pass readSubField(ImportContext& ctx)
 {
@@ -122,15 +113,8 @@ Pass readSubField(ImportContext& ctx)
         bars.setField(QStringLiteral("Bezeichnung"), toText(cut(ctx, 20)), ctx.err);
         return Pass::Next;
     case 'T':
-        if (second == 'B') {
-            consume(ctx, 2);
-            bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
-        } else if (second == 'F') {
-            consume(ctx, 2);
-            bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
-        } else {
+        if (!readBarNameOrColour(ctx, second))
             readProfileNumber(ctx);
-        }
         return checkPoint(ctx);
     case 'S':
         // Only the "SB" form exists. Anything else after an "S" would leave
@@ -152,7 +136,7 @@ Pass readSubField(ImportContext& ctx)
         return Pass::Next;
     case '\n':
         consume(ctx, 1);
-        return Pass::End;
+        return Pass::Leave;
     default:
         break;
     }
@@ -199,17 +183,31 @@ Flow readBarRecord(ImportContext& ctx)
             return Flow::Stop;
     }
 
-    while (!ctx.buf.isEmpty()) {
-        ctx.err.clear();
-        setColumn(ctx);
-        const Pass pass = readSubField(ctx);
-        if (pass == Pass::Stop)
-            return Flow::Stop;
-        if (pass == Pass::End)
-            break;
-    }
+    // After "L" and "T" a refused write ends the import.
+    if (readSubFields(ctx, readSubField) == Pass::Stop)
+        return Flow::Stop;
     finishBar(ctx);
     return Flow::EndOfRecord;
+}
+
+QString profileNameColumn(const ImportContext& ctx)
+{
+    return ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName");
+}
+
+bool readBarNameOrColour(ImportContext& ctx, char second)
+{
+    if (second == 'B') {
+        consume(ctx, 2);
+        ctx.conn.bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
+        return true;
+    }
+    if (second == 'F') {
+        consume(ctx, 2);
+        ctx.conn.bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
+        return true;
+    }
+    return false;
 }
 
 } // namespace tx

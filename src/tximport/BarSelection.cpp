@@ -17,11 +17,6 @@ namespace tx {
 
 namespace {
 
-QString profileNameColumn(const ImportContext& ctx)
-{
-    return ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName");
-}
-
 // The bar number as a 16-bit integer, rounded like the database engine's
 // integer conversion (halves to even).
 bool barNumberValue(const QByteArray& field, int* value)
@@ -34,9 +29,6 @@ bool barNumberValue(const QByteArray& field, int* value)
     return true;
 }
 
-enum class Pass { Next, Stop };
-
-Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
 
 Pass readSubField(ImportContext& ctx)
 {
@@ -51,13 +43,7 @@ Pass readSubField(ImportContext& ctx)
         consume(ctx, 3);
         return Pass::Next;
     case 'T':
-        if (second == 'B') {
-            consume(ctx, 2);
-            bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
-        } else if (second == 'F') {
-            consume(ctx, 2);
-            bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
-        } else {
+        if (!readBarNameOrColour(ctx, second)) {
             consume(ctx, 1);
             const int width = ctx.server.settings.ProfNum3Digit ? 3 : 2;
             bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, width))), ctx.err);
@@ -81,12 +67,8 @@ Flow addSelectedBar(ImportContext& ctx)
     if (ctx.err.pending())
         return failureExit(ctx);
 
-    while (!ctx.buf.isEmpty()) {
-        ctx.err.clear();
-        setColumn(ctx);
-        if (readSubField(ctx) == Pass::Stop)
-            return Flow::Stop;
-    }
+    if (readSubFields(ctx, readSubField) == Pass::Stop)
+        return Flow::Stop;
 
     ctx.err.clear();
     storeAndReopen(bars, ctx.err);

@@ -138,6 +138,20 @@ bool stopsAtCheckPoint(ImportContext& ctx)
     return true;
 }
 
+Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
+
+Pass readSubFields(ImportContext& ctx, Pass (*readSubField)(ImportContext&))
+{
+    while (!ctx.buf.isEmpty()) {
+        ctx.err.clear();
+        setColumn(ctx);
+        const Pass pass = readSubField(ctx);
+        if (pass != Pass::Next)
+            return pass;
+    }
+    return Pass::Next;
+}
+
 Flow failWith(ImportContext& ctx, const QString& description)
 {
     ctx.err.raise(ctx.err.pending() ? ctx.err.number : ErrorNumber::DatabaseGeneric, description);

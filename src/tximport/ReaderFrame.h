@@ -58,6 +58,20 @@ Flow failureExit(ImportContext& ctx);
 // A check point: true when an error is pending, after the failure exit
 // was taken.
 bool stopsAtCheckPoint(ImportContext& ctx);
+
+// What a record's sub-field handler tells the record's sub-field loop.
+enum class Pass {
+    Next,  // the sub-field is read: go on with the next one
+    Leave, // not a sub-field of this record: the loop ends there
+    Stop,  // an exit was taken
+};
+// A sub-field's check point: Stop after the failure exit when an error is
+// pending, else Next.
+Pass checkPoint(ImportContext& ctx);
+// A record's sub-field loop: while the line buffer holds something, clear
+// the pending error, set the column and read one sub-field. Returns Leave or
+// Stop as the handler said, Next when the line buffer ran empty.
+Pass readSubFields(ImportContext& ctx, Pass (*readSubField)(ImportContext&));
 // The same with a description of the record's own.
 Flow failWith(ImportContext& ctx, const QString& description);
 

@@ -29,4 +29,12 @@ Flow readBarSelectionRecord(ImportContext& ctx);
 // "KR" remnant record.
 Flow readRemnantRecord(ImportContext& ctx);
 
+// Shared by the bar record and the bar selection record: the column of the
+// profile name (the steel name in steel mode), and the sub-fields "TB" + 8
+// characters (that name) and "TF" + 20 characters (the colour) on the
+// current bar row. False, reading nothing, when the "T" is followed by
+// anything else.
+QString profileNameColumn(const ImportContext& ctx);
+bool readBarNameOrColour(ImportContext& ctx, char second);
+
 } // namespace tx

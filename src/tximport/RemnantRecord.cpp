@@ -16,7 +16,6 @@ namespace tx {
 
 namespace {
 
-enum class Pass { Next, Leave, Stop };
 
 // The remnant's own piece number as a 16-bit integer; false when the row
 // holds none.
@@ -111,7 +110,7 @@ Pass readSubField(ImportContext& ctx)
     case 'L':
         consume(ctx, 1);
         bars.setField(QStringLiteral("ResteLaenge"), tenths(cut(ctx, 5)), ctx.err);
-        return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next;
+        return checkPoint(ctx);
     case 'A':
         consume(ctx, 1);
         bars.setField(QStringLiteral("ResteKennung"), toText(cut(ctx, 1)), ctx.err);
@@ -135,18 +134,17 @@ Pass readSubField(ImportContext& ctx)
 Flow readRemnantRecord(ImportContext& ctx)
 {
     consume(ctx, 2); // "KR"
-    while (!ctx.buf.isEmpty()) {
-        ctx.err.clear();
-        setColumn(ctx);
-        const Pass pass = readSubField(ctx);
-        if (pass == Pass::Stop)
-            return Flow::Stop;
-        if (pass == Pass::Leave) {
-            if (ctx.buf.at(0) != '\n')
-                return wrongIdReport(ctx, WrongIdForm::Short);
-            consume(ctx, 1);
-            break;
-        }
+    switch (readSubFields(ctx, readSubField)) {
+    case Pass::Stop:
+        return Flow::Stop;
+    case Pass::Leave:
+        // Only a line feed ends the sub-fields; anything else is a format error.
+        if (ctx.buf.at(0) != '\n')
+            return wrongIdReport(ctx, WrongIdForm::Short);
+        consume(ctx, 1);
+        break;
+    case Pass::Next:
+        break;
     }
     ctx.err.clear();
     // The bar stays open for editing: piece records that follow on the same
