@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 // The server's long-lived state and the services it talks to, owned by the
 // shell and passed by reference to every subsystem.
 struct ServerContext {
@@ -34,6 +36,10 @@ struct ServerContext {
 
     // The scan timer; an interval of 0 means stopped.
     QTimer tmrLoad;
+
+    // Asked by the directory listing before it takes a file (full path);
+    // empty: every file that is not read-only may be taken.
+    std::function<bool(const QString& path)> fileSettled;
 };
 
 // Replaces the error box's whole text.

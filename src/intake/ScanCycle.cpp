@@ -10,6 +10,7 @@
 #include "platform/PendingError.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -74,7 +75,7 @@ void scanKind(ServerContext& ctx, const QString& title, const QString& extension
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, title, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err);
+        const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled);
         if (!err.pending() && !name.isEmpty())
             import(serverFile(ctx, name));
     });
@@ -115,7 +116,8 @@ void rollBackJob(ServerContext& ctx, const JobState& job, JobImporter& importer)
 
 } // namespace
 
-QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err)
+QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err,
+                          const std::function<bool(const QString&)>& settled)
 {
     const QString dirPath = fileops::nativePath(serverDir);
     const QFileInfo info(dirPath);
@@ -141,7 +143,7 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
         const QString path = fileops::joinPath(serverDir, name);
         // A file gone since the listing is simply not a candidate; a
         // read-only one is never picked up.
-        if (fileops::exists(path) && !fileops::isReadOnly(path))
+        if (fileops::exists(path) && !fileops::isReadOnly(path) && (!settled || settled(path)))
             return name;
     }
     return {};
@@ -174,7 +176,7 @@ void ScanJob(ServerContext& ctx, JobState& job, JobImporter& importer)
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, kTitleScanDir, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, productionExtension(ctx), &err);
+        const QString name = FirstWritableFile(ctx.settings.serverDir, productionExtension(ctx), &err, ctx.fileSettled);
         if (err.pending() || name.isEmpty())
             return;
 
@@ -210,6 +212,10 @@ void ScanCycle::runOnce()
     if (m_running)
         return; // the running cycle re-arms the timer when it ends
     m_running = true;
+    CycleReport report;
+    report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
+    QElapsedTimer elapsed;
+    elapsed.start();
 
     if (m_ctx.settings.JobLoadMode != 0) {
         ScanJob(m_ctx, m_job, m_importer);
@@ -226,4 +232,6 @@ void ScanCycle::runOnce()
         m_ctx.tmrLoad.setInterval(interval);
         m_ctx.tmrLoad.start();
     }
+    report.durationMs = elapsed.elapsed();
+    Q_EMIT cycleFinished(report);
 }

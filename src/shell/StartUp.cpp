@@ -8,6 +8,7 @@
 #include "platform/FileOps.h"
 #include "shell/CommandLine.h"
 #include "shell/InitDb.h"
+#include "shell/PlantService.h"
 #include "tximport/PlantImporter.h"
 
 #include <QCoreApplication>
@@ -32,28 +33,33 @@ void printLine(const QString& text)
     std::fflush(stderr);
 }
 
-// SIGTERM / SIGINT end the event loop between two cycles: the handler only
-// writes a byte that the loop reads.
+// SIGTERM / SIGINT end the event loop between two cycles, SIGHUP reloads
+// the configuration: the handler only writes the signal's number as a byte
+// that the loop reads.
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int sig)
 {
-    const char b = 1;
+    const char b = static_cast<char>(sig);
     [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
 }
 
-void installQuitOnSignals(QCoreApplication& app)
+void installQuitOnSignals(QCoreApplication& app, PlantService& service)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app]() {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &service]() {
         char b = 0;
         [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
-        app.quit();
+        if (b == SIGHUP)
+            service.reloadConfiguration();
+        else
+            app.quit();
     });
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    std::signal(SIGHUP, onSignal);
 }
 
 // The server manager does not exist on this platform yet: always "no
@@ -95,6 +101,8 @@ int runServer(int argc, char** argv)
     const LaunchOptions options = parseLaunchOptions(arguments);
     for (const QString& w : options.warnings)
         printLine(w);
+    if (int code = 0; answerWithoutStarting(options, &code))
+        return code;
 
     if (options.initDb) {
         QString message;
@@ -121,8 +129,8 @@ int runServer(int argc, char** argv)
     PolicyPrompt prompt(options.answerExists, options.answerFailed, printLine);
     QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
     ServerContext ctx(clock, prompt, store, errorBox);
-    ctx.programDir = programDir;
-    ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
+    ctx.programDir = options.programDir.isEmpty() ? programDir : QDir(options.programDir).absolutePath();
+    ctx.ConfigFilePath = fileops::joinPath(ctx.programDir, QStringLiteral("ServerQuirnel.zezad"));
     if (!arg1.configFile.isEmpty())
         ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
 
@@ -143,11 +151,14 @@ int runServer(int argc, char** argv)
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
 
     ScanCycle cycle(ctx, job, importer);
+    PlantService service(ctx, cycle, options, versionText());
     if (options.once) {
+        service.started();
         cycle.runOnce();
         ctx.tmrLoad.stop();
         return 0;
     }
-    installQuitOnSignals(app);
+    installQuitOnSignals(app, service);
+    service.started();
     return app.exec();
 }

@@ -1,0 +1,60 @@
+#include "shell/PlantService.h"
+
+#include "config/Configuration.h"
+#include "config/ServerContext.h"
+#include "intake/ScanCycle.h"
+#include "shell/CommandLine.h"
+
+PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options, QString version)
+    : m_ctx(ctx), m_cycle(cycle)
+{
+    if (options.settleMs > 0) {
+        // A single cycle has no later cycle to look again: it waits instead.
+        auto guard = std::make_shared<SettleGuard>(options.settleMs, options.once);
+        m_ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
+    }
+    if (!options.metricsFile.isEmpty())
+        m_metrics = std::make_unique<MetricsFile>(ctx, options.metricsFile, std::move(version));
+
+    connect(&cycle, &ScanCycle::cycleFinished, this, [this](const CycleReport& report) {
+        m_notifier.cycleFinished(report);
+        if (m_metrics)
+            m_metrics->cycleFinished(report);
+        if (m_reloadPending) {
+            m_reloadPending = false;
+            reloadNow();
+        }
+    });
+    m_notifier.keepWatchdogFedWhile([this]() { return m_ctx.settings.scanInterval <= 0; });
+}
+
+PlantService::~PlantService()
+{
+    m_ctx.fileSettled = nullptr;
+    m_notifier.stopping();
+}
+
+void PlantService::started()
+{
+    if (m_metrics)
+        m_metrics->start();
+    m_notifier.ready();
+}
+
+void PlantService::reloadConfiguration()
+{
+    if (m_cycle.running()) {
+        m_reloadPending = true;
+        return;
+    }
+    reloadNow();
+}
+
+void PlantService::reloadNow()
+{
+    m_notifier.reloading();
+    writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + QStringLiteral(": Reload Configuration ") + m_ctx.ConfigFilePath);
+    ReadConfiguration(m_ctx);
+    editControls(m_ctx, false);
+    m_notifier.ready();
+}
