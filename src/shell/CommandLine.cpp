@@ -166,8 +166,9 @@ QString usageText(const QString& programName)
     t += QStringLiteral("Production-data server of the VOV machining centre: polls the server directory\n"
                         "and writes the job files it finds into the job database.\n\n");
     t += QStringLiteral("Argument 1:\n"
-                        "  CONFIG.zezad            a name containing \".zezad\" (any case) names the configuration\n"
-                        "                          file (default: ServerQuirnel.zezad beside the program)\n"
+                        "  CONFIG.zezad            a name containing \".zezad\" (any case) names the\n"
+                        "                          configuration file (default: ServerQuirnel.zezad\n"
+                        "                          beside the program)\n"
                         "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n"
                         "  anything else           ignored, as are further arguments\n\n");
     t += QStringLiteral("Options:\n");
