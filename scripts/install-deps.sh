@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libgtest-dev libgmock-dev
   sqlite3
+  pkg-config libsystemd-dev   # readiness and watchdog notifications
+  dpkg-dev systemd            # the Debian package (dpkg-shlibdeps), systemd-analyze
 )
 
 missing=()
