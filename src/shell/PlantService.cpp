@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "config/ServerContext.h"
+#include "config/SettingsCheck.h"
 #include "intake/ScanCycle.h"
 #include "shell/CommandLine.h"
 
@@ -36,6 +37,7 @@ PlantService::~PlantService()
 
 void PlantService::started()
 {
+    reportSettingsProblems(m_ctx);
     if (m_metrics)
         m_metrics->start();
     m_notifier.ready();
@@ -56,5 +58,6 @@ void PlantService::reloadNow()
     writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + QStringLiteral(": Reload Configuration ") + m_ctx.ConfigFilePath);
     ReadConfiguration(m_ctx);
     editControls(m_ctx, false);
+    reportSettingsProblems(m_ctx);
     m_notifier.ready();
 }
