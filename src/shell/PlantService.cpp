@@ -40,7 +40,7 @@ void PlantService::started()
     reportSettingsProblems(m_ctx);
     if (m_metrics)
         m_metrics->start();
-    m_notifier.ready();
+    m_notifier.ready(QStringLiteral("Started; waiting for the first scan"));
 }
 
 void PlantService::reloadConfiguration()
@@ -59,5 +59,5 @@ void PlantService::reloadNow()
     ReadConfiguration(m_ctx);
     editControls(m_ctx, false);
     reportSettingsProblems(m_ctx);
-    m_notifier.ready();
+    m_notifier.ready(QStringLiteral("Configuration read again from ") + m_ctx.ConfigFilePath);
 }

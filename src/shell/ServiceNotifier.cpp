@@ -93,7 +93,7 @@ ServiceNotifier::ServiceNotifier(Sink sink) : m_sink(std::move(sink))
     connect(&m_keepAlive, &QTimer::timeout, this, [this]() { send("WATCHDOG=1"); });
 }
 
-void ServiceNotifier::ready() { send("READY=1\nSTATUS=Started; waiting for the first scan"); }
+void ServiceNotifier::ready(const QString& status) { send("READY=1\nSTATUS=" + status.toUtf8()); }
 
 void ServiceNotifier::reloading() { send("RELOADING=1\nSTATUS=Reading the configuration file again"); }
 

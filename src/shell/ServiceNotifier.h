@@ -20,7 +20,8 @@ public:
     // sink: where messages go; empty: sd_notify.
     explicit ServiceNotifier(Sink sink = {});
 
-    void ready();
+    // Ready, with the status line to show until the next cycle.
+    void ready(const QString& status);
     void reloading();
     void cycleFinished(const CycleReport& report);
     void stopping();
