@@ -88,9 +88,15 @@ QString cycleStatusText(const CycleReport& report)
     return parts.join(QStringLiteral("; ")) + QStringLiteral(" at %1").arg(at);
 }
 
-ServiceNotifier::ServiceNotifier(Sink sink) : m_sink(std::move(sink))
+ServiceNotifier::ServiceNotifier(Sink sink) : m_sink(std::move(sink)) {}
+
+bool ServiceNotifier::builtWithSystemd()
 {
-    connect(&m_keepAlive, &QTimer::timeout, this, [this]() { send("WATCHDOG=1"); });
+#ifdef VOV_HAVE_SYSTEMD
+    return true;
+#else
+    return false;
+#endif
 }
 
 void ServiceNotifier::ready(const QString& status) { send("READY=1\nSTATUS=" + status.toUtf8()); }
@@ -110,8 +116,8 @@ void ServiceNotifier::keepWatchdogFedWhile(std::function<bool()> scanningOff)
     uint64_t usec = 0;
     if (sd_watchdog_enabled(0, &usec) <= 0 || usec == 0)
         return;
+    // Twice per watchdog period, as systemd advises.
     m_keepAlive.setInterval(static_cast<int>(std::max<uint64_t>(usec / 2000, 100)));
-    disconnect(&m_keepAlive, &QTimer::timeout, this, nullptr);
     connect(&m_keepAlive, &QTimer::timeout, this, [this, scanningOff = std::move(scanningOff)]() {
         if (scanningOff())
             send("WATCHDOG=1");

@@ -20,6 +20,9 @@ public:
     // sink: where messages go; empty: sd_notify.
     explicit ServiceNotifier(Sink sink = {});
 
+    // Whether this build talks to the service manager at all.
+    static bool builtWithSystemd();
+
     // Ready, with the status line to show until the next cycle.
     void ready(const QString& status);
     void reloading();
