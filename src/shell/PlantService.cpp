@@ -6,7 +6,7 @@
 #include "intake/ScanCycle.h"
 #include "shell/CommandLine.h"
 
-PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options, QString version)
+PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options)
     : m_ctx(ctx), m_cycle(cycle)
 {
     if (options.settleMs > 0) {
@@ -15,7 +15,9 @@ PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOpt
         m_ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
     }
     if (!options.metricsFile.isEmpty())
-        m_metrics = std::make_unique<MetricsFile>(ctx, options.metricsFile, std::move(version));
+        m_metrics = std::make_unique<MetricsFile>(
+            ctx, options.metricsFile,
+            QStringLiteral("%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH));
 
     connect(&cycle, &ScanCycle::cycleFinished, this, [this](const CycleReport& report) {
         m_notifier.cycleFinished(report);

@@ -19,7 +19,7 @@ class ScanCycle;
 // the service manager that the server stops.
 class PlantService : public QObject {
 public:
-    PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options, QString version);
+    PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options);
     ~PlantService() override;
 
     // Ready: after the start line, with the signal handlers in place.

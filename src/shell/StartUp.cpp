@@ -151,7 +151,7 @@ int runServer(int argc, char** argv)
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
 
     ScanCycle cycle(ctx, job, importer);
-    PlantService service(ctx, cycle, options, versionText());
+    PlantService service(ctx, cycle, options);
     if (options.once) {
         service.started();
         cycle.runOnce();
