@@ -4,6 +4,11 @@
 #include "shell/ServiceNotifier.h"
 
 #include "TestSupport.h"
+#include "config/Configuration.h"
+#include "intake/JobImporter.h"
+#include "intake/ScanCycle.h"
+#include "shell/CommandLine.h"
+#include "shell/PlantService.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -68,6 +73,59 @@ INSTANTIATE_TEST_SUITE_P(
                    "Job B7 failed: production data job database could not be opened; "
                    "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A reload asked for while a cycle runs (an operator question keeps the
+// event loop going) waits for the cycle's end.
+class ReloadInTheMiddle final : public JobImporter {
+public:
+    void ImportProductionData(const QString&, bool) override
+    {
+        writeConfig(5000);
+        service->reloadConfiguration();
+        intervalDuringCycle = plant->ctx.settings.scanInterval;
+    }
+    void ReadLabelFile(const QString&) override {}
+    void DeleteLos(const QString&, bool) override {}
+    void DeletePrintData(const QString&) override {}
+    void DeleteOrphanPrintData() override {}
+
+    void writeConfig(int refreshMs)
+    {
+        QFile f(plant->ctx.ConfigFilePath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"" +
+                QByteArray::number(refreshMs) + "\"\r\n");
+    }
+
+    TestPlant* plant = nullptr;
+    PlantService* service = nullptr;
+    int intervalDuringCycle = 0;
+};
+
+TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
+{
+    TestPlant plant;
+    ReloadInTheMiddle importer;
+    importer.plant = &plant;
+    importer.writeConfig(3000);
+    ReadConfiguration(plant.ctx);
+    ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
+
+    ScanCycle cycle(plant.ctx, plant.job, importer);
+    PlantService service(plant.ctx, cycle, LaunchOptions{});
+    importer.service = &service;
+    plant.writeJobFile(QStringLiteral("R1.$tx"), "x");
+    cycle.runOnce();
+    EXPECT_EQ(importer.intervalDuringCycle, 3000);
+    EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
+    EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
+    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration"))) << plant.errorBox.text().toStdString();
+
+    // Between cycles it is applied at once.
+    importer.writeConfig(7000);
+    service.reloadConfiguration();
+    EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
+}
 
 const QByteArray kGoodJob = crlf({
     "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
