@@ -4,7 +4,10 @@
 #include "config/ServerContext.h"
 #include "config/SettingsCheck.h"
 #include "intake/ScanCycle.h"
+#include "platform/FileOps.h"
 #include "shell/CommandLine.h"
+
+#include <QFileInfo>
 
 PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options)
     : m_ctx(ctx), m_cycle(cycle)
@@ -12,7 +15,7 @@ PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOpt
     if (options.settleMs > 0) {
         // A single cycle has no later cycle to look again: it waits instead.
         auto guard = std::make_shared<SettleGuard>(options.settleMs, options.once);
-        m_ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
+        m_ctx.fileSettled = [this, guard](const QString& path) { return jobSettled(*guard, path); };
     }
     if (!options.metricsFile.isEmpty())
         m_metrics = std::make_unique<MetricsFile>(
@@ -29,6 +32,26 @@ PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOpt
         }
     });
     m_notifier.keepWatchdogFedWhile([this]() { return m_ctx.settings.scanInterval <= 0; });
+}
+
+bool PlantService::jobSettled(SettleGuard& guard, const QString& path) const
+{
+    bool settled = guard(path);
+    // In job mode the label-data and steel-data files are read by name right
+    // after the production-data file: the job waits until they have settled
+    // too. All are looked at, so that their settle times run together.
+    const Settings& s = m_ctx.settings;
+    if (s.JobLoadMode == 0)
+        return settled;
+    const QString dir = QFileInfo(path).path();
+    for (const QString& extension : {s.ExtensionEtikett, s.ExtensionStahl}) {
+        if (extension.isEmpty())
+            continue;
+        const QString other = fileops::joinPath(dir, fileops::baseName(path) + u'.' + extension);
+        if (fileops::exists(other) && !guard(other))
+            settled = false;
+    }
+    return settled;
 }
 
 PlantService::~PlantService()

@@ -33,6 +33,7 @@ public:
 
 private:
     void reloadNow();
+    bool jobSettled(SettleGuard& guard, const QString& path) const;
 
     ServerContext& m_ctx;
     ScanCycle& m_cycle;
