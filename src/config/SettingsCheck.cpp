@@ -23,11 +23,13 @@ QStringList settingsProblems(const ServerContext& ctx)
         problems << QStringLiteral("The configuration file %1 is a directory: name a .zezad file as argument 1.")
                         .arg(config);
     if (s.serverDir.isEmpty())
-        problems << QStringLiteral("No server directory (\"ServerPath\") in %1: no job files are looked for.").arg(config);
+        problems
+            << QStringLiteral("No server directory (\"ServerPath\") in %1: no job files are looked for.").arg(config);
     else if (!isDirectory(s.serverDir))
         problems << QStringLiteral("The server directory %1 does not exist.").arg(s.serverDir);
     if (s.clientDir.isEmpty())
-        problems << QStringLiteral("No client directory (\"ClientPath\") in %1: no job files are looked for.").arg(config);
+        problems
+            << QStringLiteral("No client directory (\"ClientPath\") in %1: no job files are looked for.").arg(config);
     else if (!isConnectionText(s.clientDir) && !isDirectory(s.clientDir))
         problems << QStringLiteral("The client directory %1 does not exist.").arg(s.clientDir);
     if (!s.backupDir.isEmpty()) {

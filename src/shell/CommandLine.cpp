@@ -83,7 +83,8 @@ const std::vector<OptionSpec>& optionSpecs()
         {{QStringLiteral("init-db")}, QStringLiteral("DIR"),
          QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("show this text and end")},
-        {{QStringLiteral("v"), QStringLiteral("version")}, {}, QStringLiteral("show the program name and version and end")},
+        {{QStringLiteral("v"), QStringLiteral("version")}, {},
+         QStringLiteral("show the program name and version and end")},
     };
     return specs;
 }

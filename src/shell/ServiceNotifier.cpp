@@ -55,8 +55,8 @@ QString countsText(const RowsWritten& r)
 
 QString cycleStatusText(const CycleReport& report)
 {
-    const QString at =
-        QDateTime::fromMSecsSinceEpoch(report.startedMs + report.durationMs).toString(QStringLiteral("HH:mm:ss"));
+    const QString at
+        = QDateTime::fromMSecsSinceEpoch(report.startedMs + report.durationMs).toString(QStringLiteral("HH:mm:ss"));
     if (report.files.empty())
         return QStringLiteral("Idle; last scan at %1").arg(at);
 

@@ -62,7 +62,8 @@ TEST_F(SettingsCheckTest, NamesEachSettingThatKeepsTheServerFromWorking)
         {"server dir missing", [&](Settings& s) { s.serverDir = missing; }, "The server directory "},
         {"client dir missing", [&](Settings& s) { s.clientDir = missing; }, "The client directory "},
         {"connection text", [](Settings& s) { s.clientDir = QStringLiteral("Provider=x;Data Source=y"); }, ""},
-        {"backup missing", [&](Settings& s) { s.backupDir = missing + u'/'; }, "does not exist: loaded files get no extra backup"},
+        {"backup missing", [&](Settings& s) { s.backupDir = missing + u'/'; },
+         "does not exist: loaded files get no extra backup"},
         {"no interval", [](Settings& s) { s.scanInterval = 0; }, "No scan interval (\"RefreshZyklus\")"},
     };
     for (const Case& c : cases) {

@@ -135,7 +135,8 @@ TEST_F(MetricsFileTest, UnwritablePathIsReportedOnceAndTheServerRunsOn)
     MetricsFile metrics(plant.ctx, plant.root() + QStringLiteral("/missing/dir/m.prom"), QStringLiteral("1.0.0"));
     EXPECT_FALSE(metrics.start());
     EXPECT_EQ(plant.errorBox.changes, 1);
-    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("/missing/dir/m.prom"))) << plant.errorBox.text().toStdString();
+    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("/missing/dir/m.prom")))
+        << plant.errorBox.text().toStdString();
     CycleReport report;
     report.files = {outcome(FileKind::Production, "A1", ImportResult::Loaded)};
     metrics.cycleFinished(report);

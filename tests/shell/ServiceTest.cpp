@@ -119,7 +119,8 @@ TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
     EXPECT_EQ(importer.intervalDuringCycle, 3000);
     EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
     EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
-    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration"))) << plant.errorBox.text().toStdString();
+    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration")))
+        << plant.errorBox.text().toStdString();
 
     // Between cycles it is applied at once.
     importer.writeConfig(7000);
