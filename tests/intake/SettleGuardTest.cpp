@@ -139,7 +139,7 @@ TEST_F(SettleScanTest, JobModeWaitsUntilTheJobsOtherFilesSettledToo)
     EXPECT_EQ(cycle(), "ImportProductionData(j.$tx,0) ReadLabelFile(j.$et)");
 }
 
-TEST_F(SettleScanTest, SingleCycleWaitsWithinTheCycleAndSkipsAFileStillBeingWritten)
+TEST_F(SettleScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)
 {
     constexpr int kSettleMs = 400;
     auto guard = std::make_shared<SettleGuard>(kSettleMs, true);
