@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   sqlite3
   dbus xdg-utils shared-mime-info desktop-file-utils
+  pkg-config libsystemd-dev   # readiness and watchdog notifications
+  dpkg-dev systemd            # the Debian package (dpkg-shlibdeps), systemd-analyze
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "config/Configuration.h"
 
+#include "config/ConfigurationText.h"
 #include "config/ServerContext.h"
 #include "platform/FileOps.h"
 #include "platform/PendingError.h"
@@ -72,18 +73,16 @@ QString nextField(const QString& line, qsizetype& pos)
 // same key (keys compare case-sensitively).
 bool readPairs(const QString& path, Pairs& pairs, PendingError& err)
 {
-    LineReader reader;
-    if (!reader.open(fileops::nativePath(path), err))
+    QStringList lines;
+    if (!readConfigurationLines(path, &lines, err))
         return false;
-    while (!reader.atEnd()) {
-        const QString line = text::fromCp1252(reader.readLine());
+    for (const QString& line : lines) {
         qsizetype pos = 0;
         const QString key = nextField(line, pos);
         const QString value = nextField(line, pos);
         if (!key.isEmpty())
             pairs.insert(key, value);
     }
-    reader.close();
     return true;
 }
 

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 // The server's long-lived state and the services it talks to, owned by the
 // shell and passed by reference to every subsystem.
 struct ServerContext {
@@ -38,6 +40,9 @@ struct ServerContext {
 
     // The operator's window; none when headless.
     WindowControl* window = &noWindow();
+    // Asked by the directory listing before it takes a file (full path);
+    // empty: every file that is not read-only may be taken.
+    std::function<bool(const QString& path)> fileSettled;
 };
 
 // Replaces the error box's whole text.

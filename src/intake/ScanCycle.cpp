@@ -75,7 +75,7 @@ void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, co
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, title, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err);
+        const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled);
         if (err.pending() || name.isEmpty())
             return;
         const ImportOutcome outcome = import(serverFile(ctx, name));
@@ -106,7 +106,8 @@ private:
 
 } // namespace
 
-QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err)
+QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err,
+                          const std::function<bool(const QString&)>& settled)
 {
     const QString dirPath = fileops::nativePath(serverDir);
     const QFileInfo info(dirPath);
@@ -132,7 +133,7 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
         const QString path = fileops::joinPath(serverDir, name);
         // A file gone since the listing is simply not a candidate; a
         // read-only one is never picked up.
-        if (fileops::exists(path) && !fileops::isReadOnly(path))
+        if (fileops::exists(path) && !fileops::isReadOnly(path) && (!settled || settled(path)))
             return name;
     }
     return {};
@@ -165,7 +166,7 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report)
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, kTitleScanDir, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, productionExtension(ctx), &err);
+        const QString name = FirstWritableFile(ctx.settings.serverDir, productionExtension(ctx), &err, ctx.fileSettled);
         if (err.pending() || name.isEmpty())
             return;
 
@@ -223,13 +224,13 @@ void ScanCycle::runOnce()
     report.durationMs = elapsed.elapsed();
     ++m_cycles;
     m_running = false;
-    Q_EMIT cycleFinished(report);
 
     const int interval = m_ctx.settings.scanInterval;
     if (interval > 0) {
         m_ctx.tmrLoad.setInterval(interval);
         m_ctx.tmrLoad.start();
     }
+    Q_EMIT cycleFinished(report);
 }
 
 bool ScanCycle::plantIsOurs()

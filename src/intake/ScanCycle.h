@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 struct ServerContext;
 struct PendingError;
 class JobImporter;
@@ -13,8 +15,10 @@ class PlantLock;
 // Lists the server directory for "*.<extension>" (case-insensitive) and
 // returns the name of the first file that is not read-only, or an empty
 // string. A directory that does not exist raises "Path not found", one that
-// cannot be listed "Permission denied" into err (when given).
-QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr);
+// cannot be listed "Permission denied" into err (when given). A file that
+// settled (when given) refuses is passed over like a read-only one.
+QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr,
+                          const std::function<bool(const QString&)>& settled = {});
 
 // The scans of one cycle; each appends the files it read, with their
 // outcomes, to the report (when given).
@@ -35,9 +39,13 @@ public:
     // it holds the lock of the configured client directory (the settings
     // may have changed) and reads nothing while another server holds it.
     void setPlantLock(PlantLock* lock) { m_plantLock = lock; }
+    // True while a cycle runs (an operator question may run the event loop
+    // inside a cycle).
+    bool running() const { return m_running; }
 
 Q_SIGNALS:
-    // At the end of every cycle: the files read and how each ended.
+    // At the end of every cycle, after the timer was re-armed: the files
+    // read and how each ended.
     void cycleFinished(const CycleReport& report);
 
 private:

@@ -2,6 +2,12 @@
 
 #include "platform/OperatorPrompt.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <vector>
+
 QStringList SplitCommandLine(const QString& raw, int maxCount)
 {
     QStringList args{QString()};
@@ -50,13 +56,42 @@ LegacyArgument interpretArgument1(const QStringList& split)
 
 namespace {
 
-bool takeValue(const QString& arg, const QString& name, QString* value)
+// Our options, in the order --help lists them.
+struct OptionSpec {
+    QStringList names;
+    QString valueName; // empty: a switch
+    QString help;
+};
+
+const std::vector<OptionSpec>& optionSpecs()
 {
-    const QString prefix = name + QLatin1Char('=');
-    if (!arg.startsWith(prefix))
-        return false;
-    *value = arg.mid(prefix.size());
-    return true;
+    static const std::vector<OptionSpec> specs{
+        {{QStringLiteral("headless")}, {},
+         QStringLiteral("no window: the error box goes to standard error, questions are answered by policy")},
+        {{QStringLiteral("once")}, {}, QStringLiteral("start up, run exactly one scan cycle, shut down")},
+        {{QStringLiteral("answer-exists")}, QStringLiteral("yes|no|cancel"),
+         QStringLiteral("headless answer when a job exists already (default: no = override)")},
+        {{QStringLiteral("answer-failed")}, QStringLiteral("retry|cancel"),
+         QStringLiteral("headless answer after a failed file (default: cancel = error copy)")},
+        {{QStringLiteral("settle-ms")}, QStringLiteral("N"),
+         QStringLiteral("take a file only when its size and time have not changed for N ms (default 0: "
+                        "the read-only rule alone)")},
+        {{QStringLiteral("metrics-file")}, QStringLiteral("PATH"),
+         QStringLiteral("write Prometheus text metrics to PATH after every scan cycle")},
+        {{QStringLiteral("program-dir")}, QStringLiteral("DIR"),
+         QStringLiteral("folder that holds prog.bak (default: the program's folder)")},
+        {{QStringLiteral("init-db")}, QStringLiteral("DIR"),
+         QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
+        {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("show this text and end")},
+        {{QStringLiteral("v"), QStringLiteral("version")}, {},
+         QStringLiteral("show the program name and version and end")},
+    };
+    return specs;
+}
+
+bool isOurs(const QString& arg)
+{
+    return arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h") || arg == QLatin1String("-v");
 }
 
 } // namespace
@@ -64,43 +99,145 @@ bool takeValue(const QString& arg, const QString& name, QString* value)
 LaunchOptions parseLaunchOptions(const QStringList& arguments)
 {
     LaunchOptions o;
+    // Only our options go to the parser: the legacy arguments ("-REGSERVER",
+    // "/REGSERVER", a configuration file) are not options in its sense.
+    QStringList ours{QStringLiteral("serverquirnel")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
-        QString value;
-        bool ok = true;
-        if (!arg.startsWith(QLatin1String("--"))) {
+        if (!isOurs(arg)) {
             o.legacyArguments << arg;
-        } else if (arg == QLatin1String("--headless")) {
-            o.headless = true;
-        } else if (arg == QLatin1String("--once")) {
-            o.once = true;
-        } else if (arg == QLatin1String("--init-db")) {
-            o.initDb = true;
-            if (i + 1 < arguments.size())
-                o.initDbDir = arguments.at(++i);
-            else
-                o.warnings << QStringLiteral("--init-db needs a directory");
-        } else if (takeValue(arg, QStringLiteral("--answer-exists"), &value)) {
-            o.answerExists = PolicyPrompt::parseExistsAnswer(value, &ok);
-            o.answerExistsGiven = ok;
-            if (!ok)
-                o.warnings << QStringLiteral("--answer-exists takes yes, no or cancel; using no");
-        } else if (takeValue(arg, QStringLiteral("--answer-failed"), &value)) {
-            o.answerFailed = PolicyPrompt::parseFailedAnswer(value, &ok);
-            o.answerFailedGiven = ok;
-            if (!ok)
-                o.warnings << QStringLiteral("--answer-failed takes retry or cancel; using cancel");
-        } else {
-            o.warnings << QStringLiteral("unknown option ignored: %1").arg(arg);
+            continue;
         }
+        ours << arg;
+        if (arg == QLatin1String("--init-db") && i + 1 < arguments.size())
+            ours << arguments.at(++i);
+    }
+
+    QCommandLineParser parser;
+    for (const OptionSpec& spec : optionSpecs()) {
+        QCommandLineOption option(spec.names);
+        if (!spec.valueName.isEmpty())
+            option.setValueName(spec.valueName);
+        parser.addOption(option);
+    }
+    if (!parser.parse(ours)) {
+        o.usageError = parser.errorText();
+        return o;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        o.usageError = QStringLiteral("unexpected argument after --: %1").arg(parser.positionalArguments().first());
+        return o;
+    }
+
+    o.showHelp = parser.isSet(QStringLiteral("help"));
+    o.showVersion = parser.isSet(QStringLiteral("version"));
+    o.headless = parser.isSet(QStringLiteral("headless"));
+    o.once = parser.isSet(QStringLiteral("once"));
+    o.metricsFile = parser.value(QStringLiteral("metrics-file"));
+    o.programDir = parser.value(QStringLiteral("program-dir"));
+    if (parser.isSet(QStringLiteral("init-db"))) {
+        o.initDb = true;
+        o.initDbDir = parser.value(QStringLiteral("init-db"));
+    }
+    bool ok = true;
+    if (parser.isSet(QStringLiteral("answer-exists"))) {
+        o.answerExists = PolicyPrompt::parseExistsAnswer(parser.value(QStringLiteral("answer-exists")), &ok);
+        o.answerExistsGiven = ok;
+        if (!ok)
+            o.warnings << QStringLiteral("--answer-exists takes yes, no or cancel; using no");
+    }
+    if (parser.isSet(QStringLiteral("answer-failed"))) {
+        o.answerFailed = PolicyPrompt::parseFailedAnswer(parser.value(QStringLiteral("answer-failed")), &ok);
+        o.answerFailedGiven = ok;
+        if (!ok)
+            o.warnings << QStringLiteral("--answer-failed takes retry or cancel; using cancel");
+    }
+    if (parser.isSet(QStringLiteral("settle-ms"))) {
+        o.settleMs = parser.value(QStringLiteral("settle-ms")).toInt(&ok);
+        if (!ok || o.settleMs < 0)
+            o.usageError = QStringLiteral("--settle-ms takes a number of milliseconds, 0 or more");
     }
     return o;
+}
+
+QString usageText(const QString& programName)
+{
+    QString t;
+    t += QStringLiteral("Usage: %1 [CONFIG.zezad] [options]\n").arg(programName);
+    t += QStringLiteral("       %1 -REGSERVER | /REGSERVER\n").arg(programName);
+    t += QStringLiteral("       %1 --init-db DIR | --help | --version\n\n").arg(programName);
+    t += QStringLiteral("Production-data server of the VOV machining centre: polls the server directory\n"
+                        "and writes the job files it finds into the job database.\n\n");
+    t += QStringLiteral("Argument 1:\n"
+                        "  CONFIG.zezad            a name containing \".zezad\" (any case) names the\n"
+                        "                          configuration file (default: ServerQuirnel.zezad\n"
+                        "                          beside the program)\n"
+                        "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n"
+                        "  anything else           ignored, as are further arguments\n\n");
+    t += QStringLiteral("Options:\n");
+    for (const OptionSpec& spec : optionSpecs()) {
+        QStringList forms;
+        for (const QString& name : spec.names)
+            forms << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString left = forms.join(QStringLiteral(", "));
+        if (!spec.valueName.isEmpty())
+            left += (spec.names.first() == QLatin1String("init-db") ? QStringLiteral(" ") : QStringLiteral("="))
+                    + spec.valueName;
+        // Two columns; the description wrapped at 80 characters.
+        constexpr int kIndent = 32;
+        QString line = QStringLiteral("  ") + left;
+        line = line.size() < kIndent ? line.leftJustified(kIndent) : line + QLatin1Char('\n') + QString(kIndent, u' ');
+        qsizetype column = line.size() - line.lastIndexOf(u'\n') - 1;
+        for (const QString& word : spec.help.split(u' ')) {
+            if (column + word.size() > 79 && column > kIndent) {
+                line += QLatin1Char('\n') + QString(kIndent, u' ');
+                column = kIndent;
+            } else if (column > kIndent) {
+                line += u' ';
+                ++column;
+            }
+            line += word;
+            column += word.size();
+        }
+        t += line + QLatin1Char('\n');
+    }
+    t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles; SIGHUP reads\n"
+                        "the configuration file again.\n");
+    return t;
+}
+
+QString usageHint(const QString& programName)
+{
+    return QStringLiteral("Try '%1 --help' for the options.").arg(programName);
+}
+
+bool answerWithoutStarting(const LaunchOptions& options, int* exitCode)
+{
+    const QString program = QStringLiteral("serverquirnel");
+    if (!options.usageError.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), qPrintable(options.usageError),
+                     qPrintable(usageHint(program)));
+        *exitCode = 2;
+        return true;
+    }
+    if (options.showHelp) {
+        std::fputs(qPrintable(usageText(program)), stdout);
+        *exitCode = 0;
+        return true;
+    }
+    if (options.showVersion) {
+        std::printf("%s %d.%d.%d\n", qPrintable(program), VOV_VERSION_MAJOR, VOV_VERSION_MINOR, VOV_VERSION_PATCH);
+        *exitCode = 0;
+        return true;
+    }
+    return false;
 }
 
 QString rawLegacyCommandLine(const LaunchOptions& options) { return options.legacyArguments.join(QLatin1Char(' ')); }
 
 bool runsHeadless(const LaunchOptions& options)
 {
-    return options.headless || options.initDb
-           || interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+    // --help, --version and a usage error start nothing, so need no display.
+    return options.headless || options.initDb || options.showHelp || options.showVersion
+           || !options.usageError.isEmpty() || interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
 }

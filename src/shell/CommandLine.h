@@ -15,7 +15,10 @@ struct LegacyArgument {
 };
 LegacyArgument interpretArgument1(const QStringList& split);
 
-// Our own options beside the legacy argument 1.
+// Our own options beside the legacy argument 1. Everything written with two
+// dashes is ours (an unknown one is a usage error); "-h" and "-v" too;
+// everything else is handed to the legacy command line untouched, so that
+// "-REGSERVER" and "/REGSERVER" keep working.
 struct LaunchOptions {
     bool headless = false;
     bool once = false;
@@ -26,10 +29,26 @@ struct LaunchOptions {
     // Given on the command line: then answered by policy even with a window.
     bool answerExistsGiven = false;
     bool answerFailedGiven = false;
+    int settleMs = 0;     // 0: the read-only rule alone decides
+    QString metricsFile;
+    QString programDir; // where prog.bak goes; empty: the executable's folder
+    bool showHelp = false;
+    bool showVersion = false;
+    QString usageError;          // one line; the caller prints it with the hint and ends with exit code 2
     QStringList legacyArguments; // everything that is not one of our options
-    QStringList warnings;        // unknown or malformed options, for standard error
+    QStringList warnings;        // malformed option values, for standard error
 };
 LaunchOptions parseLaunchOptions(const QStringList& arguments);
+
+// The text of --help: every option and the legacy argument 1.
+QString usageText(const QString& programName);
+// The one line printed after a usage error.
+QString usageHint(const QString& programName);
+
+// --help, --version and usage errors are answered here, before anything is
+// started or created: prints the text and gives the exit code (0, or 2 for a
+// usage error). Returns false when the server is to start.
+bool answerWithoutStarting(const LaunchOptions& options, int* exitCode);
 
 // The raw legacy command line: the legacy arguments joined by blanks, as the
 // operating system would have handed it over.

@@ -11,6 +11,7 @@
 #include "shell/CommandLine.h"
 #include "shell/FileAssociation.h"
 #include "shell/InitDb.h"
+#include "shell/PlantService.h"
 #include "shell/Registry.h"
 #include "shell/ServerManagerLink.h"
 #include "tximport/PlantImporter.h"
@@ -37,28 +38,33 @@ void printLine(const QString& text)
     std::fflush(stderr);
 }
 
-// SIGTERM / SIGINT end the event loop between two cycles: the handler only
-// writes a byte that the loop reads.
+// SIGTERM / SIGINT end the event loop between two cycles, SIGHUP reloads
+// the configuration: the handler only writes the signal's number as a byte
+// that the loop reads.
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int sig)
 {
-    const char b = 1;
+    const char b = static_cast<char>(sig);
     [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
 }
 
-void installQuitOnSignals(QCoreApplication& app)
+void installQuitOnSignals(QCoreApplication& app, PlantService& service)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app]() {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &service]() {
         char b = 0;
         [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
-        app.quit();
+        if (b == SIGHUP)
+            service.reloadConfiguration();
+        else
+            app.quit();
     });
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    std::signal(SIGHUP, onSignal);
 }
 
 } // namespace
@@ -96,6 +102,8 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     const LaunchOptions options = parseLaunchOptions(arguments);
     for (const QString& w : options.warnings)
         printLine(w);
+    if (int code = 0; answerWithoutStarting(options, &code))
+        return code;
 
     if (options.initDb) {
         QString message;
@@ -128,8 +136,8 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         ctx.window = &frontend->window();
         frontend->attach(ctx);
     }
-    ctx.programDir = programDir;
-    ctx.ConfigFilePath = fileops::joinPath(programDir, QStringLiteral("ServerQuirnel.zezad"));
+    ctx.programDir = options.programDir.isEmpty() ? programDir : QDir(options.programDir).absolutePath();
+    ctx.ConfigFilePath = fileops::joinPath(ctx.programDir, QStringLiteral("ServerQuirnel.zezad"));
     if (!arg1.configFile.isEmpty())
         ctx.ConfigFilePath = QFileInfo(fileops::nativePath(arg1.configFile)).absoluteFilePath();
 
@@ -174,13 +182,16 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
 
     ScanCycle cycle(ctx, importer);
     cycle.setPlantLock(&plantLock);
+    PlantService service(ctx, cycle, options);
     if (options.once) {
+        service.started();
         cycle.runOnce();
         ctx.tmrLoad.stop();
         managerLink.DisconnectServerManager();
         return 0;
     }
-    installQuitOnSignals(app);
+    installQuitOnSignals(app, service);
+    service.started();
     const int exitCode = app.exec();
     managerLink.DisconnectServerManager();
     return exitCode;

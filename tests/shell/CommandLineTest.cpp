@@ -73,17 +73,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
 {
-    const LaunchOptions o = parseLaunchOptions({QStringLiteral("--headless"), QStringLiteral("cfg.zezad"),
-                                                QStringLiteral("--once"), QStringLiteral("--answer-exists=YES"),
-                                                QStringLiteral("--answer-failed=retry"), QStringLiteral("--bogus")});
+    const LaunchOptions o = parseLaunchOptions(
+        {QStringLiteral("-REGSERVER"), QStringLiteral("--headless"), QStringLiteral("cfg.zezad"), QStringLiteral("--once"),
+         QStringLiteral("--answer-exists=YES"), QStringLiteral("--answer-failed=retry"), QStringLiteral("/x"),
+         QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom")});
+    EXPECT_TRUE(o.usageError.isEmpty()) << o.usageError.toStdString();
     EXPECT_TRUE(o.headless);
     EXPECT_TRUE(o.once);
     EXPECT_EQ(o.answerExists, Answer::Yes);
     EXPECT_EQ(o.answerFailed, Answer::Retry);
-    EXPECT_EQ(o.legacyArguments, QStringList{QStringLiteral("cfg.zezad")});
-    ASSERT_EQ(o.warnings.size(), 1);
-    EXPECT_TRUE(o.warnings.first().contains(QStringLiteral("--bogus")));
-    EXPECT_EQ(rawLegacyCommandLine(o), QStringLiteral("cfg.zezad"));
+    EXPECT_EQ(o.settleMs, 2500);
+    EXPECT_EQ(o.metricsFile, QStringLiteral("/m/s.prom"));
+    EXPECT_EQ(rawLegacyCommandLine(o), QStringLiteral("-REGSERVER cfg.zezad /x"));
+    EXPECT_TRUE(o.warnings.isEmpty());
 }
 
 TEST(LaunchOptionsTest, DefaultsAndMalformedAnswers)
@@ -92,15 +94,73 @@ TEST(LaunchOptionsTest, DefaultsAndMalformedAnswers)
     EXPECT_FALSE(o.headless);
     EXPECT_EQ(o.answerExists, Answer::No);
     EXPECT_EQ(o.answerFailed, Answer::Cancel);
+    EXPECT_EQ(o.settleMs, 0);
+    EXPECT_TRUE(o.metricsFile.isEmpty());
 
     o = parseLaunchOptions({QStringLiteral("--answer-exists=maybe"), QStringLiteral("--answer-failed=")});
     EXPECT_EQ(o.answerExists, Answer::No);
     EXPECT_EQ(o.answerFailed, Answer::Cancel);
     EXPECT_EQ(o.warnings.size(), 2);
+    EXPECT_TRUE(o.usageError.isEmpty());
 
-    o = parseLaunchOptions({QStringLiteral("--init-db")});
-    EXPECT_TRUE(o.initDb);
-    EXPECT_EQ(o.warnings.size(), 1);
+    for (const QStringList& initDb : {QStringList{QStringLiteral("--init-db"), QStringLiteral("/c")},
+                                      QStringList{QStringLiteral("--init-db=/c")}}) {
+        o = parseLaunchOptions(initDb);
+        EXPECT_TRUE(o.initDb);
+        EXPECT_EQ(o.initDbDir, QStringLiteral("/c"));
+    }
+}
+
+struct UsageCase {
+    const char* name;
+    QStringList arguments;
+    const char* errorContains; // empty: no usage error
+    bool help;
+    bool version;
+};
+
+class UsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageTest, HelpVersionAndUsageErrorsStartNothing)
+{
+    const UsageCase& c = GetParam();
+    const LaunchOptions o = parseLaunchOptions(c.arguments);
+    EXPECT_EQ(o.usageError.isEmpty(), !*c.errorContains) << o.usageError.toStdString();
+    EXPECT_TRUE(o.usageError.contains(QLatin1String(c.errorContains))) << o.usageError.toStdString();
+    EXPECT_EQ(o.showHelp, c.help);
+    EXPECT_EQ(o.showVersion, c.version);
+    int code = -1;
+    EXPECT_EQ(answerWithoutStarting(o, &code), *c.errorContains || c.help || c.version);
+    if (*c.errorContains || c.help || c.version) {
+        EXPECT_EQ(code, *c.errorContains ? 2 : 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsageTest,
+    ::testing::Values(UsageCase{"Help", {QStringLiteral("--help")}, "", true, false},
+                      UsageCase{"ShortHelpAfterConfig", {QStringLiteral("a.zezad"), QStringLiteral("-h")}, "", true, false},
+                      UsageCase{"Version", {QStringLiteral("--version")}, "", false, true},
+                      UsageCase{"ShortVersion", {QStringLiteral("-v")}, "", false, true},
+                      UsageCase{"Typo", {QStringLiteral("a.zezad"), QStringLiteral("--headles")}, "headles", false, false},
+                      UsageCase{"ValueOnSwitch", {QStringLiteral("--once=1")}, "once", false, false},
+                      UsageCase{"MissingValue", {QStringLiteral("--answer-exists")}, "answer-exists", false, false},
+                      UsageCase{"InitDbWithoutDirectory", {QStringLiteral("--init-db")}, "init-db", false, false},
+                      UsageCase{"SettleNotANumber", {QStringLiteral("--settle-ms=soon")}, "--settle-ms", false, false},
+                      UsageCase{"SettleNegative", {QStringLiteral("--settle-ms=-5")}, "--settle-ms", false, false},
+                      // single-dash words other than -h and -v belong to the legacy command line
+                      UsageCase{"LegacyDashWord", {QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, "", false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UsageTextTest, NamesEveryOptionAndTheLegacyArgument)
+{
+    const QString text = usageText(QStringLiteral("serverquirnel"));
+    for (const char* word : {"--headless", "--once", "--answer-exists=", "--answer-failed=", "--settle-ms=",
+                             "--metrics-file=", "--program-dir=", "--init-db DIR", "--help", "--version",
+                             "-REGSERVER", "/REGSERVER", "CONFIG.zezad"})
+        EXPECT_TRUE(text.contains(QLatin1String(word))) << word;
+    for (const QString& line : text.split(u'\n'))
+        EXPECT_LE(line.size(), 80) << line.toStdString();
 }
 
 } // namespace

@@ -338,7 +338,7 @@ TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
 
     int kills = 0;
     bool finished = false;
-    for (int delayMs = 10; !finished && delayMs < 20000; delayMs += 10) {
+    for (int delayMs = 10; !finished && delayMs < 60000; delayMs = std::max(delayMs + 10, delayMs * 5 / 4)) {
         QProcess p;
         p.setProcessEnvironment(environment());
         p.start(exe, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once"),

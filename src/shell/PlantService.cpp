@@ -1,0 +1,88 @@
+#include "shell/PlantService.h"
+
+#include "config/Configuration.h"
+#include "config/ServerContext.h"
+#include "config/SettingsCheck.h"
+#include "intake/ScanCycle.h"
+#include "platform/FileOps.h"
+#include "shell/CommandLine.h"
+
+#include <QFileInfo>
+
+PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options)
+    : m_ctx(ctx), m_cycle(cycle)
+{
+    if (options.settleMs > 0) {
+        // A single cycle has no later cycle to look again: it waits instead.
+        auto guard = std::make_shared<SettleGuard>(options.settleMs, options.once);
+        m_ctx.fileSettled = [this, guard](const QString& path) { return jobSettled(*guard, path); };
+    }
+    if (!options.metricsFile.isEmpty())
+        m_metrics = std::make_unique<MetricsFile>(
+            ctx, options.metricsFile,
+            QStringLiteral("%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH));
+
+    connect(&cycle, &ScanCycle::cycleFinished, this, [this](const CycleReport& report) {
+        m_notifier.cycleFinished(report);
+        if (m_metrics)
+            m_metrics->cycleFinished(report);
+        if (m_reloadPending) {
+            m_reloadPending = false;
+            reloadNow();
+        }
+    });
+    m_notifier.keepWatchdogFedWhile([this]() { return m_ctx.settings.scanInterval <= 0; });
+}
+
+bool PlantService::jobSettled(SettleGuard& guard, const QString& path) const
+{
+    bool settled = guard(path);
+    // In job mode the label-data and steel-data files are read by name right
+    // after the production-data file: the job waits until they have settled
+    // too. All are looked at, so that their settle times run together.
+    const Settings& s = m_ctx.settings;
+    if (s.separateMode())
+        return settled;
+    const QString dir = QFileInfo(path).path();
+    for (const QString& extension : {s.ExtensionEtikett, s.ExtensionStahl}) {
+        if (extension.isEmpty())
+            continue;
+        const QString other = fileops::joinPath(dir, fileops::baseName(path) + u'.' + extension);
+        if (fileops::exists(other) && !guard(other))
+            settled = false;
+    }
+    return settled;
+}
+
+PlantService::~PlantService()
+{
+    m_ctx.fileSettled = nullptr;
+    m_notifier.stopping();
+}
+
+void PlantService::started()
+{
+    reportSettingsProblems(m_ctx);
+    if (m_metrics)
+        m_metrics->start();
+    m_notifier.ready(QStringLiteral("Started; waiting for the first scan"));
+}
+
+void PlantService::reloadConfiguration()
+{
+    if (m_cycle.running()) {
+        m_reloadPending = true;
+        return;
+    }
+    reloadNow();
+}
+
+void PlantService::reloadNow()
+{
+    m_notifier.reloading();
+    writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + QStringLiteral(": Reload Configuration ") + m_ctx.ConfigFilePath);
+    ReadConfiguration(m_ctx);
+    editControls(m_ctx, false);
+    reportSettingsProblems(m_ctx);
+    m_notifier.ready(QStringLiteral("Configuration read again from ") + m_ctx.ConfigFilePath);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "intake/MetricsFile.h"
+#include "intake/SettleGuard.h"
+#include "shell/ServiceNotifier.h"
+
+#include <QObject>
+
+#include <memory>
+
+struct ServerContext;
+struct LaunchOptions;
+class ScanCycle;
+
+// What running unattended as a plant service adds around the scan cycle:
+// the settle guard for the listing, the service manager's notifications,
+// the metrics file, and reloading the configuration on request. Created
+// after ": Start Server" and before the first cycle; destroying it tells
+// the service manager that the server stops.
+class PlantService : public QObject {
+public:
+    PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options);
+    ~PlantService() override;
+
+    // Ready: after the start line, with the signal handlers in place.
+    void started();
+
+    // Runs what File -> Load runs: the configuration file is read and applied
+    // again. Asked for during a cycle (an operator question keeps the event
+    // loop going), it waits for the cycle's end, so a cycle never sees its
+    // settings change under it.
+    void reloadConfiguration();
+
+private:
+    void reloadNow();
+    bool jobSettled(SettleGuard& guard, const QString& path) const;
+
+    ServerContext& m_ctx;
+    ScanCycle& m_cycle;
+    ServiceNotifier m_notifier;
+    std::unique_ptr<MetricsFile> m_metrics;
+    bool m_reloadPending = false;
+};

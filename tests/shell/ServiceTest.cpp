@@ -1,0 +1,336 @@
+// The server as a plant service: the status line after a cycle, and the
+// built executable with its command-line conventions, its messages to the
+// service manager (on a notify socket of the test's own) and SIGHUP.
+#include "shell/ServiceNotifier.h"
+
+#include "TestSupport.h"
+#include "config/Configuration.h"
+#include "intake/JobImporter.h"
+#include "intake/ScanCycle.h"
+#include "shell/CommandLine.h"
+#include "shell/PlantService.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+ImportOutcome file(FileKind kind, const char* job, ImportResult result, RowsWritten rows = {})
+{
+    ImportOutcome o;
+    o.kind = kind;
+    o.jobName = QString::fromLatin1(job);
+    o.result = result;
+    o.rows = rows;
+    return o;
+}
+
+struct StatusCase {
+    const char* name;
+    std::vector<ImportOutcome> files;
+    const char* expected; // before " at hh:mm:ss"
+};
+
+class StatusTextTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusTextTest, OneLinePerCycle)
+{
+    CycleReport report;
+    report.files = GetParam().files;
+    report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
+    report.durationMs = 1500;
+    const QString text = cycleStatusText(report);
+    EXPECT_EQ(text.toStdString(),
+              std::string(GetParam().expected) + (report.files.empty() ? "10:30:01" : " at 10:30:01"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StatusTextTest,
+    ::testing::Values(
+        StatusCase{"Idle", {}, "Idle; last scan at "},
+        StatusCase{"JobModeSumsTheFilesOfTheJob",
+                   {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+                    file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
+                    file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
+                   "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows)"},
+        StatusCase{"FailedJobNamesTheFileAndWhatBecameOfIt",
+                   {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+                    file(FileKind::Label, "A1", ImportResult::SetAside)},
+                   "Job A1 failed: label data set aside as error copy"},
+        StatusCase{"SeparateModeJobsOneAfterTheOther",
+                   {file(FileKind::Production, "B7", ImportResult::NotStarted),
+                    file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
+                   "Job B7 failed: production data job database could not be opened; "
+                   "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A reload asked for while a cycle runs (an operator question keeps the
+// event loop going) waits for the cycle's end.
+class ReloadInTheMiddle final : public JobImporter {
+public:
+    ImportOutcome ImportProductionData(const QString&, bool) override
+    {
+        writeConfig(5000);
+        service->reloadConfiguration();
+        intervalDuringCycle = plant->ctx.settings.scanInterval;
+        return {};
+    }
+    ImportOutcome ReadLabelFile(const QString&) override { return {}; }
+    void DeleteLos(const QString&, bool) override {}
+    void DeletePrintData(const QString&) override {}
+    void DeleteOrphanPrintData() override {}
+    void beginJob() override {}
+    bool commitJob(PendingError&) override { return true; }
+    void rollBackJob() override {}
+
+    void writeConfig(int refreshMs)
+    {
+        QFile f(plant->ctx.ConfigFilePath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"" +
+                QByteArray::number(refreshMs) + "\"\r\n");
+    }
+
+    TestPlant* plant = nullptr;
+    PlantService* service = nullptr;
+    int intervalDuringCycle = 0;
+};
+
+TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
+{
+    TestPlant plant;
+    ReloadInTheMiddle importer;
+    importer.plant = &plant;
+    importer.writeConfig(3000);
+    ReadConfiguration(plant.ctx);
+    ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
+
+    ScanCycle cycle(plant.ctx, importer);
+    PlantService service(plant.ctx, cycle, LaunchOptions{});
+    importer.service = &service;
+    plant.writeJobFile(QStringLiteral("R1.$tx"), "x");
+    cycle.runOnce();
+    EXPECT_EQ(importer.intervalDuringCycle, 3000);
+    EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
+    EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
+    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration")))
+        << plant.errorBox.text().toStdString();
+
+    // Between cycles it is applied at once.
+    importer.writeConfig(7000);
+    service.reloadConfiguration();
+    EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
+}
+
+const QByteArray kGoodJob = crlf({
+    "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
+    "KTN0001FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350",
+    "KRN0005L10100AR",
+});
+
+// A plant tree with the executable in its Server folder and a datagram
+// socket that stands in for the service manager.
+class ServiceRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        for (const char* d : {"Server", "In", "Client", "Profil", "config", "run"})
+            QDir(root()).mkpath(QString::fromLatin1(d));
+        QFile::setPermissions(root() + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_exe = root() + QStringLiteral("/Server/serverquirnel");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VOV_SERVER_EXE), m_exe));
+
+        m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(m_socket, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const QByteArray path = (root() + QStringLiteral("/notify.sock")).toLocal8Bit();
+        ASSERT_LT(size_t(path.size()), sizeof(addr.sun_path));
+        std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+        ASSERT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        m_env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
+        m_env.remove(QStringLiteral("WATCHDOG_USEC"));
+    }
+    void TearDown() override
+    {
+        if (m_socket >= 0)
+            ::close(m_socket);
+    }
+
+    QString root() const { return m_dir.path(); }
+    QString in() const { return root() + QStringLiteral("/In"); }
+    QString configPath() const { return root() + QStringLiteral("/Server/ServerQuirnel.zezad"); }
+
+    void writeConfig(int refreshMs)
+    {
+        QByteArray text = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
+                          "\"RefreshZyklus\",\"" +
+                          QByteArray::number(refreshMs) + "\"\r\n\"Extension\",\"$tx\"\r\n";
+        QFile f(configPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+    void initDatabase()
+    {
+        QProcess p;
+        p.start(m_exe, {QStringLiteral("--init-db"), root() + QStringLiteral("/Client")});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        ASSERT_EQ(p.exitCode(), 0);
+    }
+    void start(QProcess& p, const QStringList& args)
+    {
+        p.setProcessEnvironment(m_env);
+        p.setWorkingDirectory(root());
+        p.start(m_exe, args);
+        ASSERT_TRUE(p.waitForStarted());
+    }
+
+    // The messages received so far, waiting up to timeoutMs for one that
+    // contains until (when given).
+    QStringList messages(int timeoutMs = 0, const char* until = nullptr)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            char buf[4096];
+            const ssize_t n = ::recv(m_socket, buf, sizeof(buf), MSG_DONTWAIT);
+            if (n > 0) {
+                m_received << QString::fromUtf8(buf, n);
+                if (until && m_received.last().contains(QLatin1String(until)))
+                    return m_received;
+                continue;
+            }
+            if (!until || deadline.hasExpired())
+                return m_received;
+            QThread::msleep(20);
+        }
+    }
+
+    QString m_exe;
+    QProcessEnvironment m_env;
+    QStringList m_received;
+
+private:
+    QTemporaryDir m_dir;
+    int m_socket = -1;
+};
+
+TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
+{
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* out;
+        const char* err;
+    };
+    const std::vector<Case> cases{
+        {{QStringLiteral("--help")}, 0, "--settle-ms=N", ""},
+        {{configPath(), QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
+        {{QStringLiteral("--version")}, 0, "serverquirnel 1.", ""},
+        {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
+    };
+    for (const Case& c : cases) {
+        QProcess p;
+        start(p, c.args);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), c.exitCode) << c.args.join(u' ').toStdString();
+        EXPECT_TRUE(out.contains(QLatin1String(c.out))) << out.toStdString();
+        EXPECT_TRUE(err.contains(QLatin1String(c.err))) << err.toStdString();
+        if (c.exitCode == 2) {
+            EXPECT_EQ(err.count(u'\n'), 2) << "one line and the hint: " << err.toStdString();
+            EXPECT_TRUE(err.contains(QStringLiteral("--help")));
+        }
+    }
+    // Nothing was written: no configuration, no settings, no lock, no message.
+    EXPECT_FALSE(QFile::exists(configPath()));
+    EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
+    EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
+{
+    if (!ServiceNotifier::builtWithSystemd())
+        GTEST_SKIP() << "built without libsystemd";
+    writeConfig(1500);
+    initDatabase();
+    QFile job(in() + QStringLiteral("/A1.$tx"));
+    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
+    job.write(kGoodJob);
+    job.close();
+
+    QProcess p;
+    start(p, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList got = messages(5000, "STOPPING=1");
+    ASSERT_EQ(got.size(), 3) << got.join(u'|').toStdString();
+    EXPECT_TRUE(got[0].startsWith(QStringLiteral("READY=1"))) << got[0].toStdString();
+    EXPECT_TRUE(got[1].contains(QStringLiteral("WATCHDOG=1"))) << got[1].toStdString();
+    EXPECT_TRUE(got[1].contains(QStringLiteral("STATUS="))) << got[1].toStdString();
+    EXPECT_TRUE(got[2].startsWith(QStringLiteral("STOPPING=1"))) << got[2].toStdString();
+}
+
+// With a scan interval of a minute a new job waits; after the configuration
+// is changed to 1.1 s and SIGHUP sent, it is taken at once.
+TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
+{
+    writeConfig(60000);
+    initDatabase();
+    QProcess p;
+    start(p, {configPath(), QStringLiteral("--headless")});
+    if (ServiceNotifier::builtWithSystemd()) {
+        ASSERT_TRUE(messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
+    } else {
+        // No readiness message: the start line, then time for the signal handlers.
+        ASSERT_TRUE(p.waitForReadyRead(20000));
+        QThread::msleep(1000);
+    }
+
+    const QString jobPath = in() + QStringLiteral("/H1.$tx");
+    QFile job(jobPath);
+    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
+    job.write(kGoodJob);
+    job.close();
+    QThread::msleep(2500);
+    EXPECT_TRUE(QFile::exists(jobPath)) << "taken before the reload";
+
+    writeConfig(1100);
+    ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), SIGHUP), 0);
+    QDeadlineTimer deadline(15000);
+    while (QFile::exists(jobPath) && !deadline.hasExpired())
+        QThread::msleep(100);
+    EXPECT_FALSE(QFile::exists(jobPath)) << "not taken after the reload";
+    EXPECT_TRUE(QFile::exists(root() + QStringLiteral("/Server/prog.bak/H1.$tx")));
+    if (ServiceNotifier::builtWithSystemd()) {
+        EXPECT_TRUE(messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
+    }
+
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral(": Reload Configuration"))) << err.toStdString();
+    if (ServiceNotifier::builtWithSystemd()) {
+        EXPECT_TRUE(messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
+    }
+}
+
+} // namespace
