@@ -32,6 +32,17 @@ QStringList settingsProblems(const ServerContext& ctx)
             << QStringLiteral("No client directory (\"ClientPath\") in %1: no job files are looked for.").arg(config);
     else if (!isConnectionText(s.clientDir) && !isDirectory(s.clientDir))
         problems << QStringLiteral("The client directory %1 does not exist.").arg(s.clientDir);
+    // Configurations in which a loaded file would be moved onto itself: the
+    // moves refuse, and the file stays to be read again at every cycle.
+    const QString progBak = fileops::joinPath(ctx.programDir, QStringLiteral("prog.bak"));
+    if (!s.serverDir.isEmpty() && fileops::sameFile(s.serverDir, progBak))
+        problems << QStringLiteral("The server directory %1 is the backup folder prog.bak: loaded files cannot be "
+                                   "moved out of it. Choose another server directory.")
+                        .arg(s.serverDir);
+    if (!s.backupDir.isEmpty() && !s.serverDir.isEmpty() && fileops::sameFile(s.backupDir, s.serverDir))
+        problems << QStringLiteral("The backup directory %1 is the server directory: it gets no extra backup. "
+                                   "Choose another backup directory.")
+                        .arg(s.backupDir);
     if (!s.backupDir.isEmpty()) {
         const QFileInfo backup(fileops::nativePath(s.backupDir));
         if (!backup.isDir())

@@ -100,8 +100,11 @@ private:
 ImportOutcome LabelReader::run()
 {
     // The answer given to the job's production-data file decides here too.
-    if (PreparePrintData(m_ctx, m_print, m_jobTransaction, m_jobName, false, m_cancelled, m_job.ReplaceAnswer) > 0) {
+    if (const int failure =
+            PreparePrintData(m_ctx, m_print, m_jobTransaction, m_jobName, false, m_cancelled, m_job.ReplaceAnswer);
+        failure > 0) {
         m_outcome.result = ImportResult::NotStarted; // reported; the file stays for the next scan cycle
+        m_outcome.errorNumber = failure;
         return m_outcome;
     }
     if (m_cancelled) {
@@ -315,6 +318,7 @@ void LabelReader::runtimeFailure()
                              QString::number(m_recordCounter) + QStringLiteral("\r\nBuf:") +
                              text::fromCp1252(m_rest) + QStringLiteral("\r\nNum:") + text::fromCp1252(m_numberText) +
                              QStringLiteral("\r\n") + WrapText(m_err.description, kErrorWrapWidth));
+    m_outcome.errorNumber = m_err.number;
     failedFile();
 }
 
@@ -331,10 +335,11 @@ void LabelReader::noPieceFailure()
 // rolls back the whole job).
 void LabelReader::failedFile()
 {
-    const int answer = m_ctx.prompt.askRetryCancel(
+    const int answer = m_ctx.prompt.askAfterFailure(
         QStringLiteral("$TX-VOV Server (") + m_ctx.settings.ExtensionEtikett + QStringLiteral(")"),
         QStringLiteral("Job: ") + m_fileName + QStringLiteral(" not correct loaded!!\r\n\r\n") + m_errorText +
-            QStringLiteral("\r\n"));
+            QStringLiteral("\r\n"),
+        m_outcome.infrastructureFault());
     m_outcome.result = resultOfFailedFile(answer);
     m_file.close();
     m_print.close();
@@ -351,6 +356,7 @@ void LabelReader::end()
         WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\n") +
                                  WrapText(commit.description, kErrorWrapWidth));
         m_errorText = commit.description;
+        m_outcome.errorNumber = commit.number;
         failedFile();
         return;
     }

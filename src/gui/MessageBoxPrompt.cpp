@@ -40,6 +40,13 @@ int MessageBoxPrompt::askYesNoCancel(const QString& title, const QString& text)
                QMessageBox::No);
 }
 
+int MessageBoxPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
+{
+    if (m_policy && m_policyFailed)
+        return m_policy->askAfterFailure(title, text, infrastructureFault);
+    return askRetryCancel(title, text);
+}
+
 int MessageBoxPrompt::askRetryCancel(const QString& title, const QString& text)
 {
     if (m_policy && m_policyFailed)

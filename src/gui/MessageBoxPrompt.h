@@ -23,6 +23,7 @@ public:
     int askYesNoCancel(const QString& title, const QString& text) override;
     // Retry/Cancel, exclamation icon, Retry as default button.
     int askRetryCancel(const QString& title, const QString& text) override;
+    int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
     // OK only, no icon.
     void showMessage(const QString& title, const QString& text) override;
 

@@ -35,6 +35,11 @@ void BackupFile(ServerContext& ctx, const QString& path)
     const QString bak = fileops::joinPath(ctx.programDir, QStringLiteral("prog.bak"));
     if (!fileops::isDirectory(bak))
         QDir().mkpath(bak);
+    // A server directory that is prog.bak itself: the file is its own
+    // backup, and "replacing the older backup" would delete it.
+    const QString target = fileops::joinPath(bak, name);
+    if (fileops::sameFile(path, target))
+        return;
 
     // A stale error copy of a file that has now loaded.
     if (!ctx.settings.serverDir.isEmpty() && fileops::exists(errorCopyPath(ctx, name)))
@@ -46,7 +51,6 @@ void BackupFile(ServerContext& ctx, const QString& path)
 
     // A newer file replaces the older backup of the same name; a read-only
     // old backup is kept, and then the move below fails and the file stays.
-    const QString target = fileops::joinPath(bak, name);
     if (fileops::exists(target))
         fileops::deleteUnlessReadOnly(target);
     fileops::moveFile(path, target);

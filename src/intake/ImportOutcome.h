@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PendingError.h"
+
 #include <QString>
 
 #include <vector>
@@ -34,8 +36,12 @@ struct ImportOutcome {
     ImportResult result = ImportResult::NotStarted;
     bool fileRead = false; // the file was opened for reading (it exists and goes with the job)
     RowsWritten rows;
+    int errorNumber = 0; // the failure's error number (0: none, or a fault in the file's content)
 
     [[nodiscard]] bool failed() const { return result != ImportResult::Loaded; }
+    // The file failed for a fault of the machine (the job database or the
+    // file system), not of its content.
+    [[nodiscard]] bool infrastructureFault() const { return ErrorNumber::isInfrastructureFault(errorNumber); }
 };
 
 // One scan cycle as it went: the files read, in order, and how each ended.

@@ -26,10 +26,12 @@ void reportFailedCommit(ServerContext& ctx, ImportOutcome& production, const Pen
     const QString fileName = fileops::fileName(production.path);
     WriteErrorLog(ctx, QStringLiteral("Job: ") + fileName + QStringLiteral("\r\n") +
                            WrapText(err.description, kErrorWrapWidth));
-    const int answer = ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"),
-                                                 QStringLiteral("Job: ") + fileName +
-                                                     QStringLiteral(" not correct loaded!!\r\n\r\n") +
-                                                     err.description + QStringLiteral("\r\n"));
+    production.errorNumber = err.number;
+    const int answer = ctx.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
+                                                  QStringLiteral("Job: ") + fileName +
+                                                      QStringLiteral(" not correct loaded!!\r\n\r\n") +
+                                                      err.description + QStringLiteral("\r\n"),
+                                                  production.infrastructureFault());
     production.result = resultOfFailedFile(answer);
 }
 
@@ -49,7 +51,10 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
     importer.rollBackJob();
 
     const bool cancelled = failing.result == ImportResult::GivenUp;
-    const bool retry = failing.result == ImportResult::ReadAgain;
+    // A file whose database could not be opened for a fault of the machine
+    // was never wrong: the job's files stay to be read again.
+    const bool retry = failing.result == ImportResult::ReadAgain ||
+                       (failing.result == ImportResult::NotStarted && failing.infrastructureFault());
     const ImportOutcome& production = files.front();
     const QString& job = production.jobName;
 

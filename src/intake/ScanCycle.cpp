@@ -9,11 +9,14 @@
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
 #include "platform/PendingError.h"
+#include "platform/db/Database.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <exception>
 #include <functional>
@@ -67,19 +70,66 @@ void runScan(ServerContext& ctx, const QString& title, Steps&& steps)
         writeTotxtError(ctx, timeStamp(ctx.clock) + kCrLf + title + kCrLf + WrapText(err.description, kErrorWrapWidth));
 }
 
+// The next file of a kind: the listing resumes after the file the kind's
+// last cycle took; special files are named once in the error box.
+QString nextFile(ServerContext& ctx, const QString& title, const QString& extension, FileKind kind,
+                 ScanQueue* queue, PendingError& err)
+{
+    QStringList notRegular;
+    const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled,
+                                           queue ? queue->resumeAfter[int(kind)] : QString(), &notRegular);
+    if (queue) {
+        QStringList fresh;
+        for (const QString& n : notRegular) {
+            if (!queue->reportedNotRegular.contains(n)) {
+                queue->reportedNotRegular.insert(n);
+                fresh << n;
+            }
+        }
+        // Logged, so that the note outlives the imports of the same cycle.
+        if (!fresh.isEmpty())
+            WriteErrorLog(ctx, title + kCrLf +
+                                   WrapText(QStringLiteral("Not a regular file, never read: ") +
+                                                fresh.join(QStringLiteral(", ")),
+                                            kErrorWrapWidth));
+    }
+    return name;
+}
+
+// After a file was tried: the next cycle of its kind starts after it. A
+// file that stays in the server directory (to be read again) a second time
+// is named, under the report of its failure.
+void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QString& name)
+{
+    if (!queue)
+        return;
+    queue->resumeAfter[int(kind)] = name;
+    if (!fileops::exists(serverFile(ctx, name))) {
+        queue->stayed.remove(name);
+        return;
+    }
+    if (queue->stayed.contains(name))
+        writeTotxtError(ctx, ctx.errorBox.text() + kCrLf + name +
+                                 QStringLiteral(" keeps failing and stays in the server directory; the files "
+                                                "waiting behind it are read first."));
+    queue->stayed.insert(name);
+}
+
 // Separate mode: one file of a kind, handed to its importer; then the file
 // is ended as its outcome says.
-void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, const QString& title,
-              const QString& extension, const std::function<ImportOutcome(const QString&)>& import)
+void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue, FileKind kind,
+              const QString& title, const QString& extension,
+              const std::function<ImportOutcome(const QString&)>& import)
 {
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, title, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled);
+        const QString name = nextFile(ctx, title, extension, kind, queue, err);
         if (err.pending() || name.isEmpty())
             return;
         const ImportOutcome outcome = import(serverFile(ctx, name));
         endFile(ctx, importer, outcome);
+        noteTried(ctx, queue, kind, name);
         if (report)
             report->files.push_back(outcome);
     });
@@ -107,7 +157,8 @@ private:
 } // namespace
 
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err,
-                          const std::function<bool(const QString&)>& settled)
+                          const std::function<bool(const QString&)>& settled, const QString& resumeAfter,
+                          QStringList* notRegular)
 {
     const QString dirPath = fileops::nativePath(serverDir);
     const QFileInfo info(dirPath);
@@ -124,49 +175,66 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
     }
     // Extensions match regardless of case, as they always did on the plant's
     // machines ("$TX" finds a.$tx). Sorted by name so that a backlog drains
-    // in a predictable order.
+    // in a predictable order. Everything with a matching name is listed
+    // (devices, pipes and broken links too) so that what is not a regular
+    // file can be named instead of silently passed over.
     dir.setNameFilters({QStringLiteral("*.") + extension});
-    dir.setFilter(QDir::Files);
+    dir.setFilter(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     dir.setSorting(QDir::Name);
-    const QStringList names = dir.entryList();
+    QStringList names = dir.entryList();
+    // Resume after the file the last cycle took, wrapping around.
+    if (!resumeAfter.isEmpty()) {
+        const auto after = std::find_if(names.begin(), names.end(), [&](const QString& n) {
+            return QString::compare(n, resumeAfter, Qt::CaseInsensitive) > 0;
+        });
+        std::rotate(names.begin(), after, names.end());
+    }
     for (const QString& name : names) {
         const QString path = fileops::joinPath(serverDir, name);
         // A file gone since the listing is simply not a candidate; a
-        // read-only one is never picked up.
-        if (fileops::exists(path) && !fileops::isReadOnly(path) && (!settled || settled(path)))
+        // read-only one is never picked up; reading anything but a regular
+        // file (a link to a device or a pipe) may never end.
+        if (!fileops::exists(path) && !QFileInfo(path).isSymLink())
+            continue;
+        if (!fileops::isRegularFile(path)) {
+            if (notRegular)
+                *notRegular << name;
+            continue;
+        }
+        if (!fileops::isReadOnly(path) && (!settled || settled(path)))
             return name;
     }
     return {};
 }
 
-void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
+void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue)
 {
-    scanKind(ctx, importer, report, kTitleScanDir, productionExtension(ctx),
+    scanKind(ctx, importer, report, queue, FileKind::Production, kTitleScanDir, productionExtension(ctx),
              [&](const QString& path) { return importer.ImportProductionData(path, false); });
 }
 
-void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
+void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue)
 {
     if (ctx.settings.ExtensionEtikett.isEmpty())
         return;
-    scanKind(ctx, importer, report, kTitleLabel, ctx.settings.ExtensionEtikett,
+    scanKind(ctx, importer, report, queue, FileKind::Label, kTitleLabel, ctx.settings.ExtensionEtikett,
              [&](const QString& path) { return importer.ReadLabelFile(path); });
 }
 
-void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report)
+void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue)
 {
     if (ctx.settings.ExtensionStahl.isEmpty())
         return;
-    scanKind(ctx, importer, report, kTitleSteel, ctx.settings.ExtensionStahl,
+    scanKind(ctx, importer, report, queue, FileKind::Steel, kTitleSteel, ctx.settings.ExtensionStahl,
              [&](const QString& path) { return importer.ImportProductionData(path, true); });
 }
 
-void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report)
+void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue)
 {
     if (!directoriesConfigured(ctx))
         return;
     runScan(ctx, kTitleScanDir, [&](PendingError& err) {
-        const QString name = FirstWritableFile(ctx.settings.serverDir, productionExtension(ctx), &err, ctx.fileSettled);
+        const QString name = nextFile(ctx, kTitleScanDir, productionExtension(ctx), FileKind::Production, queue, err);
         if (err.pending() || name.isEmpty())
             return;
 
@@ -185,6 +253,7 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report)
 
         endJob(ctx, importer, files);
         job.ended();
+        noteTried(ctx, queue, FileKind::Production, name);
         if (report)
             report->files.insert(report->files.end(), files.begin(), files.end());
     });
@@ -208,20 +277,25 @@ void ScanCycle::runOnce()
     m_ctx.window->hideIfMinimised();
 
     CycleReport report;
-    const bool plantIsOurs = this->plantIsOurs();
+    const bool canWork = plantIsOurs() && backupFolderUsable() && jobDatabaseUsable();
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
-    if (!plantIsOurs) {
-        // another server works on this plant: nothing is read
+    if (!canWork) {
+        // said why in the error box: nothing is read
     } else if (m_ctx.settings.jobMode()) {
-        ScanJob(m_ctx, m_importer, &report);
+        ScanJob(m_ctx, m_importer, &report, &m_queue);
     } else {
-        ScanProductionData(m_ctx, m_importer, &report);
-        ScanLabelData(m_ctx, m_importer, &report);
-        ScanSteelData(m_ctx, m_importer, &report);
+        ScanProductionData(m_ctx, m_importer, &report, &m_queue);
+        ScanLabelData(m_ctx, m_importer, &report, &m_queue);
+        ScanSteelData(m_ctx, m_importer, &report, &m_queue);
     }
     report.durationMs = elapsed.elapsed();
+    // An import that met a damaged database: check it again before the next.
+    for (const ImportOutcome& o : report.files) {
+        if (o.errorNumber == ErrorNumber::DamagedDatabase)
+            m_databaseDamaged = true;
+    }
     ++m_cycles;
     m_running = false;
 
@@ -251,5 +325,60 @@ bool ScanCycle::plantIsOurs()
                                             kErrorWrapWidth));
         m_refusedPlant = clientDir;
     }
+    return false;
+}
+
+// Every file read is moved into prog.bak afterwards; when that cannot be
+// done the file would stay and be imported again at every cycle. So nothing
+// is read until the folder exists (or can be made) and can be written.
+bool ScanCycle::backupFolderUsable()
+{
+    if (m_ctx.programDir.isEmpty())
+        return true;
+    const QString bak = fileops::joinPath(m_ctx.programDir, QStringLiteral("prog.bak"));
+    if (!fileops::isDirectory(bak))
+        QDir().mkpath(fileops::nativePath(bak));
+    const QFileInfo info(fileops::nativePath(bak));
+    if (info.isDir() && info.isWritable()) {
+        m_unusableBackup.clear();
+        return true;
+    }
+    if (m_unusableBackup != bak) {
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(QStringLiteral("The backup folder %1 cannot be made or written; no job "
+                                                           "file is read until it can (the files wait in the "
+                                                           "server directory).")
+                                                .arg(bak),
+                                            kErrorWrapWidth));
+        m_unusableBackup = bak;
+    }
+    return false;
+}
+
+// A damaged job database is found by a quick check at the first cycle and
+// whenever an import met the damage; until the check passes again (the
+// file repaired or replaced) no file is taken, so none is set aside.
+bool ScanCycle::jobDatabaseUsable()
+{
+    if (m_databaseChecked && !m_databaseDamaged)
+        return true;
+    const QString path = fileops::joinPath(m_ctx.settings.clientDir, QStringLiteral("prog.mdb"));
+    if (m_ctx.settings.clientDir.isEmpty() || !fileops::exists(path))
+        return true; // a missing database is an ordinary failure of each import
+    m_databaseChecked = true;
+    PendingError err;
+    const bool sound = db::checkDatabase(fileops::nativePath(path), err);
+    if (sound || err.number != ErrorNumber::DamagedDatabase) {
+        m_databaseDamaged = false;
+        return true;
+    }
+    if (!m_databaseDamaged)
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(QStringLiteral("The job database %1 is damaged (%2). No job file is "
+                                                           "taken until it is repaired or replaced; the files "
+                                                           "wait in the server directory.")
+                                                .arg(path, err.description),
+                                            kErrorWrapWidth));
+    m_databaseDamaged = true;
     return false;
 }

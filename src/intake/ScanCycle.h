@@ -3,6 +3,7 @@
 #include "intake/ImportOutcome.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -16,16 +17,34 @@ class PlantLock;
 // returns the name of the first file that is not read-only, or an empty
 // string. A directory that does not exist raises "Path not found", one that
 // cannot be listed "Permission denied" into err (when given). A file that
-// settled (when given) refuses is passed over like a read-only one.
+// settled (when given) refuses is passed over like a read-only one. Only
+// regular files are job files: anything else with a matching name (a
+// directory, a device, a pipe, a link to one) is passed over and named in
+// notRegular (when given). The listing runs in name order, starting after
+// resumeAfter and wrapping around to the names before it.
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr,
-                          const std::function<bool(const QString&)>& settled = {});
+                          const std::function<bool(const QString&)>& settled = {},
+                          const QString& resumeAfter = {}, QStringList* notRegular = nullptr);
+
+// What the scans carry from one cycle to the next. Each kind's listing
+// resumes after the file its last cycle took, so a file that stays in the
+// server directory after a failure (to be read again) cannot keep the files
+// behind it waiting for ever; and a special file is named only once.
+struct ScanQueue {
+    QString resumeAfter[3]; // by FileKind
+    QSet<QString> stayed;   // files that stayed in the server directory after their cycle
+    QSet<QString> reportedNotRegular;
+};
 
 // The scans of one cycle; each appends the files it read, with their
 // outcomes, to the report (when given).
-void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
-void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
-void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
-void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr);
+void ScanProductionData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr,
+                        ScanQueue* queue = nullptr);
+void ScanLabelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr,
+                   ScanQueue* queue = nullptr);
+void ScanSteelData(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr,
+                   ScanQueue* queue = nullptr);
+void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report = nullptr, ScanQueue* queue = nullptr);
 
 // The scan timer's event: stop tmrLoad, run the scans of the mode, re-arm.
 class ScanCycle : public QObject {
@@ -53,7 +72,14 @@ private:
     JobImporter& m_importer;
     bool plantIsOurs();
 
+    bool backupFolderUsable();
+    bool jobDatabaseUsable();
+
+    ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
+    QString m_unusableBackup;  // reported once
+    bool m_databaseChecked = false;
+    bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once
     int m_cycles = 0;
     bool m_running = false;

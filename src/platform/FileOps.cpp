@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace fileops {
 
 QString nativePath(const QString& path)
@@ -66,9 +68,27 @@ bool deleteUnlessReadOnly(const QString& path)
     return QFile::remove(nativePath(path));
 }
 
+bool isRegularFile(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(nativePath(path)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(QFile::encodeName(nativePath(a)).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(nativePath(b)).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool copyOverwrite(const QString& from, const QString& to)
 {
     const QString target = nativePath(to);
+    // Replacing the target would delete the file itself.
+    if (sameFile(from, to))
+        return false;
     if (QFileInfo::exists(target) && !forceDelete(target))
         return false;
     return QFile::copy(nativePath(from), target);
@@ -77,6 +97,8 @@ bool copyOverwrite(const QString& from, const QString& to)
 bool moveFile(const QString& from, const QString& to)
 {
     const QString target = nativePath(to);
+    if (sameFile(from, to))
+        return false;
     if (QFileInfo::exists(target))
         return false;
     return QFile::rename(nativePath(from), target);

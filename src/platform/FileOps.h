@@ -27,5 +27,11 @@ bool copyOverwrite(const QString& from, const QString& to);
 bool moveFile(const QString& from, const QString& to);
 // Read-only = the owner has no write permission.
 bool isReadOnly(const QString& path);
+// A regular file, or a link that leads to one (not a directory, device,
+// pipe or socket: reading those may never end).
+bool isRegularFile(const QString& path);
+// True when both paths name the same file (the same file system object,
+// whatever the spelling or links). False when either does not exist.
+bool sameFile(const QString& a, const QString& b);
 
 } // namespace fileops

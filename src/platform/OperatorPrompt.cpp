@@ -29,9 +29,23 @@ int PolicyPrompt::askYesNoCancel(const QString& title, const QString& text)
 
 int PolicyPrompt::askRetryCancel(const QString& title, const QString& text)
 {
+    return askAfterFailure(title, text, false);
+}
+
+int PolicyPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
+{
+    int answer = m_answerFailed;
+    QString why;
+    if (answer == AutoRetryCancel) {
+        answer = infrastructureFault ? Answer::Retry : Answer::Cancel;
+        why = infrastructureFault
+                  ? QStringLiteral(" (a fault of the job database or the file system: the file stays and is read "
+                                   "again)")
+                  : QStringLiteral(" (a fault in the file: it is set aside)");
+    }
     if (m_log)
-        m_log(QStringLiteral("[question] %1: %2 -> %3").arg(title, text, answerName(m_answerFailed)));
-    return m_answerFailed;
+        m_log(QStringLiteral("[question] %1: %2 -> %3%4").arg(title, text, answerName(answer), why));
+    return answer;
 }
 
 void PolicyPrompt::showMessage(const QString& title, const QString& text)
@@ -62,6 +76,8 @@ int PolicyPrompt::parseFailedAnswer(const QString& word, bool* ok)
         return Answer::Retry;
     if (w == QLatin1String("cancel"))
         return Answer::Cancel;
+    if (w == QLatin1String("auto"))
+        return AutoRetryCancel;
     *ok = false;
-    return Answer::Cancel;
+    return AutoRetryCancel;
 }

@@ -24,6 +24,15 @@ public:
     virtual int askYesNoCancel(const QString& title, const QString& text) = 0;
     // Retry/Cancel with an exclamation icon.
     virtual int askRetryCancel(const QString& title, const QString& text) = 0;
+    // The same question after a failed file, told whether the failure was a
+    // fault of the machine (the job database or the file system) rather
+    // than of the file's content. An operator sees the same box; a policy
+    // may answer by the kind of fault.
+    virtual int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
+    {
+        (void)infrastructureFault;
+        return askRetryCancel(title, text);
+    }
     // A plain message with an OK button.
     virtual void showMessage(const QString& title, const QString& text) = 0;
 };
@@ -37,9 +46,16 @@ public:
 
     int askYesNoCancel(const QString& title, const QString& text) override;
     int askRetryCancel(const QString& title, const QString& text) override;
+    int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
     void showMessage(const QString& title, const QString& text) override;
 
-    // "yes", "no", "cancel" / "retry", "cancel"; ok is false for anything else.
+    // The failed-file policy "auto": Retry for a fault of the machine (the
+    // file stays and is read again once the fault is gone), Cancel for a
+    // fault in the file's content (an error copy). Without that knowledge
+    // it answers Cancel.
+    static constexpr int AutoRetryCancel = -1;
+
+    // "yes", "no", "cancel" / "retry", "cancel", "auto"; ok is false for anything else.
     static int parseExistsAnswer(const QString& word, bool* ok);
     static int parseFailedAnswer(const QString& word, bool* ok);
 

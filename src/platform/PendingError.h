@@ -44,4 +44,29 @@ constexpr int RecordLocked = 3218;
 constexpr int ItemNotFound = 3265;
 constexpr int DataTypeConversion = 3421;
 constexpr int DatabaseGeneric = 3001;
+constexpr int DiskFull = 3026;
+constexpr int ReadOnlyDatabase = 3027;
+constexpr int DiskOrNetwork = 3043;
+constexpr int DamagedDatabase = 3049;
+
+// Faults of the machine, not of a job file: the job database missing,
+// locked, read-only, full, unreachable or damaged, a folder that cannot be
+// reached or read. A file that failed for one of these was never wrong and
+// is read again once the fault is gone.
+constexpr bool isInfrastructureFault(int number)
+{
+    switch (number) {
+    case CouldNotFindFile:
+    case RecordLocked:
+    case ReadOnlyDatabase:
+    case DiskFull:
+    case DiskOrNetwork:
+    case DamagedDatabase:
+    case PermissionDenied:
+    case PathNotFound:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace ErrorNumber

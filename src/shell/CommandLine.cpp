@@ -71,8 +71,9 @@ const std::vector<OptionSpec>& optionSpecs()
         {{QStringLiteral("once")}, {}, QStringLiteral("start up, run exactly one scan cycle, shut down")},
         {{QStringLiteral("answer-exists")}, QStringLiteral("yes|no|cancel"),
          QStringLiteral("headless answer when a job exists already (default: no = override)")},
-        {{QStringLiteral("answer-failed")}, QStringLiteral("retry|cancel"),
-         QStringLiteral("headless answer after a failed file (default: cancel = error copy)")},
+        {{QStringLiteral("answer-failed")}, QStringLiteral("auto|retry|cancel"),
+         QStringLiteral("headless answer after a failed file (default: auto = retry after a fault of the "
+                        "database or file system, cancel = error copy after a fault in the file)")},
         {{QStringLiteral("settle-ms")}, QStringLiteral("N"),
          QStringLiteral("take a file only when its size and time have not changed for N ms (default 0: "
                         "the read-only rule alone)")},
@@ -150,7 +151,7 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
         o.answerFailed = PolicyPrompt::parseFailedAnswer(parser.value(QStringLiteral("answer-failed")), &ok);
         o.answerFailedGiven = ok;
         if (!ok)
-            o.warnings << QStringLiteral("--answer-failed takes retry or cancel; using cancel");
+            o.warnings << QStringLiteral("--answer-failed takes auto, retry or cancel; using auto");
     }
     if (parser.isSet(QStringLiteral("settle-ms"))) {
         o.settleMs = parser.value(QStringLiteral("settle-ms")).toInt(&ok);

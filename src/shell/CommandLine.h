@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/OperatorPrompt.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,7 +27,7 @@ struct LaunchOptions {
     bool initDb = false;
     QString initDbDir;
     int answerExists = 7; // No
-    int answerFailed = 2; // Cancel
+    int answerFailed = PolicyPrompt::AutoRetryCancel;
     // Given on the command line: then answered by policy even with a window.
     bool answerExistsGiven = false;
     bool answerFailedGiven = false;

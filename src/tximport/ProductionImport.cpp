@@ -232,10 +232,11 @@ void endNormally(ImportContext& ctx)
 // whole job).
 void stopExit(ImportContext& ctx)
 {
-    const int answer = ctx.server.prompt.askRetryCancel(
+    const int answer = ctx.server.prompt.askAfterFailure(
         QStringLiteral("$TX-VOV Server"),
         QStringLiteral("Job: ") + ctx.fileName + QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf
-            + ctx.errorText + kCrLf);
+            + ctx.errorText + kCrLf,
+        ctx.outcome.infrastructureFault());
     ctx.outcome.result = resultOfFailedFile(answer);
 
     closePrintData(ctx);
@@ -260,10 +261,12 @@ ImportOutcome ImportProductionData(ServerContext& server, JobState& job, ImportC
     ImportContext ctx(server, job, carry, profiles, jobTransaction);
     prepare(ctx, path, steelMode);
 
-    if (openDB(server, job, carry, ctx.conn, ctx.jobName, steelMode, ctx.loadCancelled) > 0) {
+    if (const int failure = openDB(server, job, carry, ctx.conn, ctx.jobName, steelMode, ctx.loadCancelled);
+        failure > 0) {
         // openDB has reported; nothing is read.
         ctx.conn.close();
         ctx.outcome.result = ImportResult::NotStarted;
+        ctx.outcome.errorNumber = failure;
         return ctx.outcome;
     }
 

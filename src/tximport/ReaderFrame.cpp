@@ -125,6 +125,7 @@ Flow failureExit(ImportContext& ctx)
         return Flow::Stop;
     }
     ctx.errorText = ctx.err.description;
+    ctx.outcome.errorNumber = ctx.err.number;
     writeReport(ctx, QStringLiteral("Piece:") + number(ctx.pieceCount) + kCrLf + positionBlock(ctx) + kCrLf
                          + WrapText(ctx.err.description, kErrorWrapWidth));
     return Flow::Stop;

@@ -93,13 +93,13 @@ TEST(LaunchOptionsTest, DefaultsAndMalformedAnswers)
     LaunchOptions o = parseLaunchOptions({});
     EXPECT_FALSE(o.headless);
     EXPECT_EQ(o.answerExists, Answer::No);
-    EXPECT_EQ(o.answerFailed, Answer::Cancel);
+    EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
     EXPECT_EQ(o.settleMs, 0);
     EXPECT_TRUE(o.metricsFile.isEmpty());
 
     o = parseLaunchOptions({QStringLiteral("--answer-exists=maybe"), QStringLiteral("--answer-failed=")});
     EXPECT_EQ(o.answerExists, Answer::No);
-    EXPECT_EQ(o.answerFailed, Answer::Cancel);
+    EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
     EXPECT_EQ(o.warnings.size(), 2);
     EXPECT_TRUE(o.usageError.isEmpty());
 

@@ -21,6 +21,13 @@ int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
     return a;
 }
 
+int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
+{
+    const int answer = askRetryCancel(title, text);
+    asked.back().infrastructureFault = infrastructureFault;
+    return answer;
+}
+
 int ScriptedPrompt::askRetryCancel(const QString& title, const QString& text)
 {
     asked.push_back({QStringLiteral("RetryCancel"), title, text});

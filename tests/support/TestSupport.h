@@ -21,10 +21,12 @@ public:
         QString kind; // "YesNoCancel", "RetryCancel", "Message"
         QString title;
         QString text;
+        bool infrastructureFault = false; // told with a Retry/Cancel question after a failure
     };
 
     int askYesNoCancel(const QString& title, const QString& text) override;
     int askRetryCancel(const QString& title, const QString& text) override;
+    int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
     void showMessage(const QString& title, const QString& text) override;
 
     // Answers used in order; when the script runs out: No for job-exists

@@ -166,6 +166,14 @@ void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const T
         error::tableNotFound(err, info ? info->name : f.detail.section(u':', 1).trimmed());
         return;
     case EngineFailure::Kind::NotADatabase:
+        error::damaged(err, sqlError.databaseText());
+        return;
+    case EngineFailure::Kind::Full:
+        error::diskFull(err, sqlError.databaseText());
+        return;
+    case EngineFailure::Kind::InputOutput:
+        error::inputOutput(err, sqlError.databaseText());
+        return;
     case EngineFailure::Kind::Other:
         break;
     }

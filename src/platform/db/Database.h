@@ -107,3 +107,12 @@ private:
 bool createDatabase(const QString& path, const QString& schemaSql, QString* message);
 
 } // namespace db
+
+namespace db {
+
+// A quick check of a job database file's structure, read only: false with
+// err raised (3049 and the engine's words) when the file is damaged or not
+// a database; a file that cannot be opened for another reason raises that.
+bool checkDatabase(const QString& path, PendingError& err);
+
+} // namespace db

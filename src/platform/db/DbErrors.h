@@ -12,7 +12,6 @@ namespace db::error {
 using namespace ErrorNumber;
 
 constexpr int TooFewParameters = 3061;
-constexpr int ReadOnlyDatabase = 3027;
 constexpr int NotValidBookmark = 3159;
 constexpr int RecordDeleted = 3167;
 constexpr int RelatedRecordRequired = 3201;
@@ -91,6 +90,20 @@ inline void fieldRequired(PendingError& err, const QString& field)
 inline void readOnly(PendingError& err)
 {
     err.raise(ReadOnlyDatabase, QStringLiteral("Cannot update. Database or object is read-only."));
+}
+// Faults of the machine rather than of a job: the engine's own text is
+// kept, so that a maintainer sees what the engine said.
+inline void diskFull(PendingError& err, const QString& engineText)
+{
+    err.raise(DiskFull, engineText.isEmpty() ? QStringLiteral("Not enough space on disk.") : engineText);
+}
+inline void inputOutput(PendingError& err, const QString& engineText)
+{
+    err.raise(DiskOrNetwork, engineText.isEmpty() ? QStringLiteral("Disk or network error.") : engineText);
+}
+inline void damaged(PendingError& err, const QString& engineText)
+{
+    err.raise(DamagedDatabase, engineText.isEmpty() ? QStringLiteral("The database is damaged.") : engineText);
 }
 inline void engine(PendingError& err, const QString& engineText)
 {

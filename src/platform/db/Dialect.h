@@ -12,7 +12,7 @@ struct TableInfo;
 
 // What went wrong in the engine, as far as the store layer distinguishes.
 struct EngineFailure {
-    enum class Kind { Other, Busy, Unique, ForeignKey, NotNull, NotADatabase, ReadOnly, NoSuchTable };
+    enum class Kind { Other, Busy, Unique, ForeignKey, NotNull, NotADatabase, ReadOnly, NoSuchTable, Full, InputOutput };
     Kind kind = Kind::Other;
     QString detail; // "Table.Column" for NotNull, the engine's text otherwise
 };
@@ -27,6 +27,8 @@ public:
 
     [[nodiscard]] virtual QString driverName() const = 0;
     [[nodiscard]] virtual QString connectOptions(bool readOnly, int busyTimeoutMs) const = 0;
+    // A quick check of the whole file's structure, one row "ok" when sound.
+    [[nodiscard]] virtual QString quickCheckSql() const { return {}; }
     // Run right after the connection opened, before any transaction.
     virtual bool prepareConnection(QSqlDatabase& db, bool readOnly, QSqlError& error) const = 0;
     // The statement that starts a call's transaction.

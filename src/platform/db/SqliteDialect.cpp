@@ -130,6 +130,8 @@ public:
         QFile::remove(path + QStringLiteral("-shm"));
     }
 
+    [[nodiscard]] QString quickCheckSql() const override { return QStringLiteral("PRAGMA quick_check"); }
+
     [[nodiscard]] EngineFailure classify(const QSqlError& error) const override
     {
         const QString text = error.databaseText();
@@ -139,8 +141,12 @@ public:
         const int primary = code & 0xff;
         if (primary == 5 || primary == 6) // SQLITE_BUSY, SQLITE_LOCKED
             f.kind = EngineFailure::Kind::Busy;
-        else if (primary == 26) // SQLITE_NOTADB
+        else if (primary == 26 || primary == 11) // SQLITE_NOTADB, SQLITE_CORRUPT
             f.kind = EngineFailure::Kind::NotADatabase;
+        else if (primary == 13) // SQLITE_FULL
+            f.kind = EngineFailure::Kind::Full;
+        else if (primary == 10 || primary == 14) // SQLITE_IOERR, SQLITE_CANTOPEN
+            f.kind = EngineFailure::Kind::InputOutput;
         else if (primary == 8) // SQLITE_READONLY
             f.kind = EngineFailure::Kind::ReadOnly;
         else if (text.startsWith(QStringLiteral("UNIQUE constraint failed")) ||

@@ -1,0 +1,190 @@
+// Faults of the plant that must neither block the queue, nor lose a job file,
+// nor set aside a file that was never wrong: the scan cycle with the real
+// importers on a temporary plant.
+#include "TestSupport.h"
+
+#include "intake/ScanCycle.h"
+#include "platform/OperatorPrompt.h"
+#include "tximport/PlantImporter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kJob = crlf({"KB 001L65000T12", "KTN0001L12350W0100100"});
+
+class Hardening : public ::testing::Test {
+protected:
+    Hardening()
+    {
+        plant.createJobDatabase();
+        plant.ctx.programDir = plant.programDir();
+        plant.ctx.settings.Extension = QStringLiteral("$tx");
+    }
+    // One cycle; returns the server directory's files afterwards.
+    QString cycle()
+    {
+        scan.runOnce();
+        return QDir(plant.serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(u' ');
+    }
+    qlonglong jobs()
+    {
+        const QString name = QUuid::createUuid().toString();
+        qlonglong n = -1;
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            d.setDatabaseName(plant.jobDatabasePath());
+            QSqlQuery q(d);
+            if (d.open() && q.exec(QStringLiteral("SELECT COUNT(*) FROM LosNamen")) && q.next())
+                n = q.value(0).toLongLong();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return n;
+    }
+    bool backedUp(const char* name) const
+    {
+        return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
+    }
+    std::string box() const { return plant.errorBox.text().toStdString(); }
+
+    TestPlant plant;
+    PlantImporter importer{plant.ctx, plant.job};
+    ScanCycle scan{plant.ctx, importer};
+};
+
+// A job that fails in openDB at every cycle (a quote in its name) stays, as
+// it must; the cycles after it take the files behind it.
+TEST_F(Hardening, AFileThatKeepsFailingDoesNotHoldUpTheQueue)
+{
+    plant.writeJobFile(QStringLiteral("A'B.$tx"), kJob);
+    plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
+    plant.writeJobFile(QStringLiteral("C1.$tx"), kJob);
+    EXPECT_EQ(cycle(), "A'B.$tx B1.$tx C1.$tx");
+    EXPECT_EQ(cycle(), "A'B.$tx C1.$tx");
+    EXPECT_EQ(cycle(), "A'B.$tx");
+    EXPECT_EQ(cycle(), "A'B.$tx"); // A'B again, and it says so
+    EXPECT_NE(box().find("A'B.$tx keeps failing"), std::string::npos) << box();
+    EXPECT_NE(box().find("openDB: Syntax error"), std::string::npos) << box();
+    EXPECT_EQ(jobs(), 2);
+}
+
+// Links to a device and to a pipe are never read (reading them would never
+// end); they are named once, and the good job beside them is imported.
+TEST_F(Hardening, OnlyRegularFilesAreJobFiles)
+{
+    const QString fifo = plant.root() + QStringLiteral("/pipe");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), plant.serverDir() + QStringLiteral("/A0.$tx")));
+    ASSERT_TRUE(QFile::link(fifo, plant.serverDir() + QStringLiteral("/A1.$tx")));
+    QDir(plant.serverDir()).mkdir(QStringLiteral("A2.$tx"));
+    plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
+
+    EXPECT_EQ(cycle(), "A0.$tx A1.$tx");
+    EXPECT_TRUE(backedUp("B1.$tx"));
+    EXPECT_EQ(jobs(), 1);
+    const QString log = plant.clientDir() + QStringLiteral("/error.dat");
+    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx"));
+    const QByteArray logged = readFileBytes(log);
+    cycle();
+    EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+}
+
+// Configurations in which a loaded file would be moved onto itself: the
+// file is never deleted, whatever the backup steps do.
+TEST_F(Hardening, NoConfigurationMakesAJobFileVanish)
+{
+    plant.ctx.settings.backupDir = plant.serverDir() + QStringLiteral("/");
+    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
+    cycle();
+    EXPECT_EQ(readFileBytes(plant.programDir() + QStringLiteral("/prog.bak/A1.$tx")), kJob);
+
+    // The server directory is prog.bak itself.
+    plant.ctx.settings.backupDir.clear();
+    plant.ctx.settings.serverDir = plant.programDir() + QStringLiteral("/prog.bak");
+    plant.prompt.yesNoCancelAnswers = {Answer::No};
+    cycle();
+    EXPECT_EQ(readFileBytes(plant.programDir() + QStringLiteral("/prog.bak/A1.$tx")), kJob);
+}
+
+// prog.bak cannot be made: nothing is imported (it would be imported again
+// at every cycle), the folder is named once, and the file waits.
+TEST_F(Hardening, AnUnusableBackupFolderStopsImportsInsteadOfRepeatingThem)
+{
+    QDir().mkpath(plant.programDir());
+    QFile blocker(plant.programDir() + QStringLiteral("/prog.bak"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
+
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_EQ(jobs(), 0);
+    EXPECT_NE(box().find("prog.bak cannot be made"), std::string::npos) << box();
+
+    QFile::remove(plant.programDir() + QStringLiteral("/prog.bak"));
+    EXPECT_EQ(cycle(), "");
+    EXPECT_EQ(jobs(), 1);
+    EXPECT_TRUE(backedUp("A1.$tx"));
+}
+
+// The machine's faults are not the job's: a job database that cannot be
+// opened leaves the job's files in place in job mode too, and a failed file
+// tells the operator whether it was the machine or the file.
+TEST_F(Hardening, FaultsOfTheMachineLeaveTheFilesInPlace)
+{
+    plant.ctx.settings.JobLoadMode = LoadMode::Job;
+    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
+    const QString db = plant.jobDatabasePath();
+    ASSERT_TRUE(QFile::rename(db, db + QStringLiteral(".away")));
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_TRUE(readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).contains("openDB: Could not find file"));
+    ASSERT_TRUE(QFile::rename(db + QStringLiteral(".away"), db));
+
+    // The file's own fault: Cancel is the policy's answer, the file is set aside.
+    PolicyPrompt policy(Answer::No, PolicyPrompt::AutoRetryCancel, nullptr);
+    EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), true), Answer::Retry);
+    EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), false), Answer::Cancel);
+    plant.writeJobFile(QStringLiteral("A1.$tx"), crlf({"KB 001L65000T12", "KTN0000"}));
+    EXPECT_EQ(cycle(), "A1.$tx.$er");
+    ASSERT_EQ(plant.prompt.asked.size(), 1u);
+    EXPECT_FALSE(plant.prompt.asked[0].infrastructureFault);
+}
+
+// A damaged job database is found before any file is taken; the files wait
+// until it is replaced.
+TEST_F(Hardening, ADamagedDatabaseStopsTheIntakeUntilItIsReplaced)
+{
+    const QString db = plant.jobDatabasePath();
+    const QByteArray sound = readFileBytes(db);
+    QByteArray broken = sound;
+    for (qsizetype i = 4096; i < broken.size(); i += 7)
+        broken[i] = char(0x5a);
+    {
+        QFile f(db);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(broken);
+    }
+    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_NE(box().find("is damaged"), std::string::npos) << box();
+    EXPECT_EQ(cycle(), "A1.$tx");
+
+    {
+        QFile f(db);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(sound);
+    }
+    EXPECT_EQ(cycle(), "");
+    EXPECT_EQ(jobs(), 1);
+}
+
+} // namespace
