@@ -287,6 +287,7 @@ bool LabelReader::writePiece(int piece)
         }
     }
     writePrintText(m_print, m_jobName, p, m_target, text::fromCp1252(m_accumulated), m_err);
+    ++m_outcome.rows.printRows;
     return !m_err.pending();
 }
 

@@ -55,6 +55,7 @@ Flow addBar(ImportContext& ctx)
 {
     db::Recordset& bars = ctx.conn.bars;
     bars.addNew(ctx.err);
+    ++ctx.outcome.rows.bars;
     bars.setField(kLosName, ctx.jobName, ctx.err);
     bars.setField(kStabNr, toText(ctx.barNumber), ctx.err);
     bars.setField(QStringLiteral("ResteTeileNr"), QVariant(0), ctx.err);

@@ -62,6 +62,7 @@ Flow addSelectedBar(ImportContext& ctx)
     db::Recordset& bars = ctx.conn.bars;
     consume(ctx, 4);
     bars.addNew(ctx.err);
+    ++ctx.outcome.rows.bars;
     bars.setField(QStringLiteral("LosName"), ctx.jobName, ctx.err);
     bars.setField(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);
     if (ctx.err.pending())

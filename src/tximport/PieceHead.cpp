@@ -24,6 +24,7 @@ void addPieceRow(ImportContext& ctx)
 {
     db::Recordset& pieces = ctx.conn.pieces;
     pieces.addNew(ctx.err);
+    ++ctx.outcome.rows.pieces;
     pieces.setField(kLosName, ctx.jobName, ctx.err);
     pieces.setField(kTeileNr, toText(ctx.pieceNumber), ctx.err);
 }
@@ -82,6 +83,7 @@ void addOwnBar(ImportContext& ctx)
 {
     db::Recordset& bars = ctx.conn.bars;
     bars.addNew(ctx.err);
+    ++ctx.outcome.rows.bars;
     bars.setField(kLosName, ctx.jobName, ctx.err);
     bars.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
     bars.update(ctx.err);

@@ -47,6 +47,7 @@ void addMachiningRow(ImportContext& ctx)
 {
     db::Recordset& rs = ctx.conn.machining;
     rs.addNew(ctx.err);
+    ++ctx.outcome.rows.machining;
     rs.setField(QStringLiteral("LosName"), ctx.jobName, ctx.err);
     rs.setField(QStringLiteral("TeileNr"), toText(ctx.pieceNumber), ctx.err);
     rs.setField(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);

@@ -286,8 +286,10 @@ ImportOutcome ImportProductionData(ServerContext& server, JobState& job, ImportC
     }
     ctx.outcome.fileRead = true;
 
-    if (!ctx.conn.override)
+    if (!ctx.conn.override) {
         addJobRow(server, ctx.conn, ctx.jobName, ctx.err);
+        ++ctx.outcome.rows.jobs;
+    }
 
     finish(ctx, readLines(ctx));
     return ctx.outcome;

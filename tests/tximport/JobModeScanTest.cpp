@@ -86,6 +86,10 @@ TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
     writeJob(kLabels);
     plant.prompt.yesNoCancelAnswers = {Answer::No}; // keep the label placeholders, overwrite their text
     EXPECT_FALSE(scan());
+    ASSERT_EQ(report.files.size(), 3u);
+    const RowsWritten& written = report.files[0].rows;
+    EXPECT_EQ(std::tuple(written.jobs, written.bars, written.pieces, report.files[1].rows.printRows),
+              std::tuple(1, 1, 2, 2));
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
     EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
