@@ -14,6 +14,7 @@ rm -rf "$plant"
 cp -r "$root/examples/plant" "$plant"
 cp "$root/build-release/src/app/serverquirnel" "$plant/Server/"
 export XDG_CONFIG_HOME=$plant/.config
+export XDG_CONFIG_DIRS=$plant/.xdg   # the machine-wide store of the published paths, kept in the sample
 export XDG_RUNTIME_DIR=$plant/.run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
