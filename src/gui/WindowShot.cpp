@@ -3,7 +3,7 @@
 // run it on the offscreen platform (scripts/screenshot.sh).
 #include "config/ServerContext.h"
 #include "gui/WindowFrontend.h"
-#include "platform/Clock.h"
+#include "TestDoubles.h"
 
 #include <QApplication>
 #include <QTabWidget>

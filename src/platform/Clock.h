@@ -15,17 +15,6 @@ public:
     [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDateTime at) : m_now(std::move(at)) {}
-    [[nodiscard]] QDateTime now() const override { return m_now; }
-    void set(const QDateTime& at) { m_now = at; }
-    void advanceSeconds(qint64 s) { m_now = m_now.addSecs(s); }
-
-private:
-    QDateTime m_now;
-};
-
 // The current date, a blank and the current time, in the formats the logs
 // have always used ("05.12.2026 18:17:43").
 QString timeStamp(const Clock& clock);

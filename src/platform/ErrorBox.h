@@ -22,18 +22,3 @@ private:
     QString m_text;
 };
 
-class MemoryErrorBox final : public ErrorBox {
-public:
-    void setText(const QString& text) override
-    {
-        m_text = text;
-        ++changes;
-    }
-    [[nodiscard]] QString text() const override { return m_text; }
-    void bringToFront() override { ++broughtToFront; }
-    int changes = 0;
-    int broughtToFront = 0;
-
-private:
-    QString m_text;
-};

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <map>
 
 // The per-user settings store that other programs of the plant read
 // ("ProdServerAktiv", "ProdServerPfad").
@@ -27,15 +26,3 @@ private:
 };
 
 // In-memory store for tests.
-class MemorySettingsStore final : public SettingsStore {
-public:
-    void setValue(const QString& key, const QString& value) override { m_values[key] = value; }
-    [[nodiscard]] QString value(const QString& key) const override
-    {
-        const auto it = m_values.find(key);
-        return it == m_values.end() ? QString() : it->second;
-    }
-
-private:
-    std::map<QString, QString> m_values;
-};

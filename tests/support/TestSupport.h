@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestDoubles.h"
 #include "config/ServerContext.h"
 #include "intake/JobState.h"
 #include "platform/Clock.h"

@@ -1,0 +1,53 @@
+#pragma once
+
+// Stand-ins for the clock, the error box and the settings store, for tests,
+// benchmarks and the screenshot tool: they keep everything in memory.
+
+#include "platform/Clock.h"
+#include "platform/ErrorBox.h"
+#include "platform/SettingsStore.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <map>
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDateTime at) : m_now(std::move(at)) {}
+    [[nodiscard]] QDateTime now() const override { return m_now; }
+    void set(const QDateTime& at) { m_now = at; }
+    void advanceSeconds(qint64 s) { m_now = m_now.addSecs(s); }
+
+private:
+    QDateTime m_now;
+};
+
+class MemoryErrorBox final : public ErrorBox {
+public:
+    void setText(const QString& text) override
+    {
+        m_text = text;
+        ++changes;
+    }
+    [[nodiscard]] QString text() const override { return m_text; }
+    void bringToFront() override { ++broughtToFront; }
+    int changes = 0;
+    int broughtToFront = 0;
+
+private:
+    QString m_text;
+};
+
+class MemorySettingsStore final : public SettingsStore {
+public:
+    void setValue(const QString& key, const QString& value) override { m_values[key] = value; }
+    [[nodiscard]] QString value(const QString& key) const override
+    {
+        const auto it = m_values.find(key);
+        return it == m_values.end() ? QString() : it->second;
+    }
+
+private:
+    std::map<QString, QString> m_values;
+};
