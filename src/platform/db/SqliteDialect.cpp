@@ -111,12 +111,6 @@ public:
         return true;
     }
 
-    void releaseLocks(QSqlDatabase& db) const override
-    {
-        QSqlError ignored;
-        execute(db, QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), ignored);
-    }
-
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override
     {
         return execute(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) &&
