@@ -30,7 +30,24 @@ bool usable(const RecordsetData& d, PendingError& err)
 void dropBuffer(RecordsetData& d)
 {
     d.buffer = RecordsetData::Buffer::None;
-    d.dirty.fill(0);
+    for (int i = 0; i < d.dirty.size(); ++i) {
+        if (d.dirty.at(i)) {
+            d.bufferValues[size_t(i)] = QVariant();
+            d.dirty[i] = 0;
+        }
+    }
+}
+
+// An empty buffer for the current table.
+void openBuffer(RecordsetData& d, RecordsetData::Buffer kind)
+{
+    dropBuffer(d);
+    const size_t n = d.info->columns.size();
+    if (d.bufferValues.size() != n) {
+        d.bufferValues.assign(n, QVariant());
+        d.dirty.fill(0, qsizetype(n));
+    }
+    d.buffer = kind;
 }
 
 // The row with this key is now the current row; none of its values are
@@ -42,6 +59,7 @@ void takeKey(RecordsetData& d, qint64 key)
     d.loaded.fill(RecordsetData::NotLoaded, qsizetype(d.info->columns.size()));
     d.onRow = true;
     d.deleted = false;
+    d.currentKnown = true;
     d.bof = d.eof = false;
 }
 
@@ -153,6 +171,11 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
     const char state = d.loaded.at(i);
     if (state == RecordsetData::Loaded)
         return true;
+    if (state == RecordsetData::WrittenNull) {
+        d.rowValues[size_t(i)] = QVariant();
+        d.loaded[i] = RecordsetData::Loaded;
+        return true;
+    }
     if (state == RecordsetData::Written) {
         d.rowValues[size_t(i)] = fromStoredValue(t.columns[size_t(i)], d.rowValues[size_t(i)]);
         d.loaded[i] = RecordsetData::Loaded;
@@ -185,7 +208,7 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
 
 // Whether a value written to a column reads back as written; the kinds the
 // conversions do not know are left to the engine.
-bool readsBackAsWritten(const Column& c) { return c.kind != ColumnKind::Other; }
+bool readsBackAsWritten(const TableInfo& t, const Column& c) { return t.writesAsGiven && c.kind != ColumnKind::Other; }
 
 QString columnList(const TableInfo& t, const QByteArray& dirty, const QString& suffix)
 {
@@ -255,14 +278,24 @@ bool storeNew(RecordsetData& d, PendingError& err)
         return false;
     d.lastModified = q->lastInsertId().toLongLong();
     q->finish();
-    // The new row's values as written; the columns not written hold what
-    // the table gives them, read when asked for.
-    d.writtenValues.swap(d.bufferValues);
+    // The new row's values as written; a column not written is Null unless
+    // the table gives it a default, which is read when asked for.
+    const TableInfo& t = *d.info;
+    d.writtenValues.resize(d.bufferValues.size());
     d.written.fill(RecordsetData::NotLoaded, d.dirty.size());
-    for (int i = 0; i < d.dirty.size(); ++i)
-        if (d.dirty.at(i) && readsBackAsWritten(d.info->columns[size_t(i)]))
-            d.written[i] = RecordsetData::Written;
-    d.lastModifiedKnown = d.conn->inTransaction;
+    if (t.writesAsGiven) {
+        for (int i = 0; i < d.dirty.size(); ++i) {
+            const Column& c = t.columns[size_t(i)];
+            if (!d.dirty.at(i)) {
+                if (!c.hasDefault)
+                    d.written[i] = RecordsetData::WrittenNull;
+            } else if (readsBackAsWritten(t, c)) {
+                d.writtenValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
+                d.written[i] = RecordsetData::Written;
+            }
+        }
+    }
+    d.lastModifiedKnown = d.conn->inTransaction && t.writesAsGiven;
     return true;
 }
 
@@ -270,7 +303,8 @@ bool storeEdit(RecordsetData& d, PendingError& err)
 {
     if (!d.dirty.contains(char(1))) {
         d.lastModified = d.currentKey;
-        d.lastModifiedKnown = false;
+        d.lastModifiedKnown = d.conn->inTransaction && d.currentKnown;
+        d.written.fill(RecordsetData::NotLoaded);
         return true;
     }
     QSqlQuery* q = updateQuery(d, err);
@@ -287,14 +321,17 @@ bool storeEdit(RecordsetData& d, PendingError& err)
         return false;
     }
     d.lastModified = d.currentKey;
-    d.lastModifiedKnown = d.conn->inTransaction;
+    d.currentKnown = d.info->writesAsGiven;
+    d.lastModifiedKnown = d.conn->inTransaction && d.info->writesAsGiven;
     d.written.fill(RecordsetData::NotLoaded);
     d.conn->rowsChanged(d.info.get(), &d);
+    if (!d.info->writesAsGiven)
+        d.loaded.fill(RecordsetData::NotLoaded);
     // The current row now holds what was written.
     for (int i = 0; i < d.dirty.size(); ++i) {
         if (!d.dirty.at(i))
             continue;
-        if (readsBackAsWritten(d.info->columns[size_t(i)])) {
+        if (readsBackAsWritten(*d.info, d.info->columns[size_t(i)])) {
             d.rowValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
             d.loaded[i] = RecordsetData::Written;
         } else {
@@ -370,10 +407,7 @@ bool Recordset::addNew(PendingError& err)
 {
     if (!usable(*d, err))
         return false;
-    const size_t n = d->info->columns.size();
-    d->buffer = RecordsetData::Buffer::New;
-    d->bufferValues.assign(n, QVariant());
-    d->dirty.fill(0, qsizetype(n));
+    openBuffer(*d, RecordsetData::Buffer::New);
     return true;
 }
 
@@ -384,10 +418,7 @@ bool Recordset::edit(PendingError& err)
     dropBuffer(*d);
     if (!onLiveRow(*d, err))
         return false;
-    const size_t n = d->info->columns.size();
-    d->buffer = RecordsetData::Buffer::Edit;
-    d->bufferValues.assign(n, QVariant());
-    d->dirty.fill(0, qsizetype(n));
+    openBuffer(*d, RecordsetData::Buffer::Edit);
     return true;
 }
 
@@ -457,11 +488,11 @@ bool Recordset::moveTo(qint64 bookmark, PendingError& err)
         if (d->onRow && !d->deleted && d->currentKey == bookmark)
             return true;
         takeKey(*d, bookmark);
-        for (int i = 0; i < d->written.size(); ++i) {
-            if (d->written.at(i) == RecordsetData::Written) {
-                d->rowValues[size_t(i)] = d->writtenValues[size_t(i)];
-                d->loaded[i] = RecordsetData::Written;
-            }
+        if (d->written.size() == d->loaded.size()) {
+            d->loaded = d->written;
+            for (int i = 0; i < d->written.size(); ++i)
+                if (d->written.at(i) == RecordsetData::Written)
+                    d->rowValues[size_t(i)] = d->writtenValues[size_t(i)];
         }
         return true;
     }

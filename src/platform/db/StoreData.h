@@ -29,6 +29,7 @@ struct Column {
     ColumnKind kind = ColumnKind::Other;
     int size = 0; // characters of a sized text column, 0 = unbounded
     bool notNull = false;
+    bool hasDefault = false; // a row added without a value gets one
 };
 
 ColumnKind columnKindOf(const QString& declaredType, int* size);
@@ -41,6 +42,9 @@ struct TableInfo {
     QHash<QString, int> exactIndex;
     QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
     QString parentTable;           // table a foreign key points to, if any
+    // A row reads back as it was written: the engine changes nothing
+    // (no trigger on adding or updating rows).
+    bool writesAsGiven = false;
 
     // Quoted identifiers and the select list "key, c1, c2, ...".
     QString quotedName;
@@ -122,7 +126,7 @@ struct RecordsetData {
 
     enum class Buffer { None, New, Edit };
     Buffer buffer = Buffer::None;
-    std::vector<QVariant> bufferValues;
+    std::vector<QVariant> bufferValues; // Null where not dirty
     QByteArray dirty; // one byte per column: 1 = set since addNew/edit
 
     bool onRow = false;
@@ -130,11 +134,13 @@ struct RecordsetData {
     bool eof = true;
     bool deleted = false;
     qint64 currentKey = 0;
+    bool currentKnown = false; // the current row is known to exist
     // Values of the current row, read column by column when first asked
     // for and forgotten when the row changes. loaded, one byte per column:
-    // NotLoaded, Loaded (as field() returns it), or Written (the value this
-    // recordset stored, converted when first read).
-    enum : char { NotLoaded = 0, Loaded = 1, Written = 2 };
+    // NotLoaded, Loaded (as field() returns it), Written (the value this
+    // recordset stored, converted when first read) or WrittenNull (a column
+    // the row was added without).
+    enum : char { NotLoaded = 0, Loaded = 1, Written = 2, WrittenNull = 3 };
     std::vector<QVariant> rowValues;
     QByteArray loaded;
 
@@ -154,6 +160,7 @@ struct RecordsetData {
     {
         loaded.fill(NotLoaded);
         lastModifiedKnown = false;
+        currentKnown = false;
     }
 
     // Positioning statements of this recordset by their condition.
