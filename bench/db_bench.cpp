@@ -7,7 +7,7 @@
 // 1. Insert: the same bar rows through addNew/setField/update in one call
 //    transaction, and through one raw prepared INSERT in one transaction,
 //    side by side (best of two rounds each). Target: ratio <= 2.0.
-// 2. Lookup: findFirst("LosName='J..' and StabNr=n") on Stabdaten in a
+// 2. Lookup: findFirst(LosName = J.., StabNr = n) on Stabdaten in a
 //    database of 1,000 rows and in one of 1,000,000 rows (built with raw
 //    inserts), job by job as an import asks, and spread at random over all
 //    jobs, with the raw engine alongside. Target: ratio <= 1.5 for the
@@ -18,6 +18,7 @@
 
 #include "SchemaSql.h"
 #include "platform/PendingError.h"
+#include "platform/db/Criteria.h"
 #include "platform/db/Database.h"
 #include "platform/db/Recordset.h"
 
@@ -260,11 +261,13 @@ enum class Lookup { Find, FindAndRead, RawEngine };
 // a day) and are not counted.
 double lookups(const QString& path, const std::vector<Key>& keys, Lookup kind)
 {
-    std::vector<QString> criteria;
+    // The bar number as a file spells it, with its leading zeros.
+    std::vector<db::Criteria> criteria;
     criteria.reserve(keys.size());
     for (const Key& k : keys)
-        criteria.push_back(
-            QStringLiteral("LosName='%1' and StabNr=%2").arg(jobName(k.job)).arg(k.bar, 3, 10, QLatin1Char('0')));
+        criteria.push_back(db::Criteria(QStringLiteral("LosName"), jobName(k.job))
+                               .andNumberText(QStringLiteral("StabNr"),
+                                              QStringLiteral("%1").arg(k.bar, 3, 10, QLatin1Char('0'))));
     const size_t warm = std::min<size_t>(1000, keys.size() / 4);
     qint64 found = 0;
     QElapsedTimer t;
@@ -323,7 +326,7 @@ void benchLookup(const QTemporaryDir& dir, int bigRows)
     QElapsedTimer build;
     build.start();
     const QString big = buildLookupDatabase(dir, bigRows);
-    std::printf("findFirst(\"LosName='J..' and StabNr=n\") on Stabdaten, %d lookups, us per lookup, best of 3\n"
+    std::printf("findFirst(LosName = J.., StabNr = n) on Stabdaten, %d lookups, us per lookup, best of 3\n"
                 "(big table built in %.1f s)\n",
                 count - 1000, build.nsecsElapsed() / 1e9);
     std::printf("  %-44s %9d %9d  ratio\n", "", smallRows, bigRows);

@@ -2,8 +2,8 @@
 
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
+#include "intake/JobCriteria.h"
 #include "platform/OperatorPrompt.h"
-#include "platform/db/Criteria.h"
 
 namespace et {
 
@@ -12,8 +12,6 @@ namespace {
 const QString PrintTable = QStringLiteral("Druckdaten");
 
 QString jobDatabasePath(const ServerContext& ctx) { return ctx.settings.clientDir + QStringLiteral("/prog.mdb"); }
-
-QString jobCriteria(const QString& job) { return QStringLiteral("LosName=") + db::quoted(job); }
 
 int reportFailure(ServerContext& ctx, const QString& job, const QString& procedure, const PendingError& err)
 {
@@ -51,7 +49,7 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
         if (!print.JobDatabase->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
             return false;
     }
-    const QString criteria = jobCriteria(job);
+    const db::Criteria criteria = jobCriteria(job);
     if (!print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err))
         return false;
 
@@ -109,8 +107,7 @@ void writePrintText(PrintData& print, const QString& job, int piece, int target,
                     PendingError& err)
 {
     db::Recordset& rs = print.PrintRecordset;
-    const QString pieceText = QString::number(piece);
-    if (!rs.findFirst(jobCriteria(job) + QStringLiteral(" AND TeileNr=") + pieceText, err))
+    if (!rs.findFirst(jobCriteria(job).and_(QStringLiteral("TeileNr"), piece), err))
         return;
     if (rs.noMatch()) {
         if (!rs.addNew(err) || !rs.setField(QStringLiteral("LosName"), job, err) ||

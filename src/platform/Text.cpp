@@ -95,28 +95,61 @@ double val(const QByteArray& text)
 
 double val(const QString& text) { return val(toCp1252(text)); }
 
-double strictNumber(const QByteArray& text, bool* ok)
+namespace {
+
+// The strict number rule over any kind of text: finds the number between
+// the blanks around it; false when the rest is not one.
+template <typename Text>
+bool strictBody(const Text& text, qsizetype& begin, qsizetype& end, bool& point)
 {
-    const QByteArray t = trimBlanks(text);
-    bool good = !t.isEmpty();
-    qsizetype i = 0;
-    if (good && (t.at(0) == '+' || t.at(0) == '-'))
+    begin = 0;
+    end = text.size();
+    const auto blank = [](auto c) { return c == u' ' || c == u'\t'; };
+    while (begin < end && blank(text.at(begin).unicode()))
+        ++begin;
+    while (end > begin && blank(text.at(end - 1).unicode()))
+        --end;
+    qsizetype i = begin;
+    if (i < end && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
         ++i;
     bool digits = false;
-    bool point = false;
-    for (; good && i < t.size(); ++i) {
-        const char c = t.at(i);
-        if (c >= '0' && c <= '9')
+    point = false;
+    for (; i < end; ++i) {
+        const auto c = text.at(i).unicode();
+        if (c >= u'0' && c <= u'9')
             digits = true;
-        else if (c == '.' && !point)
+        else if (c == u'.' && !point)
             point = true;
         else
-            good = false;
+            return false;
     }
-    good = good && digits;
+    return digits;
+}
+
+} // namespace
+
+bool strictNumberBody(QStringView text, QStringView* body, bool* point)
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool hasPoint = false;
+    if (!strictBody(text, begin, end, hasPoint))
+        return false;
+    *body = text.mid(begin, end - begin);
+    *point = hasPoint;
+    return true;
+}
+
+double strictNumber(const QByteArray& text, bool* ok)
+{
+    const QLatin1StringView view(text);
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool point = false;
+    const bool good = strictBody(view, begin, end, point);
     if (ok)
         *ok = good;
-    return good ? val(t) : 0.0;
+    return good ? val(text.mid(begin, end - begin)) : 0.0;
 }
 
 QByteArray nextToken(QByteArray& text, char separator)

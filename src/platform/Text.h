@@ -26,9 +26,12 @@ QString trimBlanks(const QString& text);
 double val(const QByteArray& text);
 double val(const QString& text);
 
-// The strict number conversion: the whole text (blanks around it allowed)
-// must be a number, otherwise ok is false.
+// The strict number rule: the whole text, blanks (spaces and tabs) around
+// it allowed, must be an optionally signed decimal number with at most one
+// point, otherwise ok is false. strictNumberBody gives the number without
+// its blanks and whether it has a point.
 double strictNumber(const QByteArray& text, bool* ok);
+bool strictNumberBody(QStringView text, QStringView* body, bool* point);
 
 // The token cut: the part before the first separator, trimmed, is returned;
 // the text keeps the trimmed part after the separator. A text without the

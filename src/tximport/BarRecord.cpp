@@ -30,7 +30,7 @@ QString profileNumberColumn(const ImportContext& ctx)
 void removeOldPieces(ImportContext& ctx)
 {
     PendingError ignored;
-    const QString criteria = ctx.barCriteria(ctx.barNumber);
+    const db::Criteria criteria = ctx.barCriteria(ctx.barNumber);
     if (ctx.steelMode)
         ctx.conn.database.updateWhere(ctx.conn.table(QStringLiteral("Teiledaten")), QStringLiteral("PVCTeileNr"),
                                       QVariant(0), criteria, ignored);

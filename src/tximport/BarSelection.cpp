@@ -116,7 +116,7 @@ Flow readBarSelectionRecord(ImportContext& ctx)
     // no error here.
     PendingError noRows;
     bars.moveFirst(noRows);
-    bars.findFirst(ctx.jobCriteria() + QStringLiteral(" AND StabNr=") + QString::number(number), ctx.err);
+    bars.findFirst(ctx.jobCriteria().and_(QStringLiteral("StabNr"), qlonglong(number)), ctx.err);
 
     const Flow flow = bars.noMatch() ? addSelectedBar(ctx) : selectFoundBar(ctx);
     if (flow == Flow::Stop)

@@ -1,26 +1,23 @@
 #include "tximport/ImportContext.h"
 
+#include "intake/JobCriteria.h"
 #include "platform/Text.h"
-#include "platform/db/Criteria.h"
 
 namespace tx {
 
-// Criteria as the job database has always been searched: the job name
-// quoted, bar and piece numbers as they stand in the file (leading zeros
-// included), compared numerically by the store.
-QString ImportContext::jobCriteria() const
+// Bar and piece numbers as they stand in the file (leading zeros
+// included), compared numerically by the store; one that is no number
+// makes the criteria fail where they are used.
+db::Criteria ImportContext::jobCriteria() const { return ::jobCriteria(jobName); }
+
+db::Criteria ImportContext::barCriteria(const QByteArray& barNo) const
 {
-    return QStringLiteral("LosName=") + db::quoted(jobName);
+    return jobCriteria().andNumberText(QStringLiteral("StabNr"), text::fromCp1252(barNo));
 }
 
-QString ImportContext::barCriteria(const QByteArray& barNo) const
+db::Criteria ImportContext::pieceCriteria(const QByteArray& pieceNo) const
 {
-    return jobCriteria() + QStringLiteral(" and StabNr=") + text::fromCp1252(barNo);
-}
-
-QString ImportContext::pieceCriteria(const QByteArray& pieceNo) const
-{
-    return jobCriteria() + QStringLiteral(" and TeileNr=") + text::fromCp1252(pieceNo);
+    return jobCriteria().andNumberText(QStringLiteral("TeileNr"), text::fromCp1252(pieceNo));
 }
 
 } // namespace tx

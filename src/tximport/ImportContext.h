@@ -4,6 +4,7 @@
 #include "intake/ImportOutcome.h"
 #include "platform/PendingError.h"
 #include "platform/TextFile.h"
+#include "platform/db/Criteria.h"
 #include "tximport/JobDatabase.h"
 #include "tximport/ProfileLookup.h"
 
@@ -100,9 +101,9 @@ struct ImportContext {
     // Exit bookkeeping (set by the report functions in ReaderFrame).
     bool endNormally = false; // failure ignored in steel mode: end as usual
 
-    [[nodiscard]] QString jobCriteria() const;                           // LosName='<job>'
-    [[nodiscard]] QString barCriteria(const QByteArray& barNo) const;     // ... and StabNr=<n>
-    [[nodiscard]] QString pieceCriteria(const QByteArray& pieceNo) const; // ... and TeileNr=<n>
+    [[nodiscard]] db::Criteria jobCriteria() const;                           // LosName = job
+    [[nodiscard]] db::Criteria barCriteria(const QByteArray& barNo) const;     // ... and StabNr = n
+    [[nodiscard]] db::Criteria pieceCriteria(const QByteArray& pieceNo) const; // ... and TeileNr = n
 };
 
 } // namespace tx

@@ -2,9 +2,9 @@
 
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
+#include "intake/JobCriteria.h"
 #include "intake/JobState.h"
 #include "platform/OperatorPrompt.h"
-#include "platform/db/Criteria.h"
 
 #include <limits>
 
@@ -18,8 +18,6 @@ QString jobDatabasePath(const ServerContext& ctx)
 }
 
 QString tablePrefix(bool steelMode) { return steelMode ? QStringLiteral("Stahl") : QString(); }
-
-QString jobCriteria(const QString& jobName) { return QStringLiteral("LosName=") + db::quoted(jobName); }
 
 // "Job: <job>\r\n<procedure>: <description wrapped at 75>" into the error
 // log; returns the error number for the caller to hand on.
@@ -36,7 +34,7 @@ int reportFailure(ServerContext& ctx, const QString& jobName, const QString& pro
 bool nextAfterLargest(db::Database& database, const QString& table, const QString& column, qint64 start,
                       qint64 limit, qint64& next, PendingError& err)
 {
-    const QVariant largest = database.maxOf(table, column, QString(), err);
+    const QVariant largest = database.maxOf(table, column, db::Criteria(), err);
     if (err.pending())
         return false;
     qint64 value = start;

@@ -206,7 +206,7 @@ void endNormally(ImportContext& ctx)
     if (ctx.steelMode && !ctx.loadCancelled && ctx.conn.override) {
         PendingError ignored;
         ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")),
-                                      ctx.jobCriteria() + QStringLiteral(" and PVCTeileNr=0"), ignored);
+                                      ctx.jobCriteria().and_(QStringLiteral("PVCTeileNr"), 0), ignored);
     }
 
     // The print data share the import's connection: their recordset goes

@@ -51,15 +51,25 @@ protected:
     {
         addRow("Stabdaten", {{"LosName", qs(job)}, {"StabNr", bar}, {"ID", id}});
     }
-    // Rows of a table matching criteria ("" = all), counted by walking.
-    int count(const char* table, const char* criteria = "")
+    // Rows of a table matching an SQL condition ("" = all) as another
+    // program sees them once the call so far is committed; a new call
+    // follows.
+    int count(const char* table, const char* where = "")
     {
-        db::Recordset rs;
         PendingError e;
-        int n = 0;
-        for (bool ok = database.openRecordset(rs, qs(table), qs(criteria), e); ok && !rs.eof(); ++n)
-            ok = rs.moveNext(e);
-        return e.pending() ? -1 : n;
+        EXPECT_TRUE(!database.isOpen() || database.commit(e)) << e.description.toStdString();
+        int n = -1;
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("raw-count"));
+            raw.setDatabaseName(path());
+            QSqlQuery q(raw);
+            const QString condition = *where ? qs(" WHERE ") + qs(where) : QString();
+            if (raw.open() && q.exec(qs("SELECT count(*) FROM ") + qs(table) + condition) && q.next())
+                n = q.value(0).toInt();
+        }
+        QSqlDatabase::removeDatabase(qs("raw-count"));
+        EXPECT_TRUE(database.open(path(), e)) << e.description.toStdString();
+        return n;
     }
 
     QTemporaryDir m_dir;
@@ -134,7 +144,7 @@ TEST_F(JobDbTest, OnlyCommittedCallsLeaveRows)
     ASSERT_TRUE(WIFSIGNALED(status)) << "child exited with " << WEXITSTATUS(status);
     ASSERT_TRUE(database.open(path(), err)) << err.description.toStdString();
     EXPECT_EQ(count("LosNamen"), 1);
-    EXPECT_EQ(count("LosNamen", "LosName='kept'"), 1);
+    EXPECT_EQ(count("LosNamen", "LosName = 'kept'"), 1);
     addJob("after"); // the file is writable again
 }
 
@@ -148,10 +158,11 @@ TEST_F(JobDbTest, DeleteAndUpdateWhereCountRowsAndDeletingAJobCascadesButNotToPr
         addRow("Werkzeugdaten", {{"LosName", qs(job)}, {"TeileNr", 1}, {"BearbNr", 3}});
         addRow("Druckdaten", {{"LosName", qs(job)}, {"TeileNr", 1}});
     }
-    EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), qs("StabNr=2"), err), 2);
-    EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), qs("LosName='J2' and StabNr=2"), err), 1);
-    EXPECT_EQ(count("Stabdaten", "Farbe='rot'"), 1);
-    EXPECT_EQ(database.deleteWhere(qs("Nix"), {}, err), -1);
+    EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), db::Criteria(qs("StabNr"), 2), err), 2);
+    EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), db::Criteria(qs("LosName"), qs("J2")).and_(qs("StabNr"), 2), err),
+              1);
+    EXPECT_EQ(count("Stabdaten", "Farbe = 'rot'"), 1);
+    EXPECT_EQ(database.deleteWhere(qs("Nix"), db::Criteria(), err), -1);
     EXPECT_EQ(err.description, qs("Cannot find the input table or query 'Nix'."));
     db::Recordset jobs;
     ASSERT_TRUE(database.openRecordset(jobs, qs("LosNamen"), qs("LosName='J1'"), err) && jobs.remove(err));
@@ -171,12 +182,13 @@ TEST_F(JobDbTest, ConstraintViolationsHaveTheirNumbersAndKeepTheBuffer)
     EXPECT_FALSE(rs.update(err));
     EXPECT_EQ(err.description,
               qs("You cannot add or change a record because a related record is required in table 'LosNamen'."));
-    EXPECT_TRUE(rs.editing());
+    rs.setField(qs("LosName"), qs("J1"), err);
+    EXPECT_TRUE(rs.update(err)) << "the buffer stayed open";
     ASSERT_TRUE(database.openRecordset(rs, qs("LosNamen"), err) && rs.addNew(err));
     rs.setField(qs("LosName"), qs("j1"), err);
     EXPECT_FALSE(rs.update(err));
     EXPECT_EQ(err.number, 3022) << "job names are unique without case";
-    EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 1);
+    EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 2);
 }
 
 struct Conversion {
@@ -257,9 +269,11 @@ TEST_F(JobDbTest, RecordsetFindsAddsEditsAndWalksLikeTheEngine)
         addBar("J2", 2, id);
     db::Recordset rs;
     ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err));
-    ASSERT_TRUE(rs.findFirst(qs("LosName='j2' and StabNr=002"), err) && !rs.noMatch()) << "names compare without case";
+    ASSERT_TRUE(rs.findFirst(db::Criteria(qs("LosName"), qs("j2")).andNumberText(qs("StabNr"), qs("002")), err) &&
+                !rs.noMatch())
+        << "names compare without case";
     EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20);
-    ASSERT_TRUE(rs.findFirst(qs("LosName='J3'"), err) && rs.noMatch());
+    ASSERT_TRUE(rs.findFirst(db::Criteria(qs("LosName"), qs("J3")), err) && rs.noMatch());
     EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20) << "no match: the current row stays";
 
     ASSERT_TRUE(rs.addNew(err));
@@ -269,20 +283,26 @@ TEST_F(JobDbTest, RecordsetFindsAddsEditsAndWalksLikeTheEngine)
     ASSERT_TRUE(rs.update(err));
     EXPECT_EQ(rs.field(qs("ID"), err).toInt(), 20) << "the row current before stays current";
     ASSERT_TRUE(rs.moveTo(rs.lastModified(), err) && rs.edit(err));
+    EXPECT_EQ(rs.field(qs("StabNr"), err), QVariant(4)) << "the row just stored reads as stored";
+    EXPECT_TRUE(rs.field(qs("Farbe"), err).isNull());
     rs.setField(qs("Farbe"), qs("weiss"), err);
-    ASSERT_TRUE(rs.update(err) && rs.edit(err));
+    ASSERT_TRUE(rs.update(err) && rs.moveTo(rs.lastModified(), err) && rs.edit(err));
+    EXPECT_EQ(rs.field(qs("Farbe"), err), QVariant(qs("weiss")));
     rs.setField(qs("Farbe"), qs("rot"), err);
-    ASSERT_TRUE(rs.findFirst(qs("StabNr=1"), err));
+    ASSERT_TRUE(rs.findFirst(db::Criteria(qs("StabNr"), 1), err));
     EXPECT_FALSE(rs.update(err));
     EXPECT_EQ(err.description, qs("Update or CancelUpdate without AddNew or Edit."));
 
+    // A row deleted by a statement of the connection is no bookmark any more.
+    ASSERT_TRUE(rs.addNew(err) && rs.setField(qs("LosName"), qs("J1"), err) && rs.setField(qs("StabNr"), 5, err) &&
+                rs.update(err));
+    ASSERT_EQ(database.deleteWhere(qs("Stabdaten"), db::Criteria(qs("StabNr"), 5), err), 1);
+    EXPECT_FALSE(rs.moveTo(rs.lastModified(), err));
+    EXPECT_EQ(err.description, qs("Not a valid bookmark."));
+
     ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), qs("LosName='J1'"), err));
-    QStringList bars;
-    for (; !rs.eof(); rs.moveNext(err))
-        bars << rs.field(qs("StabNr"), err).toString() + rs.field(qs("Farbe"), err).toString();
-    EXPECT_EQ(bars, QStringList({"1", "2", "3", "4weiss"}));
-    EXPECT_FALSE(rs.moveNext(err));
-    EXPECT_EQ(err.description, qs("No current record."));
+    EXPECT_EQ(rs.field(qs("StabNr"), err), QVariant(1)) << "opens on the first row in key order";
+    EXPECT_EQ(count("Stabdaten", "LosName = 'J1' AND Farbe = 'weiss' AND StabNr = 4"), 1);
 }
 
 // criteria -> "column=value:type" per term; nullptr: refused as a syntax error naming the expression
@@ -318,32 +338,66 @@ INSTANTIATE_TEST_SUITE_P(
                       Parsed{"LosName='x' and StabNr=5 and LosName='x'", nullptr}),
     [](const auto& i) { return testName(qs(i.param.first), i.index); });
 
-// Whatever a job name holds, a statement built from it touches that job's rows or fails; criteria name
-// real columns of the matching type.
-TEST_F(JobDbTest, BadCriteriaFailAndTouchNoRows)
+// A number given as text is read as a criteria string reads it: accepted exactly when the string
+// "StabNr=<text>" would be, with the same value; otherwise the criteria are the string's syntax error.
+TEST(TypedCriteria, NumberTextsFollowTheCriteriaStringGrammar)
+{
+    for (const char* number : {"007", " 12 ", "\t5", "-3.50", "+4", "1\n", "1 2", "12a", "", "  ", "'1'", "1.2.3",
+                               "0x1"}) {
+        const QString text = qs("LosName='J' and StabNr=") + qs(number);
+        std::vector<db::CriteriaTerm> parsed;
+        PendingError parseErr;
+        const bool parses = db::parseCriteria(text, parsed, parseErr);
+        const db::Criteria typed = db::Criteria(qs("LosName"), qs("J")).andNumberText(qs("StabNr"), qs(number));
+        PendingError typedErr;
+        EXPECT_EQ(typed.check(typedErr), parses) << number;
+        EXPECT_EQ(typedErr.number, parseErr.number) << number;
+        EXPECT_EQ(typedErr.description, parseErr.description) << number;
+        if (parses) {
+            ASSERT_EQ(typed.terms().size(), 2u);
+            EXPECT_EQ(typed.terms()[1].value, parsed[1].value) << number;
+            EXPECT_EQ(typed.terms()[1].value.typeId(), parsed[1].value.typeId()) << number;
+        }
+    }
+    PendingError err;
+    EXPECT_FALSE(db::Criteria(qs("LosName"), qs("O'Brien")).refuse().andNumberText(qs("TeileNr"), qs("0012")).check(err));
+    EXPECT_EQ(err.description, qs("Syntax error (missing operator) in query expression 'LosName='O'Brien' and TeileNr=0012'."));
+}
+
+// Whatever a value holds, it is bound: a statement touches the rows holding exactly that value. Refused
+// criteria fail wherever they are used; criteria name real columns of the matching type.
+TEST_F(JobDbTest, CriteriaValuesAreBoundAndBadCriteriaTouchNoRows)
 {
     addJob("x");
     addBar("x", 1);
     db::Recordset rs;
     ASSERT_TRUE(database.openRecordset(rs, qs("Stabdaten"), err));
     for (const char* name : {"'; DROP TABLE LosNamen; --", "x' or '1'='1", "x' and Farbe='"}) {
-        const QString criteria = qs("LosName=") + db::quoted(qs(name));
-        PendingError e[3];
-        EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), criteria, e[0]), -1);
-        EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), criteria, e[1]), -1);
-        EXPECT_TRUE(!rs.findFirst(criteria, e[2]) && rs.noMatch());
-        for (const PendingError& one : e)
-            EXPECT_EQ(one.number, 3075) << name;
+        const db::Criteria bound(qs("LosName"), qs(name));
+        EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), bound, err), 0) << name;
+        EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), bound, err), 0) << name;
+        EXPECT_TRUE(rs.findFirst(bound, err) && rs.noMatch()) << name;
     }
-    EXPECT_TRUE(rs.findFirst(qs("losname='x' AND stabnr=1"), err) && !rs.noMatch()) << "names compare without case";
-    for (const char* typeMismatch : {"StabNr='12'", "LosName=12"}) {
-        EXPECT_FALSE(rs.findFirst(qs(typeMismatch), err));
-        EXPECT_EQ(err.number, 3464) << typeMismatch;
+    const db::Criteria refused = db::Criteria(qs("LosName"), qs("x")).refuse();
+    PendingError e[4];
+    EXPECT_EQ(database.deleteWhere(qs("Stabdaten"), refused, e[0]), -1);
+    EXPECT_EQ(database.updateWhere(qs("Stabdaten"), qs("Farbe"), qs("rot"), refused, e[1]), -1);
+    EXPECT_TRUE(!rs.findFirst(refused, e[2]) && rs.noMatch());
+    db::Recordset other;
+    EXPECT_FALSE(database.openRecordset(other, qs("Stabdaten"), refused, e[3]));
+    for (const PendingError& one : e)
+        EXPECT_EQ(one.description, qs("Syntax error (missing operator) in query expression 'LosName='x''."));
+
+    EXPECT_TRUE(rs.findFirst(db::Criteria(qs("losname"), qs("x")).and_(qs("stabnr"), 1), err) && !rs.noMatch())
+        << "names compare without case";
+    for (const db::Criteria& typeMismatch : {db::Criteria(qs("StabNr"), qs("12")), db::Criteria(qs("LosName"), 12)}) {
+        EXPECT_FALSE(rs.findFirst(typeMismatch, err));
+        EXPECT_EQ(err.number, 3464);
     }
-    EXPECT_FALSE(rs.findFirst(qs("LosName='x' and Gibtsnicht=1"), err));
+    EXPECT_FALSE(rs.findFirst(db::Criteria(qs("LosName"), qs("x")).and_(qs("Gibtsnicht"), 1), err));
     EXPECT_EQ(err.description, qs("Too few parameters. Expected 1."));
     EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 2) << "nothing deleted";
-    EXPECT_EQ(count("Stabdaten", "Farbe='rot'"), 0) << "nothing changed";
+    EXPECT_EQ(count("Stabdaten", "Farbe = 'rot'"), 0) << "nothing changed";
 }
 
 } // namespace

@@ -118,6 +118,19 @@ private:
         return m_i > start && parseNumberText(m_s.mid(start, m_i - start), value);
     }
 
+public:
+    // A number value standing alone: blanks around it, nothing else.
+    bool readNumberOnly(QVariant& value)
+    {
+        skipBlanks();
+        if (atEnd() || peek() == u'\'' || !readValue(value))
+            return false;
+        skipBlanks();
+        return atEnd();
+    }
+
+private:
+
     bool takeAnd()
     {
         if (m_i + 3 > m_s.size() || m_s.mid(m_i, 3).compare(QStringLiteral("and"), Qt::CaseInsensitive) != 0)
@@ -145,6 +158,52 @@ bool parseCriteria(const QString& criteria, std::vector<CriteriaTerm>& terms, Pe
         return false;
     }
     return true;
+}
+
+bool Criteria::parse(const QString& criteria, Criteria& out, PendingError& err)
+{
+    out = Criteria();
+    return parseCriteria(criteria, out.m_terms, err);
+}
+
+Criteria& Criteria::and_(const QString& column, const QVariant& value)
+{
+    m_terms.push_back({column, value, {}});
+    return *this;
+}
+
+Criteria& Criteria::andNumberText(const QString& column, const QString& numberText)
+{
+    CriteriaTerm term{column, {}, numberText};
+    if (!CriteriaReader(numberText).readNumberOnly(term.value))
+        m_refused = true;
+    m_terms.push_back(std::move(term));
+    return *this;
+}
+
+QString Criteria::text() const
+{
+    QString s;
+    for (const CriteriaTerm& t : m_terms) {
+        if (!s.isEmpty())
+            s += QStringLiteral(" and ");
+        s += t.column + u'=';
+        if (!t.written.isNull())
+            s += t.written;
+        else if (t.value.typeId() == QMetaType::QString)
+            s += quoted(t.value.toString());
+        else
+            s += t.value.toString();
+    }
+    return s;
+}
+
+bool Criteria::check(PendingError& err) const
+{
+    if (!m_refused)
+        return true;
+    error::criteriaSyntax(err, text());
+    return false;
 }
 
 QString quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }

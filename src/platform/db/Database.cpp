@@ -97,15 +97,25 @@ std::shared_ptr<TableInfo> ConnectionData::table(const QString& name, PendingErr
     return info;
 }
 
-bool ConnectionData::condition(const TableInfo& info, const QString& criteria, BoundCondition& out,
+QString BoundCondition::sql(const TableInfo& info) const
+{
+    QString sql;
+    for (qsizetype at = 0; at + 1 < columns.size(); at += 2) {
+        const int i = (int(uchar(columns.at(at))) << 8) | int(uchar(columns.at(at + 1)));
+        if (!sql.isEmpty())
+            sql += QStringLiteral(" AND ");
+        sql += info.quotedColumns[i] + QStringLiteral(" = ?");
+    }
+    return sql;
+}
+
+bool ConnectionData::condition(const TableInfo& info, const Criteria& criteria, BoundCondition& out,
                                PendingError& err) const
 {
-    std::vector<CriteriaTerm> terms;
-    if (!parseCriteria(criteria, terms, err))
+    out = BoundCondition();
+    if (!criteria.check(err))
         return false;
-    QStringList parts;
-    out.values.clear();
-    for (const CriteriaTerm& t : terms) {
+    for (const CriteriaTerm& t : criteria.terms()) {
         const int i = info.indexOf(t.column);
         if (i < 0) {
             // An unknown name in a criteria string is a parameter the
@@ -123,10 +133,8 @@ bool ConnectionData::condition(const TableInfo& info, const QString& criteria, B
             error::criteriaTypeMismatch(err);
             return false;
         }
-        parts << info.quotedColumns[i] + QStringLiteral(" = ?");
-        out.values << t.value;
+        out.add(i, t.value);
     }
-    out.sql = parts.join(QStringLiteral(" AND "));
     return true;
 }
 
@@ -134,6 +142,11 @@ bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingEr
 {
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
+    return exec(query, err, info);
+}
+
+bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info)
+{
     if (!query.exec()) {
         raise(query.lastError(), err, info);
         query.finish();
@@ -211,6 +224,7 @@ void RecordsetData::detach()
     conn = nullptr;
     info.reset();
     filter = {};
+    filterSql.clear();
     buffer = Buffer::None;
     bufferValues.clear();
     dirty.clear();
@@ -272,8 +286,6 @@ bool Database::open(const QString& path, PendingError& err, Transaction tx, Acce
 
 bool Database::isOpen() const { return m_conn != nullptr; }
 
-QString Database::path() const { return m_conn ? m_conn->path : QString(); }
-
 void Database::setBusyTimeout(int milliseconds)
 {
     m_busyTimeoutMs = milliseconds;
@@ -315,10 +327,23 @@ void Database::close()
 
 bool Database::openRecordset(Recordset& rs, const QString& table, PendingError& err)
 {
-    return openRecordset(rs, table, QString(), err);
+    return openRecordset(rs, table, Criteria(), err);
 }
 
 bool Database::openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err)
+{
+    rs.close();
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return false;
+    }
+    // The table is looked for before the criteria are read.
+    Criteria parsed;
+    return m_conn->table(table, err) && Criteria::parse(criteria, parsed, err) &&
+           openRecordset(rs, table, parsed, err);
+}
+
+bool Database::openRecordset(Recordset& rs, const QString& table, const Criteria& criteria, PendingError& err)
 {
     rs.close();
     if (!m_conn) {
@@ -333,6 +358,7 @@ bool Database::openRecordset(Recordset& rs, const QString& table, const QString&
         return false;
     RecordsetData& d = *rs.d;
     d.conn = m_conn.get();
+    d.filterSql = filter.sql(*info);
     d.info = std::move(info);
     d.filter = std::move(filter);
     m_conn->recordsets.push_back(&d);
@@ -344,7 +370,7 @@ bool Database::openRecordset(Recordset& rs, const QString& table, const QString&
     return true;
 }
 
-int Database::deleteWhere(const QString& table, const QString& criteria, PendingError& err)
+int Database::deleteWhere(const QString& table, const Criteria& criteria, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
@@ -355,8 +381,8 @@ int Database::deleteWhere(const QString& table, const QString& criteria, Pending
     if (!info || !m_conn->condition(*info, criteria, where, err))
         return -1;
     QString sql = QStringLiteral("DELETE FROM ") + info->quotedName;
-    if (!where.sql.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql;
+    if (!where.columns.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql(*info);
     QSqlQuery* q = m_conn->prepared(sql, err);
     if (!q || !m_conn->run(*q, where.values, err, info.get()))
         return -1;
@@ -367,7 +393,7 @@ int Database::deleteWhere(const QString& table, const QString& criteria, Pending
 }
 
 int Database::updateWhere(const QString& table, const QString& column, const QVariant& value,
-                          const QString& criteria, PendingError& err)
+                          const Criteria& criteria, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
@@ -389,8 +415,8 @@ int Database::updateWhere(const QString& table, const QString& column, const QVa
         return -1;
     QString sql = QStringLiteral("UPDATE ") + info->quotedName + QStringLiteral(" SET ") + info->quotedColumns[i] +
                   QStringLiteral(" = ?");
-    if (!where.sql.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql;
+    if (!where.columns.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql(*info);
     QSqlQuery* q = m_conn->prepared(sql, err);
     if (!q || !m_conn->run(*q, QVariantList{stored} + where.values, err, info.get()))
         return -1;
@@ -400,7 +426,7 @@ int Database::updateWhere(const QString& table, const QString& column, const QVa
     return n;
 }
 
-QVariant Database::maxOf(const QString& table, const QString& column, const QString& criteria, PendingError& err)
+QVariant Database::maxOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
@@ -419,8 +445,8 @@ QVariant Database::maxOf(const QString& table, const QString& column, const QStr
         return {};
     QString sql = QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") +
                   info->quotedName;
-    if (!where.sql.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql;
+    if (!where.columns.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql(*info);
     QSqlQuery* q = m_conn->prepared(sql, err);
     if (!q || !m_conn->run(*q, where.values, err, info.get()))
         return {};
@@ -466,26 +492,6 @@ bool Database::executeFixed(const QString& sql, PendingError& err)
     // A statement of our own may change any table's rows.
     m_conn->rowsChanged(nullptr, nullptr);
     return ok;
-}
-
-void Database::releaseLocks()
-{
-    if (m_conn && !m_conn->inTransaction)
-        m_conn->dialect->releaseLocks(m_conn->db);
-}
-
-QStringList Database::columnNames(const QString& table, PendingError& err)
-{
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return {};
-    }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    QStringList names;
-    if (info)
-        for (const Column& c : info->columns)
-            names << c.name;
-    return names;
 }
 
 // ---------------------------------------------------------------------------

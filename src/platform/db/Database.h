@@ -9,6 +9,7 @@
 
 namespace db {
 
+class Criteria;
 class Recordset;
 struct ConnectionData;
 
@@ -18,8 +19,9 @@ struct ConnectionData;
 // A Database opened with Transaction::PerCall runs everything in one
 // transaction that only commit() makes permanent: close(), the destructor
 // and a dying process roll it back, so an import writes all of its rows or
-// none. Commits are durable (synchronous=FULL) before commit() returns. WAL journal mode and a busy timeout let the machine's
-// control read while we write; a database locked past the timeout is an
+// none. Commits are durable (synchronous=FULL) before commit() returns.
+// WAL journal mode and a busy timeout let the machine's control read while
+// we write; a database locked past the timeout is an
 // ordinary error (3218 "Could not update; currently locked.").
 //
 // Every operation reports failures into the PendingError it is given
@@ -40,7 +42,6 @@ public:
     bool open(const QString& path, PendingError& err, Transaction tx = Transaction::PerCall,
               Access access = Access::ReadWrite);
     [[nodiscard]] bool isOpen() const;
-    [[nodiscard]] QString path() const;
 
     // Commits the transaction (PerCall) and closes. A failed commit is
     // reported; the call's rows are then gone. Recordsets opened on it
@@ -50,49 +51,38 @@ public:
     // the same: nothing is ever committed by accident.
     void close();
 
-    // Opens a dynaset on a whole table, or on the rows of a table matching a
-    // criteria string (see Criteria.h). A missing table raises 3078, a
-    // column the table does not have 3061 "Too few parameters. Expected 1.",
-    // a text compared with a numeric column (or a number with a text
-    // column) 3464. The recordset starts on its first row.
+    // Opens a dynaset on a whole table, or on the rows of a table matching
+    // criteria (see Criteria.h); a criteria string is read with
+    // Criteria::parse. A missing table raises 3078, a column the table does
+    // not have 3061 "Too few parameters. Expected 1.", a text compared with
+    // a numeric column (or a number with a text column) 3464. The recordset
+    // starts on its first row.
     bool openRecordset(Recordset& rs, const QString& table, PendingError& err);
+    bool openRecordset(Recordset& rs, const QString& table, const Criteria& criteria, PendingError& err);
     bool openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err);
 
-    // Set-based statements built from a criteria string; values are bound as
-    // parameters, never pasted into SQL. Return the number of rows touched,
-    // or -1 with err raised. Empty criteria mean all rows. updateWhere
-    // converts the value like Recordset::setField.
-    int deleteWhere(const QString& table, const QString& criteria, PendingError& err);
-    int updateWhere(const QString& table, const QString& column, const QVariant& value,
-                    const QString& criteria, PendingError& err);
+    // Set-based statements; values are bound as parameters, never pasted
+    // into SQL. Return the number of rows touched, or -1 with err raised.
+    // Empty criteria mean all rows. updateWhere converts the value like
+    // Recordset::setField.
+    int deleteWhere(const QString& table, const Criteria& criteria, PendingError& err);
+    int updateWhere(const QString& table, const QString& column, const QVariant& value, const Criteria& criteria,
+                    PendingError& err);
 
     // Largest value of a numeric column over the rows matching criteria
     // (empty criteria = all rows); Null rows are passed over. Returns a Null
     // QVariant when no row has a value.
-    QVariant maxOf(const QString& table, const QString& column, const QString& criteria, PendingError& err);
+    QVariant maxOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err);
     // True when the table has at least one row.
     bool hasRows(const QString& table, PendingError& err);
 
     // A fixed SQL statement of our own (never built from file text).
     bool executeFixed(const QString& sql, PendingError& err);
 
-    // Tells the engine to release its read locks (after an import). With
-    // SQLite this checkpoints the WAL when nobody reads. Does nothing inside
-    // a PerCall transaction or on a closed Database (closing already
-    // released everything).
-    void releaseLocks();
-
-    // Column names of a table in table order; empty with err raised when the
-    // table is missing.
-    QStringList columnNames(const QString& table, PendingError& err);
-
     // How long a statement waits for another program's lock before it
     // fails with 3218 (default 5000 ms). Takes effect at once and for later
     // open() calls.
     void setBusyTimeout(int milliseconds);
-
-    // For the store layer itself.
-    ConnectionData* connection() const { return m_conn.get(); }
 
 private:
     bool finish(bool commit, PendingError& err);

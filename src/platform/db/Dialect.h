@@ -37,9 +37,6 @@ public:
     // Reads a table's real name and its columns with their declared types;
     // false (and no error) when the table does not exist.
     virtual bool readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const = 0;
-    // Lets readers of the file see everything committed so far and frees
-    // what the engine keeps for them (outside a transaction).
-    virtual void releaseLocks(QSqlDatabase& db) const = 0;
     // Settings a freshly created database file keeps for good.
     virtual bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const = 0;
     // Removes a database file and whatever the engine keeps beside it.

@@ -21,8 +21,6 @@ namespace {
 
 const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
-
 bool isIntegerKind(ColumnKind k)
 {
     return k == ColumnKind::Int16 || k == ColumnKind::Int32 || k == ColumnKind::Int64;
@@ -197,29 +195,10 @@ ColumnKind columnKindOf(const QString& declaredType, int* size)
 
 bool parseNumberText(const QString& text, QVariant& number)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    qsizetype i = begin;
-    if (i < end && (text.at(i) == u'+' || text.at(i) == u'-'))
-        ++i;
-    bool digits = false;
+    QStringView body;
     bool point = false;
-    for (; i < end; ++i) {
-        const QChar c = text.at(i);
-        if (c >= u'0' && c <= u'9')
-            digits = true;
-        else if (c == u'.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    if (!digits)
+    if (!text::strictNumberBody(text, &body, &point))
         return false;
-    const QStringView body = QStringView(text).mid(begin, end - begin);
     bool ok = false;
     if (!point) {
         const qlonglong v = body.toLongLong(&ok);

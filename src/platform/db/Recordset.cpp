@@ -6,12 +6,14 @@
 #include <QSqlError>
 
 // Every row is addressed by the table's surrogate key: positioning is one
-// indexed "SELECT key ... ORDER BY key LIMIT 1" statement (first, last,
-// next after the current key, first match of a criteria string), so walking
-// or finding never reads a table into memory and costs the same in a small
-// and in a large database. A value of the current row is read when it is
-// first asked for and kept until the row changes: the readers look at a few
-// columns of rows that have fifty.
+// indexed "SELECT key ... ORDER BY key LIMIT 1" statement (first, first
+// match of criteria), so finding never reads a table into memory and costs
+// the same in a small and in a large database. A value of the current row
+// is read when it is first asked for and kept until the row changes: the
+// readers look at a few columns of rows that have fifty. A row this
+// recordset has just stored is not read back: its written values are
+// known, and inside the connection's transaction nobody else can have
+// changed it.
 
 namespace db {
 
@@ -28,7 +30,24 @@ bool usable(const RecordsetData& d, PendingError& err)
 void dropBuffer(RecordsetData& d)
 {
     d.buffer = RecordsetData::Buffer::None;
-    d.dirty.fill(0);
+    for (int i = 0; i < d.dirty.size(); ++i) {
+        if (d.dirty.at(i)) {
+            d.bufferValues[size_t(i)] = QVariant();
+            d.dirty[i] = 0;
+        }
+    }
+}
+
+// An empty buffer for the current table.
+void openBuffer(RecordsetData& d, RecordsetData::Buffer kind)
+{
+    dropBuffer(d);
+    const size_t n = d.info->columns.size();
+    if (d.bufferValues.size() != n) {
+        d.bufferValues.assign(n, QVariant());
+        d.dirty.fill(0, qsizetype(n));
+    }
+    d.buffer = kind;
 }
 
 // The row with this key is now the current row; none of its values are
@@ -37,27 +56,30 @@ void takeKey(RecordsetData& d, qint64 key)
 {
     d.currentKey = key;
     d.rowValues.resize(d.info->columns.size());
-    d.loaded.fill(0, qsizetype(d.info->columns.size()));
+    d.loaded.fill(RecordsetData::NotLoaded, qsizetype(d.info->columns.size()));
     d.onRow = true;
     d.deleted = false;
+    d.currentKnown = true;
     d.bof = d.eof = false;
 }
 
-// The positioning statement for a condition (besides the recordset's own
-// filter), first or last in key order. It selects the key alone: a find
-// through the index of the searched columns never touches the table.
-QSqlQuery* seekQuery(RecordsetData& d, const QString& condition, bool last, PendingError& err)
+// Positioning statements, cached by what they look for: 'F'/'L' the first
+// or last row of the recordset, 'C' + columns the first row matching them.
+// They select the key alone: a find through the index of the searched
+// columns never touches the table.
+QSqlQuery* seekQuery(RecordsetData& d, const BoundCondition& condition, bool last, PendingError& err)
 {
-    const QString cacheKey = condition + (last ? QStringLiteral("#last") : QStringLiteral("#first"));
+    QByteArray cacheKey(1, last ? 'L' : (condition.columns.isEmpty() ? 'F' : 'C'));
+    cacheKey += condition.columns;
     auto it = d.seekQueries.constFind(cacheKey);
     if (it != d.seekQueries.cend())
         return it.value();
-    QStringList where;
-    if (!d.filter.sql.isEmpty())
-        where << d.filter.sql;
-    if (!condition.isEmpty())
-        where << condition;
     const TableInfo& t = *d.info;
+    QStringList where;
+    if (!d.filterSql.isEmpty())
+        where << d.filterSql;
+    if (!condition.columns.isEmpty())
+        where << condition.sql(t);
     QString sql = QStringLiteral("SELECT ") + t.quotedKey + QStringLiteral(" FROM ") + t.quotedName;
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -70,11 +92,10 @@ QSqlQuery* seekQuery(RecordsetData& d, const QString& condition, bool last, Pend
 }
 
 // Runs a statement that yields at most one key; found tells whether it did.
-bool firstKey(RecordsetData& d, QSqlQuery& q, const QVariantList& values, qint64& key, bool& found,
-              PendingError& err)
+bool firstKey(RecordsetData& d, QSqlQuery& q, qint64& key, bool& found, PendingError& err)
 {
     found = false;
-    if (!d.conn->run(q, values, err, d.info.get()))
+    if (!d.conn->exec(q, err, d.info.get()))
         return false;
     if (q.next()) {
         key = q.value(0).toLongLong();
@@ -88,19 +109,21 @@ bool firstKey(RecordsetData& d, QSqlQuery& q, const QVariantList& values, qint64
     return true;
 }
 
-// Moves to the first (last) row that matches the filter and the condition;
-// found is false, and the position unchanged, when there is none.
-bool seek(RecordsetData& d, const QString& condition, const QVariantList& values, bool last, bool& found,
-          PendingError& err)
+// Moves to the first row that matches the filter and the condition; found
+// is false, and the position unchanged, when there is none.
+bool seek(RecordsetData& d, const BoundCondition& condition, bool& found, PendingError& err)
 {
     found = false;
-    QSqlQuery* q = seekQuery(d, condition, last, err);
+    QSqlQuery* q = seekQuery(d, condition, false, err);
     if (!q)
         return false;
-    QVariantList all = d.filter.values;
-    all += values;
+    int i = 0;
+    for (const QVariant& v : d.filter.values)
+        q->bindValue(i++, v);
+    for (const QVariant& v : condition.values)
+        q->bindValue(i++, v);
     qint64 key = 0;
-    if (!firstKey(d, *q, all, key, found, err))
+    if (!firstKey(d, *q, key, found, err))
         return false;
     if (found)
         takeKey(d, key);
@@ -111,13 +134,18 @@ bool seek(RecordsetData& d, const QString& condition, const QVariantList& values
 // recordset stored belongs to it).
 bool rowExists(RecordsetData& d, qint64 key, bool& found, PendingError& err)
 {
-    const TableInfo& t = *d.info;
-    QSqlQuery* q = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedKey + QStringLiteral(" FROM ") +
-                                        t.quotedName + QStringLiteral(" WHERE ") + t.quotedKey +
-                                        QStringLiteral(" = ?"),
-                                    err);
+    TableInfo& t = *d.info;
+    if (!t.existsQuery) {
+        t.existsQuery = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedKey + QStringLiteral(" FROM ") +
+                                             t.quotedName + QStringLiteral(" WHERE ") + t.quotedKey +
+                                             QStringLiteral(" = ?"),
+                                         err);
+        if (!t.existsQuery)
+            return false;
+    }
+    t.existsQuery->bindValue(0, key);
     qint64 ignored = 0;
-    return q && firstKey(d, *q, {key}, ignored, found, err);
+    return firstKey(d, *t.existsQuery, ignored, found, err);
 }
 
 // There is a current row that was not deleted.
@@ -139,9 +167,20 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
 {
     if (!onLiveRow(d, err))
         return false;
-    if (d.loaded.at(i))
-        return true;
     TableInfo& t = *d.info;
+    const char state = d.loaded.at(i);
+    if (state == RecordsetData::Loaded)
+        return true;
+    if (state == RecordsetData::WrittenNull) {
+        d.rowValues[size_t(i)] = QVariant();
+        d.loaded[i] = RecordsetData::Loaded;
+        return true;
+    }
+    if (state == RecordsetData::Written) {
+        d.rowValues[size_t(i)] = fromStoredValue(t.columns[size_t(i)], d.rowValues[size_t(i)]);
+        d.loaded[i] = RecordsetData::Loaded;
+        return true;
+    }
     QSqlQuery* q = t.columnQueries.value(i);
     if (!q) {
         q = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedColumns[i] + QStringLiteral(" FROM ") +
@@ -151,7 +190,8 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
             return false;
         t.columnQueries.insert(i, q);
     }
-    if (!d.conn->run(*q, {d.currentKey}, err, d.info.get()))
+    q->bindValue(0, d.currentKey);
+    if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     const bool found = q->next();
     if (found)
@@ -162,23 +202,13 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
         error::recordDeleted(err);
         return false;
     }
-    d.loaded[i] = 1;
+    d.loaded[i] = RecordsetData::Loaded;
     return true;
 }
 
-bool anyRow(RecordsetData& d, bool& any, PendingError& err)
-{
-    const TableInfo& t = *d.info;
-    QString sql = QStringLiteral("SELECT 1 FROM ") + t.quotedName;
-    if (!d.filter.sql.isEmpty())
-        sql += QStringLiteral(" WHERE ") + d.filter.sql;
-    QSqlQuery* q = d.conn->prepared(sql + QStringLiteral(" LIMIT 1"), err);
-    if (!q || !d.conn->run(*q, d.filter.values, err, d.info.get()))
-        return false;
-    any = q->next();
-    q->finish();
-    return true;
-}
+// Whether a value written to a column reads back as written; the kinds the
+// conversions do not know are left to the engine.
+bool readsBackAsWritten(const TableInfo& t, const Column& c) { return t.writesAsGiven && c.kind != ColumnKind::Other; }
 
 QString columnList(const TableInfo& t, const QByteArray& dirty, const QString& suffix)
 {
@@ -228,22 +258,44 @@ QSqlQuery* updateQuery(RecordsetData& d, PendingError& err)
     return q;
 }
 
-QVariantList dirtyValues(const RecordsetData& d)
+// Binds the buffer's values of the columns written, in column order.
+int bindDirty(const RecordsetData& d, QSqlQuery& q)
 {
-    QVariantList values;
+    int at = 0;
     for (int i = 0; i < d.dirty.size(); ++i)
         if (d.dirty.at(i))
-            values << d.bufferValues[size_t(i)];
-    return values;
+            q.bindValue(at++, d.bufferValues[size_t(i)]);
+    return at;
 }
 
 bool storeNew(RecordsetData& d, PendingError& err)
 {
     QSqlQuery* q = insertQuery(d, err);
-    if (!q || !d.conn->run(*q, dirtyValues(d), err, d.info.get()))
+    if (!q)
+        return false;
+    bindDirty(d, *q);
+    if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     d.lastModified = q->lastInsertId().toLongLong();
     q->finish();
+    // The new row's values as written; a column not written is Null unless
+    // the table gives it a default, which is read when asked for.
+    const TableInfo& t = *d.info;
+    d.writtenValues.resize(d.bufferValues.size());
+    d.written.fill(RecordsetData::NotLoaded, d.dirty.size());
+    if (t.writesAsGiven) {
+        for (int i = 0; i < d.dirty.size(); ++i) {
+            const Column& c = t.columns[size_t(i)];
+            if (!d.dirty.at(i)) {
+                if (!c.hasDefault)
+                    d.written[i] = RecordsetData::WrittenNull;
+            } else if (readsBackAsWritten(t, c)) {
+                d.writtenValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
+                d.written[i] = RecordsetData::Written;
+            }
+        }
+    }
+    d.lastModifiedKnown = d.conn->inTransaction && t.writesAsGiven;
     return true;
 }
 
@@ -251,12 +303,15 @@ bool storeEdit(RecordsetData& d, PendingError& err)
 {
     if (!d.dirty.contains(char(1))) {
         d.lastModified = d.currentKey;
+        d.lastModifiedKnown = d.conn->inTransaction && d.currentKnown;
+        d.written.fill(RecordsetData::NotLoaded);
         return true;
     }
     QSqlQuery* q = updateQuery(d, err);
-    QVariantList values = dirtyValues(d);
-    values << d.currentKey;
-    if (!q || !d.conn->run(*q, values, err, d.info.get()))
+    if (!q)
+        return false;
+    q->bindValue(bindDirty(d, *q), d.currentKey);
+    if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     const int n = q->numRowsAffected();
     q->finish();
@@ -266,7 +321,23 @@ bool storeEdit(RecordsetData& d, PendingError& err)
         return false;
     }
     d.lastModified = d.currentKey;
-    d.conn->rowsChanged(d.info.get(), nullptr);
+    d.currentKnown = d.info->writesAsGiven;
+    d.lastModifiedKnown = d.conn->inTransaction && d.info->writesAsGiven;
+    d.written.fill(RecordsetData::NotLoaded);
+    d.conn->rowsChanged(d.info.get(), &d);
+    if (!d.info->writesAsGiven)
+        d.loaded.fill(RecordsetData::NotLoaded);
+    // The current row now holds what was written.
+    for (int i = 0; i < d.dirty.size(); ++i) {
+        if (!d.dirty.at(i))
+            continue;
+        if (readsBackAsWritten(*d.info, d.info->columns[size_t(i)])) {
+            d.rowValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
+            d.loaded[i] = RecordsetData::Written;
+        } else {
+            d.loaded[i] = RecordsetData::NotLoaded;
+        }
+    }
     return true;
 }
 
@@ -276,18 +347,15 @@ Recordset::Recordset() : d(std::make_unique<RecordsetData>()) {}
 
 Recordset::~Recordset() { close(); }
 
-bool Recordset::isOpen() const { return d->conn != nullptr; }
-
-QString Recordset::table() const { return d->info ? d->info->name : QString(); }
-
 void Recordset::close()
 {
     d->detach();
     d->noMatch = false;
     d->lastModified = 0;
+    d->lastModifiedKnown = false;
 }
 
-bool Recordset::findFirst(const QString& criteria, PendingError& err)
+bool Recordset::findFirst(const Criteria& criteria, PendingError& err)
 {
     d->noMatch = true;
     if (!usable(*d, err))
@@ -297,7 +365,7 @@ bool Recordset::findFirst(const QString& criteria, PendingError& err)
     if (!d->conn->condition(*d->info, criteria, c, err))
         return false;
     bool found = false;
-    if (!seek(*d, c.sql, c.values, false, found, err))
+    if (!seek(*d, c, found, err))
         return false;
     d->noMatch = !found;
     return true;
@@ -311,7 +379,7 @@ bool Recordset::moveFirstIfAny(PendingError& err)
         return false;
     dropBuffer(*d);
     bool found = false;
-    if (!seek(*d, QString(), {}, false, found, err))
+    if (!seek(*d, BoundCondition(), found, err))
         return false;
     if (!found) {
         d->onRow = false;
@@ -331,62 +399,15 @@ bool Recordset::moveFirst(PendingError& err)
     return true;
 }
 
-bool Recordset::moveLast(PendingError& err)
-{
-    if (!usable(*d, err))
-        return false;
-    dropBuffer(*d);
-    bool found = false;
-    if (!seek(*d, QString(), {}, true, found, err))
-        return false;
-    if (!found) {
-        d->onRow = false;
-        d->bof = d->eof = true;
-        error::noCurrentRecord(err);
-        return false;
-    }
-    return true;
-}
-
-bool Recordset::moveNext(PendingError& err)
-{
-    if (!usable(*d, err))
-        return false;
-    dropBuffer(*d);
-    if (d->eof) {
-        error::noCurrentRecord(err);
-        return false;
-    }
-    bool found = false;
-    if (d->onRow) {
-        if (!seek(*d, d->info->quotedKey + QStringLiteral(" > ?"), {d->currentKey}, false, found, err))
-            return false;
-    } else if (!seek(*d, QString(), {}, false, found, err)) {
-        return false;
-    }
-    if (!found) {
-        bool any = false;
-        if (!anyRow(*d, any, err))
-            return false;
-        d->onRow = false;
-        d->eof = true;
-        d->bof = !any;
-    }
-    return true;
-}
-
 bool Recordset::eof() const { return d->eof; }
 
-bool Recordset::bof() const { return d->bof; }
+bool Recordset::isEmpty() const { return d->eof && d->bof; }
 
 bool Recordset::addNew(PendingError& err)
 {
     if (!usable(*d, err))
         return false;
-    const size_t n = d->info->columns.size();
-    d->buffer = RecordsetData::Buffer::New;
-    d->bufferValues.assign(n, QVariant());
-    d->dirty.fill(0, qsizetype(n));
+    openBuffer(*d, RecordsetData::Buffer::New);
     return true;
 }
 
@@ -397,10 +418,7 @@ bool Recordset::edit(PendingError& err)
     dropBuffer(*d);
     if (!onLiveRow(*d, err))
         return false;
-    const size_t n = d->info->columns.size();
-    d->buffer = RecordsetData::Buffer::Edit;
-    d->bufferValues.assign(n, QVariant());
-    d->dirty.fill(0, qsizetype(n));
+    openBuffer(*d, RecordsetData::Buffer::Edit);
     return true;
 }
 
@@ -426,8 +444,6 @@ bool Recordset::update(PendingError& err)
     return ok;
 }
 
-void Recordset::cancelUpdate() { dropBuffer(*d); }
-
 bool Recordset::remove(PendingError& err)
 {
     if (!usable(*d, err))
@@ -435,15 +451,22 @@ bool Recordset::remove(PendingError& err)
     dropBuffer(*d);
     if (!onLiveRow(*d, err))
         return false;
-    const TableInfo& t = *d->info;
-    QSqlQuery* q = d->conn->prepared(
-        QStringLiteral("DELETE FROM ") + t.quotedName + QStringLiteral(" WHERE ") + t.quotedKey + QStringLiteral(" = ?"),
-        err);
-    if (!q || !d->conn->run(*q, {d->currentKey}, err, d->info.get()))
+    TableInfo& t = *d->info;
+    if (!t.deleteRowQuery) {
+        t.deleteRowQuery = d->conn->prepared(QStringLiteral("DELETE FROM ") + t.quotedName + QStringLiteral(" WHERE ") +
+                                                 t.quotedKey + QStringLiteral(" = ?"),
+                                             err);
+        if (!t.deleteRowQuery)
+            return false;
+    }
+    QSqlQuery* q = t.deleteRowQuery;
+    q->bindValue(0, d->currentKey);
+    if (!d->conn->exec(*q, err, d->info.get()))
         return false;
     const int n = q->numRowsAffected();
     q->finish();
     d->deleted = true;
+    d->lastModifiedKnown = false;
     if (n == 0) {
         error::recordDeleted(err); // removed behind this recordset's back
         return false;
@@ -452,8 +475,6 @@ bool Recordset::remove(PendingError& err)
     return true;
 }
 
-bool Recordset::editing() const { return d->buffer != RecordsetData::Buffer::None; }
-
 qint64 Recordset::lastModified() const { return d->lastModified; }
 
 bool Recordset::moveTo(qint64 bookmark, PendingError& err)
@@ -461,6 +482,20 @@ bool Recordset::moveTo(qint64 bookmark, PendingError& err)
     if (!usable(*d, err))
         return false;
     dropBuffer(*d);
+    if (bookmark > 0 && bookmark == d->lastModified && d->lastModifiedKnown) {
+        // The row this recordset just stored: it exists, and what was
+        // written to it is known.
+        if (d->onRow && !d->deleted && d->currentKey == bookmark)
+            return true;
+        takeKey(*d, bookmark);
+        if (d->written.size() == d->loaded.size()) {
+            d->loaded = d->written;
+            for (int i = 0; i < d->written.size(); ++i)
+                if (d->written.at(i) == RecordsetData::Written)
+                    d->rowValues[size_t(i)] = d->writtenValues[size_t(i)];
+        }
+        return true;
+    }
     bool found = false;
     if (bookmark > 0 && !rowExists(*d, bookmark, found, err))
         return false;
@@ -513,14 +548,5 @@ bool Recordset::setField(const QString& name, const QVariant& value, PendingErro
 }
 
 bool Recordset::hasField(const QString& name) const { return d->info && d->info->indexOf(name) >= 0; }
-
-QStringList Recordset::fieldNames() const
-{
-    QStringList names;
-    if (d->info)
-        for (const Column& c : d->info->columns)
-            names << c.name;
-    return names;
-}
 
 } // namespace db

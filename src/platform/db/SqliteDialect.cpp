@@ -99,6 +99,7 @@ public:
             c.name = column;
             c.kind = columnKindOf(declared, &c.size);
             c.notNull = q.value(3).toInt() != 0;
+            c.hasDefault = !q.value(4).isNull();
             info.columns.push_back(c);
         }
         q.finish();
@@ -108,13 +109,19 @@ public:
         if (q.exec(QStringLiteral("PRAGMA foreign_key_list(%1)").arg(quoted)) && q.next())
             info.parentTable = q.value(2).toString();
         q.finish();
-        return true;
-    }
 
-    void releaseLocks(QSqlDatabase& db) const override
-    {
-        QSqlError ignored;
-        execute(db, QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), ignored);
+        // A trigger that fires on inserting or updating may change the row
+        // written; those on deleting only remove rows.
+        q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ? "
+                                 "COLLATE NOCASE AND sql NOT LIKE '% DELETE ON %'"));
+        q.addBindValue(info.name);
+        if (!q.exec() || !q.next()) {
+            error = q.lastError();
+            return false;
+        }
+        info.writesAsGiven = q.value(0).toInt() == 0;
+        q.finish();
+        return true;
     }
 
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override

@@ -4,6 +4,7 @@
 // Nothing outside src/platform/db includes this.
 
 #include "platform/PendingError.h"
+#include "platform/db/Criteria.h"
 #include "platform/db/Database.h"
 #include "platform/db/Dialect.h"
 
@@ -28,6 +29,7 @@ struct Column {
     ColumnKind kind = ColumnKind::Other;
     int size = 0; // characters of a sized text column, 0 = unbounded
     bool notNull = false;
+    bool hasDefault = false; // a row added without a value gets one
 };
 
 ColumnKind columnKindOf(const QString& declaredType, int* size);
@@ -40,6 +42,9 @@ struct TableInfo {
     QHash<QString, int> exactIndex;
     QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
     QString parentTable;           // table a foreign key points to, if any
+    // A row reads back as it was written: the engine changes nothing
+    // (no trigger on adding or updating rows).
+    bool writesAsGiven = false;
 
     // Quoted identifiers and the select list "key, c1, c2, ...".
     QString quotedName;
@@ -48,24 +53,36 @@ struct TableInfo {
     QString selectList;
 
     // Write statements by the set of columns written (one byte per column),
-    // and the statements reading one column of a row.
+    // the statements reading one column of a row, and those on one row.
     QHash<QByteArray, QSqlQuery*> insertQueries;
     QHash<QByteArray, QSqlQuery*> updateQueries;
     QHash<int, QSqlQuery*> columnQueries;
+    QSqlQuery* existsQuery = nullptr;
+    QSqlQuery* deleteRowQuery = nullptr;
     void forgetStatements()
     {
         insertQueries.clear();
         updateQueries.clear();
         columnQueries.clear();
+        existsQuery = nullptr;
+        deleteRowQuery = nullptr;
     }
 
     [[nodiscard]] int indexOf(const QString& column) const;
 };
 
-// A criteria string turned into SQL for one table: "c1" = ? AND "c2" = ?
+// Criteria for one table: the columns compared (two bytes of column index
+// each, in order) and the values they are compared with.
 struct BoundCondition {
-    QString sql; // empty: no condition
+    QByteArray columns; // empty: no condition
     QVariantList values;
+    // "c1" = ? AND "c2" = ?
+    [[nodiscard]] QString sql(const TableInfo& info) const;
+    void add(int column, const QVariant& value)
+    {
+        columns.append(char(column >> 8)).append(char(column & 0xff));
+        values.append(value);
+    }
 };
 
 struct RecordsetData;
@@ -87,9 +104,11 @@ struct ConnectionData {
     QSqlQuery* prepared(const QString& sql, PendingError& err);
     // Column metadata; 3078 when the table does not exist.
     std::shared_ptr<TableInfo> table(const QString& name, PendingError& err);
-    bool condition(const TableInfo& info, const QString& criteria, BoundCondition& out, PendingError& err) const;
-    // Runs a prepared statement with the values bound in order.
+    bool condition(const TableInfo& info, const Criteria& criteria, BoundCondition& out, PendingError& err) const;
+    // Runs a prepared statement with the values bound in order; exec()
+    // runs one whose values are bound already.
     bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info);
+    bool exec(QSqlQuery& query, PendingError& err, const TableInfo* info);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
     // Rows changed behind the recordsets' backs: their cached row values
@@ -103,10 +122,11 @@ struct RecordsetData {
     ConnectionData* conn = nullptr;
     std::shared_ptr<TableInfo> info;
     BoundCondition filter;
+    QString filterSql;
 
     enum class Buffer { None, New, Edit };
     Buffer buffer = Buffer::None;
-    std::vector<QVariant> bufferValues;
+    std::vector<QVariant> bufferValues; // Null where not dirty
     QByteArray dirty; // one byte per column: 1 = set since addNew/edit
 
     bool onRow = false;
@@ -114,17 +134,37 @@ struct RecordsetData {
     bool eof = true;
     bool deleted = false;
     qint64 currentKey = 0;
+    bool currentKnown = false; // the current row is known to exist
     // Values of the current row, read column by column when first asked
-    // for (loaded: one byte per column) and forgotten when the row changes.
+    // for and forgotten when the row changes. loaded, one byte per column:
+    // NotLoaded, Loaded (as field() returns it), Written (the value this
+    // recordset stored, converted when first read) or WrittenNull (a column
+    // the row was added without).
+    enum : char { NotLoaded = 0, Loaded = 1, Written = 2, WrittenNull = 3 };
     std::vector<QVariant> rowValues;
     QByteArray loaded;
-    void forgetRowValues() { loaded.fill(0); }
 
     bool noMatch = false;
     qint64 lastModified = 0;
+    // The row last stored by this recordset, as written: its values (by
+    // column, Written where known) for making it current again without
+    // reading it back. Valid while nothing on the connection may have
+    // deleted or changed it.
+    bool lastModifiedKnown = false;
+    std::vector<QVariant> writtenValues;
+    QByteArray written;
+
+    // Rows of the table may have changed behind this recordset: nothing
+    // it remembers of them is trusted any more.
+    void forgetRowValues()
+    {
+        loaded.fill(NotLoaded);
+        lastModifiedKnown = false;
+        currentKnown = false;
+    }
 
     // Positioning statements of this recordset by their condition.
-    QHash<QString, QSqlQuery*> seekQueries;
+    QHash<QByteArray, QSqlQuery*> seekQueries;
 
     void detach();
 };
