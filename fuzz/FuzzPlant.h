@@ -2,6 +2,7 @@
 
 #include "config/ServerContext.h"
 #include "intake/JobState.h"
+#include "TestDoubles.h"
 #include "platform/Clock.h"
 #include "platform/ErrorBox.h"
 #include "platform/OperatorPrompt.h"

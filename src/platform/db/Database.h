@@ -84,6 +84,9 @@ public:
     // open() calls.
     void setBusyTimeout(int milliseconds);
 
+    // For the store layer's own helpers (the quick check).
+    [[nodiscard]] ConnectionData* connection() const { return m_conn.get(); }
+
 private:
     bool finish(bool commit, PendingError& err);
 
