@@ -183,14 +183,18 @@ TEST_F(FileSystemFaults, AServerDirectoryThatVanishesMidCycleLosesNothingOfOursA
 // left half.
 TEST_F(FileSystemFaults, AServerDirectoryThatVanishesDuringAQuestionLeavesTheJobWholeOrAbsent)
 {
-    class RemovingPrompt final : public ScriptedPrompt {
+    class RemovingPrompt final : public OperatorPrompt {
     public:
         QString dir;
-        int askYesNoCancel(const QString& title, const QString& text) override
+        int asked = 0;
+        int askYesNoCancel(const QString&, const QString&) override
         {
+            ++asked;
             QDir(dir).removeRecursively();
-            return ScriptedPrompt::askYesNoCancel(title, text);
+            return Answer::No; // override
         }
+        int askRetryCancel(const QString&, const QString&) override { return Answer::Cancel; }
+        void showMessage(const QString&, const QString&) override {}
     };
     plant.writeJobFile(QStringLiteral("J1.$tx"), kJob);
     ScanProductionData(plant.ctx, importer);
@@ -205,7 +209,7 @@ TEST_F(FileSystemFaults, AServerDirectoryThatVanishesDuringAQuestionLeavesTheJob
     plant.writeJobFile(QStringLiteral("J1.$tx"), crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1",
                                                        "KTN0003L12350D1"}));
     ScanProductionData(ctx, second);
-    ASSERT_EQ(prompt.asked.size(), 1u);
+    ASSERT_EQ(prompt.asked, 1);
     const int pieces = rows(QStringLiteral("J1"));
     EXPECT_TRUE(pieces == 3 || pieces == 0) << pieces;
     EXPECT_EQ(rows(QStringLiteral("J1"), "LosNamen"), pieces == 3 ? 1 : 0);
