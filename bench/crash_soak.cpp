@@ -1,6 +1,6 @@
-// Crash soak: many jobs, the real server killed (SIGKILL) at random moments
-// and started again until the server directory is drained, then every job
-// and every file is accounted for.
+// Crash soak: many jobs, the real server (one scan cycle per start) killed
+// with SIGKILL at random moments and started again until the server
+// directory is drained, then every job and every file is accounted for.
 //
 //   crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]
 //
@@ -128,37 +128,31 @@ public:
         }
     }
 
-    // Runs the server on one configuration, killing it at random moments,
-    // until no job file waits in the server directory.
+    // Runs the server on one configuration, one scan cycle per start
+    // (--once), killing it at a random moment of most runs, until no job
+    // file waits in the server directory.
     void drain(int jobLoadMode)
     {
         writeConfig(jobLoadMode);
-        std::uniform_int_distribution<int> delay(1, m_maxKillMs);
-        while (waiting() > 0) {
+        std::uniform_int_distribution<int> delay(0, m_maxKillMs);
+        const int limit = 50 * m_jobs + 100;
+        while (waiting() > 0 && m_starts < limit) {
             QProcess server;
             server.setProcessEnvironment(environment());
             server.setStandardOutputFile(QProcess::nullDevice());
             server.setStandardErrorFile(m_dir.path() + QStringLiteral("/server.log"), QIODevice::Append);
             server.start(m_executable, {m_dir.path() + QStringLiteral("/Server/ServerQuirnel.zezad"),
-                                        QStringLiteral("--headless")});
+                                        QStringLiteral("--headless"), QStringLiteral("--once")});
             if (!server.waitForStarted()) {
                 std::fprintf(stderr, "cannot start %s\n", qPrintable(m_executable));
                 return;
             }
             ++m_starts;
-            if (m_kill) {
-                const int ms = delay(m_rng);
-                if (!server.waitForFinished(ms)) {
-                    ::kill(pid_t(server.processId()), SIGKILL);
-                    server.waitForFinished(-1);
-                    ++m_kills;
-                }
-            } else {
-                while (waiting() > 0 && server.state() == QProcess::Running)
-                    server.waitForFinished(100);
-                server.terminate();
-                server.waitForFinished(-1);
+            if (m_kill && !server.waitForFinished(delay(m_rng))) {
+                ::kill(pid_t(server.processId()), SIGKILL);
+                ++m_kills;
             }
+            server.waitForFinished(-1);
         }
     }
 
@@ -260,7 +254,7 @@ private:
     void writeConfig(int jobLoadMode)
     {
         QByteArray lines = "\"ServerPath\",\"~apppath~\\In\"\n\"ClientPath\",\"~apppath~\\Client\"\n"
-                           "\"RefreshZyklus\",\"50\"\n\"AutoFreigabe\",\" 1\"\n"
+                           "\"RefreshZyklus\",\"1100\"\n\"AutoFreigabe\",\" 1\"\n"
                            "\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n\"ExtensionStahl\",\"$sx\"\n"
                            "\"Printertyp\",\" 4\"\n\"GenLoadID\",1\n\"JobLoadMode\",";
         lines += QByteArray::number(jobLoadMode) + "\n";
@@ -296,7 +290,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int jobs = 1000;
     unsigned seed = 1;
-    int maxKillMs = 1500;
+    int maxKillMs = 400;
     bool kill = true;
     bool keep = false;
     QString exe = QStringLiteral(VOV_SERVER_EXE);
