@@ -103,7 +103,7 @@ public:
         for (int i = 0; i < count; ++i) {
             Job job;
             job.jobMode = jobMode;
-            job.name = QStringLiteral("%1%2").arg(jobMode ? u'J' : u'S').arg(i + 1, 4, 10, QLatin1Char('0'));
+            job.name = QString(QLatin1Char(jobMode ? 'J' : 'S')) + QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0'));
             job.good = i % 4 != 3;
             job.bars = barsOf(m_rng);
             const int perBar = piecesOf(m_rng);
