@@ -135,8 +135,12 @@ public:
     {
         writeConfig(jobLoadMode);
         std::uniform_int_distribution<int> delay(0, m_maxKillMs);
-        const int limit = 50 * m_jobs + 100;
-        while (waiting() > 0 && m_starts < limit) {
+        // A file that a run left although the run ended normally, three
+        // times over, will not be taken by any further run: stop there and
+        // let the check name it.
+        int stalled = 0;
+        int before = waiting();
+        while (before > 0 && stalled < 3) {
             QProcess server;
             server.setProcessEnvironment(environment());
             server.setStandardOutputFile(QProcess::nullDevice());
@@ -148,11 +152,17 @@ public:
                 return;
             }
             ++m_starts;
+            bool killed = false;
             if (m_kill && !server.waitForFinished(delay(m_rng))) {
                 ::kill(pid_t(server.processId()), SIGKILL);
                 ++m_kills;
+                killed = true;
             }
             server.waitForFinished(-1);
+            const int now = waiting();
+            const bool ranItsCycle = !killed && server.exitStatus() == QProcess::NormalExit && server.exitCode() == 0;
+            stalled = now < before ? 0 : ranItsCycle ? stalled + 1 : stalled;
+            before = now;
         }
     }
 
