@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libqt6svg6 fonts-dejavu-core
   libgtest-dev libgmock-dev
-  sqlite3
+  sqlite3 libsqlite3-dev   # the engine's library: the tests' fault-injecting file-system layer
   dbus xdg-utils shared-mime-info desktop-file-utils
   pkg-config libsystemd-dev   # readiness and watchdog notifications
   dpkg-dev systemd            # the Debian package (dpkg-shlibdeps), systemd-analyze

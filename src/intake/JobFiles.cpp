@@ -127,6 +127,15 @@ void endJob(ServerContext& ctx, JobImporter& importer, std::vector<ImportOutcome
 {
     if (files.empty())
         return;
+    if (files.front().result == ImportResult::NotStarted) {
+        // The job database could not be opened for the production data
+        // (openDB has reported): nothing of the job was read or written.
+        // Its files stay together for a later cycle, as a file does in
+        // separate mode; setting the production data aside alone would
+        // leave its label and steel data waiting for ever.
+        importer.rollBackJob();
+        return;
+    }
     if (!failsJob(files.back())) {
         PendingError err;
         if (importer.commitJob(err)) {

@@ -30,8 +30,9 @@ bool failsJob(const ImportOutcome& outcome);
 // is rolled back, the job and its print and steel data are deleted again
 // (rows that earlier imports committed), and the files become error copies
 // unless the operator chose Retry. A commit that fails is reported and
-// asked about like any other failed file. The outcomes are updated to how
-// the job ended.
+// asked about like any other failed file. A job whose production data
+// could not open the job database stays as it is. The outcomes are updated
+// to how the job ended.
 void endJob(ServerContext& ctx, JobImporter& importer, std::vector<ImportOutcome>& files);
 
 // Retry/Cancel answer -> how the file ends; anything but Cancel reads the

@@ -1,6 +1,7 @@
 #include "intake/PlantLock.h"
 
 #include "platform/FileOps.h"
+#include "platform/ProcessLock.h"
 
 #include <QLockFile>
 
@@ -31,8 +32,7 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
 
     auto lock = std::make_unique<QLockFile>(fileops::nativePath(lockPath(clientDir)));
     // Held for the life of the server; a lock whose process is gone is stale.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
+    if (takeProcessLock(*lock)) {
         m_lock = std::move(lock);
         m_dir = clientDir;
         return true;

@@ -4,7 +4,100 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool writeAll(int fd, const char* data, ssize_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool syncDirectoryOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A move to another file system, where no rename can do it: the bytes go
+// into a hidden file beside the target, which is synced and then renamed to
+// the target; only then is the source deleted. When any step fails (a full
+// disk, most often) the partial copy is removed and the source stays.
+bool copyAcross(const QByteArray& from, const QByteArray& to)
+{
+    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    const qsizetype slash = to.lastIndexOf('/');
+    const QByteArray temp = to.left(slash + 1) + ".~" + to.mid(slash + 1) + ".part";
+    const int out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = ::fchmod(out, st.st_mode & 07777) == 0;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        if (n <= 0 || !writeAll(out, buffer, n)) {
+            ok = ok && n == 0;
+            break;
+        }
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    if (!ok || ::access(to.constData(), F_OK) == 0 || ::rename(temp.constData(), to.constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    (void)syncDirectoryOf(to);
+    if (::unlink(from.constData()) != 0) {
+        // The source cannot go: keep it, and not a second copy of it.
+        ::unlink(to.constData());
+        return false;
+    }
+    return true;
+}
+
+bool renameOrCopyAcross(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::rename(source.constData(), target.constData()) == 0)
+        return true;
+    return errno == EXDEV && copyAcross(source, target);
+}
+
+} // namespace
 
 namespace fileops {
 
@@ -101,7 +194,7 @@ bool moveFile(const QString& from, const QString& to)
         return false;
     if (QFileInfo::exists(target))
         return false;
-    return QFile::rename(nativePath(from), target);
+    return renameOrCopyAcross(nativePath(from), target);
 }
 
 } // namespace fileops

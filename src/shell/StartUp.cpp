@@ -7,6 +7,7 @@
 #include "intake/PlantLock.h"
 #include "intake/ScanCycle.h"
 #include "platform/FileOps.h"
+#include "platform/ProcessLock.h"
 #include "platform/WindowControl.h"
 #include "shell/CommandLine.h"
 #include "shell/FileAssociation.h"
@@ -85,9 +86,8 @@ QString instanceLockPath(const QString& programTitle)
 bool acquireInstanceLock(QLockFile& lock)
 {
     // Held for the life of the server; a lock left by a dead process is
-    // recognised by its process id and taken over.
-    lock.setStaleLockTime(0);
-    return lock.tryLock(0);
+    // taken over.
+    return takeProcessLock(lock);
 }
 
 namespace {
