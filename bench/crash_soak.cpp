@@ -46,7 +46,10 @@ struct Job {
     QStringList files;
 };
 
-QByteArray num(int v, int width) { return QByteArray::number(v).rightJustified(width, '0'); }
+QByteArray num(int v, int width)
+{
+    return QByteArray::number(v).rightJustified(width, '0');
+}
 
 // Steel data for the pieces of generateProductionJob: one steel bar per bar,
 // one steel piece per piece.
@@ -103,7 +106,8 @@ public:
         for (int i = 0; i < count; ++i) {
             Job job;
             job.jobMode = jobMode;
-            job.name = QString(QLatin1Char(jobMode ? 'J' : 'S')) + QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0'));
+            job.name =
+                QString(QLatin1Char(jobMode ? 'J' : 'S')) + QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0'));
             job.good = i % 4 != 3;
             job.bars = barsOf(m_rng);
             const int perBar = piecesOf(m_rng);
@@ -202,10 +206,14 @@ public:
                 const bool waitingStill = QFile::exists(in + f);
                 if (int(inBak) + int(asError) + int(waitingStill) != 1 || waitingStill)
                     problem(job, QStringLiteral("%1 backup %2, error copy %3, waiting %4")
-                                     .arg(f).arg(inBak).arg(asError).arg(waitingStill));
+                                     .arg(f)
+                                     .arg(inBak)
+                                     .arg(asError)
+                                     .arg(waitingStill));
                 else if (inBak != job.good)
-                    problem(job, QStringLiteral("%1 %2").arg(f, inBak ? QStringLiteral("backed up although the job failed")
-                                                                      : QStringLiteral("set aside although the job is good")));
+                    problem(job, QStringLiteral("%1 %2").arg(
+                                     f, inBak ? QStringLiteral("backed up although the job failed")
+                                              : QStringLiteral("set aside although the job is good")));
             }
             const int bars = rows("Stabdaten", job.name), pieces = rows("Teiledaten", job.name),
                       machining = rows("Werkzeugdaten", job.name);
@@ -213,9 +221,14 @@ public:
                 if (rows("LosNamen", job.name) != 1 || bars != job.bars || pieces != job.pieces ||
                     machining != 2 * job.pieces)
                     problem(job, QStringLiteral("incomplete: %1 bars, %2 pieces, %3 machining of %4, %5, %6")
-                                     .arg(bars).arg(pieces).arg(machining).arg(job.bars).arg(job.pieces).arg(2 * job.pieces));
-                if (job.jobMode && (rows("StahlTeiledaten", job.name) != job.pieces ||
-                                    rows("Druckdaten", job.name) != job.pieces))
+                                     .arg(bars)
+                                     .arg(pieces)
+                                     .arg(machining)
+                                     .arg(job.bars)
+                                     .arg(job.pieces)
+                                     .arg(2 * job.pieces));
+                if (job.jobMode &&
+                    (rows("StahlTeiledaten", job.name) != job.pieces || rows("Druckdaten", job.name) != job.pieces))
                     problem(job, QStringLiteral("labels %1, steel pieces %2 of %3")
                                      .arg(rows("Druckdaten", job.name))
                                      .arg(rows("StahlTeiledaten", job.name))
@@ -227,7 +240,10 @@ public:
                             rows("StahlStabdaten", job.name) + rows("StahlTeiledaten", job.name);
                 if (left != 0)
                     problem(job, QStringLiteral("failed, yet %1 rows of it (%2 bars, %3 pieces, %4 machining)")
-                                     .arg(left).arg(bars).arg(pieces).arg(machining));
+                                     .arg(left)
+                                     .arg(bars)
+                                     .arg(pieces)
+                                     .arg(machining));
             }
         }
         std::printf("jobs: %d (%d good, %d ending in a bad record), files: %d\n", good + failed, good, failed,
@@ -319,8 +335,9 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--keep"))
             keep = true;
         else {
-            std::fprintf(stderr,
-                         "usage: crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]\n");
+            std::fprintf(
+                stderr,
+                "usage: crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]\n");
             return 2;
         }
     }
@@ -340,7 +357,6 @@ int main(int argc, char** argv)
     std::printf("server starts: %d, SIGKILLs: %d, seconds: %.1f\n", soak.starts(), soak.kills(),
                 double(timer.elapsed()) / 1000.0);
     const bool ok = soak.check();
-    std::printf("outcome: %s\n", ok ? "every file once, every good job complete, no row of a failed job"
-                                    : "FAILED");
+    std::printf("outcome: %s\n", ok ? "every file once, every good job complete, no row of a failed job" : "FAILED");
     return ok ? 0 : 1;
 }

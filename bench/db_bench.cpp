@@ -39,7 +39,10 @@ namespace {
 
 constexpr int BarsPerJob = 1000;
 
-QString jobName(int job) { return QStringLiteral("J%1").arg(job, 4, 10, QLatin1Char('0')); }
+QString jobName(int job)
+{
+    return QStringLiteral("J%1").arg(job, 4, 10, QLatin1Char('0'));
+}
 
 [[noreturn]] void die(const QString& what)
 {
@@ -84,9 +87,9 @@ private:
     QString m_name;
 };
 
-const QString BarInsert = QStringLiteral(
-    "INSERT INTO Stabdaten (LosName, StabNr, ResteTeileNr, ID, LoadID, ProfilNr, ProfilName, Farbe, "
-    "Bezeichnung, Laufbahn, Rohlaenge) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+const QString BarInsert =
+    QStringLiteral("INSERT INTO Stabdaten (LosName, StabNr, ResteTeileNr, ID, LoadID, ProfilNr, ProfilName, Farbe, "
+                   "Bezeichnung, Laufbahn, Rohlaenge) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 
 void addJobsRaw(RawConnection& raw, int jobs)
 {
@@ -184,7 +187,8 @@ void benchInsert(const QTemporaryDir& dir, int rows)
     double layer = 1e9;
     for (int round = 0; round < 2; ++round) {
         raw = std::min(raw, insertRaw(freshDatabase(dir, QStringLiteral("raw%1.mdb").arg(round)), rows));
-        layer = std::min(layer, insertThroughRecordset(freshDatabase(dir, QStringLiteral("rs%1.mdb").arg(round)), rows));
+        layer =
+            std::min(layer, insertThroughRecordset(freshDatabase(dir, QStringLiteral("rs%1.mdb").arg(round)), rows));
     }
     std::printf("insert %d Stabdaten rows, one transaction (best of 2)\n", rows);
     std::printf("  raw prepared INSERT        %8.3f s  %7.2f us/row\n", raw, raw * 1e6 / rows);
@@ -265,9 +269,9 @@ double lookups(const QString& path, const std::vector<Key>& keys, Lookup kind)
     std::vector<db::Criteria> criteria;
     criteria.reserve(keys.size());
     for (const Key& k : keys)
-        criteria.push_back(db::Criteria(QStringLiteral("LosName"), jobName(k.job))
-                               .andNumberText(QStringLiteral("StabNr"),
-                                              QStringLiteral("%1").arg(k.bar, 3, 10, QLatin1Char('0'))));
+        criteria.push_back(
+            db::Criteria(QStringLiteral("LosName"), jobName(k.job))
+                .andNumberText(QStringLiteral("StabNr"), QStringLiteral("%1").arg(k.bar, 3, 10, QLatin1Char('0'))));
     const size_t warm = std::min<size_t>(1000, keys.size() / 4);
     qint64 found = 0;
     QElapsedTimer t;
@@ -275,8 +279,8 @@ double lookups(const QString& path, const std::vector<Key>& keys, Lookup kind)
         RawConnection raw(path, false);
         QSqlQuery q(raw.db());
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral(
-            "SELECT RowKey FROM Stabdaten WHERE LosName = ? AND StabNr = ? ORDER BY RowKey LIMIT 1"));
+        q.prepare(
+            QStringLiteral("SELECT RowKey FROM Stabdaten WHERE LosName = ? AND StabNr = ? ORDER BY RowKey LIMIT 1"));
         for (size_t i = 0; i < keys.size(); ++i) {
             if (i == warm) {
                 found = 0;

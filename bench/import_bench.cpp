@@ -64,7 +64,10 @@ Counts countRows(const QString& path, const QString& job)
 
 // Processor seconds of this process so far: beside the wall-clock figures,
 // since other programs on the machine stretch those.
-double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double cpuSeconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 double importCpu = 1e300;
 double rawCpu = 1e300;
 
@@ -119,31 +122,61 @@ double rawInsert(const QString& dbPath, const QString& job, int bars, int pieces
         int pieceNr = 0;
         for (int b = 1; b <= bars; ++b) {
             const int barNr = ((b - 1) % 999) + 1;
-            bar.addBindValue(job); bar.addBindValue(barNr); bar.addBindValue(QStringLiteral("0"));
-            bar.addBindValue(6500.0); bar.addBindValue(QStringLiteral("12")); bar.addBindValue(QStringLiteral("BR70"));
-            bar.addBindValue(QStringLiteral("Weiss RAL 9016")); bar.addBindValue(QStringLiteral("Rahmen"));
-            bar.addBindValue(QStringLiteral("1")); bar.addBindValue(b);
+            bar.addBindValue(job);
+            bar.addBindValue(barNr);
+            bar.addBindValue(QStringLiteral("0"));
+            bar.addBindValue(6500.0);
+            bar.addBindValue(QStringLiteral("12"));
+            bar.addBindValue(QStringLiteral("BR70"));
+            bar.addBindValue(QStringLiteral("Weiss RAL 9016"));
+            bar.addBindValue(QStringLiteral("Rahmen"));
+            bar.addBindValue(QStringLiteral("1"));
+            bar.addBindValue(b);
             bar.exec();
             for (int p = 0; p < piecesPerBar; ++p) {
                 ++pieceNr;
                 const int nr = pieceNr % 10000 == 0 ? 1 : pieceNr % 10000;
-                const QVariant vals[] = {job, nr, barNr, 1.0, 11.0, QStringLiteral("J1"), QStringLiteral("Pos01"),
-                                         QStringLiteral("BR"), 45.0, -45.0, 1234.5, 1, 1, nr, 480.0, 25.0,
-                                         QStringLiteral("101"), QStringLiteral("ST 4711"), QStringLiteral("ST 4711"),
-                                         QStringLiteral("ST 4711"), 1, nr, pieceNr};
+                const QVariant vals[] = {job,
+                                         nr,
+                                         barNr,
+                                         1.0,
+                                         11.0,
+                                         QStringLiteral("J1"),
+                                         QStringLiteral("Pos01"),
+                                         QStringLiteral("BR"),
+                                         45.0,
+                                         -45.0,
+                                         1234.5,
+                                         1,
+                                         1,
+                                         nr,
+                                         480.0,
+                                         25.0,
+                                         QStringLiteral("101"),
+                                         QStringLiteral("ST 4711"),
+                                         QStringLiteral("ST 4711"),
+                                         QStringLiteral("ST 4711"),
+                                         1,
+                                         nr,
+                                         pieceNr};
                 for (const QVariant& v : vals)
                     piece.addBindValue(v);
                 piece.exec();
                 for (int w = 0; w < 2; ++w) {
-                    tool.addBindValue(job); tool.addBindValue(nr); tool.addBindValue(barNr);
-                    tool.addBindValue(w ? 3 : 5); tool.addBindValue(w ? 120.0 : 15.0);
-                    tool.addBindValue(w ? QVariant(5.5) : QVariant()); tool.addBindValue(w ? QVariant(1.2) : QVariant());
+                    tool.addBindValue(job);
+                    tool.addBindValue(nr);
+                    tool.addBindValue(barNr);
+                    tool.addBindValue(w ? 3 : 5);
+                    tool.addBindValue(w ? 120.0 : 15.0);
+                    tool.addBindValue(w ? QVariant(5.5) : QVariant());
+                    tool.addBindValue(w ? QVariant(1.2) : QVariant());
                     tool.exec();
                 }
                 // piece numbers have four digits: from 10,000 on they repeat
                 // and the import rewrites the print row it already has
                 if (pieceNr == nr) {
-                    print.addBindValue(job); print.addBindValue(nr);
+                    print.addBindValue(job);
+                    print.addBindValue(nr);
                     print.addBindValue(QStringLiteral("Label:%1").arg(nr));
                     print.exec();
                 }
@@ -191,8 +224,8 @@ double serverOnce(const QByteArray& job, Counts& written)
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + root +
-                                                               QStringLiteral("/no-bus"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QStringLiteral("unix:path=") + root + QStringLiteral("/no-bus"));
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(root);
@@ -211,8 +244,7 @@ double serverOnce(const QByteArray& job, Counts& written)
 
 // Timings on this kind of machine vary with the disk's flushes: each figure
 // is the best of a few runs.
-template <typename F>
-double bestOf(int runs, F run)
+template <typename F> double bestOf(int runs, F run)
 {
     double best = 1e300;
     for (int i = 0; i < runs; ++i)
@@ -276,9 +308,8 @@ int main(int argc, char** argv)
     bench::BenchPlant full;
     for (int j = 0; j < 100; ++j)
         rawInsert(full.databasePath(), QStringLiteral("OLD%1").arg(j), kBars, kPiecesPerBar);
-    const double tFull = bestOf(kRuns, [&](int i) {
-        return importJob(full, full.writeFile(QStringLiteral("BIG%1.$tx").arg(i), bigJob));
-    });
+    const double tFull = bestOf(
+        kRuns, [&](int i) { return importJob(full, full.writeFile(QStringLiteral("BIG%1.$tx").arg(i), bigJob)); });
     std::printf("import into a database with 100 jobs: %.3f s, ratio to empty %.2fx (target <= 1.3x)\n", tFull,
                 tFull / tImport);
 

@@ -13,8 +13,14 @@ namespace bench {
 
 namespace {
 
-QByteArray pad(const QByteArray& s, int width) { return s.leftJustified(width, ' ', true); }
-QByteArray num(long v, int width) { return QByteArray::number(static_cast<qlonglong>(v)).rightJustified(width, '0'); }
+QByteArray pad(const QByteArray& s, int width)
+{
+    return s.leftJustified(width, ' ', true);
+}
+QByteArray num(long v, int width)
+{
+    return QByteArray::number(static_cast<qlonglong>(v)).rightJustified(width, '0');
+}
 
 } // namespace
 

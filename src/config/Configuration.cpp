@@ -37,7 +37,10 @@ using Pairs = QHash<QString, QString>;
 
 // ---- reading -------------------------------------------------------------
 
-bool isFieldBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isFieldBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 // One comma-separated field starting at pos: a quoted field runs to the next
 // quote (commas inside are kept) and anything after it up to the comma is
@@ -157,16 +160,19 @@ bool fillForm(ServerContext& ctx, const Pairs& pairs, PendingError& err)
         if (!checkBoxValue(pairs, QLatin1String(key), &(f.*member), err))
             return false;
     }
-    return listIndex(pairs, QStringLiteral("Printertyp"), SettingsForm::printerTypes(), &f.cmbPrintertyp, err)
-           && listIndex(pairs, QStringLiteral("WBAdditionalData"), SettingsForm::wbAddDataEntries(), &f.cmbWBAddData,
-                        err)
-           && listIndex(pairs, QStringLiteral("SADefault"), SettingsForm::saDefaultEntries(), &f.cmbSADefault, err)
-           && checkBoxValue(pairs, QStringLiteral("4-Digit FachNum"), &f.chkFachNr4Digit, err);
+    return listIndex(pairs, QStringLiteral("Printertyp"), SettingsForm::printerTypes(), &f.cmbPrintertyp, err) &&
+           listIndex(pairs, QStringLiteral("WBAdditionalData"), SettingsForm::wbAddDataEntries(), &f.cmbWBAddData,
+                     err) &&
+           listIndex(pairs, QStringLiteral("SADefault"), SettingsForm::saDefaultEntries(), &f.cmbSADefault, err) &&
+           checkBoxValue(pairs, QStringLiteral("4-Digit FachNum"), &f.chkFachNr4Digit, err);
 }
 
 // ---- writing -------------------------------------------------------------
 
-QString quoted(const QString& s) { return u'"' + s + u'"'; }
+QString quoted(const QString& s)
+{
+    return u'"' + s + u'"';
+}
 
 QString textLine(const char* key, const QString& value)
 {
@@ -188,16 +194,16 @@ QString numberLine(const char* key, int value)
 
 QString fileContent(const SettingsForm& f)
 {
-    return textLine("ServerPath", f.txtServer) + textLine("ClientPath", f.txtAnlage)
-           + textLine("BackupPath", f.txtBackup) + textLine("RefreshZyklus", f.txtRefresh)
-           + numberLine("AutoFreigabe", f.chkAutoFreigabe) + textLine("Extension", f.txtExtension)
-           + textLine("ExtensionEtikett", f.txtExtensionEtikett) + textLine("ExtensionStahl", f.txtExtensionStahl)
-           + checkBoxLine("3-Digit ProfNum", f.chkProfilNr3Digit) + checkBoxLine("Steeldata", f.chkSteeldata)
-           + checkBoxLine("JobLoadMode", f.chkLoadMode) + numberLine("Printertyp", f.cmbPrintertyp)
-           + checkBoxLine("CompareDEandKTN", f.chkDEandKTN) + numberLine("WBAdditionalData", f.cmbWBAddData)
-           + numberLine("SADefault", f.cmbSADefault) + checkBoxLine("ConvToPvcNum", f.chkSetPVCPieceNum)
-           + checkBoxLine("GenLoadID", f.chkWriteLoadID) + checkBoxLine("Winkel-ID-Konverter", f.chkWinkelIDConv)
-           + checkBoxLine("Winkel-Konverter", f.chkWinkelConv) + checkBoxLine("4-Digit FachNum", f.chkFachNr4Digit);
+    return textLine("ServerPath", f.txtServer) + textLine("ClientPath", f.txtAnlage) +
+           textLine("BackupPath", f.txtBackup) + textLine("RefreshZyklus", f.txtRefresh) +
+           numberLine("AutoFreigabe", f.chkAutoFreigabe) + textLine("Extension", f.txtExtension) +
+           textLine("ExtensionEtikett", f.txtExtensionEtikett) + textLine("ExtensionStahl", f.txtExtensionStahl) +
+           checkBoxLine("3-Digit ProfNum", f.chkProfilNr3Digit) + checkBoxLine("Steeldata", f.chkSteeldata) +
+           checkBoxLine("JobLoadMode", f.chkLoadMode) + numberLine("Printertyp", f.cmbPrintertyp) +
+           checkBoxLine("CompareDEandKTN", f.chkDEandKTN) + numberLine("WBAdditionalData", f.cmbWBAddData) +
+           numberLine("SADefault", f.cmbSADefault) + checkBoxLine("ConvToPvcNum", f.chkSetPVCPieceNum) +
+           checkBoxLine("GenLoadID", f.chkWriteLoadID) + checkBoxLine("Winkel-ID-Konverter", f.chkWinkelIDConv) +
+           checkBoxLine("Winkel-Konverter", f.chkWinkelConv) + checkBoxLine("4-Digit FachNum", f.chkFachNr4Digit);
 }
 
 // ---- applying ------------------------------------------------------------
@@ -238,7 +244,10 @@ void applyScanTimer(ServerContext& ctx)
 
 } // namespace
 
-void editControls(ServerContext& ctx, bool onOff) { ctx.form.editMode = onOff; }
+void editControls(ServerContext& ctx, bool onOff)
+{
+    ctx.form.editMode = onOff;
+}
 
 void applyThreeStateBoxes(ServerContext& ctx)
 {

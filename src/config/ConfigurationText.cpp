@@ -17,8 +17,9 @@ QStringList configurationLines(const QByteArray& bytes)
     static const QByteArray kBom("\xEF\xBB\xBF");
     const bool utf8 = bytes.startsWith(kBom);
     const QByteArray body = utf8 ? bytes.mid(kBom.size()) : bytes;
-    const auto decode
-        = [utf8](const QByteArray& line) { return utf8 ? QString::fromUtf8(line) : text::fromCp1252(line); };
+    const auto decode = [utf8](const QByteArray& line) {
+        return utf8 ? QString::fromUtf8(line) : text::fromCp1252(line);
+    };
 
     QStringList lines;
     if (!body.contains('\r')) {

@@ -20,14 +20,20 @@ namespace {
 
 const QString kAppPath = QStringLiteral("~apppath~");
 
-bool isSeparator(QChar c) { return c == u'/' || c == u'\\'; }
+bool isSeparator(QChar c)
+{
+    return c == u'/' || c == u'\\';
+}
 
 bool isNetworkPath(const QString& path)
 {
     return path.size() >= 2 && isSeparator(path.at(0)) && isSeparator(path.at(1));
 }
 
-bool isAbsolutePath(const QString& path) { return path.startsWith(u'/') && !isNetworkPath(path); }
+bool isAbsolutePath(const QString& path)
+{
+    return path.startsWith(u'/') && !isNetworkPath(path);
+}
 
 // The folder that holds the configuration file, with "/" separators.
 QString configFolder(const ServerContext& ctx)

@@ -46,4 +46,7 @@ struct ServerContext {
 };
 
 // Replaces the error box's whole text.
-inline void writeTotxtError(ServerContext& ctx, const QString& message) { ctx.errorBox.setText(message); }
+inline void writeTotxtError(ServerContext& ctx, const QString& message)
+{
+    ctx.errorBox.setText(message);
+}

@@ -7,10 +7,16 @@
 
 namespace {
 
-bool isDirectory(const QString& path) { return QFileInfo(fileops::nativePath(path)).isDir(); }
+bool isDirectory(const QString& path)
+{
+    return QFileInfo(fileops::nativePath(path)).isDir();
+}
 
 // A database connection text instead of a folder is not checked here.
-bool isConnectionText(const QString& path) { return path.contains(QLatin1String("Provider"), Qt::CaseInsensitive); }
+bool isConnectionText(const QString& path)
+{
+    return path.contains(QLatin1String("Provider"), Qt::CaseInsensitive);
+}
 
 } // namespace
 

@@ -42,8 +42,8 @@ const QByteArray CrLf("\r\n");
 class LabelReader {
 public:
     LabelReader(ServerContext& ctx, JobState& job, const QString& path, db::Database* jobTransaction)
-        : m_ctx(ctx), m_job(job), m_path(path), m_jobName(fileops::baseName(path)),
-          m_fileName(fileops::fileName(path)), m_jobTransaction(jobTransaction)
+        : m_ctx(ctx), m_job(job), m_path(path), m_jobName(fileops::baseName(path)), m_fileName(fileops::fileName(path)),
+          m_jobTransaction(jobTransaction)
     {
         m_outcome.kind = FileKind::Label;
         m_outcome.path = path;
@@ -316,9 +316,9 @@ void LabelReader::runtimeFailure()
         return;
     }
     WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\nLine:") +
-                             QString::number(m_recordCounter) + QStringLiteral("\r\nBuf:") +
-                             text::fromCp1252(m_rest) + QStringLiteral("\r\nNum:") + text::fromCp1252(m_numberText) +
-                             QStringLiteral("\r\n") + WrapText(m_err.description, kErrorWrapWidth));
+                             QString::number(m_recordCounter) + QStringLiteral("\r\nBuf:") + text::fromCp1252(m_rest) +
+                             QStringLiteral("\r\nNum:") + text::fromCp1252(m_numberText) + QStringLiteral("\r\n") +
+                             WrapText(m_err.description, kErrorWrapWidth));
     m_outcome.errorNumber = m_err.number;
     failedFile();
 }

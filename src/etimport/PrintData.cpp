@@ -11,7 +11,10 @@ namespace {
 
 const QString PrintTable = QStringLiteral("Druckdaten");
 
-QString jobDatabasePath(const ServerContext& ctx) { return ctx.settings.clientDir + QStringLiteral("/prog.mdb"); }
+QString jobDatabasePath(const ServerContext& ctx)
+{
+    return ctx.settings.clientDir + QStringLiteral("/prog.mdb");
+}
 
 int reportFailure(ServerContext& ctx, const QString& job, const QString& procedure, const PendingError& err)
 {
@@ -35,8 +38,8 @@ int existingRowsAnswer(ServerContext& ctx, const QString& job, bool skipQuestion
                                          QStringLiteral("Delete Data = Yes / Override Data = No"));
 }
 
-bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
-                   bool skipQuestion, bool& cancelled, int presetAnswer, PendingError& err)
+bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job, bool skipQuestion,
+                   bool& cancelled, int presetAnswer, PendingError& err)
 {
     if (shared) {
         // The job's transaction (job mode), opened by the first file that needs it.
@@ -90,8 +93,8 @@ bool PrintData::commit(PendingError& err)
     return committed;
 }
 
-int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
-                     bool skipQuestion, bool& cancelled, int presetAnswer)
+int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job, bool skipQuestion,
+                     bool& cancelled, int presetAnswer)
 {
     print.close();
     cancelled = false;
@@ -103,8 +106,7 @@ int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared,
     return reportFailure(ctx, job, QStringLiteral("openDBPrint"), err);
 }
 
-void writePrintText(PrintData& print, const QString& job, int piece, int target, const QString& text,
-                    PendingError& err)
+void writePrintText(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err)
 {
     db::Recordset& rs = print.PrintRecordset;
     if (!rs.findFirst(jobCriteria(job).and_(QStringLiteral("TeileNr"), piece), err))
@@ -125,8 +127,7 @@ void writePrintText(PrintData& print, const QString& job, int piece, int target,
         rs.edit(err);
 }
 
-void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text,
-                   PendingError& err)
+void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err)
 {
     if (piece <= 0)
         return;

@@ -35,14 +35,13 @@ struct PrintData {
 // used instead of asking.
 // shared: the import's open connection, or null to open client dir/prog.mdb.
 // Returns 0 or the error number (reported as "openDBPrint: ...").
-int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job,
-                     bool skipQuestion, bool& cancelled, int presetAnswer);
+int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job, bool skipQuestion,
+                     bool& cancelled, int presetAnswer);
 
 // Writes text + decimal piece number into the piece's row (target 1:
 // "Tintendruckdaten", else "Etikettendaten"); piece <= 0 writes nothing.
 // Errors go to err, as the callers check them.
-void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text,
-                   PendingError& err);
+void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err);
 
 // Writes text as it is into the piece's row (found or added), target as
 // above; no check of the piece number. The label-data reader's way to store

@@ -15,11 +15,16 @@ int ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QSt
     box.setDefaultButton(defaultButton);
     box.setWindowModality(Qt::ApplicationModal);
     switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Retry: return Answer::Retry;
-    case QMessageBox::Ok: return Answer::Ok;
-    default: return Answer::Cancel; // Cancel, Escape
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Retry:
+        return Answer::Retry;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    default:
+        return Answer::Cancel; // Cancel, Escape
     }
 }
 

@@ -26,18 +26,24 @@ namespace {
 Qt::CheckState checkStateOf(int value)
 {
     switch (value) {
-    case 1: return Qt::Checked;
-    case 2: return Qt::PartiallyChecked;
-    default: return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        return Qt::Unchecked;
     }
 }
 
 int valueOf(Qt::CheckState state)
 {
     switch (state) {
-    case Qt::Checked: return 1;
-    case Qt::PartiallyChecked: return 2;
-    default: return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -58,9 +64,15 @@ protected:
     void nextCheckState() override
     {
         switch (checkState()) {
-        case Qt::Checked: setCheckState(m_threeState ? Qt::PartiallyChecked : Qt::Unchecked); break;
-        case Qt::PartiallyChecked: setCheckState(m_threeState ? Qt::Unchecked : Qt::Checked); break;
-        default: setCheckState(Qt::Checked); break;
+        case Qt::Checked:
+            setCheckState(m_threeState ? Qt::PartiallyChecked : Qt::Unchecked);
+            break;
+        case Qt::PartiallyChecked:
+            setCheckState(m_threeState ? Qt::Unchecked : Qt::Checked);
+            break;
+        default:
+            setCheckState(Qt::Checked);
+            break;
         }
     }
 

@@ -12,7 +12,10 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 // The logs hold each message as one double-quoted field, unescaped, so line
 // breaks inside a message stay inside the quotes.
-QString asLogField(const QString& message) { return u'"' + message + u'"' + kCrLf; }
+QString asLogField(const QString& message)
+{
+    return u'"' + message + u'"' + kCrLf;
+}
 
 } // namespace
 
@@ -66,7 +69,8 @@ QString WriteErrorLog(ServerContext& ctx, const QString& message)
     if (canLog)
         (void)writeTextFile(fileops::joinPath(clientDir, QStringLiteral("$TXerror.dat")), asLogField(message), ignored);
 
-    const QString entry = timeStamp(ctx.clock) + QStringLiteral(": ") + QStringLiteral(" ------------") + kCrLf + message;
+    const QString entry =
+        timeStamp(ctx.clock) + QStringLiteral(": ") + QStringLiteral(" ------------") + kCrLf + message;
     if (canLog)
         (void)appendTextFile(fileops::joinPath(clientDir, QStringLiteral("error.dat")), asLogField(entry), ignored);
 

@@ -11,7 +11,10 @@ namespace {
 
 const char* const kKindLabels[] = {"production", "label", "steel"};
 
-QString number(double v) { return QString::number(v, 'f', 3); }
+QString number(double v)
+{
+    return QString::number(v, 'f', 3);
+}
 
 void header(QString& out, const char* name, const char* type, const char* help)
 {
@@ -67,9 +70,9 @@ QString renderMetrics(const MetricsState& s)
     perKind(out, "serverquirnel_files_failed_total", s.filesFailed);
 
     header(out, "serverquirnel_rows_written_total", "counter", "Rows added or overwritten in the job database.");
-    static const char* const kTables[2][4]
-        = {{"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten"},
-           {"StahlLosNamen", "StahlStabdaten", "StahlTeiledaten", "StahlWerkzeugdaten"}};
+    static const char* const kTables[2][4] = {
+        {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten"},
+        {"StahlLosNamen", "StahlStabdaten", "StahlTeiledaten", "StahlWerkzeugdaten"}};
     static const char* const kFamilies[2] = {"production", "steel"};
     for (int f = 0; f < 2; ++f) {
         const RowsWritten& r = s.rows[f];
@@ -79,8 +82,8 @@ QString renderMetrics(const MetricsState& s)
                        .arg(QLatin1String(kFamilies[f]), QLatin1String(kTables[f][t]))
                        .arg(counts[t]);
     }
-    out += QStringLiteral("serverquirnel_rows_written_total{family=\"print\",table=\"Druckdaten\"} %1\n")
-               .arg(s.printRows);
+    out +=
+        QStringLiteral("serverquirnel_rows_written_total{family=\"print\",table=\"Druckdaten\"} %1\n").arg(s.printRows);
 
     header(out, "serverquirnel_files_waiting", "gauge", "Job files in the server directory after the last cycle.");
     perKind(out, "serverquirnel_files_waiting", s.waiting);
@@ -138,8 +141,8 @@ bool MetricsFile::write(QString* error)
     }
     file.write(renderMetrics(m_state).toUtf8());
     // Readable by the collector, which runs as its own user.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                        | QFileDevice::ReadOther);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
     if (!file.commit()) {
         *error = file.errorString();
         return false;
@@ -150,8 +153,8 @@ bool MetricsFile::write(QString* error)
 void MetricsFile::countWaitingFiles()
 {
     const Settings& s = m_ctx.settings;
-    const QString extensions[3]
-        = {s.Extension.isEmpty() ? QStringLiteral("$tx") : s.Extension, s.ExtensionEtikett, s.ExtensionStahl};
+    const QString extensions[3] = {s.Extension.isEmpty() ? QStringLiteral("$tx") : s.Extension, s.ExtensionEtikett,
+                                   s.ExtensionStahl};
     QDir dir(fileops::nativePath(s.serverDir));
     for (int k = 0; k < 3; ++k) {
         m_state.waiting[k] = 0;

@@ -19,8 +19,8 @@ struct MetricsState {
     qint64 printRows = 0;
     qint64 cycles = 0;
     double lastCycleSeconds = 0;
-    double lastCycleEndSeconds = 0; // epoch seconds; 0: no cycle yet
-    double lastImportSeconds = 0; // duration of the last cycle that read a file
+    double lastCycleEndSeconds = 0;  // epoch seconds; 0: no cycle yet
+    double lastImportSeconds = 0;    // duration of the last cycle that read a file
     std::array<qint64, 3> waiting{}; // files in the server directory, per kind
     QString version;
 

@@ -7,7 +7,10 @@
 
 PlantLock::PlantLock() = default;
 
-PlantLock::~PlantLock() { unlock(); }
+PlantLock::~PlantLock()
+{
+    unlock();
+}
 
 QString PlantLock::lockPath(const QString& clientDir)
 {

@@ -55,8 +55,7 @@ QString serverFile(const ServerContext& ctx, const QString& name)
 // Runs the steps of one scan procedure. Its first failure ends it and
 // replaces the error box's text with the time, the procedure's title and the
 // wrapped description; the next procedure of the cycle still runs.
-template <typename Steps>
-void runScan(ServerContext& ctx, const QString& title, Steps&& steps)
+template <typename Steps> void runScan(ServerContext& ctx, const QString& title, Steps&& steps)
 {
     PendingError err;
     try {
@@ -72,8 +71,8 @@ void runScan(ServerContext& ctx, const QString& title, Steps&& steps)
 
 // The next file of a kind: the listing resumes after the file the kind's
 // last cycle took; special files are named once in the error box.
-QString nextFile(ServerContext& ctx, const QString& title, const QString& extension, FileKind kind,
-                 ScanQueue* queue, PendingError& err)
+QString nextFile(ServerContext& ctx, const QString& title, const QString& extension, FileKind kind, ScanQueue* queue,
+                 PendingError& err)
 {
     QStringList notRegular;
     const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled,
@@ -88,10 +87,10 @@ QString nextFile(ServerContext& ctx, const QString& title, const QString& extens
         }
         // Logged, so that the note outlives the imports of the same cycle.
         if (!fresh.isEmpty())
-            WriteErrorLog(ctx, title + kCrLf +
-                                   WrapText(QStringLiteral("Not a regular file, never read: ") +
-                                                fresh.join(QStringLiteral(", ")),
-                                            kErrorWrapWidth));
+            WriteErrorLog(
+                ctx, title + kCrLf +
+                         WrapText(QStringLiteral("Not a regular file, never read: ") + fresh.join(QStringLiteral(", ")),
+                                  kErrorWrapWidth));
     }
     return name;
 }

@@ -23,8 +23,8 @@ class PlantLock;
 // notRegular (when given). The listing runs in name order, starting after
 // resumeAfter and wrapping around to the names before it.
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr,
-                          const std::function<bool(const QString&)>& settled = {},
-                          const QString& resumeAfter = {}, QStringList* notRegular = nullptr);
+                          const std::function<bool(const QString&)>& settled = {}, const QString& resumeAfter = {},
+                          QStringList* notRegular = nullptr);
 
 // What the scans carry from one cycle to the next. Each kind's listing
 // resumes after the file its last cycle took, so a file that stays in the
@@ -77,7 +77,7 @@ private:
 
     ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
-    QString m_unusableBackup;  // reported once
+    QString m_unusableBackup; // reported once
     bool m_databaseChecked = false;
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once

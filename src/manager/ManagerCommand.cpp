@@ -86,7 +86,8 @@ bool managerReachable(QDBusConnection& bus)
         return false;
     }
     if (!bus.interface()->isServiceRegistered(managerbus::service()).value()) {
-        printErr(QStringLiteral("no server manager running on the session bus (start one: serverquirnel-manager serve)"));
+        printErr(
+            QStringLiteral("no server manager running on the session bus (start one: serverquirnel-manager serve)"));
         return false;
     }
     return true;
@@ -117,8 +118,8 @@ int list()
     const QStringList paths = reply.argumentAt<1>();
     const QStringList names = reply.argumentAt<2>();
     for (qsizetype i = 0; i < titles.size(); ++i)
-        std::printf("%s\t%s\t%s\n", titles.at(i).toLocal8Bit().constData(),
-                    paths.value(i).toLocal8Bit().constData(), names.value(i).toLocal8Bit().constData());
+        std::printf("%s\t%s\t%s\n", titles.at(i).toLocal8Bit().constData(), paths.value(i).toLocal8Bit().constData(),
+                    names.value(i).toLocal8Bit().constData());
     std::fflush(stdout);
     return kDone;
 }

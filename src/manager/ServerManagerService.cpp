@@ -30,8 +30,8 @@ bool ServerManagerService::publish(QString* message)
         return false;
     }
     if (!m_bus.registerService(managerbus::service())) {
-        *message = QStringLiteral("a server manager is already running on this session bus (%1)")
-                       .arg(managerbus::service());
+        *message =
+            QStringLiteral("a server manager is already running on this session bus (%1)").arg(managerbus::service());
         return false;
     }
     *message = QStringLiteral("server manager running as %1 on the session bus").arg(managerbus::service());
@@ -45,7 +45,10 @@ const ServerRegistration* ServerManagerService::find(const QString& title) const
     return it == m_registrations.end() ? nullptr : &*it;
 }
 
-int ServerManagerService::PrevInstance(const QString& title) { return find(title) != nullptr ? 1 : 0; }
+int ServerManagerService::PrevInstance(const QString& title)
+{
+    return find(title) != nullptr ? 1 : 0;
+}
 
 void ServerManagerService::Connect(const QString& title, const QStringList& names, const QStringList& methods,
                                    const QDBusObjectPath& callback, const QVariantMap& collection)
@@ -73,7 +76,10 @@ void ServerManagerService::Connect(const QString& title, const QStringList& name
         forget(sender);
 }
 
-void ServerManagerService::disConnect() { forget(message().service()); }
+void ServerManagerService::disConnect()
+{
+    forget(message().service());
+}
 
 void ServerManagerService::forget(const QString& busName)
 {

@@ -1,3 +1,6 @@
 #include "manager/ManagerCommand.h"
 
-int main(int argc, char** argv) { return runManager(argc, argv); }
+int main(int argc, char** argv)
+{
+    return runManager(argc, argv);
+}

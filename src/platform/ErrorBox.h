@@ -21,4 +21,3 @@ public:
 private:
     QString m_text;
 };
-

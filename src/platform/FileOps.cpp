@@ -130,7 +130,10 @@ QString baseName(const QString& path)
     return dot < 0 ? name : name.left(dot);
 }
 
-bool exists(const QString& path) { return QFileInfo::exists(nativePath(path)); }
+bool exists(const QString& path)
+{
+    return QFileInfo::exists(nativePath(path));
+}
 
 bool isDirectory(const QString& path)
 {

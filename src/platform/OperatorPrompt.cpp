@@ -5,11 +5,16 @@ namespace {
 QString answerName(int answer)
 {
     switch (answer) {
-    case Answer::Yes: return QStringLiteral("Yes");
-    case Answer::No: return QStringLiteral("No");
-    case Answer::Retry: return QStringLiteral("Retry");
-    case Answer::Cancel: return QStringLiteral("Cancel");
-    default: return QStringLiteral("OK");
+    case Answer::Yes:
+        return QStringLiteral("Yes");
+    case Answer::No:
+        return QStringLiteral("No");
+    case Answer::Retry:
+        return QStringLiteral("Retry");
+    case Answer::Cancel:
+        return QStringLiteral("Cancel");
+    default:
+        return QStringLiteral("OK");
     }
 }
 

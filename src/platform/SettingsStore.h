@@ -2,7 +2,6 @@
 
 #include <QString>
 
-
 // The per-user settings store that other programs of the plant read
 // ("ProdServerAktiv", "ProdServerPfad").
 class SettingsStore {

@@ -53,7 +53,10 @@ QString trimBlanks(const QString& text)
 
 namespace {
 
-bool isIgnoredInNumber(char c) { return c == ' ' || c == '\t'; }
+bool isIgnoredInNumber(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -93,14 +96,16 @@ double val(const QByteArray& text)
     return negative ? -value : value;
 }
 
-double val(const QString& text) { return val(toCp1252(text)); }
+double val(const QString& text)
+{
+    return val(toCp1252(text));
+}
 
 namespace {
 
 // The strict number rule over any kind of text: finds the number between
 // the blanks around it; false when the rest is not one.
-template <typename Text>
-bool strictBody(const Text& text, qsizetype& begin, qsizetype& end, bool& point)
+template <typename Text> bool strictBody(const Text& text, qsizetype& begin, qsizetype& end, bool& point)
 {
     begin = 0;
     end = text.size();
@@ -183,11 +188,10 @@ namespace {
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F; undefined bytes map
 // to the C1 control of the same value so that no byte is ever lost.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 } // namespace
 

@@ -46,5 +46,4 @@ QString shortestDecimal(double value);
 QString fromCp1252(const QByteArray& bytes);
 QByteArray toCp1252(const QString& text);
 
-
 } // namespace text

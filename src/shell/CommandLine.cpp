@@ -66,25 +66,33 @@ struct OptionSpec {
 const std::vector<OptionSpec>& optionSpecs()
 {
     static const std::vector<OptionSpec> specs{
-        {{QStringLiteral("headless")}, {},
+        {{QStringLiteral("headless")},
+         {},
          QStringLiteral("no window: the error box goes to standard error, questions are answered by policy")},
         {{QStringLiteral("once")}, {}, QStringLiteral("start up, run exactly one scan cycle, shut down")},
-        {{QStringLiteral("answer-exists")}, QStringLiteral("yes|no|cancel"),
+        {{QStringLiteral("answer-exists")},
+         QStringLiteral("yes|no|cancel"),
          QStringLiteral("headless answer when a job exists already (default: no = override)")},
-        {{QStringLiteral("answer-failed")}, QStringLiteral("auto|retry|cancel"),
+        {{QStringLiteral("answer-failed")},
+         QStringLiteral("auto|retry|cancel"),
          QStringLiteral("headless answer after a failed file (default: auto = retry after a fault of the "
                         "database or file system, cancel = error copy after a fault in the file)")},
-        {{QStringLiteral("settle-ms")}, QStringLiteral("N"),
+        {{QStringLiteral("settle-ms")},
+         QStringLiteral("N"),
          QStringLiteral("take a file only when its size and time have not changed for N ms (default 0: "
                         "the read-only rule alone)")},
-        {{QStringLiteral("metrics-file")}, QStringLiteral("PATH"),
+        {{QStringLiteral("metrics-file")},
+         QStringLiteral("PATH"),
          QStringLiteral("write Prometheus text metrics to PATH after every scan cycle")},
-        {{QStringLiteral("program-dir")}, QStringLiteral("DIR"),
+        {{QStringLiteral("program-dir")},
+         QStringLiteral("DIR"),
          QStringLiteral("folder that holds prog.bak (default: the program's folder)")},
-        {{QStringLiteral("init-db")}, QStringLiteral("DIR"),
+        {{QStringLiteral("init-db")},
+         QStringLiteral("DIR"),
          QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("show this text and end")},
-        {{QStringLiteral("v"), QStringLiteral("version")}, {},
+        {{QStringLiteral("v"), QStringLiteral("version")},
+         {},
          QStringLiteral("show the program name and version and end")},
     };
     return specs;
@@ -182,8 +190,8 @@ QString usageText(const QString& programName)
             forms << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
         QString left = forms.join(QStringLiteral(", "));
         if (!spec.valueName.isEmpty())
-            left += (spec.names.first() == QLatin1String("init-db") ? QStringLiteral(" ") : QStringLiteral("="))
-                    + spec.valueName;
+            left += (spec.names.first() == QLatin1String("init-db") ? QStringLiteral(" ") : QStringLiteral("=")) +
+                    spec.valueName;
         // Two columns; the description wrapped at 80 characters.
         constexpr int kIndent = 32;
         QString line = QStringLiteral("  ") + left;
@@ -234,11 +242,15 @@ bool answerWithoutStarting(const LaunchOptions& options, int* exitCode)
     return false;
 }
 
-QString rawLegacyCommandLine(const LaunchOptions& options) { return options.legacyArguments.join(QLatin1Char(' ')); }
+QString rawLegacyCommandLine(const LaunchOptions& options)
+{
+    return options.legacyArguments.join(QLatin1Char(' '));
+}
 
 bool runsHeadless(const LaunchOptions& options)
 {
     // --help, --version and a usage error start nothing, so need no display.
-    return options.headless || options.initDb || options.showHelp || options.showVersion
-           || !options.usageError.isEmpty() || interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+    return options.headless || options.initDb || options.showHelp || options.showVersion ||
+           !options.usageError.isEmpty() ||
+           interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
 }

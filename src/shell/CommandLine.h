@@ -31,7 +31,7 @@ struct LaunchOptions {
     // Given on the command line: then answered by policy even with a window.
     bool answerExistsGiven = false;
     bool answerFailedGiven = false;
-    int settleMs = 0;     // 0: the read-only rule alone decides
+    int settleMs = 0; // 0: the read-only rule alone decides
     QString metricsFile;
     QString programDir; // where prog.bak goes; empty: the executable's folder
     bool showHelp = false;

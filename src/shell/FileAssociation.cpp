@@ -55,7 +55,10 @@ void runTool(const QString& tool, const QString& dir)
 
 } // namespace
 
-QString associationMimeType(const QString& fileType) { return QStringLiteral("application/x-") + fileType.toLower(); }
+QString associationMimeType(const QString& fileType)
+{
+    return QStringLiteral("application/x-") + fileType.toLower();
+}
 
 QString associationDesktopId(const QString& fileType)
 {
@@ -141,8 +144,8 @@ void RegisterFileAssociation(const QString& fileType, const QString& programPath
         return;
     const QString mimeDir = dataHome + QStringLiteral("/mime");
     const QString appsDir = dataHome + QStringLiteral("/applications");
-    const QString package = mimeDir + QStringLiteral("/packages/serverquirnel-") + fileType.toLower() +
-                            QStringLiteral(".xml");
+    const QString package =
+        mimeDir + QStringLiteral("/packages/serverquirnel-") + fileType.toLower() + QStringLiteral(".xml");
     const QString desktop = appsDir + QLatin1Char('/') + associationDesktopId(fileType);
     const QString mimeapps = configHome + QStringLiteral("/mimeapps.list");
 
@@ -153,7 +156,8 @@ void RegisterFileAssociation(const QString& fileType, const QString& programPath
     if (current.open(QIODevice::ReadOnly))
         list = current.readAll();
     current.close();
-    writeIfChanged(mimeapps, withDefaultApplication(list, associationMimeType(fileType), associationDesktopId(fileType)));
+    writeIfChanged(mimeapps,
+                   withDefaultApplication(list, associationMimeType(fileType), associationDesktopId(fileType)));
 
     // The caches are rebuilt when our files changed or were never indexed.
     if (QFile::exists(package) && (mimeChanged || !QFile::exists(mimeDir + QStringLiteral("/mime.cache"))))

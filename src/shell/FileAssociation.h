@@ -14,8 +14,8 @@
 void RegisterFileAssociation(const QString& fileType, const QString& programPath);
 
 // The pieces, for the registration and its tests. fileType without the dot.
-QString associationMimeType(const QString& fileType);     // "application/x-zezad"
-QString associationDesktopId(const QString& fileType);    // "serverquirnel-zezad.desktop"
+QString associationMimeType(const QString& fileType);  // "application/x-zezad"
+QString associationDesktopId(const QString& fileType); // "serverquirnel-zezad.desktop"
 QByteArray associationMimePackage(const QString& fileType);
 QByteArray associationDesktopEntry(const QString& fileType, const QString& programPath);
 // mimeapps.list text with "[Default Applications]" mimeType=desktopId set;

@@ -69,7 +69,10 @@ void clsCallBack::exitWhenNoMessageBoxIsOpen()
 
 ServerManagerLink::ServerManagerLink(ServerContext& ctx, WindowControl& window) : m_ctx(ctx), m_window(window) {}
 
-ServerManagerLink::~ServerManagerLink() { DisconnectServerManager(); }
+ServerManagerLink::~ServerManagerLink()
+{
+    DisconnectServerManager();
+}
 
 int ServerManagerLink::ConnectServerManager(QString& title)
 {

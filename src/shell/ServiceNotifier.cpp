@@ -55,8 +55,8 @@ QString countsText(const RowsWritten& r)
 
 QString cycleStatusText(const CycleReport& report)
 {
-    const QString at
-        = QDateTime::fromMSecsSinceEpoch(report.startedMs + report.durationMs).toString(QStringLiteral("HH:mm:ss"));
+    const QString at =
+        QDateTime::fromMSecsSinceEpoch(report.startedMs + report.durationMs).toString(QStringLiteral("HH:mm:ss"));
     if (report.files.empty())
         return QStringLiteral("Idle; last scan at %1").arg(at);
 
@@ -99,16 +99,25 @@ bool ServiceNotifier::builtWithSystemd()
 #endif
 }
 
-void ServiceNotifier::ready(const QString& status) { send("READY=1\nSTATUS=" + status.toUtf8()); }
+void ServiceNotifier::ready(const QString& status)
+{
+    send("READY=1\nSTATUS=" + status.toUtf8());
+}
 
-void ServiceNotifier::reloading() { send("RELOADING=1\nSTATUS=Reading the configuration file again"); }
+void ServiceNotifier::reloading()
+{
+    send("RELOADING=1\nSTATUS=Reading the configuration file again");
+}
 
 void ServiceNotifier::cycleFinished(const CycleReport& report)
 {
     send("STATUS=" + cycleStatusText(report).toUtf8() + "\nWATCHDOG=1");
 }
 
-void ServiceNotifier::stopping() { send("STOPPING=1\nSTATUS=Stopping"); }
+void ServiceNotifier::stopping()
+{
+    send("STOPPING=1\nSTATUS=Stopping");
+}
 
 void ServiceNotifier::keepWatchdogFedWhile(std::function<bool()> scanningOff)
 {

@@ -160,8 +160,8 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     QString holder;
     const QString plant = configuredClientDir(ctx);
     if (!plantLock.lock(plant, &holder)) {
-        printLine(QStringLiteral("Another server (%1) works on the job database in %2; this copy ends.")
-                      .arg(holder, plant));
+        printLine(
+            QStringLiteral("Another server (%1) works on the job database in %2; this copy ends.").arg(holder, plant));
         return 2;
     }
 
@@ -205,4 +205,7 @@ int runServer(int argc, char** argv)
     return runServerIn(app, nullptr);
 }
 
-int runServer(QCoreApplication& app, Frontend& frontend) { return runServerIn(app, &frontend); }
+int runServer(QCoreApplication& app, Frontend& frontend)
+{
+    return runServerIn(app, &frontend);
+}

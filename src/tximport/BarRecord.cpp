@@ -88,7 +88,6 @@ void readProfileNumber(ImportContext& ctx)
     bars.setField(profileNameColumn(ctx), text::trimBlanks(name), ctx.err);
 }
 
-
 Pass readSubField(ImportContext& ctx)
 {
     db::Recordset& bars = ctx.conn.bars;

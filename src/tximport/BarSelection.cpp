@@ -29,7 +29,6 @@ bool barNumberValue(const QByteArray& field, int* value)
     return true;
 }
 
-
 Pass readSubField(ImportContext& ctx)
 {
     db::Recordset& bars = ctx.conn.bars;

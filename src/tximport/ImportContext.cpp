@@ -8,7 +8,10 @@ namespace tx {
 // Bar and piece numbers as they stand in the file (leading zeros
 // included), compared numerically by the store; one that is no number
 // makes the criteria fail where they are used.
-db::Criteria ImportContext::jobCriteria() const { return ::jobCriteria(jobName); }
+db::Criteria ImportContext::jobCriteria() const
+{
+    return ::jobCriteria(jobName);
+}
 
 db::Criteria ImportContext::barCriteria(const QByteArray& barNo) const
 {

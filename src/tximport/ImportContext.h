@@ -78,11 +78,11 @@ struct ImportContext {
 
     // Parse state.
     qint64 lineNumber = 0;
-    QByteArray buf;      // unread rest of the current line
-    int lineLength = 0;  // length of buf when the current record began
+    QByteArray buf;     // unread rest of the current line
+    int lineLength = 0; // length of buf when the current record began
     int column = 1;
-    QByteArray token;    // the field most recently cut
-    QString errorText;   // "Format error !!" at every record; shown in the stop box
+    QByteArray token;  // the field most recently cut
+    QString errorText; // "Format error !!" at every record; shown in the stop box
 
     QByteArray barNumber;   // current bar ("" = none)
     QByteArray pieceNumber; // current piece, 4 characters as in the file
@@ -95,13 +95,13 @@ struct ImportContext {
     bool ggSeen = false;
     bool angleIdsGiven = false;
 
-    int steelCounter = 1;        // running steel counter of the short form
-    QByteArray pieceSteelName;   // first "SB" of a piece; emptied by "KS"
+    int steelCounter = 1;      // running steel counter of the short form
+    QByteArray pieceSteelName; // first "SB" of a piece; emptied by "KS"
 
     // Exit bookkeeping (set by the report functions in ReaderFrame).
     bool endNormally = false; // failure ignored in steel mode: end as usual
 
-    [[nodiscard]] db::Criteria jobCriteria() const;                           // LosName = job
+    [[nodiscard]] db::Criteria jobCriteria() const;                            // LosName = job
     [[nodiscard]] db::Criteria barCriteria(const QByteArray& barNo) const;     // ... and StabNr = n
     [[nodiscard]] db::Criteria pieceCriteria(const QByteArray& pieceNo) const; // ... and TeileNr = n
 };

@@ -17,22 +17,25 @@ QString jobDatabasePath(const ServerContext& ctx)
     return ctx.settings.clientDir + QStringLiteral("/prog.mdb");
 }
 
-QString tablePrefix(bool steelMode) { return steelMode ? QStringLiteral("Stahl") : QString(); }
+QString tablePrefix(bool steelMode)
+{
+    return steelMode ? QStringLiteral("Stahl") : QString();
+}
 
 // "Job: <job>\r\n<procedure>: <description wrapped at 75>" into the error
 // log; returns the error number for the caller to hand on.
 int reportFailure(ServerContext& ctx, const QString& jobName, const QString& procedure, const PendingError& err)
 {
-    WriteErrorLog(ctx, QStringLiteral("Job: ") + jobName + QStringLiteral("\r\n") + procedure +
-                           QStringLiteral(": ") + WrapText(err.description, kErrorWrapWidth));
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + jobName + QStringLiteral("\r\n") + procedure + QStringLiteral(": ") +
+                           WrapText(err.description, kErrorWrapWidth));
     return err.number;
 }
 
 // Largest value of a numeric column + 1, starting from `start` (rows with
 // no value are passed over, so a column without values yields start + 1).
 // Raises Overflow when the next value does not fit into `limit`.
-bool nextAfterLargest(db::Database& database, const QString& table, const QString& column, qint64 start,
-                      qint64 limit, qint64& next, PendingError& err)
+bool nextAfterLargest(db::Database& database, const QString& table, const QString& column, qint64 start, qint64 limit,
+                      qint64& next, PendingError& err)
 {
     const QVariant largest = database.maxOf(table, column, db::Criteria(), err);
     if (err.pending())
@@ -56,13 +59,13 @@ constexpr qint64 IntegerMax = std::numeric_limits<qint16>::max();
 
 // The job-exists question: an answer from an earlier file of the same job
 // is applied again without asking.
-bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, const QString& jobName,
-                       bool steelMode, bool& loadCancelled, PendingError& err)
+bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, const QString& jobName, bool steelMode,
+                       bool& loadCancelled, PendingError& err)
 {
     int answer = job.ReplaceAnswer;
     if (answer == 0) {
-        const QString title = steelMode ? QStringLiteral("$TX-VOV Server - Steel -")
-                                        : QStringLiteral("$TX-VOV Server - PVC -");
+        const QString title =
+            steelMode ? QStringLiteral("$TX-VOV Server - Steel -") : QStringLiteral("$TX-VOV Server - PVC -");
         answer = ctx.prompt.askYesNoCancel(title, jobName + QStringLiteral(" exists !") + QStringLiteral("\r\n") +
                                                       QStringLiteral("Delete Job = Yes / Override Job = No"));
     }
@@ -88,8 +91,8 @@ bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, c
 
 // Load identifier of the next bar or piece: largest LoadID + 1 (0 for a
 // table whose rows carry none), or -1 when load identifiers are not kept.
-bool loadIdentifier(ServerContext& ctx, db::Database& database, const QString& table, bool tableHasRows,
-                    qint16& loadID, PendingError& err)
+bool loadIdentifier(ServerContext& ctx, db::Database& database, const QString& table, bool tableHasRows, qint16& loadID,
+                    PendingError& err)
 {
     loadID = -1;
     if (!ctx.settings.GenLoadID)
@@ -105,12 +108,11 @@ bool loadIdentifier(ServerContext& ctx, db::Database& database, const QString& t
     return true;
 }
 
-bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
-                const QString& jobName, bool steelMode, bool& loadCancelled, PendingError& err)
+bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn, const QString& jobName,
+                bool steelMode, bool& loadCancelled, PendingError& err)
 {
     // A job's transaction may be open already (job mode, a later file).
-    if (!conn.database.isOpen() &&
-        !conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+    if (!conn.database.isOpen() && !conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
         return false;
 
     // The job row.

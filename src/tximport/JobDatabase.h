@@ -49,7 +49,7 @@ public:
     QString prefix;          // "" or "Stahl"
 
     bool override = false;
-    qint32 nextJobID = 0;    // ID of the new job row (auto release)
+    qint32 nextJobID = 0; // ID of the new job row (auto release)
     // next bar ID / next piece ID: see ImportCarry.
     qint16 barLoadID = -1;   // -1: no load identifiers for bars
     qint16 pieceLoadID = -1; // -1: none for pieces
@@ -68,8 +68,8 @@ public:
 // deleted (6), overridden (7) or the load cancelled. Returns 0 when ready,
 // otherwise the error number (reported as "Job: <job>\r\nopenDB: ...").
 // loadCancelled: the operator cancelled at the job-exists question.
-int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn,
-           const QString& jobName, bool steelMode, bool& loadCancelled);
+int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn, const QString& jobName,
+           bool steelMode, bool& loadCancelled);
 
 // Adds the job's row (not when overriding), stores it and opens it again
 // for editing.

@@ -14,11 +14,17 @@ namespace tx {
 
 namespace {
 
-bool isNullOrEmpty(const QVariant& v) { return v.isNull() || v.toString().isEmpty(); }
+bool isNullOrEmpty(const QVariant& v)
+{
+    return v.isNull() || v.toString().isEmpty();
+}
 
 // Compared like the database values always were: Null is neither 0 nor
 // anything else.
-bool equalsNumber(const QVariant& v, double n) { return !v.isNull() && text::val(v.toString()) == n; }
+bool equalsNumber(const QVariant& v, double n)
+{
+    return !v.isNull() && text::val(v.toString()) == n;
+}
 
 void emptyPieceSteelNames(ImportContext& ctx)
 {

@@ -49,8 +49,7 @@ QVariant pvcPieceNumber(const ImportContext& ctx)
     if (ctx.job.pvcPieceNumbers.isEmpty())
         return number;
     bool found = false;
-    const QString linked =
-        ctx.job.pvcPieceNumbers.find(text::shortestDecimal(text::val(ctx.pieceNumber)), &found);
+    const QString linked = ctx.job.pvcPieceNumbers.find(text::shortestDecimal(text::val(ctx.pieceNumber)), &found);
     if (found) {
         QByteArray rest = text::toCp1252(linked);
         number = toText(text::nextToken(rest, ';'));

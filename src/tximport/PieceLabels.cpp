@@ -48,14 +48,12 @@ Flow readShortLabel(ImportContext& ctx)
     // rows; the label-data file fills the rows booked here.
     if (!ctx.printPrepared) {
         bool cancelled = false;
-        const int rc = et::PreparePrintData(ctx.server, ctx.print, &ctx.conn.database, ctx.jobName, true,
-                                            cancelled, 0);
+        const int rc = et::PreparePrintData(ctx.server, ctx.print, &ctx.conn.database, ctx.jobName, true, cancelled, 0);
         if (rc > 0)
             return failWith(ctx, QStringLiteral("Opening printdata table in database?"));
         ctx.printPrepared = true;
     }
-    et::WritePrintRow(ctx.print, ctx.jobName, printPieceNumber(ctx.pieceNumber), 0, QStringLiteral("Label:"),
-                      ctx.err);
+    et::WritePrintRow(ctx.print, ctx.jobName, printPieceNumber(ctx.pieceNumber), 0, QStringLiteral("Label:"), ctx.err);
     return Flow::Next;
 }
 
@@ -80,8 +78,8 @@ Flow readFullLabel(ImportContext& ctx)
     const QVariant printerBack = piece.field(QStringLiteral("EtikettDruckerNr"), ctx.err);
     const bool printed = !printerBack.isNull() && printerBack.toDouble() != 0;
     if (printed && ctx.server.settings.CompareDEandKTN == TriState::Ticked && labelNumber != ctx.pieceNumber) {
-        const QString description = ctx.errorText + QStringLiteral("... <Wrong piece number> KTN")
-                                    + toText(ctx.pieceNumber) + QStringLiteral("...");
+        const QString description = ctx.errorText + QStringLiteral("... <Wrong piece number> KTN") +
+                                    toText(ctx.pieceNumber) + QStringLiteral("...");
         ctx.errorText = description;
         return failWith(ctx, description);
     }

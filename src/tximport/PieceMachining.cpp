@@ -105,7 +105,10 @@ AdditionalColumns additionalColumns(MachiningLayout layout)
 
 // The separator of the next list value: "," while there is one, else the
 // rest of the list is the value.
-char listSeparator(const QByteArray& list) { return list.contains(',') ? ',' : ';'; }
+char listSeparator(const QByteArray& list)
+{
+    return list.contains(',') ? ',' : ';';
+}
 
 // One further value of a "WB" list, in tenths, into the given column.
 bool readListValue(ImportContext& ctx, QByteArray& list, const char* column)
@@ -235,8 +238,8 @@ Flow readBarProfile(ImportContext& ctx)
         consume(ctx, 10);
     } else {
         const QByteArray fourth = peek(ctx, 4, 1);
-        const bool threeDigits = ctx.server.settings.ProfNum3Digit && fourth.size() == 1
-                                 && fourth.at(0) >= '0' && fourth.at(0) <= '9';
+        const bool threeDigits =
+            ctx.server.settings.ProfNum3Digit && fourth.size() == 1 && fourth.at(0) >= '0' && fourth.at(0) <= '9';
         const int width = threeDigits ? 3 : 2;
         name = peek(ctx, 2, width);
         consume(ctx, width + 1);

@@ -16,7 +16,10 @@
 namespace tx {
 namespace {
 
-QVariant numberOf(const QByteArray& field) { return numberValue(text::val(field)); }
+QVariant numberOf(const QByteArray& field)
+{
+    return numberValue(text::val(field));
+}
 
 // Arithmetic and comparisons on column values follow the database's Null
 // rules: anything combined with Null is Null, and a comparison with Null is
@@ -36,9 +39,18 @@ QVariant tensPlus(const QVariant& tens, const QVariant& ones)
     return numberValue(tens.toDouble() * 10.0 + ones.toDouble());
 }
 
-bool isNonZero(const QVariant& v) { return !v.isNull() && v.toDouble() != 0.0; }
-bool isZero(const QVariant& v) { return !v.isNull() && v.toDouble() == 0.0; }
-bool differs(const QVariant& v, double number) { return !v.isNull() && v.toDouble() != number; }
+bool isNonZero(const QVariant& v)
+{
+    return !v.isNull() && v.toDouble() != 0.0;
+}
+bool isZero(const QVariant& v)
+{
+    return !v.isNull() && v.toDouble() == 0.0;
+}
+bool differs(const QVariant& v, double number)
+{
+    return !v.isNull() && v.toDouble() != number;
+}
 
 // The PVC piece-number list and the running counter grow only when the
 // planning system numbers steel pieces apart from the PVC pieces and the
@@ -48,7 +60,10 @@ bool pvcListEnabled(const ImportContext& ctx)
     return ctx.server.settings.ConvToPvcNum && ctx.server.settings.jobMode();
 }
 
-bool steelSwitchedOff(const ImportContext& ctx) { return ctx.server.settings.steelDefault == SteelDefault::SwitchOff; }
+bool steelSwitchedOff(const ImportContext& ctx)
+{
+    return ctx.server.settings.steelDefault == SteelDefault::SwitchOff;
+}
 
 // A selection that asks for steel (3 is the "no steel here" code).
 void noteSteelSelection(ImportContext& ctx, double selection)

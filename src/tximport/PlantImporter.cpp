@@ -14,11 +14,20 @@ ImportOutcome PlantImporter::ReadLabelFile(const QString& path)
     return et::ReadLabelFile(m_ctx, m_job, path, jobTransaction());
 }
 
-void PlantImporter::DeleteLos(const QString& jobName, bool steelMode) { tx::DeleteLos(m_ctx, jobName, steelMode); }
+void PlantImporter::DeleteLos(const QString& jobName, bool steelMode)
+{
+    tx::DeleteLos(m_ctx, jobName, steelMode);
+}
 
-void PlantImporter::DeletePrintData(const QString& jobName) { et::DeletePrintData(m_ctx, jobName); }
+void PlantImporter::DeletePrintData(const QString& jobName)
+{
+    et::DeletePrintData(m_ctx, jobName);
+}
 
-void PlantImporter::DeleteOrphanPrintData() { et::DeleteOrphanPrintData(m_ctx); }
+void PlantImporter::DeleteOrphanPrintData()
+{
+    et::DeleteOrphanPrintData(m_ctx);
+}
 
 void PlantImporter::beginJob()
 {

@@ -86,9 +86,15 @@ void JobFile::close()
     m_lfLines = false;
 }
 
-bool openJobFile(ImportContext& ctx) { return ctx.file.open(ctx.path, ctx.err); }
+bool openJobFile(ImportContext& ctx)
+{
+    return ctx.file.open(ctx.path, ctx.err);
+}
 
-bool atEndOfJobFile(ImportContext& ctx) { return ctx.file.atEnd(); }
+bool atEndOfJobFile(ImportContext& ctx)
+{
+    return ctx.file.atEnd();
+}
 
 bool readNextLine(ImportContext& ctx)
 {
@@ -101,7 +107,10 @@ bool readNextLine(ImportContext& ctx)
     return true;
 }
 
-void closeJobFile(ImportContext& ctx) { ctx.file.close(); }
+void closeJobFile(ImportContext& ctx)
+{
+    ctx.file.close();
+}
 
 namespace {
 
@@ -232,11 +241,11 @@ void endNormally(ImportContext& ctx)
 // whole job).
 void stopExit(ImportContext& ctx)
 {
-    const int answer = ctx.server.prompt.askAfterFailure(
-        QStringLiteral("$TX-VOV Server"),
-        QStringLiteral("Job: ") + ctx.fileName + QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf
-            + ctx.errorText + kCrLf,
-        ctx.outcome.infrastructureFault());
+    const int answer = ctx.server.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
+                                                         QStringLiteral("Job: ") + ctx.fileName +
+                                                             QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf +
+                                                             ctx.errorText + kCrLf,
+                                                         ctx.outcome.infrastructureFault());
     ctx.outcome.result = resultOfFailedFile(answer);
 
     closePrintData(ctx);

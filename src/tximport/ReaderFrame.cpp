@@ -13,7 +13,10 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString number(qint64 n) { return QString::number(n); }
+QString number(qint64 n)
+{
+    return QString::number(n);
+}
 
 // "Job: <file>" CRLF <body>, through the error log; the error box and both
 // log files show it.
@@ -25,14 +28,16 @@ void writeReport(ImportContext& ctx, const QString& body)
 // The position block shared by the number and failure reports.
 QString positionBlock(const ImportContext& ctx)
 {
-    return QStringLiteral("Line:") + number(ctx.lineNumber) + kCrLf + QStringLiteral("Col: ")
-        + number(ctx.column) + kCrLf + QStringLiteral("Sel: ") + toText(ctx.token) + kCrLf
-        + QStringLiteral("Buf:") + toText(ctx.buf);
+    return QStringLiteral("Line:") + number(ctx.lineNumber) + kCrLf + QStringLiteral("Col: ") + number(ctx.column) +
+           kCrLf + QStringLiteral("Sel: ") + toText(ctx.token) + kCrLf + QStringLiteral("Buf:") + toText(ctx.buf);
 }
 
 } // namespace
 
-void setColumn(ImportContext& ctx) { ctx.column = ctx.lineLength - static_cast<int>(ctx.buf.size()) + 1; }
+void setColumn(ImportContext& ctx)
+{
+    ctx.column = ctx.lineLength - static_cast<int>(ctx.buf.size()) + 1;
+}
 
 void consume(ImportContext& ctx, int n)
 {
@@ -44,7 +49,10 @@ void consume(ImportContext& ctx, int n)
         ctx.buf.remove(0, n);
 }
 
-QByteArray peek(const ImportContext& ctx, int start, int length) { return text::mid(ctx.buf, start, length); }
+QByteArray peek(const ImportContext& ctx, int start, int length)
+{
+    return text::mid(ctx.buf, start, length);
+}
 
 QByteArray cut(ImportContext& ctx, int n)
 {
@@ -68,7 +76,10 @@ QVariant numberValue(double v)
     return QVariant(v);
 }
 
-QString toText(const QByteArray& field) { return text::fromCp1252(field); }
+QString toText(const QByteArray& field)
+{
+    return text::fromCp1252(field);
+}
 
 bool storeAndReopen(db::Recordset& rs, PendingError& err)
 {
@@ -81,11 +92,10 @@ bool storeAndReopen(db::Recordset& rs, PendingError& err)
 
 Flow wrongIdReport(ImportContext& ctx, WrongIdForm form)
 {
-    const QString shown = form == WrongIdForm::WholeRest
-        ? toText(ctx.buf)
-        : toText(text::mid(ctx.buf, 1, 20)) + QStringLiteral(" ... ");
-    ctx.errorText = QStringLiteral("Line: ") + number(ctx.lineNumber) + kCrLf + QStringLiteral("Col: ")
-        + number(ctx.column) + kCrLf + QStringLiteral("Wrong ID: <") + shown + QStringLiteral(">");
+    const QString shown =
+        form == WrongIdForm::WholeRest ? toText(ctx.buf) : toText(text::mid(ctx.buf, 1, 20)) + QStringLiteral(" ... ");
+    ctx.errorText = QStringLiteral("Line: ") + number(ctx.lineNumber) + kCrLf + QStringLiteral("Col: ") +
+                    number(ctx.column) + kCrLf + QStringLiteral("Wrong ID: <") + shown + QStringLiteral(">");
     writeReport(ctx, ctx.errorText);
     return Flow::Stop;
 }
@@ -102,8 +112,8 @@ Flow wrongPieceNumberReport(ImportContext& ctx)
 Flow wrongBarNumberReport(ImportContext& ctx)
 {
     const QString bar = toText(ctx.barNumber);
-    writeReport(ctx, QStringLiteral("Wrong BarNo.:") + bar + kCrLf + positionBlock(ctx) + kCrLf
-                         + WrapText(ctx.err.description, kErrorWrapWidth));
+    writeReport(ctx, QStringLiteral("Wrong BarNo.:") + bar + kCrLf + positionBlock(ctx) + kCrLf +
+                         WrapText(ctx.err.description, kErrorWrapWidth));
     ctx.errorText = QStringLiteral("Wrong BarNo.:") + bar + kCrLf + ctx.err.description;
     return Flow::Stop;
 }
@@ -126,8 +136,8 @@ Flow failureExit(ImportContext& ctx)
     }
     ctx.errorText = ctx.err.description;
     ctx.outcome.errorNumber = ctx.err.number;
-    writeReport(ctx, QStringLiteral("Piece:") + number(ctx.pieceCount) + kCrLf + positionBlock(ctx) + kCrLf
-                         + WrapText(ctx.err.description, kErrorWrapWidth));
+    writeReport(ctx, QStringLiteral("Piece:") + number(ctx.pieceCount) + kCrLf + positionBlock(ctx) + kCrLf +
+                         WrapText(ctx.err.description, kErrorWrapWidth));
     return Flow::Stop;
 }
 
@@ -139,7 +149,10 @@ bool stopsAtCheckPoint(ImportContext& ctx)
     return true;
 }
 
-Pass checkPoint(ImportContext& ctx) { return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next; }
+Pass checkPoint(ImportContext& ctx)
+{
+    return stopsAtCheckPoint(ctx) ? Pass::Stop : Pass::Next;
+}
 
 Pass readSubFields(ImportContext& ctx, Pass (*readSubField)(ImportContext&))
 {

@@ -16,7 +16,6 @@ namespace tx {
 
 namespace {
 
-
 // The remnant's own piece number as a 16-bit integer; false when the row
 // holds none.
 bool remnantPieceNumber(ImportContext& ctx, int* piece)

@@ -12,20 +12,35 @@ namespace {
 
 // The file a plant gets when the window's fields are all empty.
 const QByteArray kEmptyFile = crlf({
-    R"("ServerPath","")", R"("ClientPath","")", R"("BackupPath","")", R"("RefreshZyklus","")",
-    R"("AutoFreigabe"," 0")", R"("Extension","")", R"("ExtensionEtikett","")", R"("ExtensionStahl","")",
-    R"("3-Digit ProfNum",0)", R"("Steeldata",0)", R"("JobLoadMode",0)", R"("Printertyp","-1")",
-    R"("CompareDEandKTN",0)", R"("WBAdditionalData","-1")", R"("SADefault","-1")", R"("ConvToPvcNum",0)",
-    R"("GenLoadID",0)", R"("Winkel-ID-Konverter",0)", R"("Winkel-Konverter",0)", R"("4-Digit FachNum",0)",
+    R"("ServerPath","")",     R"("ClientPath","")",         R"("BackupPath","")",       R"("RefreshZyklus","")",
+    R"("AutoFreigabe"," 0")", R"("Extension","")",          R"("ExtensionEtikett","")", R"("ExtensionStahl","")",
+    R"("3-Digit ProfNum",0)", R"("Steeldata",0)",           R"("JobLoadMode",0)",       R"("Printertyp","-1")",
+    R"("CompareDEandKTN",0)", R"("WBAdditionalData","-1")", R"("SADefault","-1")",      R"("ConvToPvcNum",0)",
+    R"("GenLoadID",0)",       R"("Winkel-ID-Konverter",0)", R"("Winkel-Konverter",0)",  R"("4-Digit FachNum",0)",
 });
 
 // A complete file as the server writes it; 0xE4 is an umlaut in Windows-1252.
 const QByteArray kFullFile = crlf({
-    R"("ServerPath","~apppath~\In")", R"("ClientPath","~apppath~\Client")", "\"BackupPath\",\"/b\xE4k\"", R"("RefreshZyklus","2000")",
-    R"("AutoFreigabe"," 1")", R"("Extension","$tx")", R"("ExtensionEtikett","$et")", R"("ExtensionStahl","$sx")",
-    R"("3-Digit ProfNum",1)", R"("Steeldata",2)", R"("JobLoadMode",1)", R"("Printertyp"," 5")",
-    R"("CompareDEandKTN",2)", R"("WBAdditionalData"," 3")", R"("SADefault"," 2")", R"("ConvToPvcNum",1)",
-    R"("GenLoadID",1)", R"("Winkel-ID-Konverter",1)", R"("Winkel-Konverter",1)", R"("4-Digit FachNum",1)",
+    R"("ServerPath","~apppath~\In")",
+    R"("ClientPath","~apppath~\Client")",
+    "\"BackupPath\",\"/b\xE4k\"",
+    R"("RefreshZyklus","2000")",
+    R"("AutoFreigabe"," 1")",
+    R"("Extension","$tx")",
+    R"("ExtensionEtikett","$et")",
+    R"("ExtensionStahl","$sx")",
+    R"("3-Digit ProfNum",1)",
+    R"("Steeldata",2)",
+    R"("JobLoadMode",1)",
+    R"("Printertyp"," 5")",
+    R"("CompareDEandKTN",2)",
+    R"("WBAdditionalData"," 3")",
+    R"("SADefault"," 2")",
+    R"("ConvToPvcNum",1)",
+    R"("GenLoadID",1)",
+    R"("Winkel-ID-Konverter",1)",
+    R"("Winkel-Konverter",1)",
+    R"("4-Digit FachNum",1)",
 });
 
 class ConfigurationTest : public ::testing::Test {
@@ -59,8 +74,8 @@ TEST_F(ConfigurationTest, FullFileFillsSettingsSavesBackByteForByteAndSavingRais
     EXPECT_EQ(plant.errorBox.changes, 0);
     EXPECT_EQ(QStringList({settings.serverDir, settings.clientDir, settings.backupDir}),
               QStringList({plant.serverDir(), plant.clientDir(), QStringLiteral("/b\u00E4k/")}));
-    EXPECT_TRUE(settings.AutoFreigabe && settings.ProfNum3Digit && settings.FachNum4Digit && settings.GenLoadID
-                && settings.ConvToPvcNum && settings.WinkelIDKonverter && settings.WinkelKonverter);
+    EXPECT_TRUE(settings.AutoFreigabe && settings.ProfNum3Digit && settings.FachNum4Digit && settings.GenLoadID &&
+                settings.ConvToPvcNum && settings.WinkelIDKonverter && settings.WinkelKonverter);
     EXPECT_EQ(std::tuple(settings.CompareDEandKTN, settings.Steeldata, settings.JobLoadMode),
               std::tuple(TriState::Greyed, TriState::Greyed, LoadMode::Job));
     EXPECT_EQ(std::tuple(settings.printerType, settings.machiningLayout, settings.steelDefault),

@@ -24,7 +24,8 @@ TEST_P(ResolvePathTest, DisplayFormAndResolvedPath)
     EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
     ASSERT_EQ(plant.prompt.asked.size(), c.wrongConfigPath ? 1u : 0u);
     if (c.wrongConfigPath) {
-        EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("Wrong Configpath found! ") + QString::fromUtf8(c.configFile));
+        EXPECT_EQ(plant.prompt.asked[0].text,
+                  QStringLiteral("Wrong Configpath found! ") + QString::fromUtf8(c.configFile));
     }
 }
 
@@ -33,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ResolvePathTest,
     ::testing::Values(
         ResolveCase{"AppPath", "/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client"},
-        ResolveCase{"AppPathAnyCaseServer", "\\x\\SERVER\\c.zezad", "~apppath~/Client", "~apppath~/Client", "/x/Client"},
+        ResolveCase{"AppPathAnyCaseServer", "\\x\\SERVER\\c.zezad", "~apppath~/Client", "~apppath~/Client",
+                    "/x/Client"},
         ResolveCase{"AbsoluteUnderBase", "/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client"},
         ResolveCase{"AbsoluteUnderBaseAnyCase", "/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client"},
         ResolveCase{"AbsoluteElsewhere", "/x/Server/c.zezad", "/y/Client", "/y/Client", "/y/Client"},
@@ -44,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"ProviderTextLeftAlone", "/x/Config/c.zezad", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb",
                     "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb"},
         ResolveCase{"Empty", "/x/Server/c.zezad", "", "", ""},
-        ResolveCase{"AppPathOutsideServer", "/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "~apppath~/Client", true},
+        ResolveCase{"AppPathOutsideServer", "/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client",
+                    "~apppath~/Client", true},
         ResolveCase{"RelativeOutsideServer", "/x/Config/c.zezad", "\\In", "\\In", "/In"},
         ResolveCase{"FolderServersIsNoBase", "/x/Servers/c.zezad", "/x/In", "/x/In", "/x/In"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
         // with a CR anywhere the old rule holds: a bare LF stays in the line
         LinesCase{"CrKeepsBareLfInTheLine", QByteArray("\"a\",1\n\"b\",2\r\"c\",3"), {"\"a\",1\n\"b\",2", "\"c\",3"}},
         LinesCase{"LfOnly", QByteArray("\"a\",1\n\"b\",2\n"), {"\"a\",1", "\"b\",2", ""}},
-        LinesCase{"Utf8WithBom", QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\n\"b\",2"), {"\"a\",\"\u00e4\"", "\"b\",2"}},
+        LinesCase{
+            "Utf8WithBom", QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\n\"b\",2"), {"\"a\",\"\u00e4\"", "\"b\",2"}},
         LinesCase{"Utf8WithBomAndCrLf", QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\r\n"), {"\"a\",\"\u00e4\""}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -49,8 +49,8 @@ TEST_F(PrintDataTest, WritePrintRowAddsThenEditsOneRowPerPieceAndSkipsPiecesBelo
     addPrintRow(Job, 12, "old");
     ASSERT_EQ(et::PreparePrintData(plant.ctx, print, nullptr, Job, false, cancelled, Answer::No), 0);
     PendingError err;
-    for (const auto& [piece, target, text] : {std::tuple{0, 0, "Label:"}, {-3, 0, "Label:"}, {12, 0, "Label:"},
-                                              {12, 1, "Ink:"}, {3, 0, "Label(Rest):"}})
+    for (const auto& [piece, target, text] :
+         {std::tuple{0, 0, "Label:"}, {-3, 0, "Label:"}, {12, 0, "Label:"}, {12, 1, "Ink:"}, {3, 0, "Label(Rest):"}})
         et::WritePrintRow(print, Job, piece, target, qs(text), err);
     EXPECT_FALSE(err.pending()) << err.description.toStdString();
     EXPECT_TRUE(print.commit(err));

@@ -9,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline QString qs(const char* text) { return QString::fromUtf8(text); }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline QString qs(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 const QString Job = qs("A1");
 const QString ExistsQuestion =
     qs("YesNoCancel|$ET-VOV Server|Printdata: A1 exists !\r\nDelete Data = Yes / Override Data = No");

@@ -25,8 +25,7 @@ TEST_P(WrapTextTest, Wraps)
 // the next line; a CR LF ends a line wherever it stands.
 INSTANTIATE_TEST_SUITE_P(
     Table, WrapTextTest,
-    ::testing::Values(WrapCase{"ExactWidth", "exactly", 7, "exactly"},
-                      WrapCase{"NoWidth", "no width", 0, "no width"},
+    ::testing::Values(WrapCase{"ExactWidth", "exactly", 7, "exactly"}, WrapCase{"NoWidth", "no width", 0, "no width"},
                       WrapCase{"LongWordStaysWhole", "xxxxxxxxxxxx", 5, "xxxxxxxxxxxx"},
                       WrapCase{"BreakInsideAWord", "aaaa bbbb cccc", 5, "aaaa bbbb \r\ncccc"},
                       WrapCase{"BreakOnABlank", "abcde fghij klmno", 5, "abcde\r\n fghij \r\nklmno"},

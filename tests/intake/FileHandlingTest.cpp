@@ -13,7 +13,10 @@ namespace {
 class FileHandlingTest : public ::testing::Test {
 protected:
     QString write(const char* name, const QByteArray& bytes) { return plant.writeJobFile(QLatin1String(name), bytes); }
-    QString bak(const char* name) const { return plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name); }
+    QString bak(const char* name) const
+    {
+        return plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name);
+    }
 
     TestPlant plant;
 };
@@ -62,7 +65,12 @@ TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopyOrWithKeepOnlyRemovesIt)
 
 TEST_F(FileHandlingTest, PurgeDeletesErrorCopiesOlderThanSevenDaysAndCleansPrintData)
 {
-    const struct { const char* name; int daysOld; bool kept; } files[] = {{"old.$tx.$er", 8, false}, {"OLD2.$TX.$ER", 8, false}, {"recent.$tx.$er", 6, true}, {"job.$tx", 30, true}};
+    const struct {
+        const char* name;
+        int daysOld;
+        bool kept;
+    } files[] = {
+        {"old.$tx.$er", 8, false}, {"OLD2.$TX.$ER", 8, false}, {"recent.$tx.$er", 6, true}, {"job.$tx", 30, true}};
     for (const auto& f : files) {
         QFile file(write(f.name, "x"));
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));

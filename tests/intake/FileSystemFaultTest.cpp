@@ -125,7 +125,7 @@ TEST_F(FileSystemFaults, ADiskThatFillsWhileCopyingKeepsTheOriginalAndNoPartialC
     SmallDisk disk("64k");
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a small file system is not permitted here";
-    plant.ctx.programDir = disk.path();                                 // prog.bak on the small disk
+    plant.ctx.programDir = disk.path();                                     // prog.bak on the small disk
     plant.ctx.settings.backupDir = disk.path() + QStringLiteral("/extra/"); // and the extra backup
     QDir().mkpath(plant.ctx.settings.backupDir);
 
@@ -206,8 +206,8 @@ TEST_F(FileSystemFaults, AServerDirectoryThatVanishesDuringAQuestionLeavesTheJob
     ctx.programDir = plant.ctx.programDir;
     ctx.settings = plant.ctx.settings;
     PlantImporter second{ctx, plant.job};
-    plant.writeJobFile(QStringLiteral("J1.$tx"), crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1",
-                                                       "KTN0003L12350D1"}));
+    plant.writeJobFile(QStringLiteral("J1.$tx"),
+                       crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1", "KTN0003L12350D1"}));
     ScanProductionData(ctx, second);
     ASSERT_EQ(prompt.asked, 1);
     const int pieces = rows(QStringLiteral("J1"));

@@ -146,7 +146,8 @@ TEST_F(Hardening, FaultsOfTheMachineLeaveTheFilesInPlace)
     const QString db = plant.jobDatabasePath();
     ASSERT_TRUE(QFile::rename(db, db + QStringLiteral(".away")));
     EXPECT_EQ(cycle(), "A1.$tx");
-    EXPECT_TRUE(readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).contains("openDB: Could not find file"));
+    EXPECT_TRUE(
+        readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).contains("openDB: Could not find file"));
     ASSERT_TRUE(QFile::rename(db + QStringLiteral(".away"), db));
 
     // The file's own fault: Cancel is the policy's answer, the file is set aside.

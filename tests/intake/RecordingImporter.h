@@ -11,7 +11,10 @@
 
 #include <stdexcept>
 
-inline void makeReadOnly(const QString& path) { QFile::setPermissions(path, QFileDevice::ReadOwner); }
+inline void makeReadOnly(const QString& path)
+{
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+}
 
 // Records its calls and returns outcomes as the real importers do. The file
 // named failing fails (the operator answers failAnswer); throwing throws;
@@ -31,7 +34,10 @@ public:
         took(QStringLiteral("ReadLabelFile(%1)").arg(fileops::fileName(path)), path);
         return outcome(FileKind::Label, path);
     }
-    void DeleteLos(const QString& job, bool steel) override { calls << QStringLiteral("DeleteLos(%1,%2)").arg(job).arg(int(steel)); }
+    void DeleteLos(const QString& job, bool steel) override
+    {
+        calls << QStringLiteral("DeleteLos(%1,%2)").arg(job).arg(int(steel));
+    }
     void DeletePrintData(const QString& job) override { calls << QStringLiteral("DeletePrintData(%1)").arg(job); }
     void DeleteOrphanPrintData() override { calls << QStringLiteral("DeleteOrphanPrintData"); }
     void beginJob() override { calls << QStringLiteral("beginJob"); }

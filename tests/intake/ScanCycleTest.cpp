@@ -128,8 +128,9 @@ TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThe
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     importer.failing = QStringLiteral("job1.$sx");
     importer.failAnswer = Answer::Cancel;
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-                       "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(cycle(),
+              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+              "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
     EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
     EXPECT_EQ(released(), QString());
 }
@@ -141,11 +142,13 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
 {
     importer.failCommit = true;
     plant.prompt.retryCancelAnswers = {Answer::Retry};
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-                       "commitJob rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(cycle(),
+              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+              "commitJob rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     ASSERT_EQ(plant.prompt.asked.size(), 1u);
-    EXPECT_EQ(plant.prompt.asked[0].text.toStdString(), "Job: job1.$tx not correct loaded!!\r\n\r\nDisk or network error.\r\n");
+    EXPECT_EQ(plant.prompt.asked[0].text.toStdString(),
+              "Job: job1.$tx not correct loaded!!\r\n\r\nDisk or network error.\r\n");
 
     importer.failCommit = false;
     importer.throwing = QStringLiteral("job1.$et");
@@ -153,8 +156,9 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
 
     importer.throwing.clear();
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-                       "commitJob");
+    EXPECT_EQ(cycle(),
+              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
+              "commitJob");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
     EXPECT_EQ(released(), QStringLiteral("1"));
 }

@@ -65,7 +65,8 @@ public Q_SLOTS:
         methods = m;
         callbackPath = cb.path();
         collection = c;
-        sendErrorReply(QStringLiteral("com.quenmark.ServerManager.Error.Refused"), QStringLiteral("refused by the test"));
+        sendErrorReply(QStringLiteral("com.quenmark.ServerManager.Error.Refused"),
+                       QStringLiteral("refused by the test"));
     }
     void disConnect() { ++disConnects; }
 };
@@ -88,8 +89,8 @@ protected:
         writeConfig();
 
         m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--config-file=" VOV_TEST_DATA_DIR "/dbus/session.conf"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
+                       {QStringLiteral("--config-file=" VOV_TEST_DATA_DIR "/dbus/session.conf"),
+                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         ASSERT_TRUE(m_daemon.waitForStarted());
         ASSERT_TRUE(waitFor([&] { return m_daemon.canReadLine(); }));
         m_address = QString::fromLocal8Bit(m_daemon.readLine()).trimmed();

@@ -21,7 +21,10 @@
 
 namespace {
 
-QString qs(const char* text) { return QString::fromUtf8(text); }
+QString qs(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 // A ctest name for a parameter: the letters and digits of its text, then its index.
 std::string testName(QString text, size_t index)
 {
@@ -198,7 +201,10 @@ struct Conversion {
     QVariant readBack; // stored: value and type that field() returns; refused: the description
 };
 
-void PrintTo(const Conversion& c, std::ostream* os) { *os << c.column << " <- " << c.value.toString().toStdString(); }
+void PrintTo(const Conversion& c, std::ostream* os)
+{
+    *os << c.column << " <- " << c.value.toString().toStdString();
+}
 
 class FieldConversion : public JobDbTest, public ::testing::WithParamInterface<Conversion> {};
 
@@ -342,8 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
 // "StabNr=<text>" would be, with the same value; otherwise the criteria are the string's syntax error.
 TEST(TypedCriteria, NumberTextsFollowTheCriteriaStringGrammar)
 {
-    for (const char* number : {"007", " 12 ", "\t5", "-3.50", "+4", "1\n", "1 2", "12a", "", "  ", "'1'", "1.2.3",
-                               "0x1"}) {
+    for (const char* number :
+         {"007", " 12 ", "\t5", "-3.50", "+4", "1\n", "1 2", "12a", "", "  ", "'1'", "1.2.3", "0x1"}) {
         const QString text = qs("LosName='J' and StabNr=") + qs(number);
         std::vector<db::CriteriaTerm> parsed;
         PendingError parseErr;
@@ -360,8 +366,10 @@ TEST(TypedCriteria, NumberTextsFollowTheCriteriaStringGrammar)
         }
     }
     PendingError err;
-    EXPECT_FALSE(db::Criteria(qs("LosName"), qs("O'Brien")).refuse().andNumberText(qs("TeileNr"), qs("0012")).check(err));
-    EXPECT_EQ(err.description, qs("Syntax error (missing operator) in query expression 'LosName='O'Brien' and TeileNr=0012'."));
+    EXPECT_FALSE(
+        db::Criteria(qs("LosName"), qs("O'Brien")).refuse().andNumberText(qs("TeileNr"), qs("0012")).check(err));
+    EXPECT_EQ(err.description,
+              qs("Syntax error (missing operator) in query expression 'LosName='O'Brien' and TeileNr=0012'."));
 }
 
 // Whatever a value holds, it is bound: a statement touches the rows holding exactly that value. Refused

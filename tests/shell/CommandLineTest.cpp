@@ -27,14 +27,12 @@ TEST_P(SplitCommandLineTest, SplitsAtBlanksAndTabsOnly)
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitCommandLineTest,
     ::testing::Values(
-        SplitCase{"Empty", "", 10, {}},
-        SplitCase{"OnlySeparators", "   \t ", 10, {}},
+        SplitCase{"Empty", "", 10, {}}, SplitCase{"OnlySeparators", "   \t ", 10, {}},
         SplitCase{"One", "a.zezad", 10, {"a.zezad"}},
         SplitCase{"BlanksAndTabs", "  one\ttwo   three ", 10, {"one", "two", "three"}},
         // quotes are not special: a quoted path with blanks is split
         SplitCase{"QuotesNotSpecial", "\"D:\\My Plant\\cfg.zezad\" x", 10, {"\"D:\\My", "Plant\\cfg.zezad\"", "x"}},
-        SplitCase{"RestIgnoredAtMaximum", "a b c d", 2, {"a", "b"}},
-        SplitCase{"ExactlyMaximum", "a b", 2, {"a", "b"}}),
+        SplitCase{"RestIgnoredAtMaximum", "a b c d", 2, {"a", "b"}}, SplitCase{"ExactlyMaximum", "a b", 2, {"a", "b"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Arg1Case {
@@ -56,27 +54,25 @@ TEST_P(Argument1Test, InterpretsOnlyArgumentOne)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Argument1Test,
-    ::testing::Values(
-        Arg1Case{"None", "", false, ""},
-        Arg1Case{"RegServer", "-REGSERVER", true, ""},
-        Arg1Case{"RegServerLowerSlash", "/regserver", true, ""},
-        Arg1Case{"RegServerIgnoresArgument2", "-REGSERVER other.zezad", true, ""},
-        Arg1Case{"QuotedPath", "\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
-        Arg1Case{"Relative", "a.zezad", false, "a.zezad"},
-        Arg1Case{"AbsoluteUpperCase", "/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
-        Arg1Case{"SixCharacters", ".zezad", false, ".zezad"},
-        Arg1Case{"NoExtension", "a.zeza", false, ""},
-        // a quoted path with a blank: the first piece has no .ZEZAD, default stays
-        Arg1Case{"QuotedPathWithBlank", "\"D:\\My Plant\\cfg.zezad\"", false, ""},
-        Arg1Case{"OnlyArgumentOneCounts", "notes.txt cfg.zezad", false, ""}),
+    ::testing::Values(Arg1Case{"None", "", false, ""}, Arg1Case{"RegServer", "-REGSERVER", true, ""},
+                      Arg1Case{"RegServerLowerSlash", "/regserver", true, ""},
+                      Arg1Case{"RegServerIgnoresArgument2", "-REGSERVER other.zezad", true, ""},
+                      Arg1Case{"QuotedPath", "\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
+                      Arg1Case{"Relative", "a.zezad", false, "a.zezad"},
+                      Arg1Case{"AbsoluteUpperCase", "/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
+                      Arg1Case{"SixCharacters", ".zezad", false, ".zezad"},
+                      Arg1Case{"NoExtension", "a.zeza", false, ""},
+                      // a quoted path with a blank: the first piece has no .ZEZAD, default stays
+                      Arg1Case{"QuotedPathWithBlank", "\"D:\\My Plant\\cfg.zezad\"", false, ""},
+                      Arg1Case{"OnlyArgumentOneCounts", "notes.txt cfg.zezad", false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
 {
     const LaunchOptions o = parseLaunchOptions(
-        {QStringLiteral("-REGSERVER"), QStringLiteral("--headless"), QStringLiteral("cfg.zezad"), QStringLiteral("--once"),
-         QStringLiteral("--answer-exists=YES"), QStringLiteral("--answer-failed=retry"), QStringLiteral("/x"),
-         QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom")});
+        {QStringLiteral("-REGSERVER"), QStringLiteral("--headless"), QStringLiteral("cfg.zezad"),
+         QStringLiteral("--once"), QStringLiteral("--answer-exists=YES"), QStringLiteral("--answer-failed=retry"),
+         QStringLiteral("/x"), QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom")});
     EXPECT_TRUE(o.usageError.isEmpty()) << o.usageError.toStdString();
     EXPECT_TRUE(o.headless);
     EXPECT_TRUE(o.once);
@@ -138,26 +134,27 @@ TEST_P(UsageTest, HelpVersionAndUsageErrorsStartNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsageTest,
-    ::testing::Values(UsageCase{"Help", {QStringLiteral("--help")}, "", true, false},
-                      UsageCase{"ShortHelpAfterConfig", {QStringLiteral("a.zezad"), QStringLiteral("-h")}, "", true, false},
-                      UsageCase{"Version", {QStringLiteral("--version")}, "", false, true},
-                      UsageCase{"ShortVersion", {QStringLiteral("-v")}, "", false, true},
-                      UsageCase{"Typo", {QStringLiteral("a.zezad"), QStringLiteral("--headles")}, "headles", false, false},
-                      UsageCase{"ValueOnSwitch", {QStringLiteral("--once=1")}, "once", false, false},
-                      UsageCase{"MissingValue", {QStringLiteral("--answer-exists")}, "answer-exists", false, false},
-                      UsageCase{"InitDbWithoutDirectory", {QStringLiteral("--init-db")}, "init-db", false, false},
-                      UsageCase{"SettleNotANumber", {QStringLiteral("--settle-ms=soon")}, "--settle-ms", false, false},
-                      UsageCase{"SettleNegative", {QStringLiteral("--settle-ms=-5")}, "--settle-ms", false, false},
-                      // single-dash words other than -h and -v belong to the legacy command line
-                      UsageCase{"LegacyDashWord", {QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, "", false, false}),
+    ::testing::Values(
+        UsageCase{"Help", {QStringLiteral("--help")}, "", true, false},
+        UsageCase{"ShortHelpAfterConfig", {QStringLiteral("a.zezad"), QStringLiteral("-h")}, "", true, false},
+        UsageCase{"Version", {QStringLiteral("--version")}, "", false, true},
+        UsageCase{"ShortVersion", {QStringLiteral("-v")}, "", false, true},
+        UsageCase{"Typo", {QStringLiteral("a.zezad"), QStringLiteral("--headles")}, "headles", false, false},
+        UsageCase{"ValueOnSwitch", {QStringLiteral("--once=1")}, "once", false, false},
+        UsageCase{"MissingValue", {QStringLiteral("--answer-exists")}, "answer-exists", false, false},
+        UsageCase{"InitDbWithoutDirectory", {QStringLiteral("--init-db")}, "init-db", false, false},
+        UsageCase{"SettleNotANumber", {QStringLiteral("--settle-ms=soon")}, "--settle-ms", false, false},
+        UsageCase{"SettleNegative", {QStringLiteral("--settle-ms=-5")}, "--settle-ms", false, false},
+        // single-dash words other than -h and -v belong to the legacy command line
+        UsageCase{"LegacyDashWord", {QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, "", false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UsageTextTest, NamesEveryOptionAndTheLegacyArgument)
 {
     const QString text = usageText(QStringLiteral("serverquirnel"));
-    for (const char* word : {"--headless", "--once", "--answer-exists=", "--answer-failed=", "--settle-ms=",
-                             "--metrics-file=", "--program-dir=", "--init-db DIR", "--help", "--version",
-                             "-REGSERVER", "/REGSERVER", "CONFIG.zezad"})
+    for (const char* word :
+         {"--headless", "--once", "--answer-exists=", "--answer-failed=", "--settle-ms=", "--metrics-file=",
+          "--program-dir=", "--init-db DIR", "--help", "--version", "-REGSERVER", "/REGSERVER", "CONFIG.zezad"})
         EXPECT_TRUE(text.contains(QLatin1String(word))) << word;
     for (const QString& line : text.split(u'\n'))
         EXPECT_LE(line.size(), 80) << line.toStdString();

@@ -32,8 +32,8 @@ protected:
         QDir r(root());
         for (const char* d : {"Server", "In", "Client", "Backup", "Profil", "config", "run"})
             r.mkpath(QString::fromLatin1(d));
-        QFile::setPermissions(root() + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                   QFileDevice::ExeOwner);
+        QFile::setPermissions(root() + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     QString root() const { return m_dir.path(); }
@@ -82,7 +82,8 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root() + QStringLiteral("/xdg")); // machine-wide store
         env.insert(QStringLiteral("XDG_DATA_HOME"), root() + QStringLiteral("/data"));
         // no server manager: the lock file decides
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus"));
         return env;
     }
 
@@ -217,7 +218,8 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
     // The plant's lock: a different runtime directory does not help.
     RunResult r = runOnce();
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("works on the job database in ") + client())) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("works on the job database in ") + client()))
+        << r.stdErr.toStdString();
     EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
     EXPECT_EQ(snapshot(), before);
 

@@ -53,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DesktopEntry, ExecQuotesTheProgramAndPassesTheFileAsArgumentOne)
 {
-    const QByteArray entry = associationDesktopEntry(QStringLiteral("ZEZAD"), QStringLiteral("/opt/my plant/$x\\100%/sq"));
+    const QByteArray entry =
+        associationDesktopEntry(QStringLiteral("ZEZAD"), QStringLiteral("/opt/my plant/$x\\100%/sq"));
     EXPECT_TRUE(entry.contains("\nExec=\"/opt/my plant/\\\\$x\\\\\\\\100%%/sq\" %f\n")) << entry.constData();
     EXPECT_TRUE(entry.contains("\nMimeType=application/x-zezad;\n"));
     EXPECT_TRUE(associationMimePackage(QStringLiteral("ZEZAD")).contains("<glob pattern=\"*.zezad\"/>"));
@@ -125,8 +126,8 @@ TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceAndTheTypeIsKn
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), data);
         q.setProcessEnvironment(env);
-        q.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"),
-                                             root() + QLatin1Char('/') + QLatin1String(name)});
+        q.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("filetype"), root() + QLatin1Char('/') + QLatin1String(name)});
         ASSERT_TRUE(q.waitForFinished(30000));
         EXPECT_EQ(q.readAllStandardOutput().trimmed(), QByteArray("application/x-zezad")) << name;
     }

@@ -26,7 +26,10 @@ TEST_P(RegistryValueRule, StoresEachValueByItsType)
     EXPECT_EQ(got.data.toHex(' '), c.data.toHex(' '));
 }
 
-QByteArray z(const char* text) { return QByteArray(text) + QByteArray(1, '\0'); }
+QByteArray z(const char* text)
+{
+    return QByteArray(text) + QByteArray(1, '\0');
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegistryValueRule,
@@ -58,7 +61,10 @@ protected:
     }
     void TearDown() override { qputenv("XDG_CONFIG_DIRS", m_saved); }
 
-    void useSystemDir(const QString& dir) { qputenv("XDG_CONFIG_DIRS", (dir + QStringLiteral(":/etc/xdg")).toLocal8Bit()); }
+    void useSystemDir(const QString& dir)
+    {
+        qputenv("XDG_CONFIG_DIRS", (dir + QStringLiteral(":/etc/xdg")).toLocal8Bit());
+    }
     QString storeFile() const { return m_dir.path() + QStringLiteral("/xdg/Quenmark/Lorvane-Application.conf"); }
 
     QTemporaryDir m_dir;
@@ -69,8 +75,10 @@ TEST_F(ServerPaths, PublishesProgramAndExtensionAndWritesOnlyTypedValues)
 {
     useSystemDir(m_dir.path() + QStringLiteral("/xdg"));
     RegisterServerPaths(QStringLiteral("/opt/plant/Server/serverquirnel"));
-    SetRegistryValue(QStringLiteral("Lorvane-Application"), QStringLiteral("Quirnel-Server"), QStringLiteral("Count"), 7);
-    SetRegistryValue(QStringLiteral("Lorvane-Application"), QStringLiteral("Quirnel-Server"), QStringLiteral("Ratio"), 0.5);
+    SetRegistryValue(QStringLiteral("Lorvane-Application"), QStringLiteral("Quirnel-Server"), QStringLiteral("Count"),
+                     7);
+    SetRegistryValue(QStringLiteral("Lorvane-Application"), QStringLiteral("Quirnel-Server"), QStringLiteral("Ratio"),
+                     0.5);
 
     ASSERT_TRUE(QFile::exists(storeFile()));
     QSettings s(storeFile(), QSettings::IniFormat);
@@ -93,7 +101,8 @@ TEST_F(ServerPaths, WithoutWriteRightsNothingIsWritten)
     testing::internal::CaptureStderr();
     RegisterServerPaths(QStringLiteral("/opt/plant/Server/serverquirnel"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("file")});
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("file")});
 }
 
 } // namespace

@@ -56,22 +56,21 @@ TEST_P(StatusTextTest, OneLinePerCycle)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StatusTextTest,
-    ::testing::Values(
-        StatusCase{"Idle", {}, "Idle; last scan at "},
-        StatusCase{"JobModeSumsTheFilesOfTheJob",
-                   {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-                    file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
-                    file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
-                   "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows)"},
-        StatusCase{"FailedJobNamesTheFileAndWhatBecameOfIt",
-                   {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-                    file(FileKind::Label, "A1", ImportResult::SetAside)},
-                   "Job A1 failed: label data set aside as error copy"},
-        StatusCase{"SeparateModeJobsOneAfterTheOther",
-                   {file(FileKind::Production, "B7", ImportResult::NotStarted),
-                    file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
-                   "Job B7 failed: production data job database could not be opened; "
-                   "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows)"}),
+    ::testing::Values(StatusCase{"Idle", {}, "Idle; last scan at "},
+                      StatusCase{"JobModeSumsTheFilesOfTheJob",
+                                 {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+                                  file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
+                                  file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
+                                 "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows)"},
+                      StatusCase{"FailedJobNamesTheFileAndWhatBecameOfIt",
+                                 {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+                                  file(FileKind::Label, "A1", ImportResult::SetAside)},
+                                 "Job A1 failed: label data set aside as error copy"},
+                      StatusCase{"SeparateModeJobsOneAfterTheOther",
+                                 {file(FileKind::Production, "B7", ImportResult::NotStarted),
+                                  file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
+                                 "Job B7 failed: production data job database could not be opened; "
+                                 "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A reload asked for while a cycle runs (an operator question keeps the

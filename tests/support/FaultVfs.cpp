@@ -29,7 +29,10 @@ State state;
 sqlite3_vfs faultVfs;
 sqlite3_io_methods methods;
 
-sqlite3_file* real(sqlite3_file* f) { return reinterpret_cast<FaultFile*>(f)->real; }
+sqlite3_file* real(sqlite3_file* f)
+{
+    return reinterpret_cast<FaultFile*>(f)->real;
+}
 
 // Counts one call of op; the result code to fail it with, or SQLITE_OK.
 int meet(Op op)
@@ -51,41 +54,80 @@ int xClose(sqlite3_file* f)
     f->pMethods = nullptr;
     return rc;
 }
-int xRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off) { return real(f)->pMethods->xRead(real(f), buf, amt, off); }
+int xRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off)
+{
+    return real(f)->pMethods->xRead(real(f), buf, amt, off);
+}
 int xWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
 {
     if (const int rc = meet(Op::Write))
         return rc;
     return real(f)->pMethods->xWrite(real(f), buf, amt, off);
 }
-int xTruncate(sqlite3_file* f, sqlite3_int64 size) { return real(f)->pMethods->xTruncate(real(f), size); }
+int xTruncate(sqlite3_file* f, sqlite3_int64 size)
+{
+    return real(f)->pMethods->xTruncate(real(f), size);
+}
 int xSync(sqlite3_file* f, int flags)
 {
     if (const int rc = meet(Op::Sync))
         return rc;
     return real(f)->pMethods->xSync(real(f), flags);
 }
-int xFileSize(sqlite3_file* f, sqlite3_int64* size) { return real(f)->pMethods->xFileSize(real(f), size); }
+int xFileSize(sqlite3_file* f, sqlite3_int64* size)
+{
+    return real(f)->pMethods->xFileSize(real(f), size);
+}
 int xLock(sqlite3_file* f, int level)
 {
     if (const int rc = meet(Op::Lock))
         return rc;
     return real(f)->pMethods->xLock(real(f), level);
 }
-int xUnlock(sqlite3_file* f, int level) { return real(f)->pMethods->xUnlock(real(f), level); }
-int xCheckReservedLock(sqlite3_file* f, int* out) { return real(f)->pMethods->xCheckReservedLock(real(f), out); }
-int xFileControl(sqlite3_file* f, int op, void* arg) { return real(f)->pMethods->xFileControl(real(f), op, arg); }
-int xSectorSize(sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); }
-int xDeviceCharacteristics(sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); }
+int xUnlock(sqlite3_file* f, int level)
+{
+    return real(f)->pMethods->xUnlock(real(f), level);
+}
+int xCheckReservedLock(sqlite3_file* f, int* out)
+{
+    return real(f)->pMethods->xCheckReservedLock(real(f), out);
+}
+int xFileControl(sqlite3_file* f, int op, void* arg)
+{
+    return real(f)->pMethods->xFileControl(real(f), op, arg);
+}
+int xSectorSize(sqlite3_file* f)
+{
+    return real(f)->pMethods->xSectorSize(real(f));
+}
+int xDeviceCharacteristics(sqlite3_file* f)
+{
+    return real(f)->pMethods->xDeviceCharacteristics(real(f));
+}
 int xShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out)
 {
     return real(f)->pMethods->xShmMap(real(f), region, size, extend, out);
 }
-int xShmLock(sqlite3_file* f, int offset, int n, int flags) { return real(f)->pMethods->xShmLock(real(f), offset, n, flags); }
-void xShmBarrier(sqlite3_file* f) { real(f)->pMethods->xShmBarrier(real(f)); }
-int xShmUnmap(sqlite3_file* f, int deleteFlag) { return real(f)->pMethods->xShmUnmap(real(f), deleteFlag); }
-int xFetch(sqlite3_file* f, sqlite3_int64 off, int amt, void** out) { return real(f)->pMethods->xFetch(real(f), off, amt, out); }
-int xUnfetch(sqlite3_file* f, sqlite3_int64 off, void* p) { return real(f)->pMethods->xUnfetch(real(f), off, p); }
+int xShmLock(sqlite3_file* f, int offset, int n, int flags)
+{
+    return real(f)->pMethods->xShmLock(real(f), offset, n, flags);
+}
+void xShmBarrier(sqlite3_file* f)
+{
+    real(f)->pMethods->xShmBarrier(real(f));
+}
+int xShmUnmap(sqlite3_file* f, int deleteFlag)
+{
+    return real(f)->pMethods->xShmUnmap(real(f), deleteFlag);
+}
+int xFetch(sqlite3_file* f, sqlite3_int64 off, int amt, void** out)
+{
+    return real(f)->pMethods->xFetch(real(f), off, amt, out);
+}
+int xUnfetch(sqlite3_file* f, sqlite3_int64 off, void* p)
+{
+    return real(f)->pMethods->xUnfetch(real(f), off, p);
+}
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
 {
@@ -99,18 +141,54 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
 }
 
 // The rest of the layer goes straight to the wrapped one.
-int xDelete(sqlite3_vfs*, const char* name, int syncDir) { return state.real->xDelete(state.real, name, syncDir); }
-int xAccess(sqlite3_vfs*, const char* name, int flags, int* out) { return state.real->xAccess(state.real, name, flags, out); }
-int xFullPathname(sqlite3_vfs*, const char* name, int n, char* out) { return state.real->xFullPathname(state.real, name, n, out); }
-void* xDlOpen(sqlite3_vfs*, const char* name) { return state.real->xDlOpen(state.real, name); }
-void xDlError(sqlite3_vfs*, int n, char* msg) { state.real->xDlError(state.real, n, msg); }
-void (*xDlSym(sqlite3_vfs*, void* h, const char* sym))(void) { return state.real->xDlSym(state.real, h, sym); }
-void xDlClose(sqlite3_vfs*, void* h) { state.real->xDlClose(state.real, h); }
-int xRandomness(sqlite3_vfs*, int n, char* out) { return state.real->xRandomness(state.real, n, out); }
-int xSleep(sqlite3_vfs*, int us) { return state.real->xSleep(state.real, us); }
-int xCurrentTime(sqlite3_vfs*, double* out) { return state.real->xCurrentTime(state.real, out); }
-int xGetLastError(sqlite3_vfs*, int n, char* out) { return state.real->xGetLastError(state.real, n, out); }
-int xCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) { return state.real->xCurrentTimeInt64(state.real, out); }
+int xDelete(sqlite3_vfs*, const char* name, int syncDir)
+{
+    return state.real->xDelete(state.real, name, syncDir);
+}
+int xAccess(sqlite3_vfs*, const char* name, int flags, int* out)
+{
+    return state.real->xAccess(state.real, name, flags, out);
+}
+int xFullPathname(sqlite3_vfs*, const char* name, int n, char* out)
+{
+    return state.real->xFullPathname(state.real, name, n, out);
+}
+void* xDlOpen(sqlite3_vfs*, const char* name)
+{
+    return state.real->xDlOpen(state.real, name);
+}
+void xDlError(sqlite3_vfs*, int n, char* msg)
+{
+    state.real->xDlError(state.real, n, msg);
+}
+void (*xDlSym(sqlite3_vfs*, void* h, const char* sym))(void)
+{
+    return state.real->xDlSym(state.real, h, sym);
+}
+void xDlClose(sqlite3_vfs*, void* h)
+{
+    state.real->xDlClose(state.real, h);
+}
+int xRandomness(sqlite3_vfs*, int n, char* out)
+{
+    return state.real->xRandomness(state.real, n, out);
+}
+int xSleep(sqlite3_vfs*, int us)
+{
+    return state.real->xSleep(state.real, us);
+}
+int xCurrentTime(sqlite3_vfs*, double* out)
+{
+    return state.real->xCurrentTime(state.real, out);
+}
+int xGetLastError(sqlite3_vfs*, int n, char* out)
+{
+    return state.real->xGetLastError(state.real, n, out);
+}
+int xCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out)
+{
+    return state.real->xCurrentTimeInt64(state.real, out);
+}
 
 } // namespace
 
@@ -178,10 +256,19 @@ void arm(Op op, int n, int resultCode, bool sticky)
     state.counts[0] = state.counts[1] = state.counts[2] = 0;
 }
 
-void disarm() { state.target = 0; }
+void disarm()
+{
+    state.target = 0;
+}
 
-int calls(Op op) { return state.counts[int(op)]; }
-bool fired() { return state.fired; }
+int calls(Op op)
+{
+    return state.counts[int(op)];
+}
+bool fired()
+{
+    return state.fired;
+}
 
 const char* name(Op op)
 {

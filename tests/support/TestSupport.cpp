@@ -60,8 +60,7 @@ TestPlant::TestPlant()
 void TestPlant::createJobDatabase()
 {
     QString message;
-    ASSERT_TRUE(db::createDatabase(jobDatabasePath(), schema::jobDatabaseSql(), &message))
-        << message.toStdString();
+    ASSERT_TRUE(db::createDatabase(jobDatabasePath(), schema::jobDatabaseSql(), &message)) << message.toStdString();
 }
 
 void TestPlant::createProfileDatabase(const std::vector<std::pair<int, QString>>& profiles)

@@ -29,10 +29,16 @@ const Case kCases[] = {
     {"CodesConverted", {"KTN0001G12L01000"}, {{kAngles, "45,90,1,2,100"}}, 0, convert<false, true>},
     {"OtherCodesConverted", {"KTN0001G37L01000"}, {{kAngles, "403,407,3,7,100"}}, 0, convert<false, true>},
     {"CodesNotConverted", {"KTN0001G12L01000"}, {{kAngles, "1,2,1,2,100"}}},
-    {"NoIdColumnsNoConversion", {"KTN0001G12L01000"}, {{"SELECT AnGehrung, AbGehrung FROM Teiledaten", "1,2"}}, 0,
+    {"NoIdColumnsNoConversion",
+     {"KTN0001G12L01000"},
+     {{"SELECT AnGehrung, AbGehrung FROM Teiledaten", "1,2"}},
+     0,
      convert<false, true, false>},
     {"ExplicitThenCodes", {"KTN0001GG45009000G37L01000"}, {{kAngles, "45,90,3,7,100"}}},
-    {"ConversionWinsOverExplicit", {"KTN0001GG45009000G37L01000"}, {{kAngles, "403,407,3,7,100"}}, 0,
+    {"ConversionWinsOverExplicit",
+     {"KTN0001GG45009000G37L01000"},
+     {{kAngles, "403,407,3,7,100"}},
+     0,
      convert<false, true>},
     {"ExplicitAfterCodesKeepsIds", {"KTN0001G12GG30006000L01000"}, {{kAngles, "30,60,1,2,100"}}},
     // Skipped sub-fields consume their width and write nothing.
@@ -41,10 +47,12 @@ const Case kCases[] = {
     {"GP6", {"KTN0001GP1234L01000"}, {{kAngles, "~,~,~,~,100"}}},
     // Piece 7 comes before any bar and has its own bar row, given the length
     // as raw length; piece 8 belongs to bar 1.
-    {"LengthInTenths", {"KTN0007L12345Q0010000200", "KB 001L06000", "KTN0008L12345"},
+    {"LengthInTenths",
+     {"KTN0007L12345Q0010000200", "KB 001L06000", "KTN0008L12345"},
      {{"SELECT TeileNr, TeileLaenge, KappHoeheAnschnitt FROM Teiledaten", "7,1234.5,10;8,1234.5,~"},
       {"SELECT StabNr, Rohlaenge FROM Stabdaten ORDER BY 1", "1,600;7,1234.5"}}},
-    {"NegativeLength", {"KTN0007L-0012", "KB 001L06000", "KTN0008Lab   "},
+    {"NegativeLength",
+     {"KTN0007L-0012", "KB 001L06000", "KTN0008Lab   "},
      {{"SELECT TeileLaenge FROM Teiledaten", "0;0"}, {"SELECT Rohlaenge FROM Stabdaten WHERE StabNr=7", "0"}}},
 };
 

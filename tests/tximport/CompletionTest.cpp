@@ -9,7 +9,10 @@ using namespace readertest;
 const char* const kNames = "SELECT s.StahlName, t.StahlNr, t.StahlNr1, t.StahlNr2 FROM Teiledaten t "
                            "JOIN Stabdaten s ON s.StabNr=t.StabNr";
 
-template <int steeldata> void steeldataSetup(PieceImport& r) { r.plant.ctx.settings.Steeldata = static_cast<TriState>(steeldata); }
+template <int steeldata> void steeldataSetup(PieceImport& r)
+{
+    r.plant.ctx.settings.Steeldata = static_cast<TriState>(steeldata);
+}
 
 // Short steel form "S<selection>..." and "SA" entries, each followed by the
 // "SB" steel names.

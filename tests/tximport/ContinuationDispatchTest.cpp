@@ -15,11 +15,11 @@ TEST(ContinuationDispatchTest, BarRecordAfterAnOpenContinuationIsRead)
     TestPlant plant;
     plant.createJobDatabase();
     const QString path = plant.writeJobFile(QStringLiteral("C1.$tx"), crlf({
-        "KB 001L06000",
-        "KTN0001L01000C",
-        "KB 002L07000",
-        "KTN0002L02000",
-    }));
+                                                                          "KB 001L06000",
+                                                                          "KTN0001L01000C",
+                                                                          "KB 002L07000",
+                                                                          "KTN0002L02000",
+                                                                      }));
     tx::ImportCarry carry;
     tx::ProfileCache profiles;
     ASSERT_FALSE(tx::ImportProductionData(plant.ctx, plant.job, carry, profiles, path, false).failed())

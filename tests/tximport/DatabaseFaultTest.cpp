@@ -27,9 +27,9 @@ namespace {
 
 using faultvfs::Op;
 
-const char* const kJobTables[] = {"LosNamen",       "Stabdaten",      "Teiledaten",        "Werkzeugdaten",
-                                  "Druckdaten",     "StahlLosNamen",  "StahlStabdaten",    "StahlTeiledaten",
-                                  "StahlWerkzeugdaten"};
+const char* const kJobTables[] = {"LosNamen",       "Stabdaten",       "Teiledaten",
+                                  "Werkzeugdaten",  "Druckdaten",      "StahlLosNamen",
+                                  "StahlStabdaten", "StahlTeiledaten", "StahlWerkzeugdaten"};
 
 QByteArray exampleFile(const char* name)
 {
@@ -69,7 +69,8 @@ public:
         s.AutoFreigabe = true;
         s.printerType = PrinterType::Zebra;
         for (const char* ext : files())
-            plant.writeJobFile(QStringLiteral("A1001.") + QLatin1String(ext), exampleFile((std::string("A1001.") + ext).c_str()));
+            plant.writeJobFile(QStringLiteral("A1001.") + QLatin1String(ext),
+                               exampleFile((std::string("A1001.") + ext).c_str()));
     }
 
     std::vector<const char*> files() const
@@ -96,7 +97,8 @@ public:
             d.setDatabaseName(plant.jobDatabasePath());
             EXPECT_TRUE(d.open());
             for (const char* table : kJobTables) {
-                QSqlQuery q(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='A1001'").arg(QLatin1String(table)), d);
+                QSqlQuery q(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='A1001'").arg(QLatin1String(table)),
+                            d);
                 c[table] = q.next() ? q.value(0).toInt() : -1;
             }
         }
@@ -129,7 +131,10 @@ public:
     {
         return plant.programDir() + QStringLiteral("/prog.bak/A1001.") + QLatin1String(ext);
     }
-    QString errorLog() const { return QString::fromLatin1(readFileBytes(plant.clientDir() + QStringLiteral("/error.dat"))); }
+    QString errorLog() const
+    {
+        return QString::fromLatin1(readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")));
+    }
 
     TestPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
@@ -200,8 +205,8 @@ protected:
         for (const auto& [table, rows] : c)
             isAbsent = isAbsent && rows == 0;
         ++(isWhole ? m_whole : m_absent);
-        EXPECT_TRUE(isWhole || isAbsent) << where << ": half a job, e.g. Teiledaten "
-                                         << c.at("Teiledaten") << " of " << whole.at("Teiledaten");
+        EXPECT_TRUE(isWhole || isAbsent) << where << ": half a job, e.g. Teiledaten " << c.at("Teiledaten") << " of "
+                                         << whole.at("Teiledaten");
         bool leftForNextCycle = false;
         for (const char* ext : run.files()) {
             const bool inBackup = QFile::exists(run.backup(ext));
@@ -237,8 +242,8 @@ protected:
         while (runWith(f, n, whole) && !HasFailure())
             ++n;
         ASSERT_GT(n, 1) << f.label << " " << faultvfs::name(f.op) << ": never met";
-        std::printf("[ walk     ] %s %s: %d runs, job whole %d, absent %d (read again by the next cycle %d)\n",
-                    f.label, faultvfs::name(f.op), n - 1, m_whole, m_absent, m_readAgain);
+        std::printf("[ walk     ] %s %s: %d runs, job whole %d, absent %d (read again by the next cycle %d)\n", f.label,
+                    faultvfs::name(f.op), n - 1, m_whole, m_absent, m_readAgain);
     }
 
     int m_whole = 0, m_absent = 0, m_readAgain = 0;

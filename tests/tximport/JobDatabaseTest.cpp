@@ -10,7 +10,10 @@
 
 namespace {
 
-QString prefixOf(bool steelMode) { return steelMode ? QStringLiteral("Stahl") : QString(); }
+QString prefixOf(bool steelMode)
+{
+    return steelMode ? QStringLiteral("Stahl") : QString();
+}
 
 class JobDatabaseTest : public ::testing::Test, protected piecetest::PieceImport {
 protected:
@@ -82,17 +85,17 @@ TEST_P(JobExistsTest, AnswerDecidesDeleteOverrideOrCancel)
     EXPECT_EQ(value(QStringLiteral("SELECT ID FROM %1LosNamen").arg(prefix)).isNull(), c.oldRowsLeft == 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, JobExistsTest,
-    ::testing::Values(ExistsCase{"Yes", false, true, 0, Answer::Yes, 6, false, false, 0},
-                      ExistsCase{"No", false, true, 0, Answer::No, 7, true, false, 1},
-                      ExistsCase{"Cancel", false, true, 0, Answer::Cancel, 0, false, true, 1},
-                      ExistsCase{"SteelAsksWithItsTitle", true, true, 0, Answer::Cancel, 0, false, true, 1},
-                      // The steel-data file of a job reuses the answer.
-                      ExistsCase{"SteelAfterNo", true, true, Answer::No, 0, 7, true, false, 1},
-                      ExistsCase{"SteelAfterYes", true, true, Answer::Yes, 0, 6, false, false, 0},
-                      ExistsCase{"NewJobIsNotAsked", false, false, 0, 0, 0, false, false, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, JobExistsTest,
+                         ::testing::Values(ExistsCase{"Yes", false, true, 0, Answer::Yes, 6, false, false, 0},
+                                           ExistsCase{"No", false, true, 0, Answer::No, 7, true, false, 1},
+                                           ExistsCase{"Cancel", false, true, 0, Answer::Cancel, 0, false, true, 1},
+                                           ExistsCase{"SteelAsksWithItsTitle", true, true, 0, Answer::Cancel, 0, false,
+                                                      true, 1},
+                                           // The steel-data file of a job reuses the answer.
+                                           ExistsCase{"SteelAfterNo", true, true, Answer::No, 0, 7, true, false, 1},
+                                           ExistsCase{"SteelAfterYes", true, true, Answer::Yes, 0, 6, false, false, 0},
+                                           ExistsCase{"NewJobIsNotAsked", false, false, 0, 0, 0, false, false, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
 {
@@ -109,7 +112,7 @@ TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
 struct CounterCase {
     const char* name;
     bool steelMode, autoRelease, genLoadId;
-    const char* barValues, *pieceValues; // ID and LoadID of the rows put into the bar and piece tables
+    const char *barValues, *pieceValues; // ID and LoadID of the rows put into the bar and piece tables
     qint32 barBefore, pieceBefore;       // reached by the previous import
     qint32 barAfter, pieceAfter;
     int barLoadId, pieceLoadId;

@@ -152,8 +152,7 @@ TEST_F(JobModeScan, SteelDataOfAnOverriddenJobIsOverriddenWithoutASecondQuestion
     plant.prompt.yesNoCancelAnswers = {Answer::No};
     EXPECT_FALSE(scan());
     ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
-    EXPECT_EQ(plant.prompt.asked[0].text,
-              QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
+    EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
     EXPECT_EQ(rows(QStringLiteral("StahlLosNamen")), 1);
     EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);

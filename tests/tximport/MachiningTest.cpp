@@ -9,11 +9,15 @@ using namespace readertest;
 
 const char* const kTool =
     "SELECT BearbNr, WerkzPos, Tiefe, YOffset, ZOffset, (SELECT TeileLaenge FROM Teiledaten) FROM Werkzeugdaten";
-template <int choice> void wb(PieceImport& r) { r.plant.ctx.settings.machiningLayout = static_cast<MachiningLayout>(choice); }
+template <int choice> void wb(PieceImport& r)
+{
+    r.plant.ctx.settings.machiningLayout = static_cast<MachiningLayout>(choice);
+}
 
 // The columns of the machining row; the piece length shows the width taken.
 const Case kLayouts[] = {
-    {"Fixed", {"KB 003L06000", "KTN0012W0500150L01000"},
+    {"Fixed",
+     {"KB 003L06000", "KTN0012W0500150L01000"},
      {{kTool, "5,15,~,~,~,100"}, {"SELECT LosName, TeileNr, StabNr FROM Werkzeugdaten", "J1,12,3"}}},
     {"FixedNegativePosition", {"KTN0012W07-0012L01000"}, {{kTool, "7,0,~,~,~,100"}}},
     {"FixedBlankInNumber", {"KTN0012W12 0015L01000"}, {{kTool, "12,1.5,~,~,~,100"}}},
@@ -39,9 +43,11 @@ const char* const kOwnBar =
     "SELECT StabNr, ProfilName, Farbe, Bezeichnung, (SELECT TeileLaenge FROM Teiledaten) FROM Stabdaten";
 
 const Case kTails[] = {
-    {"CutHeightsBarcodeSkipped", {"KTN0001Q00123-0010B*  CODE 4711         EZ  L01000"},
+    {"CutHeightsBarcodeSkipped",
+     {"KTN0001Q00123-0010B*  CODE 4711         EZ  L01000"},
      {{kTail, "12.3,0,CODE 4711,CODE 4711,100"}}},
-    {"CutHeightsNotNumbersBarcode20", {"KTN0001Q00000ab   BxABCDEFGHIJKLMNOPQRSTL02000"},
+    {"CutHeightsNotNumbersBarcode20",
+     {"KTN0001Q00000ab   BxABCDEFGHIJKLMNOPQRSTL02000"},
      {{kTail, "0,0,ABCDEFGHIJKLMNOPQRST,ABCDEFGHIJKLMNOPQRST,200"}}},
     // After "C", a next line beginning "KT" goes on with the same piece.
     {"FixedMachining", {"KTN0001L01000C", "KTWW0500150W0600200"}, {{kPiece, "1,2,100,~"}}},
@@ -59,9 +65,12 @@ const Case kTails[] = {
     {"BarThreeDigits", {"KTN0007A123RWL01000"}, {{kOwnBar, "7,123,RW,~,100"}}, P3},
     {"BarName", {"KTN0007AB PROF 1 W L01000"}, {{kOwnBar, "7,PROF 1,W,~,100"}}},
     {"BarDesignation", {"KTN0007X FRAME LEFT         L01000"}, {{kOwnBar, "7,~,~, FRAME LEFT         ,100"}}},
-    {"SteelBarName", {"KTN0007ABST 4711 RWX  STEEL             L01000"},
-     {{"SELECT StahlName, Farbe, Bezeichnung FROM StahlStabdaten", "ST 4711,RW,  STEEL             "}}, Steel},
-    {"BarOfABarRecordLeftAlone", {"KB 001L06000TFWHITE               ", "KTN0007A12RWX FRAME LEFT         L01000"},
+    {"SteelBarName",
+     {"KTN0007ABST 4711 RWX  STEEL             L01000"},
+     {{"SELECT StahlName, Farbe, Bezeichnung FROM StahlStabdaten", "ST 4711,RW,  STEEL             "}},
+     Steel},
+    {"BarOfABarRecordLeftAlone",
+     {"KB 001L06000TFWHITE               ", "KTN0007A12RWX FRAME LEFT         L01000"},
      {{kOwnBar, "1,~,WHITE,~,100"}}},
 };
 
@@ -73,23 +82,33 @@ READER_CASES(PieceTail, kTails);
 const char* const kAdded = "SELECT TeileNr, BearbNr IS NULL AND WerkzPos IS NULL FROM Werkzeugdaten";
 
 const Case kFailures[] = {
-    {"FixedBlankPosition", {"KTN0012W05     L01000"},
-     {{"log", AT_COLUMN_8 "     \r\nBuf:L01000\r\nType mismatch"}, {kAdded, ""}}, JobMode},
+    {"FixedBlankPosition",
+     {"KTN0012W05     L01000"},
+     {{"log", AT_COLUMN_8 "     \r\nBuf:L01000\r\nType mismatch"}, {kAdded, ""}},
+     JobMode},
     {"ListNumber", {"KTN0012WB x3,1200;"}, {{"log", AT_COLUMN_8 "x3\r\nBuf:\r\nType mismatch"}}},
-    {"ListPosition", {"KTN0012WB 3,12a0;"}, {{"log", AT_COLUMN_8 "12a0\r\nBuf:\r\nType mismatch"}, {kAdded, ""}},
+    {"ListPosition",
+     {"KTN0012WB 3,12a0;"},
+     {{"log", AT_COLUMN_8 "12a0\r\nBuf:\r\nType mismatch"}, {kAdded, ""}},
      JobMode},
     {"ListMissingPosition", {"KTN0012WB 3;"}, {{"log", AT_COLUMN_8 "\r\nBuf:\r\nType mismatch"}}},
     {"ListValue2", {"KTN0012WB 3,1200,5x;"}, {{"log", AT_COLUMN_8 "5x\r\nBuf:\r\nType mismatch"}}},
     {"ListValue3", {"KTN0012WB 3,1200,55,1 2;"}, {{"log", AT_COLUMN_8 "1 2\r\nBuf:\r\nType mismatch"}}},
-    {"AngleCodeNotStorable", {"KTN0001GXYL01000"},
+    {"AngleCodeNotStorable",
+     {"KTN0001GXYL01000"},
      {{"log", AT_COLUMN_8 "X\r\nBuf:GXYL01000\r\nData type conversion error."}}},
-    {"LabelWithoutPrintTable", {"KTN0012D3L01000"},
-     {{"log", AT_COLUMN_8 "3\r\nBuf:L01000\r\nOpening printdata table in database?"}}, NoPrint},
-    {"WrongIdLowerCase", {"KTN0001 w0500150"},
+    {"LabelWithoutPrintTable",
+     {"KTN0012D3L01000"},
+     {{"log", AT_COLUMN_8 "3\r\nBuf:L01000\r\nOpening printdata table in database?"}},
+     NoPrint},
+    {"WrongIdLowerCase",
+     {"KTN0001 w0500150"},
      {{"log", "Job: J1.$tx\r\nLine: 1\r\nCol: 9\r\nWrong ID: <w0500150 ... >"}}},
-    {"NewPieceAfterC", {"KTN0001C", "KTN0002L01000"},
+    {"NewPieceAfterC",
+     {"KTN0001C", "KTN0002L01000"},
      {{"log", "Job: J1.$tx\r\nLine: 2\r\nCol: 3\r\nWrong ID: <N0002L01000 ... >"}}},
-    {"ColumnOfTheContinuation", {"KTN0001L01000C", "KTGG45009000Z1"},
+    {"ColumnOfTheContinuation",
+     {"KTN0001L01000C", "KTGG45009000Z1"},
      {{"log", "Job: J1.$tx\r\nLine: 2\r\nCol: 13\r\nWrong ID: <Z1 ... >"}}},
 };
 

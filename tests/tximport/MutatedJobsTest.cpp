@@ -33,10 +33,18 @@ QByteArray mutate(QByteArray bytes, std::mt19937& rng)
         const qsizetype at = static_cast<qsizetype>(rng() % bytes.size());
         const char c = kAlphabet[rng() % (sizeof kAlphabet - 1)];
         switch (rng() % 4) {
-        case 0: bytes[at] = c; break;
-        case 1: bytes.remove(at, 1 + static_cast<qsizetype>(rng() % 8)); break;
-        case 2: bytes.insert(at, c); break;
-        default: bytes.insert(at, bytes.mid(at, static_cast<qsizetype>(rng() % 40))); break;
+        case 0:
+            bytes[at] = c;
+            break;
+        case 1:
+            bytes.remove(at, 1 + static_cast<qsizetype>(rng() % 8));
+            break;
+        case 2:
+            bytes.insert(at, c);
+            break;
+        default:
+            bytes.insert(at, bytes.mid(at, static_cast<qsizetype>(rng() % 40)));
+            break;
         }
     }
     return bytes;
@@ -46,8 +54,8 @@ TEST(MutatedJobsTest, DamagedFilesEndInAReportOrANormalEnd)
 {
     TestPlant plant;
     plant.createJobDatabase();
-    plant.ctx.settings.JobLoadMode = LoadMode::Job; // the files stay in place: each one is checked afterwards
-    plant.ctx.settings.printerType = PrinterType::ImajeDos;   // the printer adaptation with the most branches
+    plant.ctx.settings.JobLoadMode = LoadMode::Job;         // the files stay in place: each one is checked afterwards
+    plant.ctx.settings.printerType = PrinterType::ImajeDos; // the printer adaptation with the most branches
     const QByteArray sources[] = {sampleJob("A1001.$tx"), sampleJob("A1002.$tx"), sampleJob("A1001.$sx")};
     const QByteArray labels = sampleJob("A1001.$et");
     ASSERT_FALSE(sources[0].isEmpty());
@@ -59,7 +67,8 @@ TEST(MutatedJobsTest, DamagedFilesEndInAReportOrANormalEnd)
     for (int round = 0; round < kRounds; ++round) {
         const QByteArray& source = sources[round % 3];
         const bool steel = round % 3 == 2;
-        const QString name = QStringLiteral("M%1.%2").arg(round).arg(steel ? QStringLiteral("$sx") : QStringLiteral("$tx"));
+        const QString name =
+            QStringLiteral("M%1.%2").arg(round).arg(steel ? QStringLiteral("$sx") : QStringLiteral("$tx"));
         const QByteArray damaged = mutate(source, rng);
         const QString path = plant.writeJobFile(name, damaged);
         plant.prompt.yesNoCancelAnswers = {Answer::Yes};

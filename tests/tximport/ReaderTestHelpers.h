@@ -26,7 +26,17 @@ inline QString lastLogMessage(const PieceImport& run)
     return text::fromCp1252(bytes);
 }
 
-enum Flag { Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128, NoPrint = 256 };
+enum Flag {
+    Steel = 1,
+    JobMode = 2,
+    P3 = 4,
+    F4 = 8,
+    LoadId = 16,
+    Release = 32,
+    Profiles = 64,
+    Raw = 128,
+    NoPrint = 256
+};
 
 // lines: CR LF joined (Raw: as they are); a "--" line imports what came
 // before and starts the next file of the same job (asked: No, override).
@@ -99,16 +109,28 @@ inline void check(const Case& c)
     EXPECT_EQ(run.anyFailed, expectsFailure) << lastLogMessage(run).toStdString();
 }
 
-inline void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-inline std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
+inline void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+inline std::string caseName(const ::testing::TestParamInfo<Case>& info)
+{
+    return info.param.name;
+}
 
 } // namespace readertest
 
 // One parameterised suite per record kind over an array of cases.
-#define READER_CASES(Suite, cases)                                                                                    \
-    class Suite : public ::testing::TestWithParam<readertest::Case> {};                                              \
-    TEST_P(Suite, Imports) { readertest::check(GetParam()); }                                                         \
+#define READER_CASES(Suite, cases)                                                                                     \
+    class Suite : public ::testing::TestWithParam<readertest::Case> {};                                                \
+    TEST_P(Suite, Imports)                                                                                             \
+    {                                                                                                                  \
+        readertest::check(GetParam());                                                                                 \
+    }                                                                                                                  \
     INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases), readertest::caseName)
 
 // Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}

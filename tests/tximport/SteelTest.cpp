@@ -19,8 +19,18 @@ template <int steeldata, bool convert = false, int loadMode = 0, bool switchOff 
 
 // "SA" forms: "SA" selection lane, number(4) length(5) depth(5) steel number(3).
 // Two of them, then "Q": the second is 21 characters wide whatever it does.
-const char* const kTwoSteels =
-    "KTN0001L00000" "SA21" "0034" "10000" "00050" "123" "SA12" "0002" "05000" "00030" "456" "Q0010000200";
+const char* const kTwoSteels = "KTN0001L00000"
+                               "SA21"
+                               "0034"
+                               "10000"
+                               "00050"
+                               "123"
+                               "SA12"
+                               "0002"
+                               "05000"
+                               "00030"
+                               "456"
+                               "Q0010000200";
 const char* const kPiece =
     "SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaufbahn, Stahllaufbahn2, StahlTeileNr, StahlTeileNr1, "
     "StahlTeileNr2, Stahllaenge, Stahllaenge1, Stahllaenge2, Stahleinschubtiefe, Stahleinschubtiefe1, "
@@ -36,40 +46,107 @@ const Case kCases[] = {
     {"ShortForm", {"KTN0001S112000123L01000"}, {{kShort, "1,1200,123,100"}, {"steel", "1 "}}},
     {"ShortFormSelection3", {"KTN0001S300500007L01000"}, {{kShort, "3,50,7,100"}, {"steel", "0 "}}},
     {"DesignationsJoined",
-     {"KTN0001SA11" "0001" "10000" "00050" "001" "SB ST 4711" "SA11" "0002" "10000" "00050" "001" "SBX       L01000"},
+     {"KTN0001SA11"
+      "0001"
+      "10000"
+      "00050"
+      "001"
+      "SB ST 4711"
+      "SA11"
+      "0002"
+      "10000"
+      "00050"
+      "001"
+      "SBX       L01000"},
      {{"SELECT StahlBezeichnung, StahlNr, StahlNr1, StahlNr2, TeileLaenge FROM Teiledaten",
        "ST 4711+X,ST 4711,ST 4711,X,100"}},
-     0, plant<2>},
-    {"DesignationReplacedInSteelMode", {"KTN0001SBFIRST   SBSECOND  L01000"},
-     {{"SELECT StahlBezeichnung, StahlNr, TeileLaenge FROM StahlTeiledaten", "SECOND,~,100"}, {"steel", "0 "}}, Steel},
-    {"SecondIgnored", {kTwoSteels}, {{kPiece, "2,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}, {"steel", "1 "}}, 0,
+     0,
+     plant<2>},
+    {"DesignationReplacedInSteelMode",
+     {"KTN0001SBFIRST   SBSECOND  L01000"},
+     {{"SELECT StahlBezeichnung, StahlNr, TeileLaenge FROM StahlTeiledaten", "SECOND,~,100"}, {"steel", "0 "}},
+     Steel},
+    {"SecondIgnored",
+     {kTwoSteels},
+     {{kPiece, "2,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}, {"steel", "1 "}},
+     0,
      plant<0>},
     {"SecondTens", {kTwoSteels}, {{kPiece, "12,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}}, 0, plant<1>},
     {"SecondDouble", {kTwoSteels}, {{kPiece, "12,2,1,1,2,0,34,2,1500,1000,500,0,5,3,123,123,456,10"}}, 0, plant<2>},
     {"SteelPieceSecondIgnored", {kTwoSteels}, {{kSteelPiece, "2,2,~,1,~,34,~,0,1000,~,5,5,~,~,~,10"}}, Steel, plant<0>},
     {"SteelPieceSecondTens", {kTwoSteels}, {{kSteelPiece, "12,2,~,1,~,34,~,0,1000,~,5,5,~,~,~,10"}}, Steel, plant<1>},
-    {"SteelPieceSecondDouble", {kTwoSteels}, {{kSteelPiece, "12,2,1,1,2,34,2,1500,1000,500,5,5,3,~,~,10"}}, Steel,
+    {"SteelPieceSecondDouble",
+     {kTwoSteels},
+     {{kSteelPiece, "12,2,1,1,2,34,2,1500,1000,500,5,5,3,~,~,10"}},
+     Steel,
      plant<2>},
     // Switched off: the short form's selection stands, the double steel adds nothing.
     {"SwitchOffDouble",
-     {"KTN0001S112000123" "SA21" "0001" "10000" "00050" "123" "SA12" "0002" "05000" "00030" "456"},
-     {{"SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaenge FROM Teiledaten", "1,1,0,1500"},
-      {"steel", "1 "}},
-     0, plant<2, false, 0, true>},
-    {"SwitchOffFirstAlone", {"KTN0001" "SA21" "0001" "10000" "00050" "123"},
-     {{"SELECT Stahlanwahl, StahlTeileNr FROM Teiledaten", "~,1"}, {"steel", "0 "}}, 0, plant<2, false, 0, true>},
-    {"SteelPieceNumberZeroKeepsTheHeads", {"KB 001L06000", "KTN0012" "SA11" "0000" "10000" "00050" "123"},
-     {{"SELECT PVCTeileNr FROM StahlTeiledaten WHERE TeileNr=12", "12"}}, Steel},
-    {"ListThreePieces", {"KTN0001S112000123", "KTN0005S112000123", "KTN0007S212000123"},
-     {{"steel", "1 #2,0005;#3,0007;"}}, 0, plant<0, true, 1>},
-    {"ListNoSelectionDoesNotCount", {"KTN0001S112000123", "KTN0003S012000123", "KTN0005S112000123"},
-     {{"steel", "1 #2,0005;"}}, 0, plant<0, true, 1>},
+     {"KTN0001S112000123"
+      "SA21"
+      "0001"
+      "10000"
+      "00050"
+      "123"
+      "SA12"
+      "0002"
+      "05000"
+      "00030"
+      "456"},
+     {{"SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaenge FROM Teiledaten", "1,1,0,1500"}, {"steel", "1 "}},
+     0,
+     plant<2, false, 0, true>},
+    {"SwitchOffFirstAlone",
+     {"KTN0001"
+      "SA21"
+      "0001"
+      "10000"
+      "00050"
+      "123"},
+     {{"SELECT Stahlanwahl, StahlTeileNr FROM Teiledaten", "~,1"}, {"steel", "0 "}},
+     0,
+     plant<2, false, 0, true>},
+    {"SteelPieceNumberZeroKeepsTheHeads",
+     {"KB 001L06000", "KTN0012"
+                      "SA11"
+                      "0000"
+                      "10000"
+                      "00050"
+                      "123"},
+     {{"SELECT PVCTeileNr FROM StahlTeiledaten WHERE TeileNr=12", "12"}},
+     Steel},
+    {"ListThreePieces",
+     {"KTN0001S112000123", "KTN0005S112000123", "KTN0007S212000123"},
+     {{"steel", "1 #2,0005;#3,0007;"}},
+     0,
+     plant<0, true, 1>},
+    {"ListNoSelectionDoesNotCount",
+     {"KTN0001S112000123", "KTN0003S012000123", "KTN0005S112000123"},
+     {{"steel", "1 #2,0005;"}},
+     0,
+     plant<0, true, 1>},
     {"ListConversionOff", {"KTN0001S112000123", "KTN0005S112000123"}, {{"steel", "1 "}}, 0, plant<0, false, 1>},
     {"ListSeparateMode", {"KTN0001S112000123", "KTN0005S112000123"}, {{"steel", "1 "}}, 0, plant<0, true, 0>},
-    {"ListFirstSteelNumbers", {"KTN0001SA110005100000005012", "KTN0002SA110002100000005012"},
-     {{"steel", "1 #5,0001;"}}, 0, plant<0, true, 2>},
-    {"ListDoubleSteelBoth", {"KTN0001" "SA11" "0005" "10000" "00050" "123" "SA11" "0009" "05000" "00030" "456"},
-     {{"steel", "1 #5,0001;#9,0001;"}}, 0, plant<2, true, 1>},
+    {"ListFirstSteelNumbers",
+     {"KTN0001SA110005100000005012", "KTN0002SA110002100000005012"},
+     {{"steel", "1 #5,0001;"}},
+     0,
+     plant<0, true, 2>},
+    {"ListDoubleSteelBoth",
+     {"KTN0001"
+      "SA11"
+      "0005"
+      "10000"
+      "00050"
+      "123"
+      "SA11"
+      "0009"
+      "05000"
+      "00030"
+      "456"},
+     {{"steel", "1 #5,0001;#9,0001;"}},
+     0,
+     plant<2, true, 1>},
 };
 
 READER_CASES(Steel, kCases);

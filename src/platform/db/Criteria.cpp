@@ -130,7 +130,6 @@ public:
     }
 
 private:
-
     bool takeAnd()
     {
         if (m_i + 3 > m_s.size() || m_s.mid(m_i, 3).compare(QStringLiteral("and"), Qt::CaseInsensitive) != 0)
@@ -206,6 +205,9 @@ bool Criteria::check(PendingError& err) const
     return false;
 }
 
-QString quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+QString quoted(const QString& text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
 
 } // namespace db

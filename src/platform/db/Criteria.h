@@ -12,7 +12,7 @@ namespace db {
 // One term of a criteria: column = value.
 struct CriteriaTerm {
     QString column;
-    QVariant value; // QString for text, qlonglong/double for numbers
+    QVariant value;  // QString for text, qlonglong/double for numbers
     QString written; // the value as the criteria text spells it, when given as text
 };
 

@@ -166,8 +166,8 @@ void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const T
         error::duplicateKey(err);
         return;
     case EngineFailure::Kind::ForeignKey:
-        error::relatedRecordRequired(err, info && !info->parentTable.isEmpty() ? info->parentTable
-                                                                               : QStringLiteral("?"));
+        error::relatedRecordRequired(err,
+                                     info && !info->parentTable.isEmpty() ? info->parentTable : QStringLiteral("?"));
         return;
     case EngineFailure::Kind::NotNull:
         error::fieldRequired(err, f.detail);
@@ -241,7 +241,10 @@ void RecordsetData::detach()
 
 Database::Database() = default;
 
-Database::~Database() { close(); }
+Database::~Database()
+{
+    close();
+}
 
 bool Database::open(const QString& path, PendingError& err, Transaction tx, Access access)
 {
@@ -284,7 +287,10 @@ bool Database::open(const QString& path, PendingError& err, Transaction tx, Acce
     return true;
 }
 
-bool Database::isOpen() const { return m_conn != nullptr; }
+bool Database::isOpen() const
+{
+    return m_conn != nullptr;
+}
 
 void Database::setBusyTimeout(int milliseconds)
 {
@@ -317,7 +323,10 @@ bool Database::finish(bool commit, PendingError& err)
     return ok;
 }
 
-bool Database::commit(PendingError& err) { return finish(true, err); }
+bool Database::commit(PendingError& err)
+{
+    return finish(true, err);
+}
 
 void Database::close()
 {
@@ -339,8 +348,7 @@ bool Database::openRecordset(Recordset& rs, const QString& table, const QString&
     }
     // The table is looked for before the criteria are read.
     Criteria parsed;
-    return m_conn->table(table, err) && Criteria::parse(criteria, parsed, err) &&
-           openRecordset(rs, table, parsed, err);
+    return m_conn->table(table, err) && Criteria::parse(criteria, parsed, err) && openRecordset(rs, table, parsed, err);
 }
 
 bool Database::openRecordset(Recordset& rs, const QString& table, const Criteria& criteria, PendingError& err)
@@ -392,8 +400,8 @@ int Database::deleteWhere(const QString& table, const Criteria& criteria, Pendin
     return n;
 }
 
-int Database::updateWhere(const QString& table, const QString& column, const QVariant& value,
-                          const Criteria& criteria, PendingError& err)
+int Database::updateWhere(const QString& table, const QString& column, const QVariant& value, const Criteria& criteria,
+                          PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
@@ -443,8 +451,7 @@ QVariant Database::maxOf(const QString& table, const QString& column, const Crit
     BoundCondition where;
     if (!m_conn->condition(*info, criteria, where, err))
         return {};
-    QString sql = QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") +
-                  info->quotedName;
+    QString sql = QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") + info->quotedName;
     if (!where.columns.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.sql(*info);
     QSqlQuery* q = m_conn->prepared(sql, err);
@@ -466,7 +473,8 @@ bool Database::hasRows(const QString& table, PendingError& err)
     const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
     if (!info)
         return false;
-    QSqlQuery* q = m_conn->prepared(QStringLiteral("SELECT 1 FROM ") + info->quotedName + QStringLiteral(" LIMIT 1"), err);
+    QSqlQuery* q =
+        m_conn->prepared(QStringLiteral("SELECT 1 FROM ") + info->quotedName + QStringLiteral(" LIMIT 1"), err);
     if (!q || !m_conn->run(*q, {}, err, info.get()))
         return false;
     const bool any = q->next();

@@ -19,7 +19,10 @@ constexpr int FieldRequired = 3314;
 constexpr int ObjectInvalid = 3420;
 constexpr int CriteriaTypeMismatch = 3464;
 
-inline void overflow(PendingError& err) { err.raise(Overflow, QStringLiteral("Overflow")); }
+inline void overflow(PendingError& err)
+{
+    err.raise(Overflow, QStringLiteral("Overflow"));
+}
 inline void itemNotFound(PendingError& err)
 {
     err.raise(ItemNotFound, QStringLiteral("Item not found in this collection."));
@@ -37,9 +40,18 @@ inline void updateWithoutEdit(PendingError& err)
 {
     err.raise(UpdateWithoutAddNewOrEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
 }
-inline void noCurrentRecord(PendingError& err) { err.raise(NoCurrentRecord, QStringLiteral("No current record.")); }
-inline void recordDeleted(PendingError& err) { err.raise(RecordDeleted, QStringLiteral("Record is deleted.")); }
-inline void notValidBookmark(PendingError& err) { err.raise(NotValidBookmark, QStringLiteral("Not a valid bookmark.")); }
+inline void noCurrentRecord(PendingError& err)
+{
+    err.raise(NoCurrentRecord, QStringLiteral("No current record."));
+}
+inline void recordDeleted(PendingError& err)
+{
+    err.raise(RecordDeleted, QStringLiteral("Record is deleted."));
+}
+inline void notValidBookmark(PendingError& err)
+{
+    err.raise(NotValidBookmark, QStringLiteral("Not a valid bookmark."));
+}
 inline void objectInvalid(PendingError& err)
 {
     err.raise(ObjectInvalid, QStringLiteral("Object invalid or no longer set."));
@@ -65,7 +77,10 @@ inline void fileNotFound(PendingError& err, const QString& path)
 {
     err.raise(CouldNotFindFile, QStringLiteral("Could not find file '%1'.").arg(path));
 }
-inline void locked(PendingError& err) { err.raise(RecordLocked, QStringLiteral("Could not update; currently locked.")); }
+inline void locked(PendingError& err)
+{
+    err.raise(RecordLocked, QStringLiteral("Could not update; currently locked."));
+}
 inline void duplicateKey(PendingError& err)
 {
     err.raise(DuplicateKey,

@@ -12,7 +12,18 @@ struct TableInfo;
 
 // What went wrong in the engine, as far as the store layer distinguishes.
 struct EngineFailure {
-    enum class Kind { Other, Busy, Unique, ForeignKey, NotNull, NotADatabase, ReadOnly, NoSuchTable, Full, InputOutput };
+    enum class Kind {
+        Other,
+        Busy,
+        Unique,
+        ForeignKey,
+        NotNull,
+        NotADatabase,
+        ReadOnly,
+        NoSuchTable,
+        Full,
+        InputOutput
+    };
     Kind kind = Kind::Other;
     QString detail; // "Table.Column" for NotNull, the engine's text otherwise
 };

@@ -26,13 +26,15 @@ bool isIntegerKind(ColumnKind k)
     return k == ColumnKind::Int16 || k == ColumnKind::Int32 || k == ColumnKind::Int64;
 }
 
-bool isTextKind(ColumnKind k) { return k == ColumnKind::Text || k == ColumnKind::Memo; }
+bool isTextKind(ColumnKind k)
+{
+    return k == ColumnKind::Text || k == ColumnKind::Memo;
+}
 
 bool isTextual(const QVariant& v)
 {
     const int t = v.typeId();
-    return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar ||
-           t == QMetaType::Char;
+    return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar || t == QMetaType::Char;
 }
 
 QString textOf(const QVariant& v)
@@ -175,11 +177,11 @@ ColumnKind columnKindOf(const QString& declaredType, int* size)
         return ColumnKind::Int32;
     if (base == u"BIGINT" || base == u"INT8")
         return ColumnKind::Int64;
-    if (base == u"DOUBLE" || base == u"DOUBLE PRECISION" || base == u"REAL" || base == u"FLOAT" ||
-        base == u"SINGLE" || base == u"NUMERIC" || base == u"DECIMAL" || base == u"CURRENCY")
+    if (base == u"DOUBLE" || base == u"DOUBLE PRECISION" || base == u"REAL" || base == u"FLOAT" || base == u"SINGLE" ||
+        base == u"NUMERIC" || base == u"DECIMAL" || base == u"CURRENCY")
         return ColumnKind::Double;
-    if (base == u"TEXT" || base == u"VARCHAR" || base == u"CHAR" || base == u"CHARACTER" ||
-        base == u"NVARCHAR" || base == u"NCHAR") {
+    if (base == u"TEXT" || base == u"VARCHAR" || base == u"CHAR" || base == u"CHARACTER" || base == u"NVARCHAR" ||
+        base == u"NCHAR") {
         if (n > 0) {
             *size = n;
             return ColumnKind::Text;

@@ -136,10 +136,10 @@ bool rowExists(RecordsetData& d, qint64 key, bool& found, PendingError& err)
 {
     TableInfo& t = *d.info;
     if (!t.existsQuery) {
-        t.existsQuery = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedKey + QStringLiteral(" FROM ") +
-                                             t.quotedName + QStringLiteral(" WHERE ") + t.quotedKey +
-                                             QStringLiteral(" = ?"),
-                                         err);
+        t.existsQuery =
+            d.conn->prepared(QStringLiteral("SELECT ") + t.quotedKey + QStringLiteral(" FROM ") + t.quotedName +
+                                 QStringLiteral(" WHERE ") + t.quotedKey + QStringLiteral(" = ?"),
+                             err);
         if (!t.existsQuery)
             return false;
     }
@@ -183,8 +183,8 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
     }
     QSqlQuery* q = t.columnQueries.value(i);
     if (!q) {
-        q = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedColumns[i] + QStringLiteral(" FROM ") +
-                                 t.quotedName + QStringLiteral(" WHERE ") + t.quotedKey + QStringLiteral(" = ?"),
+        q = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedColumns[i] + QStringLiteral(" FROM ") + t.quotedName +
+                                 QStringLiteral(" WHERE ") + t.quotedKey + QStringLiteral(" = ?"),
                              err);
         if (!q)
             return false;
@@ -208,7 +208,10 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
 
 // Whether a value written to a column reads back as written; the kinds the
 // conversions do not know are left to the engine.
-bool readsBackAsWritten(const TableInfo& t, const Column& c) { return t.writesAsGiven && c.kind != ColumnKind::Other; }
+bool readsBackAsWritten(const TableInfo& t, const Column& c)
+{
+    return t.writesAsGiven && c.kind != ColumnKind::Other;
+}
 
 QString columnList(const TableInfo& t, const QByteArray& dirty, const QString& suffix)
 {
@@ -345,7 +348,10 @@ bool storeEdit(RecordsetData& d, PendingError& err)
 
 Recordset::Recordset() : d(std::make_unique<RecordsetData>()) {}
 
-Recordset::~Recordset() { close(); }
+Recordset::~Recordset()
+{
+    close();
+}
 
 void Recordset::close()
 {
@@ -371,7 +377,10 @@ bool Recordset::findFirst(const Criteria& criteria, PendingError& err)
     return true;
 }
 
-bool Recordset::noMatch() const { return d->noMatch; }
+bool Recordset::noMatch() const
+{
+    return d->noMatch;
+}
 
 bool Recordset::moveFirstIfAny(PendingError& err)
 {
@@ -399,9 +408,15 @@ bool Recordset::moveFirst(PendingError& err)
     return true;
 }
 
-bool Recordset::eof() const { return d->eof; }
+bool Recordset::eof() const
+{
+    return d->eof;
+}
 
-bool Recordset::isEmpty() const { return d->eof && d->bof; }
+bool Recordset::isEmpty() const
+{
+    return d->eof && d->bof;
+}
 
 bool Recordset::addNew(PendingError& err)
 {
@@ -475,7 +490,10 @@ bool Recordset::remove(PendingError& err)
     return true;
 }
 
-qint64 Recordset::lastModified() const { return d->lastModified; }
+qint64 Recordset::lastModified() const
+{
+    return d->lastModified;
+}
 
 bool Recordset::moveTo(qint64 bookmark, PendingError& err)
 {
@@ -547,6 +565,9 @@ bool Recordset::setField(const QString& name, const QVariant& value, PendingErro
     return true;
 }
 
-bool Recordset::hasField(const QString& name) const { return d->info && d->info->indexOf(name) >= 0; }
+bool Recordset::hasField(const QString& name) const
+{
+    return d->info && d->info->indexOf(name) >= 0;
+}
 
 } // namespace db

@@ -36,12 +36,12 @@ ColumnKind columnKindOf(const QString& declaredType, int* size);
 
 // Column metadata of one table, read once per connection.
 struct TableInfo {
-    QString name;                  // as the database spells it
-    QString keyColumn;             // the surrogate key ("RowKey")
-    std::vector<Column> columns;   // without the key, in table order
+    QString name;                // as the database spells it
+    QString keyColumn;           // the surrogate key ("RowKey")
+    std::vector<Column> columns; // without the key, in table order
     QHash<QString, int> exactIndex;
     QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
-    QString parentTable;           // table a foreign key points to, if any
+    QString parentTable;             // table a foreign key points to, if any
     // A row reads back as it was written: the engine changes nothing
     // (no trigger on adding or updating rows).
     bool writesAsGiven = false;
@@ -96,9 +96,9 @@ struct ConnectionData {
     Database::Access access = Database::Access::ReadWrite;
     bool inTransaction = false;
 
-    QHash<QString, std::shared_ptr<QSqlQuery>> queries;    // prepared, by SQL text
-    QHash<QString, std::shared_ptr<TableInfo>> tables;     // by lower-case name
-    std::vector<RecordsetData*> recordsets;                 // open on this connection
+    QHash<QString, std::shared_ptr<QSqlQuery>> queries; // prepared, by SQL text
+    QHash<QString, std::shared_ptr<TableInfo>> tables;  // by lower-case name
+    std::vector<RecordsetData*> recordsets;             // open on this connection
 
     // A prepared statement for the SQL text, reused across calls.
     QSqlQuery* prepared(const QString& sql, PendingError& err);
@@ -127,7 +127,7 @@ struct RecordsetData {
     enum class Buffer { None, New, Edit };
     Buffer buffer = Buffer::None;
     std::vector<QVariant> bufferValues; // Null where not dirty
-    QByteArray dirty; // one byte per column: 1 = set since addNew/edit
+    QByteArray dirty;                   // one byte per column: 1 = set since addNew/edit
 
     bool onRow = false;
     bool bof = true;
