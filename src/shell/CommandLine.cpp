@@ -212,6 +212,11 @@ QString usageText(const QString& programName)
     }
     t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles; SIGHUP reads\n"
                         "the configuration file again.\n");
+    t += QStringLiteral("\nServer manager (serverquirnel-manager, beside the server):\n"
+                        "  serverquirnel-manager serve     keep the registrations (session bus)\n"
+                        "  serverquirnel-manager list      title, client path and bus name of each\n"
+                        "  serverquirnel-manager start|stop|restart TITLE\n"
+                        "                                  show the window, end the server, or nothing\n");
     return t;
 }
 
