@@ -57,15 +57,15 @@ LegacyArgument interpretArgument1(const QStringList& split)
 namespace {
 
 // Our options, in the order --help lists them.
-struct OptionSpec {
+struct OptionDefinition {
     QStringList names;
     QString valueName; // empty: a switch
     QString help;
 };
 
-const std::vector<OptionSpec>& optionSpecs()
+const std::vector<OptionDefinition>& optionDefinitions()
 {
-    static const std::vector<OptionSpec> specs{
+    static const std::vector<OptionDefinition> definitions{
         {{QStringLiteral("headless")},
          {},
          QStringLiteral("no window: the error box goes to standard error, questions are answered by policy")},
@@ -95,7 +95,7 @@ const std::vector<OptionSpec>& optionSpecs()
          {},
          QStringLiteral("show the program name and version and end")},
     };
-    return specs;
+    return definitions;
 }
 
 bool isOurs(const QString& arg)
@@ -123,10 +123,10 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
     }
 
     QCommandLineParser parser;
-    for (const OptionSpec& spec : optionSpecs()) {
-        QCommandLineOption option(spec.names);
-        if (!spec.valueName.isEmpty())
-            option.setValueName(spec.valueName);
+    for (const OptionDefinition& definition : optionDefinitions()) {
+        QCommandLineOption option(definition.names);
+        if (!definition.valueName.isEmpty())
+            option.setValueName(definition.valueName);
         parser.addOption(option);
     }
     if (!parser.parse(ours)) {
@@ -184,20 +184,20 @@ QString usageText(const QString& programName)
                         "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n"
                         "  anything else           ignored, as are further arguments\n\n");
     t += QStringLiteral("Options:\n");
-    for (const OptionSpec& spec : optionSpecs()) {
+    for (const OptionDefinition& definition : optionDefinitions()) {
         QStringList forms;
-        for (const QString& name : spec.names)
+        for (const QString& name : definition.names)
             forms << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
         QString left = forms.join(QStringLiteral(", "));
-        if (!spec.valueName.isEmpty())
-            left += (spec.names.first() == QLatin1String("init-db") ? QStringLiteral(" ") : QStringLiteral("=")) +
-                    spec.valueName;
+        if (!definition.valueName.isEmpty())
+            left += (definition.names.first() == QLatin1String("init-db") ? QStringLiteral(" ") : QStringLiteral("=")) +
+                    definition.valueName;
         // Two columns; the description wrapped at 80 characters.
         constexpr int kIndent = 32;
         QString line = QStringLiteral("  ") + left;
         line = line.size() < kIndent ? line.leftJustified(kIndent) : line + QLatin1Char('\n') + QString(kIndent, u' ');
         qsizetype column = line.size() - line.lastIndexOf(u'\n') - 1;
-        for (const QString& word : spec.help.split(u' ')) {
+        for (const QString& word : definition.help.split(u' ')) {
             if (column + word.size() > 79 && column > kIndent) {
                 line += QLatin1Char('\n') + QString(kIndent, u' ');
                 column = kIndent;

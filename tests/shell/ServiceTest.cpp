@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A reload asked for while a cycle runs (an operator question keeps the
 // event loop going) waits for the cycle's end.
-class ReloadInTheMiddle final : public JobImporter {
+class ReloadInTheMiddle final : public StepImporter {
 public:
     ImportOutcome ImportProductionData(const QString&, bool) override
     {
@@ -84,13 +84,6 @@ public:
         intervalDuringCycle = plant->ctx.settings.scanInterval;
         return {};
     }
-    ImportOutcome ReadLabelFile(const QString&) override { return {}; }
-    void DeleteLos(const QString&, bool) override {}
-    void DeletePrintData(const QString&) override {}
-    void DeleteOrphanPrintData() override {}
-    void beginJob() override {}
-    bool commitJob(PendingError&) override { return true; }
-    void rollBackJob() override {}
 
     void writeConfig(int refreshMs)
     {

@@ -2,6 +2,7 @@
 
 #include "TestDoubles.h"
 #include "config/ServerContext.h"
+#include "intake/JobImporter.h"
 #include "intake/JobState.h"
 #include "platform/Clock.h"
 #include "platform/ErrorBox.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 // A prompt that answers from a script and records every question.
@@ -35,6 +37,28 @@ public:
     std::deque<int> yesNoCancelAnswers;
     std::deque<int> retryCancelAnswers;
     std::vector<Question> asked;
+};
+
+// An importer whose production-data import runs a given step and reads
+// nothing: the file stays where it is.
+class StepImporter : public JobImporter {
+public:
+    std::function<void()> step;
+    int imports = 0;
+    ImportOutcome ImportProductionData(const QString&, bool) override
+    {
+        ++imports;
+        if (step)
+            step();
+        return {};
+    }
+    ImportOutcome ReadLabelFile(const QString&) override { return {}; }
+    void DeleteLos(const QString&, bool) override {}
+    void DeletePrintData(const QString&) override {}
+    void DeleteOrphanPrintData() override {}
+    void beginJob() override {}
+    bool commitJob(PendingError&) override { return true; }
+    void rollBackJob() override {}
 };
 
 // A temporary plant tree: <root>/Server (program and configuration),
