@@ -4,6 +4,7 @@
 #include "intake/ErrorLog.h"
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
+#include "intake/MoveJournal.h"
 #include "platform/FileOps.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/PendingError.h"
@@ -37,11 +38,24 @@ void reportFailedCommit(ServerContext& ctx, ImportOutcome& production, const Pen
 
 void backUpJob(ServerContext& ctx, const std::vector<ImportOutcome>& files)
 {
+    std::vector<PlannedMove> moves;
     for (const ImportOutcome& o : files) {
         if (o.kind == FileKind::Production || o.fileRead)
-            BackupFile(ctx, o.path);
+            moves.push_back({MoveTo::Backup, o.path});
     }
+    noteMoves(ctx, moves);
+    for (const PlannedMove& m : moves)
+        BackupFile(ctx, m.path);
     SetReleaseFlag(ctx);
+    movesMade(ctx);
+}
+
+std::vector<PlannedMove> errorCopiesOf(const std::vector<ImportOutcome>& files)
+{
+    std::vector<PlannedMove> moves;
+    for (const ImportOutcome& o : files)
+        moves.push_back({MoveTo::ErrorCopy, o.path});
+    return moves;
 }
 
 // The failing file's answer decides for all files of the job.
@@ -58,6 +72,8 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
     const ImportOutcome& production = files.front();
     const QString& job = production.jobName;
 
+    if (!retry)
+        noteMoves(ctx, errorCopiesOf(files));
     if (!cancelled)
         importer.DeleteLos(job, false);
     if (!retry)
@@ -76,6 +92,8 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
         if (!retry)
             MakeErrorCopy(ctx, steel->path, false);
     }
+    if (!retry)
+        movesMade(ctx);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
 #include "intake/JobFiles.h"
+#include "intake/MoveJournal.h"
 #include "intake/PlantLock.h"
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
@@ -280,6 +281,8 @@ void ScanCycle::runOnce()
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
+    if (canWork)
+        finishMovesOfAStoppedServer();
     if (!canWork) {
         // said why in the error box: nothing is read
     } else if (m_ctx.settings.jobMode()) {
@@ -304,6 +307,19 @@ void ScanCycle::runOnce()
         m_ctx.tmrLoad.start();
     }
     Q_EMIT cycleFinished(report);
+}
+
+// A server stopped while it moved a job's files: the files it had not moved
+// yet follow the others before anything is read.
+void ScanCycle::finishMovesOfAStoppedServer()
+{
+    const QStringList moved = finishInterruptedMoves(m_ctx);
+    if (!moved.isEmpty())
+        WriteErrorLog(m_ctx, kTitleScanDir + kCrLf +
+                                 WrapText(QStringLiteral("The server was stopped while it moved the files of a job; "
+                                                         "their moves were finished now: ") +
+                                              moved.join(QStringLiteral(", ")),
+                                          kErrorWrapWidth));
 }
 
 bool ScanCycle::plantIsOurs()

@@ -73,6 +73,7 @@ private:
     bool plantIsOurs();
 
     bool backupFolderUsable();
+    void finishMovesOfAStoppedServer();
     bool jobDatabaseUsable();
 
     ScanQueue m_queue;

@@ -200,4 +200,22 @@ bool moveFile(const QString& from, const QString& to)
     return renameOrCopyAcross(nativePath(from), target);
 }
 
+bool writeDurably(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray target = QFile::encodeName(nativePath(path));
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray temp = target.left(slash + 1) + ".~" + target.mid(slash + 1) + ".part";
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes.constData(), bytes.size());
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.constData(), target.constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    return syncDirectoryOf(target);
+}
+
 } // namespace fileops

@@ -33,5 +33,9 @@ bool isRegularFile(const QString& path);
 // True when both paths name the same file (the same file system object,
 // whatever the spelling or links). False when either does not exist.
 bool sameFile(const QString& a, const QString& b);
+// Writes a small file so that it is on disk, whole, before this returns: the
+// bytes go to a hidden file beside it, which is synced and renamed into
+// place. A crash leaves the old file or the new one, never a part.
+bool writeDurably(const QString& path, const QByteArray& bytes);
 
 } // namespace fileops

@@ -1,5 +1,8 @@
 #include "intake/ScanCycle.h"
 
+#include "intake/FileHandling.h"
+#include "intake/MoveJournal.h"
+
 #include "RecordingImporter.h"
 #include "TestSupport.h"
 
@@ -170,4 +173,34 @@ TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
 
+// A server stopped between the moves of a job's files: the next cycle
+// finishes them from the note written before the first move, so no label or
+// steel file is left behind where job mode never looks for it; a file of the
+// same name delivered again since the note is left alone.
+TEST_F(JobModeTest, MovesCutShortByAStopAreFinishedByTheNextCycle)
+{
+    const auto in = [&](const char* name) { return plant.serverDir() + u'/' + QLatin1String(name); };
+    const QString note = plant.programDir() + QStringLiteral("/prog.bak/.job-moves");
+    ASSERT_TRUE(noteMoves(plant.ctx, {{MoveTo::Backup, in("job1.$tx")},
+                                      {MoveTo::Backup, in("job1.$et")},
+                                      {MoveTo::Backup, in("job1.$sx")}}));
+    BackupFile(plant.ctx, in("job1.$tx")); // stopped here
+    EXPECT_EQ(cycle(), "");
+    EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
+    EXPECT_EQ(released(), QStringLiteral("1"));
+    EXPECT_FALSE(QFile::exists(note));
+    EXPECT_NE(box().find("now: job1.$et, job1.$sx"), std::string::npos) << box();
+
+    write({"job2.$tx", "job2.$et", "job2.$sx"});
+    ASSERT_TRUE(noteMoves(plant.ctx, {{MoveTo::ErrorCopy, in("job2.$tx")},
+                                      {MoveTo::ErrorCopy, in("job2.$et")},
+                                      {MoveTo::ErrorCopy, in("job2.$sx")}}));
+    MakeErrorCopy(plant.ctx, in("job2.$tx"), false); // stopped here
+    plant.writeJobFile(QStringLiteral("job2.$sx"), "sent again");
+    EXPECT_EQ(cycle(), "");
+    EXPECT_EQ(files(), "job2.$et.$er job2.$sx job2.$tx.$er | job1.$et job1.$sx job1.$tx");
+    EXPECT_FALSE(QFile::exists(note));
+}
+
 } // namespace
+
