@@ -83,11 +83,7 @@ QString toText(const QByteArray& field)
 
 bool storeAndReopen(db::Recordset& rs, PendingError& err)
 {
-    if (!rs.update(err))
-        return false;
-    if (!rs.moveTo(rs.lastModified(), err))
-        return false;
-    return rs.edit(err);
+    return rs.updateAndEdit(err);
 }
 
 Flow wrongIdReport(ImportContext& ctx, WrongIdForm form)

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace db {
 
@@ -145,8 +146,21 @@ bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingEr
     return exec(query, err, info);
 }
 
+bool ConnectionData::writeDeferred(PendingError& err)
+{
+    if (deferredInsert && !writeDeferredInsert(*deferredInsert, err))
+        return false;
+    if (deferredFailure.pending()) {
+        err = std::exchange(deferredFailure, PendingError());
+        return false;
+    }
+    return true;
+}
+
 bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info)
 {
+    if (!writeDeferred(err))
+        return false;
     if (!query.exec()) {
         raise(query.lastError(), err, info);
         query.finish();
@@ -220,7 +234,12 @@ void RecordsetData::detach()
     if (conn) {
         auto& list = conn->recordsets;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        if (conn->deferredInsert == this)
+            conn->deferredInsert = nullptr;
     }
+    insertDeferred = false;
+    deferredDirty.clear();
+    deferredValues.clear();
     conn = nullptr;
     info.reset();
     filter = {};
@@ -303,17 +322,23 @@ bool Database::finish(bool commit, PendingError& err)
 {
     if (!m_conn)
         return true;
+    // A row still waiting to be written goes in before the commit; when it
+    // cannot, nothing is committed.
+    bool ok = true;
+    if (commit && m_conn->inTransaction && !m_conn->writeDeferred(err))
+        ok = commit = false;
+    m_conn->deferredInsert = nullptr;
     // Recordsets opened on this connection become unusable.
     while (!m_conn->recordsets.empty())
         m_conn->recordsets.back()->detach();
     m_conn->forgetMetadata();
-    bool ok = true;
     if (m_conn->inTransaction) {
-        ok = commit ? m_conn->db.commit() : m_conn->db.rollback();
-        if (!ok)
+        const bool done = commit ? m_conn->db.commit() : m_conn->db.rollback();
+        if (!done)
             m_conn->raise(m_conn->db.lastError(), err, nullptr);
-        if (!ok && commit)
+        if (!done && commit)
             m_conn->db.rollback();
+        ok = ok && done;
         m_conn->inTransaction = false;
     }
     const QString name = m_conn->connectionName;
@@ -488,6 +513,8 @@ bool Database::executeFixed(const QString& sql, PendingError& err)
         error::objectInvalid(err);
         return false;
     }
+    if (!m_conn->writeDeferred(err))
+        return false;
     const bool definition = isDefinitionStatement(sql);
     if (definition)
         m_conn->forgetMetadata();

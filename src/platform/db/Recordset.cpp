@@ -181,6 +181,8 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
         d.loaded[i] = RecordsetData::Loaded;
         return true;
     }
+    if (!writeDeferredInsert(d, err))
+        return false;
     QSqlQuery* q = t.columnQueries.value(i);
     if (!q) {
         q = d.conn->prepared(QStringLiteral("SELECT ") + t.quotedColumns[i] + QStringLiteral(" FROM ") + t.quotedName +
@@ -222,19 +224,19 @@ QString columnList(const TableInfo& t, const QByteArray& dirty, const QString& s
     return parts.join(QStringLiteral(", "));
 }
 
-QSqlQuery* insertQuery(RecordsetData& d, PendingError& err)
+QSqlQuery* insertQuery(RecordsetData& d, const QByteArray& dirty, PendingError& err)
 {
     TableInfo& t = *d.info;
-    auto it = t.insertQueries.constFind(d.dirty);
+    auto it = t.insertQueries.constFind(dirty);
     if (it != t.insertQueries.cend())
         return it.value();
     QString sql = QStringLiteral("INSERT INTO ") + t.quotedName;
-    const QString columns = columnList(t, d.dirty, QString());
+    const QString columns = columnList(t, dirty, QString());
     if (columns.isEmpty()) {
         sql += QStringLiteral(" DEFAULT VALUES");
     } else {
         QStringList marks;
-        for (char c : d.dirty)
+        for (char c : dirty)
             if (c)
                 marks << QStringLiteral("?");
         sql += QStringLiteral(" (") + columns + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) +
@@ -242,7 +244,7 @@ QSqlQuery* insertQuery(RecordsetData& d, PendingError& err)
     }
     QSqlQuery* q = d.conn->prepared(sql, err);
     if (q)
-        t.insertQueries.insert(d.dirty, q);
+        t.insertQueries.insert(dirty, q);
     return q;
 }
 
@@ -261,39 +263,46 @@ QSqlQuery* updateQuery(RecordsetData& d, PendingError& err)
     return q;
 }
 
-// Binds the buffer's values of the columns written, in column order.
-int bindDirty(const RecordsetData& d, QSqlQuery& q)
+// Binds the values of the columns written, in column order.
+int bindColumns(const QByteArray& dirty, const std::vector<QVariant>& values, QSqlQuery& q)
 {
     int at = 0;
-    for (int i = 0; i < d.dirty.size(); ++i)
-        if (d.dirty.at(i))
-            q.bindValue(at++, d.bufferValues[size_t(i)]);
+    for (int i = 0; i < dirty.size(); ++i)
+        if (dirty.at(i))
+            q.bindValue(at++, values[size_t(i)]);
     return at;
 }
 
-bool storeNew(RecordsetData& d, PendingError& err)
+int bindDirty(const RecordsetData& d, QSqlQuery& q)
 {
-    QSqlQuery* q = insertQuery(d, err);
+    return bindColumns(d.dirty, d.bufferValues, q);
+}
+
+// Adds a row of the given columns; it becomes lastModified(), and what was
+// written to it is kept (the values move there) for making it current
+// again without reading it back. A column not written is Null unless the
+// table gives it a default, which is read when asked for.
+bool insertRow(RecordsetData& d, const QByteArray& dirty, std::vector<QVariant>& values, PendingError& err)
+{
+    QSqlQuery* q = insertQuery(d, dirty, err);
     if (!q)
         return false;
-    bindDirty(d, *q);
+    bindColumns(dirty, values, *q);
     if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     d.lastModified = q->lastInsertId().toLongLong();
     q->finish();
-    // The new row's values as written; a column not written is Null unless
-    // the table gives it a default, which is read when asked for.
     const TableInfo& t = *d.info;
-    d.writtenValues.resize(d.bufferValues.size());
-    d.written.fill(RecordsetData::NotLoaded, d.dirty.size());
+    d.writtenValues.resize(values.size());
+    d.written.fill(RecordsetData::NotLoaded, dirty.size());
     if (t.writesAsGiven) {
-        for (int i = 0; i < d.dirty.size(); ++i) {
+        for (int i = 0; i < dirty.size(); ++i) {
             const Column& c = t.columns[size_t(i)];
-            if (!d.dirty.at(i)) {
+            if (!dirty.at(i)) {
                 if (!c.hasDefault)
                     d.written[i] = RecordsetData::WrittenNull;
             } else if (readsBackAsWritten(t, c)) {
-                d.writtenValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
+                d.writtenValues[size_t(i)] = std::move(values[size_t(i)]);
                 d.written[i] = RecordsetData::Written;
             }
         }
@@ -302,6 +311,111 @@ bool storeNew(RecordsetData& d, PendingError& err)
     return true;
 }
 
+bool storeNew(RecordsetData& d, PendingError& err)
+{
+    return insertRow(d, d.dirty, d.bufferValues, err);
+}
+
+// The row last stored becomes the current one, its written values known.
+void takeLastModified(RecordsetData& d)
+{
+    takeKey(d, d.lastModified);
+    if (d.written.size() == d.loaded.size()) {
+        d.loaded = d.written;
+        for (int i = 0; i < d.written.size(); ++i)
+            if (d.written.at(i) == RecordsetData::Written)
+                d.rowValues[size_t(i)] = d.writtenValues[size_t(i)];
+    }
+}
+
+// Whether the INSERT of a new row may wait for the update of its edit and
+// go in as one statement with it: inside a transaction (nobody sees the
+// row before the commit anyway), on a table that stores rows as given,
+// and only when the row as stored would not be refused for a missing
+// value that the edit then supplies.
+bool insertMayWait(const RecordsetData& d)
+{
+    const TableInfo& t = *d.info;
+    if (!d.conn->inTransaction || !t.writesAsGiven)
+        return false;
+    for (int i = 0; i < d.dirty.size(); ++i) {
+        const Column& c = t.columns[size_t(i)];
+        if (c.notNull && !c.hasDefault && !d.dirty.at(i))
+            return false;
+    }
+    return true;
+}
+
+// Stores the new row of the buffer without writing it yet: it becomes the
+// current row, open for editing, with the values it was stored with.
+void deferInsert(RecordsetData& d)
+{
+    const size_t n = d.info->columns.size();
+    std::swap(d.deferredValues, d.bufferValues); // deferredValues holds only Nulls
+    if (d.bufferValues.size() != n)
+        d.bufferValues.assign(n, QVariant());
+    d.deferredDirty = d.dirty;
+    d.dirty.fill(0);
+    takeKey(d, 0);
+    const TableInfo& t = *d.info;
+    for (size_t i = 0; i < n; ++i) {
+        const Column& c = t.columns[i];
+        if (!d.deferredDirty.at(qsizetype(i))) {
+            if (!c.hasDefault)
+                d.loaded[qsizetype(i)] = RecordsetData::WrittenNull;
+        } else if (readsBackAsWritten(t, c)) {
+            d.rowValues[i] = d.deferredValues[i];
+            d.loaded[qsizetype(i)] = RecordsetData::Written;
+        }
+    }
+    d.insertDeferred = true;
+    d.conn->deferredInsert = &d;
+    d.buffer = RecordsetData::Buffer::Edit;
+}
+
+// The row no longer waits to be written (it is being written now).
+void stopWaiting(RecordsetData& d)
+{
+    d.insertDeferred = false;
+    if (d.conn->deferredInsert == &d)
+        d.conn->deferredInsert = nullptr;
+}
+
+void forgetDeferredValues(RecordsetData& d)
+{
+    for (int i = 0; i < d.deferredDirty.size(); ++i)
+        if (d.deferredDirty.at(i))
+            d.deferredValues[size_t(i)] = QVariant();
+}
+
+bool storeEdit(RecordsetData& d, PendingError& err);
+
+// The update of an edit of a row whose INSERT waits: both in one INSERT.
+// An edit of a column the row was stored with is written as it was asked
+// for, an INSERT and an UPDATE.
+bool storeDeferredWithEdit(RecordsetData& d, PendingError& err)
+{
+    for (int i = 0; i < d.dirty.size(); ++i)
+        if (d.dirty.at(i) && d.deferredDirty.at(i))
+            return writeDeferredInsert(d, err) && storeEdit(d, err);
+    stopWaiting(d);
+    QByteArray columns = d.deferredDirty;
+    for (int i = 0; i < d.dirty.size(); ++i) {
+        if (d.dirty.at(i)) {
+            columns[i] = 1;
+            d.deferredValues[size_t(i)] = std::move(d.bufferValues[size_t(i)]);
+        }
+    }
+    const bool ok = insertRow(d, columns, d.deferredValues, err);
+    d.deferredDirty = columns;
+    forgetDeferredValues(d);
+    if (!ok) {
+        d.onRow = false; // the row never was
+        return false;
+    }
+    takeLastModified(d);
+    return true;
+}
 bool storeEdit(RecordsetData& d, PendingError& err)
 {
     if (!d.dirty.contains(char(1))) {
@@ -344,7 +458,34 @@ bool storeEdit(RecordsetData& d, PendingError& err)
     return true;
 }
 
+// Anything but setting fields and storing the edit writes a waiting INSERT
+// first; a failure then goes to the next statement of the connection when
+// nobody asked.
+void writeWaitingInsert(RecordsetData& d)
+{
+    PendingError err;
+    if (d.insertDeferred && !writeDeferredInsert(d, err))
+        d.conn->deferredFailure = err;
+}
+
 } // namespace
+
+bool writeDeferredInsert(RecordsetData& d, PendingError& err)
+{
+    if (!d.insertDeferred)
+        return true;
+    stopWaiting(d);
+    const bool ok = insertRow(d, d.deferredDirty, d.deferredValues, err);
+    forgetDeferredValues(d);
+    if (!ok) {
+        dropBuffer(d);
+        d.onRow = false; // the row never was
+        return false;
+    }
+    // The row stays current, its edit open, now with its key.
+    d.currentKey = d.lastModified;
+    return true;
+}
 
 Recordset::Recordset() : d(std::make_unique<RecordsetData>()) {}
 
@@ -355,6 +496,7 @@ Recordset::~Recordset()
 
 void Recordset::close()
 {
+    writeWaitingInsert(*d);
     d->detach();
     d->noMatch = false;
     d->lastModified = 0;
@@ -364,7 +506,7 @@ void Recordset::close()
 bool Recordset::findFirst(const Criteria& criteria, PendingError& err)
 {
     d->noMatch = true;
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     dropBuffer(*d);
     BoundCondition c;
@@ -384,7 +526,7 @@ bool Recordset::noMatch() const
 
 bool Recordset::moveFirstIfAny(PendingError& err)
 {
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     dropBuffer(*d);
     bool found = false;
@@ -420,7 +562,7 @@ bool Recordset::isEmpty() const
 
 bool Recordset::addNew(PendingError& err)
 {
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     openBuffer(*d, RecordsetData::Buffer::New);
     return true;
@@ -428,7 +570,7 @@ bool Recordset::addNew(PendingError& err)
 
 bool Recordset::edit(PendingError& err)
 {
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     dropBuffer(*d);
     if (!onLiveRow(*d, err))
@@ -450,7 +592,7 @@ bool Recordset::update(PendingError& err)
         ok = storeNew(*d, err);
         break;
     case RecordsetData::Buffer::Edit:
-        ok = storeEdit(*d, err);
+        ok = d->insertDeferred ? storeDeferredWithEdit(*d, err) : storeEdit(*d, err);
         break;
     }
     // A failed store keeps the buffer open, as the engine did.
@@ -461,7 +603,7 @@ bool Recordset::update(PendingError& err)
 
 bool Recordset::remove(PendingError& err)
 {
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     dropBuffer(*d);
     if (!onLiveRow(*d, err))
@@ -492,12 +634,27 @@ bool Recordset::remove(PendingError& err)
 
 qint64 Recordset::lastModified() const
 {
+    writeWaitingInsert(*d);
     return d->lastModified;
+}
+
+bool Recordset::updateAndEdit(PendingError& err)
+{
+    if (!usable(*d, err))
+        return false;
+    if (d->buffer != RecordsetData::Buffer::New || !insertMayWait(*d))
+        return update(err) && moveTo(lastModified(), err) && edit(err);
+    // Another recordset's waiting row goes in first: rows are written in
+    // the order they were stored.
+    if (!d->conn->writeDeferred(err))
+        return false;
+    deferInsert(*d);
+    return true;
 }
 
 bool Recordset::moveTo(qint64 bookmark, PendingError& err)
 {
-    if (!usable(*d, err))
+    if (!usable(*d, err) || !writeDeferredInsert(*d, err))
         return false;
     dropBuffer(*d);
     if (bookmark > 0 && bookmark == d->lastModified && d->lastModifiedKnown) {
@@ -505,13 +662,7 @@ bool Recordset::moveTo(qint64 bookmark, PendingError& err)
         // written to it is known.
         if (d->onRow && !d->deleted && d->currentKey == bookmark)
             return true;
-        takeKey(*d, bookmark);
-        if (d->written.size() == d->loaded.size()) {
-            d->loaded = d->written;
-            for (int i = 0; i < d->written.size(); ++i)
-                if (d->written.at(i) == RecordsetData::Written)
-                    d->rowValues[size_t(i)] = d->writtenValues[size_t(i)];
-        }
+        takeLastModified(*d);
         return true;
     }
     bool found = false;

@@ -62,6 +62,14 @@ public:
     bool edit(PendingError& err);
     bool update(PendingError& err);
     bool remove(PendingError& err);
+    // update(), moveTo(lastModified()) and edit() in one step. Inside a
+    // transaction a new row's INSERT then waits for the edit's update() and
+    // goes in as one statement with it (one write where there were two);
+    // anything else done on the connection in between writes it first, in
+    // the order the rows were stored. A failure of the waiting INSERT is
+    // reported by the call that wrote it (or, after close() and
+    // lastModified(), which report nothing, by the next statement).
+    bool updateAndEdit(PendingError& err);
 
     // Opaque bookmark of the row stored by the last update(); 0 when none.
     [[nodiscard]] qint64 lastModified() const;

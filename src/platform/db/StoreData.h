@@ -109,6 +109,13 @@ struct ConnectionData {
     // runs one whose values are bound already.
     bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info);
     bool exec(QSqlQuery& query, PendingError& err, const TableInfo* info);
+    // A new row whose INSERT waits for its edit (Recordset::updateAndEdit):
+    // written before any other statement runs on the connection, and
+    // before the commit. A failure of a write that had no caller to report
+    // to (close, lastModified) is kept and raised by the next statement.
+    RecordsetData* deferredInsert = nullptr;
+    PendingError deferredFailure;
+    bool writeDeferred(PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
     // Rows changed behind the recordsets' backs: their cached row values
@@ -163,6 +170,14 @@ struct RecordsetData {
         currentKnown = false;
     }
 
+    // A new row stored by updateAndEdit() whose INSERT waits: it is written
+    // together with the edit's update(), or before anything else touches
+    // the connection. The columns and values of the store (deferredValues
+    // is Null outside deferredDirty).
+    bool insertDeferred = false;
+    QByteArray deferredDirty;
+    std::vector<QVariant> deferredValues;
+
     // Positioning statements of this recordset by their condition.
     QHash<QByteArray, QSqlQuery*> seekQueries;
 
@@ -171,6 +186,10 @@ struct RecordsetData {
 
 // Conversions between the values the readers hand over and what a column
 // stores (FieldValue.cpp).
+// Writes the recordset's waiting INSERT, if any; its row becomes the
+// current one with its key (Recordset.cpp).
+bool writeDeferredInsert(RecordsetData& d, PendingError& err);
+
 bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err);
 QVariant fromStoredValue(const Column& column, const QVariant& stored);
 // The strict number rule for text: the whole text, blanks around allowed,
