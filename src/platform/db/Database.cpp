@@ -53,6 +53,45 @@ QString ConnectionData::quoteName(const QString& name) const
     return db.driver()->escapeIdentifier(name, QSqlDriver::FieldName);
 }
 
+namespace {
+
+// The n-th "?" of a statement (outside quotes) becomes ":v<n>": values are
+// bound by a name made once (bindAt), where binding by position would make
+// the toolkit format a name for every value bound.
+QString namedPlaceholders(const QString& sql)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    QChar quote;
+    int n = 0;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'?') {
+            out += QStringLiteral(":v") + QString::number(n++);
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+const QString& placeholder(int i)
+{
+    static const std::vector<QString> names = [] {
+        std::vector<QString> v;
+        for (int n = 0; n < kMaxPlaceholders; ++n)
+            v.push_back(QStringLiteral(":v") + QString::number(n));
+        return v;
+    }();
+    return names.at(size_t(i));
+}
+
 QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
 {
     auto it = queries.constFind(sql);
@@ -60,7 +99,7 @@ QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
         return it.value().get();
     auto query = std::make_shared<QSqlQuery>(db);
     query->setForwardOnly(true);
-    if (!query->prepare(sql)) {
+    if (!query->prepare(namedPlaceholders(sql))) {
         raise(query->lastError(), err, nullptr);
         return nullptr;
     }
@@ -142,7 +181,7 @@ bool ConnectionData::condition(const TableInfo& info, const Criteria& criteria, 
 bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info)
 {
     for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
+        bindAt(query, i, values.at(i));
     return exec(query, err, info);
 }
 

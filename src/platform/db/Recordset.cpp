@@ -119,9 +119,9 @@ bool seek(RecordsetData& d, const BoundCondition& condition, bool& found, Pendin
         return false;
     int i = 0;
     for (const QVariant& v : d.filter.values)
-        q->bindValue(i++, v);
+        bindAt(*q, i++, v);
     for (const QVariant& v : condition.values)
-        q->bindValue(i++, v);
+        bindAt(*q, i++, v);
     qint64 key = 0;
     if (!firstKey(d, *q, key, found, err))
         return false;
@@ -143,7 +143,7 @@ bool rowExists(RecordsetData& d, qint64 key, bool& found, PendingError& err)
         if (!t.existsQuery)
             return false;
     }
-    t.existsQuery->bindValue(0, key);
+    bindAt(*t.existsQuery, 0, key);
     qint64 ignored = 0;
     return firstKey(d, *t.existsQuery, ignored, found, err);
 }
@@ -192,7 +192,7 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
             return false;
         t.columnQueries.insert(i, q);
     }
-    q->bindValue(0, d.currentKey);
+    bindAt(*q, 0, d.currentKey);
     if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     const bool found = q->next();
@@ -269,7 +269,7 @@ int bindColumns(const QByteArray& dirty, const std::vector<QVariant>& values, QS
     int at = 0;
     for (int i = 0; i < dirty.size(); ++i)
         if (dirty.at(i))
-            q.bindValue(at++, values[size_t(i)]);
+            bindAt(q, at++, values[size_t(i)]);
     return at;
 }
 
@@ -427,7 +427,7 @@ bool storeEdit(RecordsetData& d, PendingError& err)
     QSqlQuery* q = updateQuery(d, err);
     if (!q)
         return false;
-    q->bindValue(bindDirty(d, *q), d.currentKey);
+    bindAt(*q, bindDirty(d, *q), d.currentKey);
     if (!d.conn->exec(*q, err, d.info.get()))
         return false;
     const int n = q->numRowsAffected();
@@ -617,7 +617,7 @@ bool Recordset::remove(PendingError& err)
             return false;
     }
     QSqlQuery* q = t.deleteRowQuery;
-    q->bindValue(0, d->currentKey);
+    bindAt(*q, 0, d->currentKey);
     if (!d->conn->exec(*q, err, d->info.get()))
         return false;
     const int n = q->numRowsAffected();

@@ -87,6 +87,15 @@ struct BoundCondition {
 
 struct RecordsetData;
 
+// Statements are prepared with their "?" marks named ":v0", ":v1", ... in
+// order (ConnectionData::prepared); bindAt binds the i-th.
+constexpr int kMaxPlaceholders = 2048;
+const QString& placeholder(int i);
+inline void bindAt(QSqlQuery& q, int i, const QVariant& value)
+{
+    q.bindValue(placeholder(i), value);
+}
+
 struct ConnectionData {
     QString connectionName;
     QSqlDatabase db;
