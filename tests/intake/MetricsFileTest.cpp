@@ -1,6 +1,6 @@
 #include "intake/MetricsFile.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,7 +1,7 @@
 #include "intake/ScanCycle.h"
 
 #include "RecordingImporter.h"
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

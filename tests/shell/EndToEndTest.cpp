@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>

@@ -1,7 +1,7 @@
 // Whole jobs in job mode: the scan cycle with the real importers on a
 // temporary plant. The three files of a job are read in one cycle and then
 // backed up together, or the job is rolled back as a whole.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
@@ -76,7 +76,7 @@ protected:
         return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
     }
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
     CycleReport report;
 };

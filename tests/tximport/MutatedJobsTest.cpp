@@ -2,7 +2,7 @@
 // line ends moved) must end in a report or a normal end, never in a crash,
 // a hang or a file that disappears. Runs both readers over the sample
 // plant's jobs with a fixed seed, so a failure is reproducible.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "etimport/LabelReader.h"
 #include "tximport/ProductionImport.h"
@@ -52,7 +52,7 @@ QByteArray mutate(QByteArray bytes, std::mt19937& rng)
 
 TEST(MutatedJobsTest, DamagedFilesEndInAReportOrANormalEnd)
 {
-    TestPlant plant;
+    JobPlant plant;
     plant.createJobDatabase();
     plant.ctx.settings.JobLoadMode = LoadMode::Job;         // the files stay in place: each one is checked afterwards
     plant.ctx.settings.printerType = PrinterType::ImajeDos; // the printer adaptation with the most branches
