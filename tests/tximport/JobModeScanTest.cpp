@@ -114,24 +114,6 @@ TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
     EXPECT_TRUE(plant.store.value(QStringLiteral("ProdServerAktiv")).isEmpty());
 }
 
-TEST_F(JobModeScan, FailedLabelDataWithRetryRemovesTheJobAndReadsItAgainNextCycle)
-{
-    writeJob(kOnlyHeader);
-    plant.prompt.retryCancelAnswers = {Answer::Retry};
-    EXPECT_TRUE(scan());
-    EXPECT_EQ(report.files.back().result, ImportResult::ReadAgain);
-    EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
-    EXPECT_TRUE(inServer("J1.$tx"));
-    EXPECT_TRUE(inServer("J1.$et"));
-    EXPECT_FALSE(inServer("J1.$tx.$er"));
-
-    plant.writeJobFile(QStringLiteral("J1.$et"), kLabels); // the planning system fixed it
-    EXPECT_FALSE(scan());
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
-    EXPECT_TRUE(inBackup("J1.$et"));
-}
-
 TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)
 {
     plant.writeJobFile(QStringLiteral("J1.$et"), kLabels);
