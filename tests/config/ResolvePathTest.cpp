@@ -1,6 +1,6 @@
 #include "config/Configuration.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "config/SettingsCheck.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 #include "config/Configuration.h"
 #include "config/ConfigurationText.h"
 

@@ -1,9 +1,25 @@
 #include "PrintFixture.h"
 
+#include "StepImporter.h"
+#include "etimport/LabelReader.h"
+#include "etimport/PrintData.h"
 #include "intake/JobFiles.h"
-#include "tximport/PlantImporter.h"
 
 namespace {
+
+// The label reader behind the scan cycle's seam, as the plant wires it.
+class LabelImporter final : public StepImporter {
+public:
+    explicit LabelImporter(JobPlant& plant) : m_plant(plant) {}
+    ImportOutcome ReadLabelFile(const QString& path) override
+    {
+        return et::ReadLabelFile(m_plant.ctx, m_plant.job, path);
+    }
+    void DeletePrintData(const QString& jobName) override { et::DeletePrintData(m_plant.ctx, jobName); }
+
+private:
+    JobPlant& m_plant;
+};
 
 // A label file of job A1, which has print rows already (piece 9 "old"); its production data was
 // answered No (override) unless replaceAnswer says otherwise.
@@ -34,7 +50,7 @@ TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
     addPrintRow(Job, 9, "old");
     plant.prompt.retryCancelAnswers = plant.prompt.yesNoCancelAnswers = {c.answer};
     const QString path = c.fileExists ? plant.writeJobFile(qs("A1.$et"), c.content) : plant.serverDir() + qs("/A1.$et");
-    PlantImporter importer(plant.ctx, plant.job);
+    LabelImporter importer(plant);
     const ImportOutcome outcome = importer.ReadLabelFile(path);
     if (c.loadMode == 0)
         endFile(plant.ctx, importer, outcome);

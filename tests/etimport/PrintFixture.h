@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestSupport.h"
+#include "JobPlant.h"
 #include "platform/Text.h"
 
 #include <QFile>
@@ -74,5 +74,5 @@ protected:
         return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
     }
 
-    TestPlant plant;
+    JobPlant plant;
 };

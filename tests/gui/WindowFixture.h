@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StepImporter.h"
 #include "TestSupport.h"
 #include "config/ServerContext.h"
 #include "gui/WindowFrontend.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>

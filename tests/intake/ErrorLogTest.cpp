@@ -1,6 +1,6 @@
 #include "intake/ErrorLog.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QRandomGenerator>
 

@@ -1,7 +1,7 @@
 #include "intake/FileHandling.h"
 
 #include "RecordingImporter.h"
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QDir>
 #include <QFileInfo>

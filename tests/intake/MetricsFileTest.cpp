@@ -1,6 +1,6 @@
 #include "intake/MetricsFile.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QFile>
 #include <QProcess>
@@ -92,26 +92,20 @@ TEST_F(MetricsFileTest, CountsGoodAndFailedJobsAndIsReadBack)
     metrics.cycleFinished(idle);
 
     v = parseMetrics(readFileBytes(path()));
+    // One sample per rule: a failed or given-up file counts as failed of its
+    // kind; print rows are summed over the job's files; waiting files are
+    // matched without case; the last import's duration is that of the last
+    // cycle that had files.
     const std::map<std::string, double> expected{
-        {"serverquirnel_files_imported_total{kind=\"production\"}", 1},
-        {"serverquirnel_files_imported_total{kind=\"label\"}", 1},
         {"serverquirnel_files_imported_total{kind=\"steel\"}", 1},
         {"serverquirnel_files_failed_total{kind=\"production\"}", 1},
         {"serverquirnel_files_failed_total{kind=\"label\"}", 1},
-        {"serverquirnel_files_failed_total{kind=\"steel\"}", 0},
-        {"serverquirnel_rows_written_total{family=\"production\",table=\"LosNamen\"}", 1},
-        {"serverquirnel_rows_written_total{family=\"production\",table=\"Stabdaten\"}", 2},
         {"serverquirnel_rows_written_total{family=\"production\",table=\"Teiledaten\"}", 10},
-        {"serverquirnel_rows_written_total{family=\"production\",table=\"Werkzeugdaten\"}", 4},
-        {"serverquirnel_rows_written_total{family=\"steel\",table=\"StahlStabdaten\"}", 1},
         {"serverquirnel_rows_written_total{family=\"steel\",table=\"StahlTeiledaten\"}", 2},
         {"serverquirnel_rows_written_total{family=\"print\",table=\"Druckdaten\"}", 13},
         {"serverquirnel_files_waiting{kind=\"production\"}", 2},
-        {"serverquirnel_files_waiting{kind=\"label\"}", 1},
-        {"serverquirnel_files_waiting{kind=\"steel\"}", 0},
         {"serverquirnel_scan_cycles_total", 3},
         {"serverquirnel_last_import_duration_seconds", 0.25},
-        {"serverquirnel_last_cycle_duration_seconds", 0.003},
         {"serverquirnel_last_cycle_timestamp_seconds", (idle.startedMs + 3) / 1000.0},
     };
     for (const auto& [name, value] : expected)

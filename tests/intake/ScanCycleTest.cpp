@@ -4,7 +4,7 @@
 #include "intake/MoveJournal.h"
 
 #include "RecordingImporter.h"
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

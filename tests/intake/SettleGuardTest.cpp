@@ -1,10 +1,8 @@
 #include "intake/SettleGuard.h"
 
 #include "RecordingImporter.h"
-#include "TestSupport.h"
+#include "TestPlant.h"
 #include "intake/ScanCycle.h"
-#include "shell/CommandLine.h"
-#include "shell/PlantService.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -117,32 +115,6 @@ TEST_F(SettleScanTest, FileWrittenInTwoHalvesIsTakenOnlyAfterItSettled)
         EXPECT_LT(before, kSettleMs + 1000) << "taken late";
     }
     EXPECT_EQ(taken, "ImportProductionData(a.$tx,0)");
-}
-
-// Job mode reads the label-data file by name with the job: a job whose
-// label-data file is still being written waits for it.
-TEST_F(SettleScanTest, JobModeWaitsUntilTheJobsOtherFilesSettledToo)
-{
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    LaunchOptions options;
-    options.settleMs = 300;
-    ScanCycle scan(plant.ctx, importer);
-    PlantService service(plant.ctx, scan, options);
-    const auto cycle = [&]() {
-        importer.calls.clear();
-        scan.runOnce();
-        return importer.calls.join(u' ').toStdString();
-    };
-
-    plant.writeJobFile(QStringLiteral("j.$tx"), "KB 001L65000T12\r\n");
-    const QString label = plant.writeJobFile(QStringLiteral("j.$et"), "ED 0000 PRNTyp=4\r\n");
-    EXPECT_EQ(cycle(), "");
-    QThread::msleep(400);
-    append(label, "ED 0001 ^XA^XZ\r\n");
-    EXPECT_EQ(cycle(), "") << "taken while its label-data file grew";
-    QThread::msleep(400);
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(j.$tx,0) ReadLabelFile(j.$et) commitJob");
 }
 
 TEST_F(SettleScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)

@@ -135,11 +135,8 @@ TEST_P(UsageTest, HelpVersionAndUsageErrorsStartNothing)
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsageTest,
     ::testing::Values(
-        UsageCase{"Help", {QStringLiteral("--help")}, "", true, false},
-        UsageCase{"ShortHelpAfterConfig", {QStringLiteral("a.zezad"), QStringLiteral("-h")}, "", true, false},
-        UsageCase{"Version", {QStringLiteral("--version")}, "", false, true},
+        // --help, -h, --version and a misspelt option: the executable's own test (ServiceRun)
         UsageCase{"ShortVersion", {QStringLiteral("-v")}, "", false, true},
-        UsageCase{"Typo", {QStringLiteral("a.zezad"), QStringLiteral("--headles")}, "headles", false, false},
         UsageCase{"ValueOnSwitch", {QStringLiteral("--once=1")}, "once", false, false},
         UsageCase{"MissingValue", {QStringLiteral("--answer-exists")}, "answer-exists", false, false},
         UsageCase{"InitDbWithoutDirectory", {QStringLiteral("--init-db")}, "init-db", false, false},

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -160,16 +161,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-TEST_F(EndToEnd, StartsOnAPlantWithApppathAndPublishesTheSettings)
-{
-    writeConfig(0);
-    const RunResult r = runOnce();
-    EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("0"));
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), root() + QStringLiteral("/In"));
-}
-
 TEST_F(EndToEnd, MissingConfigurationIsReportedAndWrittenFromTheFields)
 {
     // No argument: the configuration beside the (copied) executable is used.
@@ -235,14 +226,6 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
     EXPECT_EQ(snapshot(), before);
 }
 
-TEST_F(EndToEnd, RegistrationRequestEndsWithoutStarting)
-{
-    writeConfig(0);
-    const RunResult r = run(installExecutable(), {QStringLiteral("/regserver"), QStringLiteral("--headless")});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_FALSE(r.stdErr.contains(QStringLiteral(": Start Server")));
-}
-
 TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
 {
     initDatabase();
@@ -261,6 +244,8 @@ const QByteArray kGoodJob = crlf({
     "KRN0005L10100AR",
 });
 
+// The paths of the configuration are taken from ~apppath~ (the Server
+// folder's parent) and published in the settings store.
 TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlag)
 {
     writeConfig(0);
@@ -268,6 +253,8 @@ TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlag)
     writeJob(QStringLiteral("A1.$tx"), kGoodJob);
     const RunResult r = runOnce();
     EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), root() + QStringLiteral("/In"));
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM LosNamen WHERE LosName='A1'")), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='A1'")), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM Teiledaten WHERE LosName='A1'")), 2);

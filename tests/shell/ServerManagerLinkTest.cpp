@@ -1,6 +1,6 @@
 #include "shell/ServerManagerLink.h"
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 #include "platform/WindowControl.h"
 
 #include <QCoreApplication>

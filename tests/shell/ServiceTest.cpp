@@ -3,7 +3,9 @@
 // service manager (on a notify socket of the test's own) and SIGHUP.
 #include "shell/ServiceNotifier.h"
 
-#include "TestSupport.h"
+#include "RecordingImporter.h"
+#include "StepImporter.h"
+#include "TestPlant.h"
 #include "config/Configuration.h"
 #include "intake/JobImporter.h"
 #include "intake/ScanCycle.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -122,6 +125,38 @@ TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
     importer.writeConfig(7000);
     service.reloadConfiguration();
     EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
+}
+
+// Job mode reads the label-data file by name with the job: a job whose
+// label-data file is still being written waits for it.
+TEST(PlantServiceTest, JobModeWaitsUntilTheJobsOtherFilesSettledToo)
+{
+    TestPlant plant;
+    RecordingImporter importer;
+    plant.ctx.settings.JobLoadMode = LoadMode::Job;
+    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
+    LaunchOptions options;
+    options.settleMs = 300;
+    ScanCycle scan(plant.ctx, importer);
+    PlantService service(plant.ctx, scan, options);
+    const auto cycle = [&]() {
+        importer.calls.clear();
+        scan.runOnce();
+        return importer.calls.join(u' ').toStdString();
+    };
+
+    plant.writeJobFile(QStringLiteral("j.$tx"), "KB 001L65000T12\r\n");
+    const QString label = plant.writeJobFile(QStringLiteral("j.$et"), "ED 0000 PRNTyp=4\r\n");
+    EXPECT_EQ(cycle(), "");
+    QThread::msleep(400);
+    {
+        QFile f(label);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("ED 0001 ^XA^XZ\r\n");
+    }
+    EXPECT_EQ(cycle(), "") << "taken while its label-data file grew";
+    QThread::msleep(400);
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(j.$tx,0) ReadLabelFile(j.$et) commitJob");
 }
 
 const QByteArray kGoodJob = crlf({

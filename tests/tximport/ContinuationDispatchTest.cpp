@@ -1,7 +1,7 @@
 // A "C" at the end of a piece record that finds no continuation line hands
 // that line back to the record tests: a bar record there is read, and the
 // pieces after it belong to the new bar.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "tximport/ProductionImport.h"
 
@@ -12,7 +12,7 @@
 
 TEST(ContinuationDispatchTest, BarRecordAfterAnOpenContinuationIsRead)
 {
-    TestPlant plant;
+    JobPlant plant;
     plant.createJobDatabase();
     const QString path = plant.writeJobFile(QStringLiteral("C1.$tx"), crlf({
                                                                           "KB 001L06000",

@@ -4,7 +4,7 @@
 // not there at all with its files still in the server directory or set
 // aside, and the failure was reported with the engine's own words.
 #include "FaultVfs.h"
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
@@ -136,7 +136,7 @@ public:
         return QString::fromLatin1(readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")));
     }
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
 
 private:

@@ -1,7 +1,7 @@
 // Whole jobs in job mode: the scan cycle with the real importers on a
 // temporary plant. The three files of a job are read in one cycle and then
 // backed up together, or the job is rolled back as a whole.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
@@ -76,7 +76,7 @@ protected:
         return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
     }
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
     CycleReport report;
 };
@@ -112,24 +112,6 @@ TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
     EXPECT_TRUE(inServer("J1.$et.$er"));
     EXPECT_TRUE(inServer("J1.$sx")); // never read: left alone
     EXPECT_TRUE(plant.store.value(QStringLiteral("ProdServerAktiv")).isEmpty());
-}
-
-TEST_F(JobModeScan, FailedLabelDataWithRetryRemovesTheJobAndReadsItAgainNextCycle)
-{
-    writeJob(kOnlyHeader);
-    plant.prompt.retryCancelAnswers = {Answer::Retry};
-    EXPECT_TRUE(scan());
-    EXPECT_EQ(report.files.back().result, ImportResult::ReadAgain);
-    EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
-    EXPECT_TRUE(inServer("J1.$tx"));
-    EXPECT_TRUE(inServer("J1.$et"));
-    EXPECT_FALSE(inServer("J1.$tx.$er"));
-
-    plant.writeJobFile(QStringLiteral("J1.$et"), kLabels); // the planning system fixed it
-    EXPECT_FALSE(scan());
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
-    EXPECT_TRUE(inBackup("J1.$et"));
 }
 
 TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)

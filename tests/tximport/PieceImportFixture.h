@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestSupport.h"
+#include "JobPlant.h"
 #include "intake/ImportOutcome.h"
 #include "tximport/PlantImporter.h"
 
@@ -29,7 +29,7 @@ public:
     // The text of the last Retry/Cancel question (or "").
     QString stopBoxText() const;
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
     tx::ImportCarry& carry = importer.carry();
     bool anyFailed = false; // some file imported so far failed

@@ -1,6 +1,6 @@
 // The profile-name lookup and its one-entry cache.
 
-#include "TestSupport.h"
+#include "TestPlant.h"
 
 #include "tximport/ProfileLookup.h"
 

@@ -1,7 +1,7 @@
 // Faults of the plant that must neither block the queue, nor lose a job file,
 // nor set aside a file that was never wrong: the scan cycle with the real
 // importers on a temporary plant.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "intake/ScanCycle.h"
 #include "platform/OperatorPrompt.h"
@@ -56,7 +56,7 @@ protected:
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
     ScanCycle scan{plant.ctx, importer};
 };

@@ -2,7 +2,7 @@
 // file system, a disk that fills while a job file is copied, a server
 // directory that vanishes in the middle of a cycle, error logs that cannot
 // be written. No job file is lost or half-copied, and the plant goes on.
-#include "TestSupport.h"
+#include "JobPlant.h"
 
 #include "intake/FileHandling.h"
 #include "intake/JobFiles.h"
@@ -68,7 +68,7 @@ protected:
 
     QString bak() const { return plant.ctx.programDir + QStringLiteral("/prog.bak"); }
 
-    TestPlant plant;
+    JobPlant plant;
     PlantImporter importer{plant.ctx, plant.job};
 };
 
