@@ -122,10 +122,8 @@ Flow readHead(ImportContext& ctx)
 
     // Stored once before the sub-fields, so that machining rows and print
     // rows refer to a piece that exists.
-    if (!pieces.update(ctx.err) || ctx.err.pending())
+    if (!pieces.updateAndEdit(ctx.err) || ctx.err.pending())
         return failureExit(ctx);
-    pieces.moveTo(pieces.lastModified(), ctx.err);
-    pieces.edit(ctx.err);
     if (ctx.ownBarRow) {
         db::Recordset& bars = ctx.conn.bars;
         bars.moveTo(bars.lastModified(), ctx.err);

@@ -78,8 +78,8 @@ TEST_F(WaitingInsertTest, TheRowIsCurrentWithItsValuesAndIsWrittenWithItsEdit)
     EXPECT_EQ(committedRows(), "7:5 8: ");
 }
 
-// Whatever else runs on the connection sees the waiting row: it is written
-// first, and the edit then updates it.
+// A statement that may meet the waiting row finds it written, and the
+// edit then updates it.
 TEST_F(WaitingInsertTest, AnyOtherStatementWritesTheWaitingRowFirst)
 {
     db::Recordset other;
@@ -88,11 +88,19 @@ TEST_F(WaitingInsertTest, AnyOtherStatementWritesTheWaitingRowFirst)
     ASSERT_TRUE(other.findFirst(db::Criteria(QStringLiteral("TeileNr"), 1), err));
     EXPECT_FALSE(other.noMatch());
     ASSERT_TRUE(rs.setField(QStringLiteral("BearbNr"), 2, err) && rs.update(err));
+    ASSERT_TRUE(other.findFirst(db::Criteria(QStringLiteral("TeileNr"), 1), err));
+    EXPECT_EQ(other.field(QStringLiteral("BearbNr"), err).toInt(), 2);
     ASSERT_TRUE(storeRow("J1", 3));
     EXPECT_EQ(database.deleteWhere(QStringLiteral("Werkzeugdaten"), db::Criteria(QStringLiteral("TeileNr"), 3),
                                    err),
               1);
-    EXPECT_EQ(committedRows(), "1:2 ");
+    // A delete may cascade from any table: the job's row goes, and with it
+    // the machining row waiting to be written.
+    ASSERT_TRUE(storeRow("J1", 4));
+    EXPECT_EQ(database.deleteWhere(QStringLiteral("LosNamen"), db::Criteria(QStringLiteral("LosName"), QStringLiteral("J1")),
+                                   err),
+              1);
+    EXPECT_EQ(committedRows(), "");
 }
 
 // A row the database refuses is refused where its edit is stored, or by

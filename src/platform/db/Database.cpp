@@ -187,8 +187,10 @@ bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingEr
 
 bool ConnectionData::writeDeferred(PendingError& err)
 {
-    if (deferredInsert && !writeDeferredInsert(*deferredInsert, err))
-        return false;
+    while (!waiting.empty()) {
+        if (!writeDeferredInsert(*waiting.front(), err))
+            return false;
+    }
     if (deferredFailure.pending()) {
         err = std::exchange(deferredFailure, PendingError());
         return false;
@@ -196,9 +198,39 @@ bool ConnectionData::writeDeferred(PendingError& err)
     return true;
 }
 
-bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info)
+namespace {
+
+// Whether a statement on table may meet a row of other: the same table, or
+// one a foreign key leads to or from.
+bool related(const TableInfo& table, const TableInfo& other)
 {
-    if (!writeDeferred(err))
+    const auto same = [](const QString& a, const QString& b) {
+        return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    return &table == &other || same(table.name, other.name) || same(table.parentTable, other.name) ||
+           same(other.parentTable, table.name);
+}
+
+} // namespace
+
+bool ConnectionData::writeDeferredFor(const TableInfo& table, PendingError& err)
+{
+    const std::vector<RecordsetData*> rows = waiting;
+    for (RecordsetData* rs : rows) {
+        if (rs->insertDeferred && related(table, *rs->info) && !writeDeferredInsert(*rs, err))
+            return false;
+    }
+    if (deferredFailure.pending()) {
+        err = std::exchange(deferredFailure, PendingError());
+        return false;
+    }
+    return true;
+}
+
+bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info, Reach reach)
+{
+    const bool ownTable = reach == Reach::Table && info && info->writesAsGiven;
+    if (!(ownTable ? writeDeferredFor(*info, err) : writeDeferred(err)))
         return false;
     if (!query.exec()) {
         raise(query.lastError(), err, info);
@@ -273,8 +305,8 @@ void RecordsetData::detach()
     if (conn) {
         auto& list = conn->recordsets;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
-        if (conn->deferredInsert == this)
-            conn->deferredInsert = nullptr;
+        auto& rows = conn->waiting;
+        rows.erase(std::remove(rows.begin(), rows.end(), this), rows.end());
     }
     insertDeferred = false;
     deferredDirty.clear();
@@ -366,7 +398,7 @@ bool Database::finish(bool commit, PendingError& err)
     bool ok = true;
     if (commit && m_conn->inTransaction && !m_conn->writeDeferred(err))
         ok = commit = false;
-    m_conn->deferredInsert = nullptr;
+    m_conn->waiting.clear();
     // Recordsets opened on this connection become unusable.
     while (!m_conn->recordsets.empty())
         m_conn->recordsets.back()->detach();

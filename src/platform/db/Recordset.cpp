@@ -5,6 +5,8 @@
 
 #include <QSqlError>
 
+#include <algorithm>
+
 // Every row is addressed by the table's surrogate key: positioning is one
 // indexed "SELECT key ... ORDER BY key LIMIT 1" statement (first, first
 // match of criteria), so finding never reads a table into memory and costs
@@ -95,7 +97,7 @@ QSqlQuery* seekQuery(RecordsetData& d, const BoundCondition& condition, bool las
 bool firstKey(RecordsetData& d, QSqlQuery& q, qint64& key, bool& found, PendingError& err)
 {
     found = false;
-    if (!d.conn->exec(q, err, d.info.get()))
+    if (!d.conn->exec(q, err, d.info.get(), ConnectionData::Reach::Table))
         return false;
     if (q.next()) {
         key = q.value(0).toLongLong();
@@ -193,7 +195,7 @@ bool columnValue(RecordsetData& d, int i, PendingError& err)
         t.columnQueries.insert(i, q);
     }
     bindAt(*q, 0, d.currentKey);
-    if (!d.conn->exec(*q, err, d.info.get()))
+    if (!d.conn->exec(*q, err, d.info.get(), ConnectionData::Reach::Table))
         return false;
     const bool found = q->next();
     if (found)
@@ -288,7 +290,7 @@ bool insertRow(RecordsetData& d, const QByteArray& dirty, std::vector<QVariant>&
     if (!q)
         return false;
     bindColumns(dirty, values, *q);
-    if (!d.conn->exec(*q, err, d.info.get()))
+    if (!d.conn->exec(*q, err, d.info.get(), ConnectionData::Reach::Table))
         return false;
     d.lastModified = q->lastInsertId().toLongLong();
     q->finish();
@@ -369,7 +371,7 @@ void deferInsert(RecordsetData& d)
         }
     }
     d.insertDeferred = true;
-    d.conn->deferredInsert = &d;
+    d.conn->waiting.push_back(&d);
     d.buffer = RecordsetData::Buffer::Edit;
 }
 
@@ -377,8 +379,8 @@ void deferInsert(RecordsetData& d)
 void stopWaiting(RecordsetData& d)
 {
     d.insertDeferred = false;
-    if (d.conn->deferredInsert == &d)
-        d.conn->deferredInsert = nullptr;
+    auto& rows = d.conn->waiting;
+    rows.erase(std::remove(rows.begin(), rows.end(), &d), rows.end());
 }
 
 void forgetDeferredValues(RecordsetData& d)
@@ -428,7 +430,7 @@ bool storeEdit(RecordsetData& d, PendingError& err)
     if (!q)
         return false;
     bindAt(*q, bindDirty(d, *q), d.currentKey);
-    if (!d.conn->exec(*q, err, d.info.get()))
+    if (!d.conn->exec(*q, err, d.info.get(), ConnectionData::Reach::Table))
         return false;
     const int n = q->numRowsAffected();
     q->finish();
@@ -644,9 +646,9 @@ bool Recordset::updateAndEdit(PendingError& err)
         return false;
     if (d->buffer != RecordsetData::Buffer::New || !insertMayWait(*d))
         return update(err) && moveTo(lastModified(), err) && edit(err);
-    // Another recordset's waiting row goes in first: rows are written in
-    // the order they were stored.
-    if (!d->conn->writeDeferred(err))
+    // A waiting row of the same table (or one its foreign key leads to or
+    // from) goes in first: rows are written in the order they were stored.
+    if (!d->conn->writeDeferredFor(*d->info, err))
         return false;
     deferInsert(*d);
     return true;

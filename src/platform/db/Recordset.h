@@ -64,10 +64,11 @@ public:
     bool remove(PendingError& err);
     // update(), moveTo(lastModified()) and edit() in one step. Inside a
     // transaction a new row's INSERT then waits for the edit's update() and
-    // goes in as one statement with it (one write where there were two);
-    // anything else done on the connection in between writes it first, in
-    // the order the rows were stored. A failure of the waiting INSERT is
-    // reported by the call that wrote it (or, after close() and
+    // goes in as one statement with it (one write where there were two).
+    // Any statement that may meet the row (on its table, on a table its
+    // foreign key leads to or from, any delete, the commit) writes it
+    // first, rows in the order they were stored. A failure of the waiting
+    // INSERT is reported by the call that wrote it (or, after close() and
     // lastModified(), which report nothing, by the next statement).
     bool updateAndEdit(PendingError& err);
 

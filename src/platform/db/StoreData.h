@@ -117,14 +117,21 @@ struct ConnectionData {
     // Runs a prepared statement with the values bound in order; exec()
     // runs one whose values are bound already.
     bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info);
-    bool exec(QSqlQuery& query, PendingError& err, const TableInfo* info);
-    // A new row whose INSERT waits for its edit (Recordset::updateAndEdit):
-    // written before any other statement runs on the connection, and
-    // before the commit. A failure of a write that had no caller to report
-    // to (close, lastModified) is kept and raised by the next statement.
-    RecordsetData* deferredInsert = nullptr;
+    // What a statement may meet besides the rows of its own table: only
+    // the rows its foreign key leads to or from (a recordset's own
+    // statements on a table without triggers on adding or updating rows),
+    // or any table (deletes, statements of our own, triggers).
+    enum class Reach { Table, Any };
+    bool exec(QSqlQuery& query, PendingError& err, const TableInfo* info, Reach reach = Reach::Any);
+    // New rows whose INSERT waits for their edit (Recordset::updateAndEdit),
+    // in the order they were stored. Each is written before a statement
+    // that may meet it runs, and all before the commit. A failure of a
+    // write that had no caller to report to (close, lastModified) is kept
+    // and raised by the next statement.
+    std::vector<RecordsetData*> waiting;
     PendingError deferredFailure;
     bool writeDeferred(PendingError& err);
+    bool writeDeferredFor(const TableInfo& table, PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
     // Rows changed behind the recordsets' backs: their cached row values
