@@ -14,6 +14,8 @@ int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
 
 int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
 {
+    if (onFailureQuestion)
+        onFailureQuestion();
     const int answer = askRetryCancel(title, text);
     asked.back().infrastructureFault = infrastructureFault;
     return answer;

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     std::deque<int> yesNoCancelAnswers;
     std::deque<int> retryCancelAnswers;
     std::vector<Question> asked;
+    // Runs when a failure is asked about, before the answer is given.
+    std::function<void()> onFailureQuestion;
 };
 
 // Lines joined with CR LF, the line end of the job files.
