@@ -41,8 +41,8 @@ bool noteMoves(const ServerContext& ctx, const std::vector<PlannedMove>& moves)
         const QFileInfo fi(fileops::nativePath(m.path));
         if (!fi.isFile())
             continue;
-        note += (m.to == MoveTo::Backup ? "B\t" : "E\t") + identity(fi) + '\t' + QFile::encodeName(fi.filePath()) +
-                '\n';
+        note +=
+            (m.to == MoveTo::Backup ? "B\t" : "E\t") + identity(fi) + '\t' + QFile::encodeName(fi.filePath()) + '\n';
     }
     if (note.isEmpty())
         return true;

@@ -181,9 +181,9 @@ TEST_F(JobModeTest, MovesCutShortByAStopAreFinishedByTheNextCycle)
 {
     const auto in = [&](const char* name) { return plant.serverDir() + u'/' + QLatin1String(name); };
     const QString note = plant.programDir() + QStringLiteral("/prog.bak/.job-moves");
-    ASSERT_TRUE(noteMoves(plant.ctx, {{MoveTo::Backup, in("job1.$tx")},
-                                      {MoveTo::Backup, in("job1.$et")},
-                                      {MoveTo::Backup, in("job1.$sx")}}));
+    ASSERT_TRUE(noteMoves(
+        plant.ctx,
+        {{MoveTo::Backup, in("job1.$tx")}, {MoveTo::Backup, in("job1.$et")}, {MoveTo::Backup, in("job1.$sx")}}));
     BackupFile(plant.ctx, in("job1.$tx")); // stopped here
     EXPECT_EQ(cycle(), "");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
@@ -203,4 +203,3 @@ TEST_F(JobModeTest, MovesCutShortByAStopAreFinishedByTheNextCycle)
 }
 
 } // namespace
-

@@ -91,14 +91,13 @@ TEST_F(WaitingInsertTest, AnyOtherStatementWritesTheWaitingRowFirst)
     ASSERT_TRUE(other.findFirst(db::Criteria(QStringLiteral("TeileNr"), 1), err));
     EXPECT_EQ(other.field(QStringLiteral("BearbNr"), err).toInt(), 2);
     ASSERT_TRUE(storeRow("J1", 3));
-    EXPECT_EQ(database.deleteWhere(QStringLiteral("Werkzeugdaten"), db::Criteria(QStringLiteral("TeileNr"), 3),
-                                   err),
+    EXPECT_EQ(database.deleteWhere(QStringLiteral("Werkzeugdaten"), db::Criteria(QStringLiteral("TeileNr"), 3), err),
               1);
     // A delete may cascade from any table: the job's row goes, and with it
     // the machining row waiting to be written.
     ASSERT_TRUE(storeRow("J1", 4));
-    EXPECT_EQ(database.deleteWhere(QStringLiteral("LosNamen"), db::Criteria(QStringLiteral("LosName"), QStringLiteral("J1")),
-                                   err),
+    EXPECT_EQ(database.deleteWhere(QStringLiteral("LosNamen"),
+                                   db::Criteria(QStringLiteral("LosName"), QStringLiteral("J1")), err),
               1);
     EXPECT_EQ(committedRows(), "");
 }
