@@ -155,11 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"RefreshCappedAt65535", R"("RefreshZyklus","99999")", 0, 65535, 1},
                       LineCase{"RefreshEmptyKeepsTheInterval", R"("RefreshZyklus","")", 3000, 3000, 1},
                       LineCase{"AutoReleaseBlankZero", R"("AutoFreigabe"," 0")", 0, 0, 0},
-                      LineCase{"AutoReleaseBareZero", R"("AutoFreigabe",0)", 0, 0, 0},
                       LineCase{"AutoReleaseEmpty", R"("AutoFreigabe","")", 0, 0, 1},
                       LineCase{"PrinterBeyondList", R"("Printertyp"," 6")", 0, 0, 0, "Invalid property value"},
                       LineCase{"CheckBoxNotANumber", R"("Steeldata",x)", 0, 0, 0, "Type mismatch"},
-                      LineCase{"CheckBoxAboveTwo", R"("JobLoadMode",3)", 0, 0, 0, "Invalid property value"},
                       LineCase{"CheckBoxOverflow", R"("JobLoadMode",70000)", 0, 0, 0, "Overflow"}),
     [](const auto& info) { return std::string(info.param.name); });
 

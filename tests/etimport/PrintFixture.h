@@ -4,8 +4,6 @@
 #include "platform/Text.h"
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -33,16 +31,8 @@ protected:
     QStringList query(const QString& sql) const
     {
         QStringList rows;
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("look"));
-            d.setDatabaseName(plant.jobDatabasePath());
-            EXPECT_TRUE(d.open());
-            QSqlQuery q(d);
-            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-            while (q.next())
-                rows << q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase(qs("look"));
+        for (const QVariantList& row : queryRows(plant.jobDatabasePath(), sql))
+            rows << row.value(0).toString();
         return rows;
     }
     // The job's print rows by piece: "<piece> E=<label> T=<ink-jet text>", Null columns left out.

@@ -1,13 +1,9 @@
 // Starting with the window: which command lines run headless, when a display
 // is there, and the executable run with its window on the offscreen platform.
+#include "ExecutablePlant.h"
 #include "TestSupport.h"
 #include "gui/WindowFrontend.h"
 #include "shell/CommandLine.h"
-
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -45,75 +41,43 @@ TEST(StartMode, AWindowNeedsADisplayUnlessThePlatformDrawsWithoutOne)
             << platform << "|" << display << "|" << wayland;
 }
 
-struct ProcessRun {
-    int exitCode = -1;
-    QString stdErr;
-};
-
-class WindowedExecutable : public ::testing::Test {
+class WindowedExecutable : public ExecutablePlant {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        for (const char* d : {"Server", "In", "Client", "config", "run"})
-            QDir(root()).mkpath(QLatin1String(d));
-        QFile::setPermissions(root() + QStringLiteral("/run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QFile f(root() + QStringLiteral("/Server/ServerQuirnel.zezad"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
-                "\"RefreshZyklus\",\"1500\"\r\n\"Extension\",\"$tx\"\r\n\"JobLoadMode\",0\r\n");
-    }
-    QString root() const { return m_dir.path(); }
+    void SetUp() override { writeConfig(1500, "\"Extension\",\"$tx\"\n\"JobLoadMode\",0\n"); }
 
-    ProcessRun run(const QStringList& args, const QMap<QString, QString>& setEnv, const QStringList& unsetEnv = {})
+    ProcessRun runWith(const QStringList& args, const QMap<QString, QString>& setEnv, const QStringList& unsetEnv = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        QProcessEnvironment env = environment();
         for (auto it = setEnv.begin(); it != setEnv.end(); ++it)
             env.insert(it.key(), it.value());
         for (const QString& name : unsetEnv)
             env.remove(name);
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(root());
-        p.start(QStringLiteral(VOV_SERVER_EXE), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+        return run(QStringLiteral(VOV_SERVER_EXE), args, env);
     }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 TEST_F(WindowedExecutable, WithoutADisplayItSaysToUseHeadlessAndEnds)
 {
     const ProcessRun r =
-        run({root() + QStringLiteral("/Server/ServerQuirnel.zezad"), QStringLiteral("--once")}, {},
-            {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")});
+        runWith({configPath(), QStringLiteral("--once")}, {},
+                {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.stdErr.count(u'\n'), 1) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("--headless"))) << r.stdErr.toStdString();
-    EXPECT_FALSE(r.stdErr.contains(QStringLiteral("Start Server")));
+    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--headless"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("Start Server")));
 }
 
 TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
 {
-    ASSERT_EQ(run({QStringLiteral("--init-db"), root() + QStringLiteral("/Client")}, {}).exitCode, 0);
+    initDatabase();
     const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
-    QFile job(root() + QStringLiteral("/In/B7.$tx"));
-    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
-    job.write(broken);
-    job.close();
-
-    const ProcessRun r = run({root() + QStringLiteral("/Server/ServerQuirnel.zezad"), QStringLiteral("--once"),
-                              QStringLiteral("--answer-failed=cancel")},
-                             {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
-    EXPECT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral(": Start Server"))) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("Wrong ID: <Z>"))) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("[question] $TX-VOV Server"))) << r.stdErr.toStdString();
+    writeJob(QStringLiteral("B7.$tx"), broken);
+    const ProcessRun r = runWith({configPath(), QStringLiteral("--once"), QStringLiteral("--answer-failed=cancel")},
+                                 {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Wrong ID: <Z>"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[question] $TX-VOV Server"))) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/In/B7.$tx")));
     EXPECT_EQ(readFileBytes(root() + QStringLiteral("/In/B7.$tx.$er")), broken);
 }

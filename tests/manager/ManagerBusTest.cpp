@@ -2,6 +2,7 @@
 // bus started by the fixture: registration, single instance through the
 // manager, start/stop/restart, a killed server, no manager, a manager that
 // refuses the registration.
+#include "ExecutablePlant.h"
 #include "ManagerBus.h"
 
 #include <QCoreApplication>
@@ -11,11 +12,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QVariantMap>
 
@@ -71,30 +69,20 @@ public Q_SLOTS:
     void disConnect() { ++disConnects; }
 };
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-class ManagerBus : public ::testing::Test {
+class ManagerBus : public ExecutablePlant {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        ASSERT_TRUE(m_dir.isValid());
-        for (const char* d : {"Server", "In", "Client", "config", "xdg", "run", "run2"})
-            QDir(root()).mkpath(QString::fromLatin1(d));
-        writeConfig();
-
+        writeConfig(1100);
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--config-file=" VOV_TEST_DATA_DIR "/dbus/session.conf"),
                         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         ASSERT_TRUE(m_daemon.waitForStarted());
         ASSERT_TRUE(waitFor([&] { return m_daemon.canReadLine(); }));
         m_address = QString::fromLocal8Bit(m_daemon.readLine()).trimmed();
-        m_bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_dir.path()));
+        m_bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, root()));
         ASSERT_TRUE(m_bus->isConnected()) << m_address.toStdString();
     }
 
@@ -105,31 +93,9 @@ protected:
             p->waitForFinished();
         }
         if (m_bus)
-            QDBusConnection::disconnectFromBus(m_dir.path());
+            QDBusConnection::disconnectFromBus(root());
         m_daemon.kill();
         m_daemon.waitForFinished();
-    }
-
-    QString root() const { return m_dir.path(); }
-    QString configPath() const { return root() + QStringLiteral("/Server/ServerQuirnel.zezad"); }
-
-    void writeConfig()
-    {
-        QByteArray lines = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
-                           "\"RefreshZyklus\",\"1100\"\r\n";
-        QFile f(configPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(lines);
-    }
-
-    QProcessEnvironment environment(const QString& runDir, const QString& busAddress) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QLatin1Char('/') + runDir);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root() + QStringLiteral("/xdg"));
-        return env;
     }
 
     QProcess* spawn(const QString& exe, const QStringList& args, const QString& runDir = QStringLiteral("run"),
@@ -137,10 +103,7 @@ protected:
     {
         m_children.push_back(std::make_unique<QProcess>());
         QProcess* p = m_children.back().get();
-        p->setProcessEnvironment(environment(runDir, busAddress.isEmpty() ? m_address : busAddress));
-        p->setWorkingDirectory(root());
-        p->start(exe, args);
-        EXPECT_TRUE(p->waitForStarted());
+        start(*p, exe, args, environment(runDir, busAddress.isEmpty() ? m_address : busAddress));
         return p;
     }
 
@@ -157,14 +120,10 @@ protected:
 
     bool registered(const QString& name) const { return m_bus->interface()->isServiceRegistered(name).value(); }
 
-    CliRun manager(const QStringList& args, const QString& busAddress = {})
+    ProcessRun manager(const QStringList& args, const QString& busAddress = {})
     {
-        QProcess p;
-        p.setProcessEnvironment(environment(QStringLiteral("run"), busAddress.isEmpty() ? m_address : busAddress));
-        p.start(QStringLiteral(VOV_MANAGER_EXE), args);
-        EXPECT_TRUE(p.waitForFinished(20000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
+        return run(QStringLiteral(VOV_MANAGER_EXE), args,
+                   environment(QStringLiteral("run"), busAddress.isEmpty() ? m_address : busAddress));
     }
 
     // The server's standard error so far (the headless error box).
@@ -183,7 +142,6 @@ protected:
     std::vector<std::unique_ptr<QProcess>> m_children;
 
 private:
-    QTemporaryDir m_dir;
     QProcess m_daemon;
 };
 
@@ -195,7 +153,7 @@ TEST_F(ManagerBus, ManagedServerIsListedKeptSingleAndObeysStartRestartStop)
         << errorBox(server).toStdString();
 
     // list: title, client path (the configuration file), the server's bus name
-    CliRun listed = manager({QStringLiteral("list")});
+    ProcessRun listed = manager({QStringLiteral("list")});
     ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
     const QStringList fields = listed.out.trimmed().split(QLatin1Char('\t'));
     ASSERT_EQ(fields.size(), 3) << listed.out.toStdString();
@@ -238,10 +196,10 @@ TEST_F(ManagerBus, ManagedServerIsListedKeptSingleAndObeysStartRestartStop)
     ASSERT_TRUE(server->waitForFinished(10000));
     EXPECT_EQ(server->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server->exitCode(), 0);
-    CliRun after = manager({QStringLiteral("list")});
+    ProcessRun after = manager({QStringLiteral("list")});
     EXPECT_EQ(after.exitCode, 0);
     EXPECT_TRUE(after.out.isEmpty()) << after.out.toStdString();
-    CliRun unknown = manager({QStringLiteral("stop"), kTitle});
+    ProcessRun unknown = manager({QStringLiteral("stop"), kTitle});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(unknown.err.contains(kTitle)) << unknown.err.toStdString();
 }
@@ -286,7 +244,7 @@ TEST_F(ManagerBus, WithoutManagerOrBusTheLockFileDecides)
     const QString noBus = QStringLiteral("unix:path=") + root() + QStringLiteral("/no-such-socket");
     for (const QString& address : {m_address, noBus}) {
         SCOPED_TRACE(address.toStdString());
-        CliRun listed = manager({QStringLiteral("list")}, address);
+        ProcessRun listed = manager({QStringLiteral("list")}, address);
         EXPECT_EQ(listed.exitCode, 2);
         EXPECT_EQ(listed.err.count(QLatin1Char('\n')), 1) << listed.err.toStdString();
         EXPECT_EQ(manager({QStringLiteral("stop"), kTitle}, address).exitCode, 2);

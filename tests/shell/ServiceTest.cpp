@@ -3,6 +3,7 @@
 // service manager (on a notify socket of the test's own) and SIGHUP.
 #include "shell/ServiceNotifier.h"
 
+#include "ExecutablePlant.h"
 #include "RecordingImporter.h"
 #include "StepImporter.h"
 #include "TestPlant.h"
@@ -38,43 +39,32 @@ ImportOutcome file(FileKind kind, const char* job, ImportResult result, RowsWrit
     return o;
 }
 
-struct StatusCase {
-    const char* name;
-    std::vector<ImportOutcome> files;
-    const char* expected; // before " at hh:mm:ss"
-};
-
-class StatusTextTest : public ::testing::TestWithParam<StatusCase> {};
-
-TEST_P(StatusTextTest, OneLinePerCycle)
+// One line per cycle: idle, the files of a job summed, a failed job naming
+// the file and what became of it, separate-mode jobs one after the other.
+TEST(StatusText, OneLinePerCycle)
 {
-    CycleReport report;
-    report.files = GetParam().files;
-    report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
-    report.durationMs = 1500;
-    const QString text = cycleStatusText(report);
-    EXPECT_EQ(text.toStdString(),
-              std::string(GetParam().expected) + (report.files.empty() ? "10:30:01" : " at 10:30:01"));
+    const std::pair<std::vector<ImportOutcome>, const char*> cases[] = {
+        {{}, "Idle; last scan at 10:30:01"},
+        {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+          file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
+          file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
+         "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows) at 10:30:01"},
+        {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
+          file(FileKind::Label, "A1", ImportResult::SetAside)},
+         "Job A1 failed: label data set aside as error copy at 10:30:01"},
+        {{file(FileKind::Production, "B7", ImportResult::NotStarted),
+          file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
+         "Job B7 failed: production data job database could not be opened; "
+         "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows) at 10:30:01"},
+    };
+    for (const auto& [files, expected] : cases) {
+        CycleReport report;
+        report.files = files;
+        report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
+        report.durationMs = 1500;
+        EXPECT_EQ(cycleStatusText(report).toStdString(), expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StatusTextTest,
-    ::testing::Values(StatusCase{"Idle", {}, "Idle; last scan at "},
-                      StatusCase{"JobModeSumsTheFilesOfTheJob",
-                                 {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-                                  file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
-                                  file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
-                                 "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows)"},
-                      StatusCase{"FailedJobNamesTheFileAndWhatBecameOfIt",
-                                 {file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-                                  file(FileKind::Label, "A1", ImportResult::SetAside)},
-                                 "Job A1 failed: label data set aside as error copy"},
-                      StatusCase{"SeparateModeJobsOneAfterTheOther",
-                                 {file(FileKind::Production, "B7", ImportResult::NotStarted),
-                                  file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
-                                 "Job B7 failed: production data job database could not be opened; "
-                                 "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows)"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A reload asked for while a cycle runs (an operator question keeps the
 // event loop going) waits for the cycle's end.
@@ -167,18 +157,11 @@ const QByteArray kGoodJob = crlf({
 
 // A plant tree with the executable in its Server folder and a datagram
 // socket that stands in for the service manager.
-class ServiceRun : public ::testing::Test {
+class ServiceRun : public ExecutablePlant {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        for (const char* d : {"Server", "In", "Client", "Profil", "config", "run"})
-            QDir(root()).mkpath(QString::fromLatin1(d));
-        QFile::setPermissions(root() + QStringLiteral("/run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        m_exe = root() + QStringLiteral("/Server/serverquirnel");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VOV_SERVER_EXE), m_exe));
-
+        m_exe = installExecutable();
         m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         ASSERT_GE(m_socket, 0);
         sockaddr_un addr{};
@@ -187,11 +170,8 @@ protected:
         ASSERT_LT(size_t(path.size()), sizeof(addr.sun_path));
         std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
         ASSERT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root() + QStringLiteral("/run"));
+        m_env = environment();
         m_env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
-        m_env.remove(QStringLiteral("WATCHDOG_USEC"));
     }
     void TearDown() override
     {
@@ -199,33 +179,8 @@ protected:
             ::close(m_socket);
     }
 
-    QString root() const { return m_dir.path(); }
-    QString in() const { return root() + QStringLiteral("/In"); }
-    QString configPath() const { return root() + QStringLiteral("/Server/ServerQuirnel.zezad"); }
-
-    void writeConfig(int refreshMs)
-    {
-        QByteArray text = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
-                          "\"RefreshZyklus\",\"" +
-                          QByteArray::number(refreshMs) + "\"\r\n\"Extension\",\"$tx\"\r\n";
-        QFile f(configPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    void initDatabase()
-    {
-        QProcess p;
-        p.start(m_exe, {QStringLiteral("--init-db"), root() + QStringLiteral("/Client")});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        ASSERT_EQ(p.exitCode(), 0);
-    }
-    void start(QProcess& p, const QStringList& args)
-    {
-        p.setProcessEnvironment(m_env);
-        p.setWorkingDirectory(root());
-        p.start(m_exe, args);
-        ASSERT_TRUE(p.waitForStarted());
-    }
+    void writeConfig(int refreshMs) { ExecutablePlant::writeConfig(refreshMs, "\"Extension\",\"$tx\"\n"); }
+    void start(QProcess& p, const QStringList& args) { ExecutablePlant::start(p, m_exe, args, m_env); }
 
     // The messages received so far, waiting up to timeoutMs for one that
     // contains until (when given).
@@ -252,7 +207,6 @@ protected:
     QStringList m_received;
 
 private:
-    QTemporaryDir m_dir;
     int m_socket = -1;
 };
 
@@ -297,10 +251,7 @@ TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
         GTEST_SKIP() << "built without libsystemd";
     writeConfig(1500);
     initDatabase();
-    QFile job(in() + QStringLiteral("/A1.$tx"));
-    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
-    job.write(kGoodJob);
-    job.close();
+    writeJob(QStringLiteral("A1.$tx"), kGoodJob);
 
     QProcess p;
     start(p, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once")});
@@ -331,10 +282,7 @@ TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
     }
 
     const QString jobPath = in() + QStringLiteral("/H1.$tx");
-    QFile job(jobPath);
-    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
-    job.write(kGoodJob);
-    job.close();
+    writeJob(QStringLiteral("H1.$tx"), kGoodJob);
     QThread::msleep(2500);
     EXPECT_TRUE(QFile::exists(jobPath)) << "taken before the reload";
 

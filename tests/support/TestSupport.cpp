@@ -1,6 +1,13 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+#include <gtest/gtest.h>
 
 int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
 {
@@ -52,4 +59,31 @@ QByteArray readFileBytes(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QList<QVariantList> queryRows(const QString& databasePath, const QString& sql)
+{
+    QList<QVariantList> out;
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(databasePath);
+        QSqlQuery q(d);
+        if (!d.open() || !q.exec(sql))
+            ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i);
+            out << row;
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return out;
+}
+
+QVariant queryValue(const QString& databasePath, const QString& sql)
+{
+    const QList<QVariantList> rows = queryRows(databasePath, sql);
+    return rows.isEmpty() ? QVariant() : rows.first().value(0);
 }

@@ -7,7 +7,9 @@
 #include "platform/OperatorPrompt.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QVariant>
 
 #include <deque>
 #include <functional>
@@ -42,3 +44,9 @@ public:
 QByteArray crlf(std::initializer_list<const char*> lines);
 // A whole file's bytes; empty when missing.
 QByteArray readFileBytes(const QString& path);
+// The rows a statement returns from a database file, read on a short-lived
+// connection of its own as another program sees the file; a statement that
+// fails fails the test.
+QList<QVariantList> queryRows(const QString& databasePath, const QString& sql);
+// The first column of the first row (Null when none).
+QVariant queryValue(const QString& databasePath, const QString& sql);

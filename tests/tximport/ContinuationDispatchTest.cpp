@@ -5,9 +5,6 @@
 
 #include "tximport/ProductionImport.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
-
 #include <gtest/gtest.h>
 
 TEST(ContinuationDispatchTest, BarRecordAfterAnOpenContinuationIsRead)
@@ -26,17 +23,9 @@ TEST(ContinuationDispatchTest, BarRecordAfterAnOpenContinuationIsRead)
         << plant.errorBox.text().toStdString();
 
     QStringList pieces;
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("cont"));
-        d.setDatabaseName(plant.jobDatabasePath());
-        ASSERT_TRUE(d.open());
-        QSqlQuery q(QStringLiteral("SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr"), d);
-        while (q.next())
-            pieces << q.value(0).toString() + QLatin1Char('@') + q.value(1).toString();
-        QSqlQuery bars(QStringLiteral("SELECT COUNT(*) FROM Stabdaten"), d);
-        ASSERT_TRUE(bars.next());
-        EXPECT_EQ(bars.value(0).toInt(), 2);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("cont"));
+    for (const QVariantList& row :
+         queryRows(plant.jobDatabasePath(), QStringLiteral("SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr")))
+        pieces << row.value(0).toString() + QLatin1Char('@') + row.value(1).toString();
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Stabdaten")).toInt(), 2);
     EXPECT_EQ(pieces, (QStringList{QStringLiteral("1@1"), QStringLiteral("2@2")}));
 }

@@ -12,10 +12,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -50,20 +47,11 @@ protected:
         s.AutoFreigabe = true;
     }
 
-    int rows(const QString& job, const char* table = "Teiledaten")
+    int rows(const QString& job, const char* table = "Teiledaten") const
     {
-        int n = -1;
-        const QString name = QUuid::createUuid().toString();
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            d.setDatabaseName(plant.jobDatabasePath());
-            d.open();
-            QSqlQuery q(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='%2'").arg(QLatin1String(table), job), d);
-            if (q.next())
-                n = q.value(0).toInt();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return n;
+        return queryValue(plant.jobDatabasePath(),
+                          QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='%2'").arg(QLatin1String(table), job))
+            .toInt();
     }
 
     QString bak() const { return plant.ctx.programDir + QStringLiteral("/prog.bak"); }

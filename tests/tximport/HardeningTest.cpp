@@ -9,9 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -36,19 +33,9 @@ protected:
         scan.runOnce();
         return QDir(plant.serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(u' ');
     }
-    qlonglong jobs()
+    qlonglong jobs() const
     {
-        const QString name = QUuid::createUuid().toString();
-        qlonglong n = -1;
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            d.setDatabaseName(plant.jobDatabasePath());
-            QSqlQuery q(d);
-            if (d.open() && q.exec(QStringLiteral("SELECT COUNT(*) FROM LosNamen")) && q.next())
-                n = q.value(0).toLongLong();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return n;
+        return queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM LosNamen")).toLongLong();
     }
     bool backedUp(const char* name) const
     {

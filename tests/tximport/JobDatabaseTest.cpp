@@ -152,8 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         CounterCase{"NoAutoReleaseNoLoadIds", false, false, false, "41", "12", 17, 9, 0, 0, -1, -1},
         // Piece release numbers are kept for steel pieces only.
         CounterCase{"ProductionPiecesGetNone", false, true, true, "", "12", 0, 9, 0, 0, 0, 13},
-        CounterCase{"SteelPiecesLargestPlusOne", true, true, false, "5", "12,NULL", 0, 0, 6, 13, -1, -1, false},
-        CounterCase{"SteelEmptyTables", true, true, true, "", "", 3, 4, 3, 4, 0, 0}),
+        CounterCase{"SteelPiecesLargestPlusOne", true, true, false, "5", "12,NULL", 0, 0, 6, 13, -1, -1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FailureCase {

@@ -8,8 +8,6 @@
 #include "tximport/PlantImporter.h"
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -30,9 +28,8 @@ protected:
         s.Extension = QStringLiteral("$tx");
         s.ExtensionEtikett = QStringLiteral("$et");
         s.ExtensionStahl = QStringLiteral("$sx");
-        plant.ctx.settings.AutoFreigabe = true;
         s.AutoFreigabe = true;
-        plant.ctx.settings.printerType = PrinterType::Zebra;
+        s.printerType = PrinterType::Zebra;
     }
 
     void writeJob(const QByteArray& label, bool withSteel = true)
@@ -55,19 +52,11 @@ protected:
         return false;
     }
 
-    int rows(const QString& table)
+    int rows(const QString& table) const
     {
-        int n = -1;
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("jm"));
-            d.setDatabaseName(plant.jobDatabasePath());
-            d.open();
-            QSqlQuery q(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='J1'").arg(table), d);
-            if (q.next())
-                n = q.value(0).toInt();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("jm"));
-        return n;
+        return queryValue(plant.jobDatabasePath(),
+                          QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='J1'").arg(table))
+            .toInt();
     }
 
     bool inServer(const char* name) const { return QFile::exists(plant.serverDir() + u'/' + QLatin1String(name)); }

@@ -25,7 +25,6 @@ const Case kLayouts[] = {
     {"ListNoChoice", {"KTN0012WB 3,1200,55,12;L01000"}, {{kTool, "3,120,~,5.5,1.2,100"}}},
     // The plant's list layout decides where the two further values go.
     {"ListLayoutChosen", {"KTN0012WB 3,1200,55,12;L01000"}, {{kTool, "3,120,1.2,~,5.5,100"}}, 0, wb<1>},
-    {"ListTwoNumbers", {"KTN0012WB 3,1200; L01000"}, {{kTool, "3,120,~,~,~,100"}}, 0, wb<4>},
     {"ListThreeNumbers", {"KTN0012WB 3, 1200 , 55 ;L01000"}, {{kTool, "3,120,5.5,~,~,100"}}, 0, wb<4>},
     {"ListMoreIgnored", {"KTN0012WB 3,1200,55,12,99;L01000"}, {{kTool, "3,120,5.5,~,1.2,100"}}, 0, wb<4>},
     {"ListZeroAndNegative", {"KTN0012WB 3,-5,-5,0;L01000"}, {{kTool, "3,0,-0.5,~,0,100"}}, 0, wb<4>},

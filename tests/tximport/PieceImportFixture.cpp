@@ -5,11 +5,6 @@
 #include "intake/JobFiles.h"
 
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -38,34 +33,6 @@ ImportOutcome PieceImport::importBytes(const QByteArray& content, bool steelMode
         endFile(plant.ctx, importer, outcome);
     anyFailed |= outcome.failed();
     return outcome;
-}
-
-QVariant PieceImport::value(const QString& sql) const
-{
-    const QList<QVariantList> r = rows(sql);
-    return r.isEmpty() ? QVariant() : r.first().value(0);
-}
-
-// Each call has a short-lived connection of its own.
-QList<QVariantList> PieceImport::rows(const QString& sql) const
-{
-    QList<QVariantList> out;
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        d.setDatabaseName(plant.jobDatabasePath());
-        QSqlQuery q(d);
-        if (!d.open() || !q.exec(sql))
-            ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
-        while (q.next()) {
-            QVariantList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i);
-            out << row;
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
 }
 
 QString PieceImport::stopBoxText() const

@@ -22,8 +22,8 @@ public:
                               const QString& job = QStringLiteral("J1"));
 
     // First column of the first row (Null when none), all rows, or no result.
-    QVariant value(const QString& sql) const;
-    QList<QVariantList> rows(const QString& sql) const;
+    QVariant value(const QString& sql) const { return queryValue(plant.jobDatabasePath(), sql); }
+    QList<QVariantList> rows(const QString& sql) const { return queryRows(plant.jobDatabasePath(), sql); }
     void exec(const QString& sql) const { rows(sql); }
 
     // The text of the last Retry/Cancel question (or "").

@@ -73,8 +73,6 @@ const Case kCases[] = {
      plant<0>},
     {"SecondTens", {kTwoSteels}, {{kPiece, "12,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}}, 0, plant<1>},
     {"SecondDouble", {kTwoSteels}, {{kPiece, "12,2,1,1,2,0,34,2,1500,1000,500,0,5,3,123,123,456,10"}}, 0, plant<2>},
-    {"SteelPieceSecondIgnored", {kTwoSteels}, {{kSteelPiece, "2,2,~,1,~,34,~,0,1000,~,5,5,~,~,~,10"}}, Steel, plant<0>},
-    {"SteelPieceSecondTens", {kTwoSteels}, {{kSteelPiece, "12,2,~,1,~,34,~,0,1000,~,5,5,~,~,~,10"}}, Steel, plant<1>},
     {"SteelPieceSecondDouble",
      {kTwoSteels},
      {{kSteelPiece, "12,2,1,1,2,34,2,1500,1000,500,5,5,3,~,~,10"}},
