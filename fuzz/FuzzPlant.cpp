@@ -111,4 +111,13 @@ QString Plant::writeFile(const QString& name, const uint8_t* data, size_t size) 
     return path;
 }
 
+Plant& sharedPlant()
+{
+    static Plant* plant = [] {
+        startApplication();
+        return new Plant;
+    }();
+    return *plant;
+}
+
 } // namespace fuzz

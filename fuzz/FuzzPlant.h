@@ -72,6 +72,10 @@ private:
     QByteArray m_pristine;
 };
 
+// The plant of the whole process, made (with the application) at the first
+// call.
+Plant& sharedPlant();
+
 // The profile numbers of the plant's profile database (names "P<number>").
 inline constexpr int kProfiles[] = {1, 2, 12, 15, 21, 101};
 

@@ -8,22 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
-fuzz::Plant& plant()
-{
-    static fuzz::Plant* p = [] {
-        fuzz::startApplication();
-        return new fuzz::Plant;
-    }();
-    return *p;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::Plant& p = plant();
+    fuzz::Plant& p = fuzz::sharedPlant();
     fuzz::Run run(p);
     const QString name = QStringLiteral("ServerQuirnel.zezad");
     const QString written = p.writeFile(name, data, size);

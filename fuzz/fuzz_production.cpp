@@ -18,15 +18,6 @@
 
 namespace {
 
-fuzz::Plant& plant()
-{
-    static fuzz::Plant* p = [] {
-        fuzz::startApplication();
-        return new fuzz::Plant;
-    }();
-    return *p;
-}
-
 void applySettings(Settings& s, uint8_t flags)
 {
     const bool steel = flags & 0x02;
@@ -52,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    fuzz::Plant& p = plant();
+    fuzz::Plant& p = fuzz::sharedPlant();
     p.restore();
     fuzz::Run run(p);
     const uint8_t flags = data[0];
