@@ -185,19 +185,6 @@ bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingEr
     return exec(query, err, info);
 }
 
-bool ConnectionData::writeDeferred(PendingError& err)
-{
-    while (!waiting.empty()) {
-        if (!writeDeferredInsert(*waiting.front(), err))
-            return false;
-    }
-    if (deferredFailure.pending()) {
-        err = std::exchange(deferredFailure, PendingError());
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 // Whether a statement on table may meet a row of other: the same table, or
@@ -213,12 +200,19 @@ bool related(const TableInfo& table, const TableInfo& other)
 
 } // namespace
 
-bool ConnectionData::writeDeferredFor(const TableInfo& table, PendingError& err)
+bool ConnectionData::writeWaiting(const TableInfo* table, PendingError& err)
 {
-    const std::vector<RecordsetData*> rows = waiting;
-    for (RecordsetData* rs : rows) {
-        if (rs->insertDeferred && related(table, *rs->info) && !writeDeferredInsert(*rs, err))
+    // A row written leaves the list (and its INSERT may write others):
+    // look again from the front, so that rows go in the order stored.
+    for (size_t i = 0; i < waiting.size();) {
+        RecordsetData& rs = *waiting[i];
+        if (table && !related(*table, *rs.info)) {
+            ++i;
+            continue;
+        }
+        if (!writeDeferredInsert(rs, err))
             return false;
+        i = 0;
     }
     if (deferredFailure.pending()) {
         err = std::exchange(deferredFailure, PendingError());
@@ -230,7 +224,7 @@ bool ConnectionData::writeDeferredFor(const TableInfo& table, PendingError& err)
 bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info, Reach reach)
 {
     const bool ownTable = reach == Reach::Table && info && info->writesAsGiven;
-    if (!(ownTable ? writeDeferredFor(*info, err) : writeDeferred(err)))
+    if (!writeWaiting(ownTable ? info : nullptr, err))
         return false;
     if (!query.exec()) {
         raise(query.lastError(), err, info);
@@ -300,15 +294,22 @@ void ConnectionData::forgetMetadata()
     queries.clear();
 }
 
+void RecordsetData::stopWaiting()
+{
+    insertDeferred = false;
+    if (conn) {
+        auto& rows = conn->waiting;
+        rows.erase(std::remove(rows.begin(), rows.end(), this), rows.end());
+    }
+}
+
 void RecordsetData::detach()
 {
     if (conn) {
         auto& list = conn->recordsets;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
-        auto& rows = conn->waiting;
-        rows.erase(std::remove(rows.begin(), rows.end(), this), rows.end());
     }
-    insertDeferred = false;
+    stopWaiting();
     deferredDirty.clear();
     deferredValues.clear();
     conn = nullptr;
@@ -396,7 +397,7 @@ bool Database::finish(bool commit, PendingError& err)
     // A row still waiting to be written goes in before the commit; when it
     // cannot, nothing is committed.
     bool ok = true;
-    if (commit && m_conn->inTransaction && !m_conn->writeDeferred(err))
+    if (commit && m_conn->inTransaction && !m_conn->writeWaiting(nullptr, err))
         ok = commit = false;
     m_conn->waiting.clear();
     // Recordsets opened on this connection become unusable.
@@ -584,7 +585,7 @@ bool Database::executeFixed(const QString& sql, PendingError& err)
         error::objectInvalid(err);
         return false;
     }
-    if (!m_conn->writeDeferred(err))
+    if (!m_conn->writeWaiting(nullptr, err))
         return false;
     const bool definition = isDefinitionStatement(sql);
     if (definition)

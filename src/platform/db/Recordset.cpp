@@ -375,14 +375,6 @@ void deferInsert(RecordsetData& d)
     d.buffer = RecordsetData::Buffer::Edit;
 }
 
-// The row no longer waits to be written (it is being written now).
-void stopWaiting(RecordsetData& d)
-{
-    d.insertDeferred = false;
-    auto& rows = d.conn->waiting;
-    rows.erase(std::remove(rows.begin(), rows.end(), &d), rows.end());
-}
-
 void forgetDeferredValues(RecordsetData& d)
 {
     for (int i = 0; i < d.deferredDirty.size(); ++i)
@@ -400,7 +392,7 @@ bool storeDeferredWithEdit(RecordsetData& d, PendingError& err)
     for (int i = 0; i < d.dirty.size(); ++i)
         if (d.dirty.at(i) && d.deferredDirty.at(i))
             return writeDeferredInsert(d, err) && storeEdit(d, err);
-    stopWaiting(d);
+    d.stopWaiting();
     QByteArray columns = d.deferredDirty;
     for (int i = 0; i < d.dirty.size(); ++i) {
         if (d.dirty.at(i)) {
@@ -476,7 +468,7 @@ bool writeDeferredInsert(RecordsetData& d, PendingError& err)
 {
     if (!d.insertDeferred)
         return true;
-    stopWaiting(d);
+    d.stopWaiting();
     const bool ok = insertRow(d, d.deferredDirty, d.deferredValues, err);
     forgetDeferredValues(d);
     if (!ok) {
@@ -648,7 +640,7 @@ bool Recordset::updateAndEdit(PendingError& err)
         return update(err) && moveTo(lastModified(), err) && edit(err);
     // A waiting row of the same table (or one its foreign key leads to or
     // from) goes in first: rows are written in the order they were stored.
-    if (!d->conn->writeDeferredFor(*d->info, err))
+    if (!d->conn->writeWaiting(d->info.get(), err))
         return false;
     deferInsert(*d);
     return true;

@@ -130,8 +130,8 @@ struct ConnectionData {
     // and raised by the next statement.
     std::vector<RecordsetData*> waiting;
     PendingError deferredFailure;
-    bool writeDeferred(PendingError& err);
-    bool writeDeferredFor(const TableInfo& table, PendingError& err);
+    // Writes the waiting rows a statement on table may meet (null: all).
+    bool writeWaiting(const TableInfo* table, PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
     // Rows changed behind the recordsets' backs: their cached row values
@@ -193,6 +193,8 @@ struct RecordsetData {
     bool insertDeferred = false;
     QByteArray deferredDirty;
     std::vector<QVariant> deferredValues;
+    // The row no longer waits (it is written now, or dropped).
+    void stopWaiting();
 
     // Positioning statements of this recordset by their condition.
     QHash<QByteArray, QSqlQuery*> seekQueries;
