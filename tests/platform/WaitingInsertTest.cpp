@@ -3,13 +3,12 @@
 // same order, as if it had been written at once.
 
 #include "SchemaSql.h"
+#include "TestSupport.h"
 #include "platform/db/Criteria.h"
 #include "platform/db/Database.h"
 #include "platform/db/DbErrors.h"
 #include "platform/db/Recordset.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -44,15 +43,9 @@ protected:
         PendingError e;
         EXPECT_TRUE(!database.isOpen() || database.commit(e)) << e.description.toStdString();
         std::string rows;
-        {
-            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-            raw.setDatabaseName(path());
-            QSqlQuery q(raw);
-            if (raw.open() && q.exec(QStringLiteral("SELECT TeileNr, BearbNr FROM Werkzeugdaten ORDER BY RowKey")))
-                while (q.next())
-                    rows += q.value(0).toString().toStdString() + ':' + q.value(1).toString().toStdString() + ' ';
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+        for (const QVariantList& row :
+             queryRows(path(), QStringLiteral("SELECT TeileNr, BearbNr FROM Werkzeugdaten ORDER BY RowKey")))
+            rows += row[0].toString().toStdString() + ':' + row[1].toString().toStdString() + ' ';
         return rows;
     }
 

@@ -9,30 +9,12 @@
 #include "tximport/PlantImporter.h"
 
 #include <QDir>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
 namespace {
-
-qlonglong count(const QString& path, const char* table)
-{
-    const QString name = QUuid::createUuid().toString();
-    qlonglong n = -1;
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        d.setDatabaseName(path);
-        QSqlQuery q(d);
-        if (d.open() && q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)) && q.next())
-            n = q.value(0).toLongLong();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return n;
-}
 
 TEST(LockedStopExit, TheFailureIsReportedNothingStaysAndTheFileIsSetAside)
 {
@@ -55,8 +37,8 @@ TEST(LockedStopExit, TheFailureIsReportedNothingStaysAndTheFileIsSetAside)
     EXPECT_TRUE(refused);
     ASSERT_EQ(plant.prompt.asked.size(), 1u);
     EXPECT_EQ(QDir(plant.serverDir()).entryList(QDir::Files), QStringList{QStringLiteral("J1.$tx.$er")});
-    EXPECT_EQ(count(plant.jobDatabasePath(), "LosNamen"), 0);
-    EXPECT_EQ(count(plant.jobDatabasePath(), "Teiledaten"), 0);
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM LosNamen")).toInt(), 0);
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Teiledaten")).toInt(), 0);
     const std::string log = readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).toStdString();
     EXPECT_NE(log.find("DeleteLos: "), std::string::npos) << log;
 }
