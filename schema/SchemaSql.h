@@ -7,4 +7,7 @@
 namespace schema {
 QString jobDatabaseSql();
 QString profileDatabaseSql();
+// The import ledger's tables alone (part of jobDatabaseSql()), for a job
+// database made before the ledger existed.
+QString importLedgerSql();
 } // namespace schema

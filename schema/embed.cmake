@@ -1,5 +1,7 @@
 file(READ ${JOB} JOB_SQL)
 file(READ ${PROFILE} PROFILE_SQL)
+file(READ ${LEDGER} LEDGER_SQL)
 file(WRITE ${OUT} "#include \"SchemaSql.h\"\n\nnamespace schema {\n\n")
-file(APPEND ${OUT} "QString jobDatabaseSql()\n{\n    return QString::fromUtf8(R\"vovsql(${JOB_SQL})vovsql\");\n}\n\n")
+file(APPEND ${OUT} "QString jobDatabaseSql()\n{\n    return QString::fromUtf8(R\"vovsql(${JOB_SQL}\n${LEDGER_SQL})vovsql\");\n}\n\n")
+file(APPEND ${OUT} "QString importLedgerSql()\n{\n    return QString::fromUtf8(R\"vovsql(${LEDGER_SQL})vovsql\");\n}\n\n")
 file(APPEND ${OUT} "QString profileDatabaseSql()\n{\n    return QString::fromUtf8(R\"vovsql(${PROFILE_SQL})vovsql\");\n}\n\n} // namespace schema\n")

@@ -3,6 +3,7 @@
 #include "config/ServerContext.h"
 #include "etimport/PrintData.h"
 #include "intake/ErrorLog.h"
+#include "intake/ImportLedger.h"
 #include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
@@ -71,6 +72,7 @@ private:
     void runtimeFailure();
     void noPieceFailure();
     void failedFile();
+    void recordInLedger();
     void end();
 
     ServerContext& m_ctx;
@@ -336,6 +338,10 @@ void LabelReader::noPieceFailure()
 // rolls back the whole job).
 void LabelReader::failedFile()
 {
+    // Whichever report was written: a fault of the machine met on the way
+    // keeps the file for a later cycle under the default policy.
+    if (m_print.JobDatabase && m_print.JobDatabase->machineFault() != 0)
+        m_outcome.machineFault = true;
     const int answer = m_ctx.prompt.askAfterFailure(
         QStringLiteral("$TX-VOV Server (") + m_ctx.settings.ExtensionEtikett + QStringLiteral(")"),
         QStringLiteral("Job: ") + m_fileName + QStringLiteral(" not correct loaded!!\r\n\r\n") + m_errorText +
@@ -347,13 +353,27 @@ void LabelReader::failedFile()
     m_err.clear();
 }
 
+// Read in a transaction of its own (separate mode), the file writes its
+// ledger row into it; in job mode the scan cycle writes the job's rows.
+void LabelReader::recordInLedger()
+{
+    if (!m_print.ownDatabase || !m_print.ownDatabase->isOpen())
+        return;
+    const LedgerEntry entry =
+        ledgerEntry(m_path, m_jobName, FileKind::Label, m_cancelled ? LedgerOutcome::SetAside : LedgerOutcome::Loaded);
+    PendingError err;
+    m_outcome.ledgered = entry.file.known() && ::recordInLedger(*m_print.ownDatabase, {entry}, m_ctx.clock.now(), err);
+}
+
 void LabelReader::end()
 {
     m_file.close();
     // The rows are durable before the file leaves the server directory. A
     // commit that fails is a failed file: reported, and the operator decides.
+    recordInLedger();
     PendingError commit;
     if (!m_print.commit(commit)) {
+        m_outcome.ledgered = false;
         WriteErrorLog(m_ctx, QStringLiteral("Job: ") + m_fileName + QStringLiteral("\r\n") +
                                  WrapText(commit.description, kErrorWrapWidth));
         m_errorText = commit.description;

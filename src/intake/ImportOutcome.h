@@ -37,11 +37,20 @@ struct ImportOutcome {
     bool fileRead = false; // the file was opened for reading (it exists and goes with the job)
     RowsWritten rows;
     int errorNumber = 0; // the failure's error number (0: none, or a fault in the file's content)
+    // The database engine or the file system met a fault of the machine on
+    // the way, whichever report the reader wrote for it.
+    bool machineFault = false;
+    // The file's ledger row was written in its transaction: its move is
+    // made from the ledger.
+    bool ledgered = false;
 
     [[nodiscard]] bool failed() const { return result != ImportResult::Loaded; }
     // The file failed for a fault of the machine (the job database or the
     // file system), not of its content.
-    [[nodiscard]] bool infrastructureFault() const { return ErrorNumber::isInfrastructureFault(errorNumber); }
+    [[nodiscard]] bool infrastructureFault() const
+    {
+        return machineFault || ErrorNumber::isInfrastructureFault(errorNumber);
+    }
 };
 
 // One scan cycle as it went: the files read, in order, and how each ended.

@@ -4,7 +4,7 @@
 #include "intake/ErrorLog.h"
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
-#include "intake/MoveJournal.h"
+#include "intake/ImportLedger.h"
 #include "platform/FileOps.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/PendingError.h"
@@ -36,26 +36,43 @@ void reportFailedCommit(ServerContext& ctx, ImportOutcome& production, const Pen
     production.result = resultOfFailedFile(answer);
 }
 
-void backUpJob(ServerContext& ctx, const std::vector<ImportOutcome>& files)
+LedgerEntry entryOf(const ImportOutcome& o, LedgerOutcome outcome)
 {
-    std::vector<PlannedMove> moves;
-    for (const ImportOutcome& o : files) {
-        if (o.kind == FileKind::Production || o.fileRead)
-            moves.push_back({MoveTo::Backup, o.path});
-    }
-    noteMoves(ctx, moves);
-    for (const PlannedMove& m : moves)
-        BackupFile(ctx, m.path);
-    SetReleaseFlag(ctx);
-    movesMade(ctx);
+    return ledgerEntry(o.path, o.jobName, o.kind, outcome);
 }
 
-std::vector<PlannedMove> errorCopiesOf(const std::vector<ImportOutcome>& files)
+// The files to back up after the job committed: its production data and
+// whatever else was read for it. Their ledger rows were committed with the
+// job, so the moves are made from the ledger; a file the ledger did not
+// take (its row could not be written) is moved directly.
+void backUpJob(ServerContext& ctx, const std::vector<ImportOutcome>& files)
 {
-    std::vector<PlannedMove> moves;
-    for (const ImportOutcome& o : files)
-        moves.push_back({MoveTo::ErrorCopy, o.path});
-    return moves;
+    settleLedger(ctx);
+    for (const ImportOutcome& o : files) {
+        if ((o.kind == FileKind::Production || o.fileRead) && fileops::exists(o.path))
+            BackupFile(ctx, o.path);
+    }
+    SetReleaseFlag(ctx);
+}
+
+// Failed files become error copies through the ledger, so that a server
+// stopped on the way finishes the moves at its next start; when the
+// ledger cannot be written they are moved directly.
+void setAside(ServerContext& ctx, const std::vector<const ImportOutcome*>& files)
+{
+    std::vector<LedgerEntry> entries;
+    for (const ImportOutcome* o : files)
+        entries.push_back(entryOf(*o, LedgerOutcome::SetAside));
+    if (!setAsideThroughLedger(ctx, entries)) {
+        for (const ImportOutcome* o : files)
+            MakeErrorCopy(ctx, o->path, false);
+    }
+    // A file the ledger did not take (gone, or its row not written) is
+    // handled directly: an old error copy of it still goes.
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!entries[i].file.known() || fileops::exists(files[i]->path))
+            MakeErrorCopy(ctx, files[i]->path, false);
+    }
 }
 
 // The failing file's answer decides for all files of the job.
@@ -66,34 +83,30 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
 
     const bool cancelled = failing.result == ImportResult::GivenUp;
     // A file whose database could not be opened for a fault of the machine
-    // was never wrong: the job's files stay to be read again.
+    // was never wrong, nor is a job that met one: the job's files stay to
+    // be read again.
     const bool retry = failing.result == ImportResult::ReadAgain ||
                        (failing.result == ImportResult::NotStarted && failing.infrastructureFault());
     const ImportOutcome& production = files.front();
     const QString& job = production.jobName;
 
-    if (!retry)
-        noteMoves(ctx, errorCopiesOf(files));
+    std::vector<const ImportOutcome*> errorCopies{&production};
     if (!cancelled)
         importer.DeleteLos(job, false);
-    if (!retry)
-        MakeErrorCopy(ctx, production.path, false);
     if (const ImportOutcome* label = fileOfKind(files, FileKind::Label);
         label && !ctx.settings.ExtensionEtikett.isEmpty()) {
         if (label->fileRead)
             importer.DeletePrintData(job);
-        if (!retry)
-            MakeErrorCopy(ctx, label->path, false);
+        errorCopies.push_back(label);
     }
     if (const ImportOutcome* steel = fileOfKind(files, FileKind::Steel);
         steel && !ctx.settings.ExtensionStahl.isEmpty()) {
         if (steel->fileRead)
             importer.DeleteLos(job, true);
-        if (!retry)
-            MakeErrorCopy(ctx, steel->path, false);
+        errorCopies.push_back(steel);
     }
     if (!retry)
-        movesMade(ctx);
+        setAside(ctx, errorCopies);
 }
 
 } // namespace
@@ -109,25 +122,36 @@ void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& out
     const bool keep = outcome.result == ImportResult::ReadAgain;
     switch (outcome.result) {
     case ImportResult::Loaded:
-        BackupFile(ctx, outcome.path);
+        // Its ledger row went in with its rows: moved from the ledger.
+        if (outcome.ledgered)
+            settleLedger(ctx);
+        if (fileops::exists(outcome.path))
+            BackupFile(ctx, outcome.path);
         if (!label)
             SetReleaseFlag(ctx);
         break;
     case ImportResult::GivenUp:
-        MakeErrorCopy(ctx, outcome.path, false);
+        if (outcome.ledgered)
+            settleLedger(ctx);
+        if (fileops::exists(outcome.path))
+            MakeErrorCopy(ctx, outcome.path, false);
         break;
     case ImportResult::ReadAgain:
-    case ImportResult::SetAside:
-        // What the file wrote before is deleted again: the print data before
-        // the label file's error copy, the job after a production or steel
-        // file's.
-        if (label) {
+        // What the file wrote before is deleted again; the file stays.
+        if (label)
             importer.DeletePrintData(outcome.jobName);
-            MakeErrorCopy(ctx, outcome.path, keep);
-        } else {
-            MakeErrorCopy(ctx, outcome.path, keep);
+        MakeErrorCopy(ctx, outcome.path, keep);
+        if (!label)
             importer.DeleteLos(outcome.jobName, outcome.kind == FileKind::Steel);
-        }
+        break;
+    case ImportResult::SetAside:
+        // What the file wrote before is deleted again, then the file
+        // becomes an error copy.
+        if (label)
+            importer.DeletePrintData(outcome.jobName);
+        else
+            importer.DeleteLos(outcome.jobName, outcome.kind == FileKind::Steel);
+        setAside(ctx, {&outcome});
         break;
     case ImportResult::NotStarted:
         break;
@@ -155,7 +179,14 @@ void endJob(ServerContext& ctx, JobImporter& importer, std::vector<ImportOutcome
         return;
     }
     if (!failsJob(files.back())) {
+        std::vector<LedgerEntry> ledger;
+        for (const ImportOutcome& o : files) {
+            if (o.kind == FileKind::Production || o.fileRead)
+                ledger.push_back(entryOf(o, LedgerOutcome::Loaded));
+        }
         PendingError err;
+        PendingError ledgerErr;
+        (void)importer.recordInJob(ledger, ledgerErr);
         if (importer.commitJob(err)) {
             backUpJob(ctx, files);
             return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "intake/ImportLedger.h"
 #include "intake/ImportOutcome.h"
 
 #include <QString>
@@ -24,6 +25,15 @@ public:
     virtual void DeleteOrphanPrintData() = 0;
 
     virtual void beginJob() = 0;
+    // Writes the job's ledger rows into its transaction (before commitJob);
+    // false when they could not be written (the files are then moved
+    // without the ledger). An importer without a job database has none.
+    virtual bool recordInJob(const std::vector<LedgerEntry>& ledger, PendingError& err)
+    {
+        (void)ledger;
+        (void)err;
+        return false;
+    }
     // False with err raised when the commit failed (nothing of the job is
     // then in the database).
     virtual bool commitJob(PendingError& err) = 0;

@@ -5,7 +5,7 @@
 #include "intake/FileHandling.h"
 #include "intake/JobImporter.h"
 #include "intake/JobFiles.h"
-#include "intake/MoveJournal.h"
+#include "intake/ImportLedger.h"
 #include "intake/PlantLock.h"
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
@@ -104,6 +104,7 @@ void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QStrin
     if (!queue)
         return;
     queue->resumeAfter[int(kind)] = name;
+    storeResumePoint(ctx, kind, name);
     if (!fileops::exists(serverFile(ctx, name))) {
         queue->stayed.remove(name);
         return;
@@ -153,6 +154,23 @@ private:
     JobImporter& m_importer;
     bool m_ended = false;
 };
+
+// A file of the job that the listing saw and that went before it was read.
+ImportOutcome vanishedFile(ServerContext& ctx, FileKind kind, const QString& path, const QString& jobName)
+{
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + fileops::fileName(path) + kCrLf +
+                           WrapText(QStringLiteral("File not found. It was in the server directory when the "
+                                                   "job was listed; the job's files stay and are read again."),
+                                    kErrorWrapWidth));
+    ImportOutcome o;
+    o.kind = kind;
+    o.path = path;
+    o.jobName = jobName;
+    o.result = ImportResult::ReadAgain;
+    o.errorNumber = ErrorNumber::FileNotFound;
+    o.machineFault = true;
+    return o;
+}
 
 } // namespace
 
@@ -238,18 +256,30 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         if (err.pending() || name.isEmpty())
             return;
 
+        // The job's other files as the listing found them.
+        const Settings& s = ctx.settings;
+        const QString jobName = fileops::baseName(name);
+        const QString labelPath = serverFile(ctx, jobName + u'.' + s.ExtensionEtikett);
+        const QString steelPath = serverFile(ctx, jobName + u'.' + s.ExtensionStahl);
+        const bool labelListed = !s.ExtensionEtikett.isEmpty() && fileops::exists(labelPath);
+        const bool steelListed = !s.ExtensionStahl.isEmpty() && fileops::exists(steelPath);
+
         OpenJob job(importer);
         std::vector<ImportOutcome> files;
         files.push_back(importer.ImportProductionData(serverFile(ctx, name), false));
 
         // The job's other files are read by name without looking for them
-        // first; a missing one is the importer's to report.
-        const Settings& s = ctx.settings;
-        const QString jobName = files.front().jobName;
+        // first; a missing one is the importer's to report, unless it was
+        // there when the folder was listed: then something on the machine
+        // took it away, and the job waits for the next cycle.
         if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
-            files.push_back(importer.ReadLabelFile(serverFile(ctx, jobName + u'.' + s.ExtensionEtikett)));
+            files.push_back(labelListed && !fileops::exists(labelPath)
+                                ? vanishedFile(ctx, FileKind::Label, labelPath, jobName)
+                                : importer.ReadLabelFile(labelPath));
         if (!failsJob(files.back()) && !s.ExtensionStahl.isEmpty())
-            files.push_back(importer.ImportProductionData(serverFile(ctx, jobName + u'.' + s.ExtensionStahl), true));
+            files.push_back(steelListed && !fileops::exists(steelPath)
+                                ? vanishedFile(ctx, FileKind::Steel, steelPath, jobName)
+                                : importer.ImportProductionData(steelPath, true));
 
         endJob(ctx, importer, files);
         job.ended();
@@ -277,12 +307,12 @@ void ScanCycle::runOnce()
     m_ctx.window->hideIfMinimised();
 
     CycleReport report;
-    const bool canWork = plantIsOurs() && backupFolderUsable() && jobDatabaseUsable();
+    const bool canWork = plantIsOurs() && serverDirectoryUsable() && backupFolderUsable() && jobDatabaseUsable();
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
     if (canWork)
-        finishMovesOfAStoppedServer();
+        settleTakenFiles();
     if (!canWork) {
         // said why in the error box: nothing is read
     } else if (m_ctx.settings.jobMode()) {
@@ -309,17 +339,78 @@ void ScanCycle::runOnce()
     Q_EMIT cycleFinished(report);
 }
 
-// A server stopped while it moved a job's files: the files it had not moved
-// yet follow the others before anything is read.
-void ScanCycle::finishMovesOfAStoppedServer()
+// Before the folder is listed, the files the ledger holds as taken but not
+// yet moved (a server stopped between the commit and the last move) leave
+// the server directory as their rows say, without being read again. The
+// first cycle also brings an older job database's ledger up to date and
+// takes up the listing where the last process left it.
+void ScanCycle::settleTakenFiles()
 {
-    const QStringList moved = finishInterruptedMoves(m_ctx);
+    if (m_ledgerDatabase != m_ctx.settings.clientDir) {
+        m_ledgerDatabase = m_ctx.settings.clientDir;
+        prepareLedger();
+    }
+    const QStringList moved = settleLedger(m_ctx);
     if (!moved.isEmpty())
         WriteErrorLog(m_ctx, kTitleScanDir + kCrLf +
-                                 WrapText(QStringLiteral("The server was stopped while it moved the files of a job; "
-                                                         "their moves were finished now: ") +
+                                 WrapText(QStringLiteral("The server was stopped before the files of a job it had "
+                                                         "taken were moved; they were moved now: ") +
                                               moved.join(QStringLiteral(", ")),
                                           kErrorWrapWidth));
+}
+
+void ScanCycle::prepareLedger()
+{
+    db::Database database;
+    PendingError err;
+    const QString path = fileops::joinPath(m_ctx.settings.clientDir, QStringLiteral("prog.mdb"));
+    if (m_ctx.settings.clientDir.isEmpty() ||
+        !database.open(fileops::nativePath(path), err, db::Database::Transaction::PerCall))
+        return;
+    bool created = false;
+    if (ensureLedgerTables(database, created, err) && created && database.commit(err))
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(QStringLiteral("The job database %1 had no import ledger; it was "
+                                                           "added (the tables ImportLedger and ImportQueue).")
+                                                .arg(path),
+                                            kErrorWrapWidth));
+    database.close();
+    for (FileKind kind : {FileKind::Production, FileKind::Label, FileKind::Steel}) {
+        if (m_queue.resumeAfter[int(kind)].isEmpty())
+            m_queue.resumeAfter[int(kind)] = storedResumePoint(m_ctx, kind);
+    }
+}
+
+// A server directory that is prog.bak, or lies inside it, would import the
+// backups again at every cycle: nothing is read there (said once).
+bool ScanCycle::serverDirectoryUsable()
+{
+    const QString& serverDir = m_ctx.settings.serverDir;
+    if (m_ctx.programDir.isEmpty() || serverDir.isEmpty())
+        return true;
+    const QString bak =
+        QDir::cleanPath(QFileInfo(fileops::nativePath(fileops::joinPath(m_ctx.programDir, QStringLiteral("prog.bak"))))
+                            .absoluteFilePath());
+    QFileInfo dir(fileops::nativePath(serverDir));
+    const QString canonical =
+        dir.canonicalFilePath().isEmpty() ? QDir::cleanPath(dir.absoluteFilePath()) : dir.canonicalFilePath();
+    const QString bakCanonical =
+        QFileInfo(bak).canonicalFilePath().isEmpty() ? bak : QFileInfo(bak).canonicalFilePath();
+    const bool inside = canonical == bakCanonical || canonical.startsWith(bakCanonical + u'/');
+    if (!inside) {
+        m_refusedServerDir.clear();
+        return true;
+    }
+    if (m_refusedServerDir != serverDir) {
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(QStringLiteral("The server directory %1 is the backup folder %2 or lies "
+                                                           "inside it; nothing is read there. Choose another server "
+                                                           "directory.")
+                                                .arg(serverDir, bak),
+                                            kErrorWrapWidth));
+        m_refusedServerDir = serverDir;
+    }
+    return false;
 }
 
 bool ScanCycle::plantIsOurs()

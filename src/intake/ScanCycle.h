@@ -72,13 +72,17 @@ private:
     JobImporter& m_importer;
     bool plantIsOurs();
 
+    bool serverDirectoryUsable();
     bool backupFolderUsable();
-    void finishMovesOfAStoppedServer();
+    void settleTakenFiles();
+    void prepareLedger();
     bool jobDatabaseUsable();
 
     ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
-    QString m_unusableBackup; // reported once
+    QString m_unusableBackup;   // reported once
+    QString m_refusedServerDir; // reported once
+    QString m_ledgerDatabase;   // the client directory whose ledger was prepared
     bool m_databaseChecked = false;
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once

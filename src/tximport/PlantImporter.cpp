@@ -1,6 +1,7 @@
 #include "tximport/PlantImporter.h"
 
 #include "etimport/LabelReader.h"
+#include "config/ServerContext.h"
 #include "etimport/PrintData.h"
 #include "tximport/ProductionImport.h"
 
@@ -33,6 +34,11 @@ void PlantImporter::beginJob()
 {
     m_jobDatabase.close();
     m_inJob = true;
+}
+
+bool PlantImporter::recordInJob(const std::vector<LedgerEntry>& ledger, PendingError& err)
+{
+    return m_inJob && m_jobDatabase.isOpen() && recordInLedger(m_jobDatabase, ledger, m_ctx.clock.now(), err);
 }
 
 bool PlantImporter::commitJob(PendingError& err)

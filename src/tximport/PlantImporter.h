@@ -21,6 +21,7 @@ public:
     void DeleteOrphanPrintData() override;
 
     void beginJob() override;
+    bool recordInJob(const std::vector<LedgerEntry>& ledger, PendingError& err) override;
     bool commitJob(PendingError& err) override;
     void rollBackJob() override;
 

@@ -1,6 +1,7 @@
 #include "tximport/ProductionImport.h"
 
 #include "config/ServerContext.h"
+#include "intake/ImportLedger.h"
 #include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/Text.h"
@@ -204,6 +205,19 @@ Flow readLines(ImportContext& ctx)
 
 void stopExit(ImportContext& ctx);
 
+// A file imported in a transaction of its own (separate mode) writes its
+// ledger row into it; in job mode the scan cycle writes the job's rows.
+void recordFileInLedger(ImportContext& ctx)
+{
+    if (!ctx.conn.ownsDatabase || !ctx.conn.database.isOpen())
+        return;
+    const LedgerEntry entry = ledgerEntry(ctx.path, ctx.jobName, ctx.outcome.kind,
+                                          ctx.loadCancelled ? LedgerOutcome::SetAside : LedgerOutcome::Loaded);
+    PendingError err;
+    ctx.outcome.ledgered =
+        entry.file.known() && recordInLedger(ctx.conn.database, {entry}, ctx.server.clock.now(), err);
+}
+
 // Normal end: the file is read (or the operator cancelled the job).
 void endNormally(ImportContext& ctx)
 {
@@ -222,8 +236,10 @@ void endNormally(ImportContext& ctx)
     // first, then the connection commits (which also releases its locks).
     // The file is backed up only when its rows are safely in the database.
     closePrintData(ctx);
+    recordFileInLedger(ctx);
     PendingError commit;
     if (!ctx.conn.commit(commit)) {
+        ctx.outcome.ledgered = false;
         ctx.err = commit;
         if (failureExit(ctx) == Flow::Stop && !ctx.endNormally) {
             stopExit(ctx);
@@ -241,6 +257,10 @@ void endNormally(ImportContext& ctx)
 // whole job).
 void stopExit(ImportContext& ctx)
 {
+    // Whichever report was written: a fault of the machine met on the way
+    // keeps the file for a later cycle under the default policy.
+    if (ctx.conn.database.machineFault() != 0)
+        ctx.outcome.machineFault = true;
     const int answer = ctx.server.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
                                                          QStringLiteral("Job: ") + ctx.fileName +
                                                              QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf +

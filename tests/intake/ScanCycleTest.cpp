@@ -1,7 +1,8 @@
 #include "intake/ScanCycle.h"
 
 #include "intake/FileHandling.h"
-#include "intake/MoveJournal.h"
+#include "intake/ImportLedger.h"
+#include "platform/db/Database.h"
 
 #include "RecordingImporter.h"
 #include "TestPlant.h"
@@ -173,33 +174,47 @@ TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
 
-// A server stopped between the moves of a job's files: the next cycle
-// finishes them from the note written before the first move, so no label or
-// steel file is left behind where job mode never looks for it; a file of the
-// same name delivered again since the note is left alone.
-TEST_F(JobModeTest, MovesCutShortByAStopAreFinishedByTheNextCycle)
+// A server stopped between the commit of a job and the last move of its
+// files: the next cycle moves them as the ledger's pending rows say, before
+// it lists the folder, without reading them again. A file delivered again
+// since (other content) is a new delivery and is left to be read.
+TEST_F(JobModeTest, FilesTakenButNotMovedAreMovedFromTheLedgerBeforeTheListing)
 {
+    plant.createJobDatabase();
     const auto in = [&](const char* name) { return plant.serverDir() + u'/' + QLatin1String(name); };
-    const QString note = plant.programDir() + QStringLiteral("/prog.bak/.job-moves");
-    ASSERT_TRUE(noteMoves(
-        plant.ctx,
-        {{MoveTo::Backup, in("job1.$tx")}, {MoveTo::Backup, in("job1.$et")}, {MoveTo::Backup, in("job1.$sx")}}));
+    const auto record = [&](std::vector<LedgerEntry> entries) {
+        db::Database database;
+        PendingError err;
+        ASSERT_TRUE(database.open(plant.jobDatabasePath(), err)) << err.description.toStdString();
+        ASSERT_TRUE(recordInLedger(database, entries, plant.clock.now(), err)) << err.description.toStdString();
+        ASSERT_TRUE(database.commit(err));
+    };
+    const auto taken = [&](const char* name, FileKind kind, LedgerOutcome outcome) {
+        return ledgerEntry(in(name), QStringLiteral("job"), kind, outcome);
+    };
+    record({taken("job1.$tx", FileKind::Production, LedgerOutcome::Loaded),
+            taken("job1.$et", FileKind::Label, LedgerOutcome::Loaded),
+            taken("job1.$sx", FileKind::Steel, LedgerOutcome::Loaded)});
     BackupFile(plant.ctx, in("job1.$tx")); // stopped here
-    EXPECT_EQ(cycle(), "");
+    plant.writeJobFile(QStringLiteral("job1.$tx"), "delivered again, other content");
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) "
+                       "ImportProductionData(job1.$sx,1) commitJob");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
     EXPECT_EQ(released(), QStringLiteral("1"));
-    EXPECT_FALSE(QFile::exists(note));
-    EXPECT_NE(box().find("now: job1.$et, job1.$sx"), std::string::npos) << box();
+    EXPECT_NE(box().find("job1.$et, job1.$sx"), std::string::npos) << box();
 
     write({"job2.$tx", "job2.$et", "job2.$sx"});
-    ASSERT_TRUE(noteMoves(plant.ctx, {{MoveTo::ErrorCopy, in("job2.$tx")},
-                                      {MoveTo::ErrorCopy, in("job2.$et")},
-                                      {MoveTo::ErrorCopy, in("job2.$sx")}}));
+    record({taken("job2.$tx", FileKind::Production, LedgerOutcome::SetAside),
+            taken("job2.$et", FileKind::Label, LedgerOutcome::SetAside),
+            taken("job2.$sx", FileKind::Steel, LedgerOutcome::SetAside)});
     MakeErrorCopy(plant.ctx, in("job2.$tx"), false); // stopped here
-    plant.writeJobFile(QStringLiteral("job2.$sx"), "sent again");
     EXPECT_EQ(cycle(), "");
-    EXPECT_EQ(files(), "job2.$et.$er job2.$sx job2.$tx.$er | job1.$et job1.$sx job1.$tx");
-    EXPECT_FALSE(QFile::exists(note));
+    EXPECT_EQ(files(), "job2.$et.$er job2.$sx.$er job2.$tx.$er | job1.$et job1.$sx job1.$tx");
+    // Settled rows are not carried out again: a file put back is a new delivery.
+    write({"job2.$et"});
+    importer.calls.clear();
+    EXPECT_EQ(cycle(), "");
+    EXPECT_EQ(files(), "job2.$et job2.$et.$er job2.$sx.$er job2.$tx.$er | job1.$et job1.$sx job1.$tx");
 }
 
 } // namespace

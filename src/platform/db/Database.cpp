@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlRecord>
 
 #include <algorithm>
 #include <atomic>
@@ -235,6 +236,13 @@ bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* 
 }
 
 void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const TableInfo* info) const
+{
+    raiseClassified(sqlError, err, info);
+    if (ErrorNumber::isInfrastructureFault(err.number))
+        machineFault = err.number;
+}
+
+void ConnectionData::raiseClassified(const QSqlError& sqlError, PendingError& err, const TableInfo* info) const
 {
     const EngineFailure f = dialect->classify(sqlError);
     switch (f.kind) {
@@ -599,6 +607,36 @@ bool Database::executeFixed(const QString& sql, PendingError& err)
     // A statement of our own may change any table's rows.
     m_conn->rowsChanged(nullptr, nullptr);
     return ok;
+}
+
+bool Database::execute(const QString& sql, const QVariantList& values, PendingError& err,
+                       std::vector<QVariantList>* rows)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return false;
+    }
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, values, err, nullptr))
+        return false;
+    if (rows) {
+        const int columns = q->record().count();
+        while (q->next()) {
+            QVariantList row;
+            row.reserve(columns);
+            for (int i = 0; i < columns; ++i)
+                row << q->value(i);
+            rows->push_back(std::move(row));
+        }
+    }
+    q->finish();
+    m_conn->rowsChanged(nullptr, nullptr);
+    return true;
+}
+
+int Database::machineFault() const
+{
+    return m_conn ? m_conn->machineFault : 0;
 }
 
 // ---------------------------------------------------------------------------

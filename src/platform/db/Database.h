@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 namespace db {
 
@@ -78,6 +79,16 @@ public:
 
     // A fixed SQL statement of our own (never built from file text).
     bool executeFixed(const QString& sql, PendingError& err);
+    // A statement of our own with its values bound in order to its "?"
+    // marks; the rows a query returns are appended to rows (when given).
+    bool execute(const QString& sql, const QVariantList& values, PendingError& err,
+                 std::vector<QVariantList>* rows = nullptr);
+
+    // The error number of the last fault of the machine (the database
+    // full, read-only, locked, damaged or unreachable) that a statement on
+    // this connection met, 0 when none: whichever report a reader writes
+    // afterwards, the file was not at fault.
+    [[nodiscard]] int machineFault() const;
 
     // How long a statement waits for another program's lock before it
     // fails with 3218 (default 5000 ms). Takes effect at once and for later

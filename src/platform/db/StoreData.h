@@ -104,6 +104,7 @@ struct ConnectionData {
     Database::Transaction transaction = Database::Transaction::PerCall;
     Database::Access access = Database::Access::ReadWrite;
     bool inTransaction = false;
+    mutable int machineFault = 0; // see Database::machineFault
 
     QHash<QString, std::shared_ptr<QSqlQuery>> queries; // prepared, by SQL text
     QHash<QString, std::shared_ptr<TableInfo>> tables;  // by lower-case name
@@ -134,6 +135,7 @@ struct ConnectionData {
     bool writeWaiting(const TableInfo* table, PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const TableInfo* info) const;
+    void raiseClassified(const QSqlError& error, PendingError& err, const TableInfo* info) const;
     // Rows changed behind the recordsets' backs: their cached row values
     // go (info null: any table may have changed, e.g. by a cascade).
     void rowsChanged(const TableInfo* info, RecordsetData* except);

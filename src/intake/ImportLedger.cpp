@@ -1,0 +1,239 @@
+#include "intake/ImportLedger.h"
+
+#include "SchemaSql.h"
+#include "config/ServerContext.h"
+#include "intake/FileHandling.h"
+#include "platform/FileOps.h"
+#include "platform/PendingError.h"
+#include "platform/db/Database.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kPending = QStringLiteral("pending");
+const QString kLoaded = QStringLiteral("loaded");
+const QString kSetAside = QStringLiteral("set aside");
+
+QString kindName(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Label:
+        return QStringLiteral("label");
+    case FileKind::Steel:
+        return QStringLiteral("steel");
+    case FileKind::Production:
+        break;
+    }
+    return QStringLiteral("production");
+}
+
+QString jobDatabasePath(const ServerContext& ctx)
+{
+    return fileops::nativePath(fileops::joinPath(ctx.settings.clientDir, QStringLiteral("prog.mdb")));
+}
+
+bool openJobDatabase(const ServerContext& ctx, db::Database& database, db::Database::Transaction tx)
+{
+    if (ctx.settings.clientDir.isEmpty())
+        return false;
+    PendingError err;
+    return database.open(jobDatabasePath(ctx), err, tx);
+}
+
+struct PendingRow {
+    FileIdentity file;
+    bool loaded = true;
+    bool production = false; // production or steel data: a backup sets the release flag
+};
+
+std::vector<PendingRow> pendingRows(db::Database& database)
+{
+    std::vector<QVariantList> rows;
+    PendingError err;
+    database.execute(QStringLiteral("SELECT FileName, FileSize, FileTime, Sha256, Outcome, Kind FROM ImportLedger "
+                                    "WHERE State = ? ORDER BY RowKey"),
+                     {kPending}, err, &rows);
+    std::vector<PendingRow> pending;
+    for (const QVariantList& r : rows) {
+        PendingRow p;
+        p.file = {r.at(0).toString(), r.at(1).toLongLong(), r.at(2).toLongLong(), r.at(3).toString().toLatin1()};
+        p.loaded = r.at(4).toString() == kLoaded;
+        p.production = r.at(5).toString() != QStringLiteral("label");
+        pending.push_back(p);
+    }
+    return pending;
+}
+
+// A pending row's file is moved only while it is the very file the row
+// was written for: a file delivered again since is a new delivery.
+bool stillTheFileOf(const QString& path, const FileIdentity& recorded)
+{
+    const QFileInfo fi(path);
+    if (!fi.isFile() || fi.isSymLink() || fi.size() != recorded.size ||
+        fi.lastModified().toMSecsSinceEpoch() != recorded.modifiedMs)
+        return false;
+    return identifyFile(path) == recorded;
+}
+
+} // namespace
+
+FileIdentity identifyFile(const QString& path)
+{
+    FileIdentity id;
+    const int fd = ::open(QFile::encodeName(fileops::nativePath(path)).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return id;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return id;
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    char buffer[64 * 1024];
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            ::close(fd);
+            return id;
+        }
+        if (n == 0)
+            break;
+        hash.addData(QByteArrayView(buffer, n));
+        total += n;
+    }
+    ::close(fd);
+    id.name = fileops::fileName(path);
+    id.size = total;
+    id.modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    id.sha256 = hash.result().toHex();
+    return id;
+}
+
+LedgerEntry ledgerEntry(const QString& path, const QString& jobName, FileKind kind, LedgerOutcome outcome)
+{
+    return {identifyFile(path), jobName, kind, outcome};
+}
+
+bool recordInLedger(db::Database& database, const std::vector<LedgerEntry>& entries, const QDateTime& takenAt,
+                    PendingError& err)
+{
+    for (const LedgerEntry& e : entries) {
+        if (!e.file.known())
+            continue;
+        if (!database.execute(QStringLiteral("INSERT INTO ImportLedger (FileName, FileSize, FileTime, Sha256, LosName, "
+                                             "Kind, Outcome, State, TakenAt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                              {e.file.name, e.file.size, e.file.modifiedMs, QString::fromLatin1(e.file.sha256),
+                               e.jobName, kindName(e.kind), e.outcome == LedgerOutcome::Loaded ? kLoaded : kSetAside,
+                               kPending, takenAt},
+                              err))
+            return false;
+    }
+    return true;
+}
+
+bool ensureLedgerTables(db::Database& database, bool& created, PendingError& err)
+{
+    created = false;
+    std::vector<QVariantList> rows;
+    if (!database.execute(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                                         "('ImportLedger', 'ImportQueue')"),
+                          {}, err, &rows))
+        return false;
+    if (!rows.empty() && rows.front().at(0).toInt() == 2)
+        return true;
+    // The script's statements one by one, without its comment lines; a
+    // trigger's body holds statements of its own up to its "END".
+    QString script;
+    for (const QString& line : schema::importLedgerSql().split(u'\n')) {
+        if (!line.trimmed().startsWith(QLatin1String("--")))
+            script += line + u'\n';
+    }
+    QString statement;
+    for (const QString& part : script.split(u';')) {
+        statement += part;
+        const QString sql = statement.trimmed();
+        if (sql.startsWith(QLatin1String("CREATE TRIGGER"), Qt::CaseInsensitive) &&
+            !sql.endsWith(QLatin1String("END"), Qt::CaseInsensitive)) {
+            statement += u';';
+            continue;
+        }
+        statement.clear();
+        if (!sql.isEmpty() && !database.executeFixed(sql, err))
+            return false;
+    }
+    created = true;
+    return true;
+}
+
+QStringList settleLedger(ServerContext& ctx)
+{
+    QStringList moved;
+    db::Database database;
+    if (ctx.settings.serverDir.isEmpty() || !openJobDatabase(ctx, database, db::Database::Transaction::PerCall))
+        return moved;
+    const std::vector<PendingRow> pending = pendingRows(database);
+    if (pending.empty())
+        return moved;
+    bool backedUpJobData = false;
+    for (const PendingRow& row : pending) {
+        const QString path = fileops::joinPath(ctx.settings.serverDir, row.file.name);
+        if (!stillTheFileOf(path, row.file))
+            continue; // moved before, or a new delivery of the same name
+        if (row.loaded)
+            BackupFile(ctx, path);
+        else
+            MakeErrorCopy(ctx, path, false);
+        if (fileops::exists(path))
+            continue;
+        moved << row.file.name;
+        backedUpJobData = backedUpJobData || (row.loaded && row.production);
+    }
+    if (backedUpJobData)
+        SetReleaseFlag(ctx);
+    PendingError err;
+    if (database.execute(QStringLiteral("UPDATE ImportLedger SET State = 'settled' WHERE State = ?"), {kPending}, err))
+        (void)database.commit(err);
+    return moved;
+}
+
+bool setAsideThroughLedger(ServerContext& ctx, const std::vector<LedgerEntry>& entries)
+{
+    db::Database database;
+    if (!openJobDatabase(ctx, database, db::Database::Transaction::PerCall))
+        return false;
+    PendingError err;
+    if (!recordInLedger(database, entries, ctx.clock.now(), err) || !database.commit(err))
+        return false;
+    settleLedger(ctx);
+    return true;
+}
+
+QString storedResumePoint(const ServerContext& ctx, FileKind kind)
+{
+    db::Database database;
+    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+        return {};
+    std::vector<QVariantList> rows;
+    PendingError err;
+    database.execute(QStringLiteral("SELECT ResumeAfter FROM ImportQueue WHERE Kind = ?"), {kindName(kind)}, err,
+                     &rows);
+    return rows.empty() ? QString() : rows.front().at(0).toString();
+}
+
+void storeResumePoint(const ServerContext& ctx, FileKind kind, const QString& name)
+{
+    db::Database database;
+    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+        return;
+    PendingError err;
+    database.execute(QStringLiteral("INSERT OR REPLACE INTO ImportQueue (Kind, ResumeAfter) VALUES (?, ?)"),
+                     {kindName(kind), name}, err);
+}
