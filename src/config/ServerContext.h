@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 // The server's long-lived state and the services it talks to, owned by the
 // shell and passed by reference to every subsystem.
@@ -43,10 +44,25 @@ struct ServerContext {
     // Asked by the directory listing before it takes a file (full path);
     // empty: every file that is not read-only may be taken.
     std::function<bool(const QString& path)> fileSettled;
+    // While set, reports (error log, error box, logged answers) are held
+    // here instead of written: a fault of the machine that persists from
+    // cycle to cycle under a policy answer is said once (see ScanCycle).
+    std::vector<std::function<void()>>* heldReports = nullptr;
 };
+
+// Holds a report's writing while reports are held; false when it is to be
+// written now.
+inline bool holdReport(ServerContext& ctx, std::function<void()> write)
+{
+    if (!ctx.heldReports)
+        return false;
+    ctx.heldReports->push_back(std::move(write));
+    return true;
+}
 
 // Replaces the error box's whole text.
 inline void writeTotxtError(ServerContext& ctx, const QString& message)
 {
-    ctx.errorBox.setText(message);
+    if (!holdReport(ctx, [&ctx, message] { ctx.errorBox.setText(message); }))
+        ctx.errorBox.setText(message);
 }

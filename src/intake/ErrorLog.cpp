@@ -19,6 +19,10 @@ QString asLogField(const QString& message)
 
 } // namespace
 
+// The three writes of a report (the logs and the error box); the entry has
+// its header already.
+void writeErrorLogEntry(ServerContext& ctx, const QString& message, const QString& entry);
+
 // Breaks a text into lines of about width characters for the error box:
 // - a CR ends a line wherever it stands, however long the line gets;
 // - otherwise a line takes width characters and, when it would end inside
@@ -61,6 +65,16 @@ QString WrapText(const QString& text, int width)
 
 QString WriteErrorLog(ServerContext& ctx, const QString& message)
 {
+    const QString entry =
+        timeStamp(ctx.clock) + QStringLiteral(": ") + QStringLiteral(" ------------") + kCrLf + message;
+    if (holdReport(ctx, [&ctx, message, entry] { writeErrorLogEntry(ctx, message, entry); }))
+        return entry;
+    writeErrorLogEntry(ctx, message, entry);
+    return entry;
+}
+
+void writeErrorLogEntry(ServerContext& ctx, const QString& message, const QString& entry)
+{
     const QString& clientDir = ctx.settings.clientDir;
     // Without a client directory there is nowhere to log; the box still shows.
     const bool canLog = !clientDir.isEmpty() && fileops::isDirectory(clientDir);
@@ -69,12 +83,9 @@ QString WriteErrorLog(ServerContext& ctx, const QString& message)
     if (canLog)
         (void)writeTextFile(fileops::joinPath(clientDir, QStringLiteral("$TXerror.dat")), asLogField(message), ignored);
 
-    const QString entry =
-        timeStamp(ctx.clock) + QStringLiteral(": ") + QStringLiteral(" ------------") + kCrLf + message;
     if (canLog)
         (void)appendTextFile(fileops::joinPath(clientDir, QStringLiteral("error.dat")), asLogField(entry), ignored);
 
     writeTotxtError(ctx, entry);
     ctx.errorBox.bringToFront();
-    return entry;
 }

@@ -172,6 +172,18 @@ ImportOutcome vanishedFile(ServerContext& ctx, FileKind kind, const QString& pat
     return o;
 }
 
+// The first file of the cycle that stayed in the server directory for a
+// fault of the machine, or "".
+QString fileStayedForAFault(const CycleReport& report)
+{
+    for (const ImportOutcome& o : report.files) {
+        const bool stayed = o.result == ImportResult::ReadAgain || o.result == ImportResult::NotStarted;
+        if (stayed && o.infrastructureFault())
+            return o.path;
+    }
+    return {};
+}
+
 } // namespace
 
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err,
@@ -311,6 +323,12 @@ void ScanCycle::runOnce()
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
+    // The last cycle left files for a fault of the machine, answered by
+    // policy: this cycle's reports are held, and dropped if it ends the
+    // same way (the fault was said once), written if anything else happens.
+    std::vector<std::function<void()>> held;
+    if (!m_stayedForFault.isEmpty() && m_ctx.prompt.answersByPolicy())
+        m_ctx.heldReports = &held;
     if (canWork)
         settleTakenFiles();
     if (!canWork) {
@@ -323,6 +341,13 @@ void ScanCycle::runOnce()
         ScanSteelData(m_ctx, m_importer, &report, &m_queue);
     }
     report.durationMs = elapsed.elapsed();
+    m_ctx.heldReports = nullptr;
+    const QString stayedForFault = fileStayedForAFault(report);
+    if (stayedForFault.isEmpty() || stayedForFault != m_stayedForFault) {
+        for (const auto& write : held)
+            write();
+    }
+    m_stayedForFault = stayedForFault;
     // An import that met a damaged database: check it again before the next.
     for (const ImportOutcome& o : report.files) {
         if (o.errorNumber == ErrorNumber::DamagedDatabase)

@@ -83,6 +83,7 @@ private:
     QString m_unusableBackup;   // reported once
     QString m_refusedServerDir; // reported once
     QString m_ledgerDatabase;   // the client directory whose ledger was prepared
+    QString m_stayedForFault;   // the file the last cycle left for a fault of the machine
     bool m_databaseChecked = false;
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once

@@ -35,6 +35,8 @@ public:
     }
     // A plain message with an OK button.
     virtual void showMessage(const QString& title, const QString& text) = 0;
+    // True when nobody sits at the questions: they are answered by policy.
+    [[nodiscard]] virtual bool answersByPolicy() const { return false; }
 };
 
 // Headless answers: fixed per kind of question, each question and its
@@ -48,6 +50,7 @@ public:
     int askRetryCancel(const QString& title, const QString& text) override;
     int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
     void showMessage(const QString& title, const QString& text) override;
+    [[nodiscard]] bool answersByPolicy() const override { return true; }
 
     // The failed-file policy "auto": Retry for a fault of the machine (the
     // file stays and is read again once the fault is gone), Cancel for a

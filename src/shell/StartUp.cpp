@@ -127,11 +127,16 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
 
     SystemClock clock;
     HeadlessErrorBox headlessErrorBox;
-    PolicyPrompt policy(options.answerExists, options.answerFailed, printLine);
+    ServerContext* reportsOf = nullptr; // the answers' log lines are reports too
+    PolicyPrompt policy(options.answerExists, options.answerFailed, [&reportsOf](const QString& line) {
+        if (!reportsOf || !holdReport(*reportsOf, [line] { printLine(line); }))
+            printLine(line);
+    });
     ErrorBox& errorBox = frontend ? frontend->errorBox() : headlessErrorBox;
     OperatorPrompt& prompt = frontend ? frontend->prompt(options, policy) : policy;
     QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
     ServerContext ctx(clock, prompt, store, errorBox);
+    reportsOf = &ctx;
     if (frontend) {
         ctx.window = &frontend->window();
         frontend->attach(ctx);

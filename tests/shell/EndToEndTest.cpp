@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QLockFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -253,3 +254,109 @@ TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
     EXPECT_GT(kills, 2);
     EXPECT_TRUE(QFile::exists(in() + QStringLiteral("/BIG.$tx.$er")));
 }
+
+namespace {
+
+// The sample plant's jobs, killed with the real server at its N-th rename
+// (the settings store's writes, then the moves of a job's files after its
+// commit, then the release flag), N = 1, 2, ... until a run gets through.
+// In job mode, where a kill fell between two moves of a job, the planning
+// system delivers the files already moved again, unchanged (in separate
+// mode each file's move is its own end, and a file delivered again after
+// it is a new delivery). The runs after every
+// kill end as if there had been none: every file once in prog.bak, every
+// job complete, no file taken twice.
+class KilledAtARename : public EndToEnd, public ::testing::WithParamInterface<int> {
+protected:
+    static QStringList sampleFiles()
+    {
+        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
+    }
+    void deliverSamples()
+    {
+        for (const char* d : {"/In", "/Client", "/Server/prog.bak"})
+            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(root()).mkpath(QStringLiteral("In"));
+        QDir(root()).mkpath(QStringLiteral("Client"));
+        writeConfig(GetParam());
+        initDatabase();
+        for (const QString& name : sampleFiles())
+            writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
+    }
+    // One run with the N-th rename killed; true when it was killed.
+    bool runKilledAtRename(int n)
+    {
+        QProcess p;
+        start(p, QStringLiteral("strace"),
+              {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
+               QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1").arg(n), installExecutable(),
+               configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
+              environment());
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return p.exitStatus() == QProcess::CrashExit || p.exitCode() != 0;
+    }
+    void drain()
+    {
+        for (int run = 0; run < 8 && !QDir(in()).entryList(QDir::Files).isEmpty(); ++run) {
+            const ProcessRun r = runOnce();
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        }
+    }
+    // A job's files partly in prog.bak, partly still waiting: those moved
+    // are delivered again as they were.
+    void redeliverHalfMovedJobs()
+    {
+        const QString bak = server() + QStringLiteral("/prog.bak/");
+        for (const QString& name : sampleFiles()) {
+            const QString job = QFileInfo(name).completeBaseName();
+            const bool jobWaits = !QDir(in()).entryList({job + QStringLiteral(".*")}, QDir::Files).isEmpty();
+            if (!jobWaits || !QFile::exists(bak + name) || QFile::exists(in() + u'/' + name))
+                continue;
+            ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
+            QFile copy(in() + u'/' + name);
+            ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+            copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime);
+        }
+    }
+    QString outcome() const
+    {
+        QString s;
+        for (const char* t : {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten", "Druckdaten", "StahlTeiledaten"})
+            s += QString::number(count(t)) + u' ';
+        s += QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name).join(u',');
+        return s + u'|' + QDir(in()).entryList(QDir::Files, QDir::Name).join(u',');
+    }
+};
+
+TEST_P(KilledAtARename, TheRunsAfterAnyKillEndAsIfThereHadBeenNone)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    deliverSamples();
+    drain();
+    const QString expected = outcome();
+    ASSERT_EQ(expected.section(u'|', 1), QString());
+
+    int kills = 0;
+    for (int n = 1; n < 40; ++n) {
+        deliverSamples();
+        if (!runKilledAtRename(n))
+            break;
+        ++kills;
+        if (GetParam() == 1)
+            redeliverHalfMovedJobs();
+        drain();
+        ASSERT_EQ(outcome().toStdString(), expected.toStdString()) << "killed at rename " << n;
+        EXPECT_EQ(queryValue(client() + QStringLiteral("/prog.mdb"),
+                             QStringLiteral("SELECT count(*) FROM (SELECT FileName FROM ImportLedger "
+                                            "GROUP BY FileName HAVING count(*) > 1)"))
+                      .toInt(),
+                  0)
+            << "a file was taken twice after the kill at rename " << n;
+    }
+    EXPECT_GT(kills, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, KilledAtARename, ::testing::Values(0, 1));
+
+} // namespace
