@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,68 @@ TEST_F(Hardening, OnlyRegularFilesAreJobFiles)
     const QByteArray logged = readFileBytes(log);
     cycle();
     EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+}
+
+// A link in the server directory is never followed, whatever it leads to:
+// listed, it is named once; read by name with a job, the job fails without
+// a byte of the linked file read. The linked file, private to its owner,
+// stays as it was and nothing of it reaches the logs or the database.
+TEST_F(Hardening, LinksAreNeverFollowed)
+{
+    QTemporaryDir elsewhere;
+    const auto privateFile = [&](const char* name, const QByteArray& bytes) {
+        const QString path = elsewhere.path() + u'/' + QLatin1String(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return path;
+    };
+    const QByteArray secretJob = crlf({"KB 001L65000T12TFSECRET-BAR", "KTN0001L12350W0100100"});
+    const QString job = privateFile("job", secretJob);
+    const QString label = privateFile("label", "ED 0000 SECRET-LABEL\r\n");
+    const QString log = plant.clientDir() + QStringLiteral("/error.dat");
+    const auto link = [&](const QString& to, const char* name) {
+        ASSERT_TRUE(QFile::link(to, plant.serverDir() + u'/' + QLatin1String(name)));
+    };
+
+    link(job, "A1.$tx");
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A1.$tx"));
+    const QByteArray logged = readFileBytes(log);
+    EXPECT_EQ(cycle(), "A1.$tx");
+    EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+    QFile::remove(plant.serverDir() + QStringLiteral("/A1.$tx"));
+
+    // Job mode reads the label-data and steel-data files by name: a link
+    // there counts as missing (the job has no labels, so it loads without).
+    plant.ctx.settings.JobLoadMode = LoadMode::Job;
+    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
+    plant.ctx.settings.ExtensionStahl = QStringLiteral("$sx");
+    const struct {
+        const char* jobFile;
+        const char* linkName;
+        const QString& to;
+    } byName[] = {{"B1.$tx", "B1.$et", label}, {"C1.$tx", "C1.$sx", job}};
+    qlonglong loaded = 0;
+    for (const auto& c : byName) {
+        SCOPED_TRACE(c.linkName);
+        plant.writeJobFile(QLatin1String(c.jobFile), kJob);
+        link(c.to, c.linkName);
+        cycle();
+        EXPECT_TRUE(QFileInfo(plant.serverDir() + u'/' + QLatin1String(c.linkName)).isSymLink()) << "stays";
+        EXPECT_EQ(jobs(), ++loaded);
+        EXPECT_TRUE(readFileBytes(log).contains(QByteArray("Not a regular file, never read: ") + c.linkName));
+    }
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM StahlLosNamen")).toLongLong(),
+              0);
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Druckdaten")).toLongLong(), 0);
+    EXPECT_FALSE(readFileBytes(log).contains("SECRET"));
+    EXPECT_FALSE(plant.errorBox.text().contains(QStringLiteral("SECRET")));
+    EXPECT_EQ(readFileBytes(job), secretJob);
+    EXPECT_EQ(readFileBytes(label), QByteArray("ED 0000 SECRET-LABEL\r\n"));
+    for (const QString& f : {job, label})
+        EXPECT_FALSE(QFile::permissions(f) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
 }
 
 // Configurations in which a loaded file would be moved onto itself: the
