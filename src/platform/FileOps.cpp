@@ -41,10 +41,11 @@ bool syncDirectoryOf(const QByteArray& path)
 // A move to another file system, where no rename can do it: the bytes go
 // into a hidden file beside the target, which is synced and then renamed to
 // the target; only then is the source deleted. When any step fails (a full
-// disk, most often) the partial copy is removed and the source stays.
+// disk, most often) the partial copy is removed and the source stays. Only
+// a regular file is copied: a link is not followed.
 bool copyAcross(const QByteArray& from, const QByteArray& to)
 {
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open(from.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st {};

@@ -169,18 +169,18 @@ TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
         {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0644) == 0; }},
         {"link",
          [&](const QByteArray& p) { return ::symlink(QFile::encodeName(target).constData(), p.constData()) == 0; }},
-        {"dangling-link", [](const QByteArray& p) { return ::symlink("/nonexistent/m.prom", p.constData()) == 0; }},
         {"directory", [](const QByteArray& p) { return ::mkdir(p.constData(), 0755) == 0; }},
         {"device", [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = plant.root() + u'/' + QLatin1String(c.name);
-        if (QLatin1String(c.name) == QLatin1String("device") && ::geteuid() != 0) {
-            std::cout << "[  SKIPPED ] the device case: mknod needs root\n";
+        const bool made = c.make(QFile::encodeName(path));
+        if (!made && QLatin1String(c.name) == QLatin1String("device")) {
+            std::cout << "[  SKIPPED ] the device case: mknod needs root (CAP_MKNOD)\n";
             continue;
         }
-        ASSERT_TRUE(c.make(QFile::encodeName(path)));
+        ASSERT_TRUE(made);
         const auto before = node(path);
         const int boxChanges = plant.errorBox.changes;
 
@@ -196,7 +196,6 @@ TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
             << plant.errorBox.text().toStdString();
     }
     EXPECT_EQ(readFileBytes(target), QByteArray("kept\n"));
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/nonexistent/m.prom")));
 }
 
 } // namespace
