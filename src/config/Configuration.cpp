@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
+#include <tuple>
 
 // The configuration file is read by other tools of the plant and edited by
 // hand, so its form is fixed: Windows-1252, CR LF, one `"Key",value` line per
@@ -129,10 +131,10 @@ bool listIndex(const Pairs& pairs, const QString& key, const QStringList& entrie
 }
 
 // Fills the window's fields in the order the plant's tools always have; the
-// first bad value ends the filling and the fields after it keep what they had.
-bool fillForm(ServerContext& ctx, const Pairs& pairs, PendingError& err)
+// first bad value ends the filling, the fields after it keep what they had,
+// and badKey (when given) names the key.
+bool fillForm(SettingsForm& f, const Pairs& pairs, PendingError& err, QString* badKey = nullptr)
 {
-    SettingsForm& f = ctx.form;
     f.txtServer = pairs.value(QStringLiteral("ServerPath"));
     f.txtAnlage = pairs.value(QStringLiteral("ClientPath"));
     f.txtBackup = pairs.value(QStringLiteral("BackupPath"));
@@ -141,9 +143,7 @@ bool fillForm(ServerContext& ctx, const Pairs& pairs, PendingError& err)
     f.txtExtensionEtikett = pairs.value(QStringLiteral("ExtensionEtikett"));
     f.txtExtensionStahl = pairs.value(QStringLiteral("ExtensionStahl"));
 
-    // Anything but "0" (a missing key included) means automatic release. The
-    // release flag starts cleared whenever the configuration is read.
-    ctx.store.setValue(kReleaseKey, QStringLiteral("0"));
+    // Anything but "0" (a missing key included) means automatic release.
     f.chkAutoFreigabe = text::trimBlanks(pairs.value(QStringLiteral("AutoFreigabe"))) != QStringLiteral("0") ? 1 : 0;
 
     const std::pair<const char*, int SettingsForm::*> boxes[] = {
@@ -156,15 +156,41 @@ bool fillForm(ServerContext& ctx, const Pairs& pairs, PendingError& err)
         {"Winkel-ID-Konverter", &SettingsForm::chkWinkelIDConv},
         {"Winkel-Konverter", &SettingsForm::chkWinkelConv},
     };
+    const auto failedAt = [badKey](const char* key) {
+        if (badKey)
+            *badKey = QLatin1String(key);
+        return false;
+    };
     for (const auto& [key, member] : boxes) {
         if (!checkBoxValue(pairs, QLatin1String(key), &(f.*member), err))
-            return false;
+            return failedAt(key);
     }
-    return listIndex(pairs, QStringLiteral("Printertyp"), SettingsForm::printerTypes(), &f.cmbPrintertyp, err) &&
-           listIndex(pairs, QStringLiteral("WBAdditionalData"), SettingsForm::wbAddDataEntries(), &f.cmbWBAddData,
-                     err) &&
-           listIndex(pairs, QStringLiteral("SADefault"), SettingsForm::saDefaultEntries(), &f.cmbSADefault, err) &&
-           checkBoxValue(pairs, QStringLiteral("4-Digit FachNum"), &f.chkFachNr4Digit, err);
+    const std::tuple<const char*, const QStringList&, int SettingsForm::*> lists[] = {
+        {"Printertyp", SettingsForm::printerTypes(), &SettingsForm::cmbPrintertyp},
+        {"WBAdditionalData", SettingsForm::wbAddDataEntries(), &SettingsForm::cmbWBAddData},
+        {"SADefault", SettingsForm::saDefaultEntries(), &SettingsForm::cmbSADefault},
+    };
+    for (const auto& [key, entries, member] : lists) {
+        if (!listIndex(pairs, QLatin1String(key), entries, &(f.*member), err))
+            return failedAt(key);
+    }
+    if (!checkBoxValue(pairs, QStringLiteral("4-Digit FachNum"), &f.chkFachNr4Digit, err))
+        return failedAt("4-Digit FachNum");
+    return true;
+}
+
+// A file that names none of the keys is no configuration file (an empty
+// file, another program's file, binary data).
+bool holdsAConfigurationKey(const Pairs& pairs)
+{
+    static const char* const kKeys[] = {
+        "ServerPath",   "ClientPath",       "BackupPath",          "RefreshZyklus",    "AutoFreigabe",
+        "Extension",    "ExtensionEtikett", "ExtensionStahl",      "3-Digit ProfNum",  "Steeldata",
+        "JobLoadMode",  "Printertyp",       "CompareDEandKTN",     "WBAdditionalData", "SADefault",
+        "ConvToPvcNum", "GenLoadID",        "Winkel-ID-Konverter", "Winkel-Konverter", "4-Digit FachNum",
+    };
+    return std::any_of(std::begin(kKeys), std::end(kKeys),
+                       [&pairs](const char* key) { return pairs.contains(QLatin1String(key)); });
 }
 
 // ---- writing -------------------------------------------------------------
@@ -225,12 +251,19 @@ QString withTrailingSeparator(const QString& dir)
     return dir + u'/';
 }
 
+// The scan interval a "RefreshZyklus" field gives; an empty field leaves the
+// running one.
+int scanIntervalOf(const QString& txtRefresh, int running)
+{
+    if (txtRefresh.isEmpty())
+        return running;
+    const double ms = std::nearbyint(text::val(txtRefresh));
+    return static_cast<int>(std::clamp(ms, double(INT_MIN), double(kLongestInterval)));
+}
+
 void applyScanTimer(ServerContext& ctx)
 {
-    if (!ctx.form.txtRefresh.isEmpty()) {
-        const double ms = std::nearbyint(text::val(ctx.form.txtRefresh));
-        ctx.settings.scanInterval = static_cast<int>(std::clamp(ms, double(INT_MIN), double(kLongestInterval)));
-    }
+    ctx.settings.scanInterval = scanIntervalOf(ctx.form.txtRefresh, ctx.settings.scanInterval);
     int& interval = ctx.settings.scanInterval;
     if (interval >= 1 && interval < kShortestInterval)
         interval = kShortestInterval;
@@ -262,7 +295,11 @@ void ReadConfiguration(ServerContext& ctx)
 
     PendingError err;
     Pairs pairs;
-    if (readPairs(ctx.ConfigFilePath, pairs, err) && fillForm(ctx, pairs, err)) {
+    const bool read = readPairs(ctx.ConfigFilePath, pairs, err);
+    // The release flag starts cleared whenever the configuration is read.
+    if (read)
+        ctx.store.setValue(kReleaseKey, QStringLiteral("0"));
+    if (read && fillForm(ctx.form, pairs, err)) {
         setConfigInternal(ctx);
         return;
     }
@@ -285,7 +322,9 @@ void SaveConfiguration(ServerContext& ctx)
     f.txtAnlage = ResolvePath(ctx, f.txtAnlage, &ctx.settings.clientDir);
 
     PendingError err;
-    if (!writeTextFile(fileops::nativePath(ctx.ConfigFilePath), fileContent(f), err)) {
+    // Replaced as a whole, never truncated first: a server stopped while it
+    // writes leaves the old file, and the next start still finds its plant.
+    if (!saveTextFile(fileops::nativePath(ctx.ConfigFilePath), fileContent(f), err)) {
         if (err.number > 0)
             writeTotxtError(ctx, QStringLiteral("VOV Write Configdatei : ") + err.description);
         return;
@@ -333,6 +372,43 @@ void setConfigInternal(ServerContext& ctx)
     s.ExtensionStahl = f.txtExtensionStahl;
 
     applyScanTimer(ctx);
+}
+
+ConfigurationCandidate readConfigurationCandidate(const ServerContext& ctx)
+{
+    ConfigurationCandidate candidate;
+    candidate.form = ctx.form;
+    PendingError err;
+    Pairs pairs;
+    if (!readPairs(ctx.ConfigFilePath, pairs, err)) {
+        candidate.refusal = err.description;
+        return candidate;
+    }
+    if (!holdsAConfigurationKey(pairs)) {
+        candidate.refusal = QStringLiteral("it holds no configuration key");
+        return candidate;
+    }
+    QString badKey;
+    if (!fillForm(candidate.form, pairs, err, &badKey)) {
+        candidate.refusal = QStringLiteral("\"%1\": %2").arg(badKey, err.description);
+        return candidate;
+    }
+    QString serverDir;
+    bool wrongConfigPath = false;
+    resolvePathQuietly(ctx, candidate.form.txtServer, &serverDir, &wrongConfigPath);
+    if (serverDir.isEmpty())
+        candidate.refusal = QStringLiteral("it names no server directory (\"ServerPath\")");
+    else if (scanIntervalOf(candidate.form.txtRefresh, ctx.settings.scanInterval) <= 0)
+        candidate.refusal = QStringLiteral("it gives no scan interval (\"RefreshZyklus\")");
+    return candidate;
+}
+
+void applyConfigurationCandidate(ServerContext& ctx, const ConfigurationCandidate& candidate)
+{
+    ctx.store.setValue(kReleaseKey, QStringLiteral("0"));
+    ctx.form = candidate.form;
+    editControls(ctx, false);
+    setConfigInternal(ctx);
 }
 
 QString configuredClientDir(const ServerContext& ctx)

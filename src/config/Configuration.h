@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingsForm.h"
+
 #include <QString>
 
 struct ServerContext;
@@ -14,6 +16,21 @@ void setConfigInternal(ServerContext& ctx);
 // The two three-state boxes (double steel data, load mode) take effect at
 // once when the operator clicks them: fields -> settings in memory.
 void applyThreeStateBoxes(ServerContext& ctx);
+// A reload of a running server (SIGHUP) reads the file into a candidate
+// first: it is applied only when it reads cleanly and leaves the server a
+// server directory and a scan interval. Otherwise refusal says why, and
+// nothing changes: not the running settings, not the fields, not the file
+// (it is not rewritten as File -> Load would). File -> Load keeps to
+// ReadConfiguration.
+struct ConfigurationCandidate {
+    SettingsForm form;
+    QString refusal; // empty: the candidate may be applied
+};
+[[nodiscard]] ConfigurationCandidate readConfigurationCandidate(const ServerContext& ctx);
+// The candidate's fields become the window's and are applied; the release
+// flag is cleared as with every reading of the configuration.
+void applyConfigurationCandidate(ServerContext& ctx, const ConfigurationCandidate& candidate);
+
 // Edit mode of the settings fields (the model only keeps the flag).
 void editControls(ServerContext& ctx, bool onOff);
 

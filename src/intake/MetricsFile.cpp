@@ -134,6 +134,13 @@ void MetricsFile::cycleFinished(const CycleReport& report)
 
 bool MetricsFile::write(QString* error)
 {
+    // The file is replaced by renaming a new one over it: over a device,
+    // pipe, socket or directory that would destroy what stands there, and a
+    // link would be followed to wherever it leads.
+    if (!fileops::isRegularFileOrNothing(m_path)) {
+        *error = QStringLiteral("not a regular file; a link, device, pipe, socket or directory is never replaced");
+        return false;
+    }
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
@@ -160,6 +167,7 @@ void MetricsFile::countWaitingFiles()
         m_state.waiting[k] = 0;
         if (s.serverDir.isEmpty() || extensions[k].isEmpty() || !dir.exists())
             continue;
-        m_state.waiting[k] = dir.entryList({QStringLiteral("*.") + extensions[k]}, QDir::Files).size();
+        m_state.waiting[k] =
+            dir.entryList({QStringLiteral("*.") + extensions[k]}, QDir::Files | QDir::NoSymLinks).size();
     }
 }

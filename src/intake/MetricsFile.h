@@ -37,7 +37,8 @@ class MetricsFile {
 public:
     MetricsFile(ServerContext& ctx, QString path, QString version);
 
-    // First write at start; a path that cannot be written is reported once in
+    // First write at start; a path that cannot be written, or where anything
+    // but a regular file stands (a link is not followed), is reported once in
     // the error box and the server runs on without metrics.
     bool start();
     void cycleFinished(const CycleReport& report);

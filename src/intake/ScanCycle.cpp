@@ -70,30 +70,51 @@ template <typename Steps> void runScan(ServerContext& ctx, const QString& title,
         writeTotxtError(ctx, timeStamp(ctx.clock) + kCrLf + title + kCrLf + WrapText(err.description, kErrorWrapWidth));
 }
 
+// Names the files with a job file's name that are not regular files, and
+// so are never read, once each in the error log (logged, so that the note
+// outlives the imports of the same cycle).
+void noteNotRegular(ServerContext& ctx, const QString& title, ScanQueue* queue, const QStringList& names)
+{
+    if (!queue)
+        return;
+    QStringList fresh;
+    for (const QString& n : names) {
+        if (!queue->reportedNotRegular.contains(n)) {
+            queue->reportedNotRegular.insert(n);
+            fresh << n;
+        }
+    }
+    if (!fresh.isEmpty())
+        WriteErrorLog(
+            ctx, title + kCrLf +
+                     WrapText(QStringLiteral("Not a regular file, never read: ") + fresh.join(QStringLiteral(", ")),
+                              kErrorWrapWidth));
+}
+
 // The next file of a kind: the listing resumes after the file the kind's
-// last cycle took; special files are named once in the error box.
+// last cycle took; special files are named once.
 QString nextFile(ServerContext& ctx, const QString& title, const QString& extension, FileKind kind, ScanQueue* queue,
                  PendingError& err)
 {
     QStringList notRegular;
     const QString name = FirstWritableFile(ctx.settings.serverDir, extension, &err, ctx.fileSettled,
                                            queue ? queue->resumeAfter[int(kind)] : QString(), &notRegular);
-    if (queue) {
-        QStringList fresh;
-        for (const QString& n : notRegular) {
-            if (!queue->reportedNotRegular.contains(n)) {
-                queue->reportedNotRegular.insert(n);
-                fresh << n;
-            }
-        }
-        // Logged, so that the note outlives the imports of the same cycle.
-        if (!fresh.isEmpty())
-            WriteErrorLog(
-                ctx, title + kCrLf +
-                         WrapText(QStringLiteral("Not a regular file, never read: ") + fresh.join(QStringLiteral(", ")),
-                                  kErrorWrapWidth));
-    }
+    noteNotRegular(ctx, title, queue, notRegular);
     return name;
+}
+
+// A job's label-data and steel-data files are read by name. The importers
+// do not open one that is not a regular file (a link above all); it is
+// named here like one the listing passes over.
+void noteJobFilesNotRegular(ServerContext& ctx, ScanQueue* queue, const QString& jobName)
+{
+    QStringList notRegular;
+    for (const QString& extension : {ctx.settings.ExtensionEtikett, ctx.settings.ExtensionStahl}) {
+        const QString name = jobName + u'.' + extension;
+        if (!extension.isEmpty() && !fileops::isRegularFileOrNothing(serverFile(ctx, name)))
+            notRegular << name;
+    }
+    noteNotRegular(ctx, kTitleScanDir, queue, notRegular);
 }
 
 // After a file was tried: the next cycle of its kind starts after it. A
@@ -206,8 +227,8 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
     // Extensions match regardless of case, as they always did on the plant's
     // machines ("$TX" finds a.$tx). Sorted by name so that a backlog drains
     // in a predictable order. Everything with a matching name is listed
-    // (devices, pipes and broken links too) so that what is not a regular
-    // file can be named instead of silently passed over.
+    // (links, devices and pipes too) so that what is not a regular file can
+    // be named instead of silently passed over.
     dir.setNameFilters({QStringLiteral("*.") + extension});
     dir.setFilter(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     dir.setSorting(QDir::Name);
@@ -222,8 +243,9 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
     for (const QString& name : names) {
         const QString path = fileops::joinPath(serverDir, name);
         // A file gone since the listing is simply not a candidate; a
-        // read-only one is never picked up; reading anything but a regular
-        // file (a link to a device or a pipe) may never end.
+        // read-only one is never picked up. Reading a device or a pipe may
+        // never end, and a link would let whoever may write the server
+        // directory have any file the server can read copied into the logs.
         if (!fileops::exists(path) && !QFileInfo(path).isSymLink())
             continue;
         if (!fileops::isRegularFile(path)) {
@@ -284,6 +306,7 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         // first; a missing one is the importer's to report, unless it was
         // there when the folder was listed: then something on the machine
         // took it away, and the job waits for the next cycle.
+        noteJobFilesNotRegular(ctx, queue, jobName);
         if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
             files.push_back(labelListed && !fileops::exists(labelPath)
                                 ? vanishedFile(ctx, FileKind::Label, labelPath, jobName)

@@ -18,10 +18,10 @@ class PlantLock;
 // string. A directory that does not exist raises "Path not found", one that
 // cannot be listed "Permission denied" into err (when given). A file that
 // settled (when given) refuses is passed over like a read-only one. Only
-// regular files are job files: anything else with a matching name (a
-// directory, a device, a pipe, a link to one) is passed over and named in
-// notRegular (when given). The listing runs in name order, starting after
-// resumeAfter and wrapping around to the names before it.
+// regular files are job files: anything else with a matching name (a link,
+// whatever it leads to, a directory, a device, a pipe) is passed over and
+// named in notRegular (when given). The listing runs in name order, starting
+// after resumeAfter and wrapping around to the names before it.
 QString FirstWritableFile(const QString& serverDir, const QString& extension, PendingError* err = nullptr,
                           const std::function<bool(const QString&)>& settled = {}, const QString& resumeAfter = {},
                           QStringList* notRegular = nullptr);

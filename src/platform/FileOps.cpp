@@ -41,10 +41,11 @@ bool syncDirectoryOf(const QByteArray& path)
 // A move to another file system, where no rename can do it: the bytes go
 // into a hidden file beside the target, which is synced and then renamed to
 // the target; only then is the source deleted. When any step fails (a full
-// disk, most often) the partial copy is removed and the source stays.
+// disk, most often) the partial copy is removed and the source stays. Only
+// a regular file is copied: a link is not followed.
 bool copyAcross(const QByteArray& from, const QByteArray& to)
 {
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open(from.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st {};
@@ -143,14 +144,19 @@ bool isDirectory(const QString& path)
 
 bool isReadOnly(const QString& path)
 {
+    // A link has no read-only attribute of its own; what it leads to is not
+    // looked at.
     const QFileInfo fi(nativePath(path));
-    return fi.exists() && !(fi.permissions() & QFileDevice::WriteOwner);
+    return fi.exists() && !fi.isSymLink() && !(fi.permissions() & QFileDevice::WriteOwner);
 }
 
 bool forceDelete(const QString& path)
 {
     const QString p = nativePath(path);
-    if (!QFileInfo::exists(p))
+    const QFileInfo info(p);
+    if (info.isSymLink())
+        return QFile::remove(p); // the link goes; what it leads to is not touched
+    if (!info.exists())
         return false;
     QFile f(p);
     f.setPermissions(f.permissions() | QFileDevice::WriteOwner);
@@ -167,7 +173,39 @@ bool deleteUnlessReadOnly(const QString& path)
 bool isRegularFile(const QString& path)
 {
     struct stat st {};
-    return ::stat(QFile::encodeName(nativePath(path)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::lstat(QFile::encodeName(nativePath(path)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isRegularFileOrNothing(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(nativePath(path)).constData(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
+
+OpenResult openRegularFile(QFile& file, const QString& path)
+{
+    const QString p = nativePath(path);
+    // O_NONBLOCK: opening a pipe would otherwise wait for a writer.
+    const int fd = ::open(QFile::encodeName(p).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return OpenResult::NotFound;
+        return errno == ELOOP ? OpenResult::NotRegular : OpenResult::Denied;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return OpenResult::NotRegular;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.setFileName(p);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return OpenResult::Denied;
+    }
+    return OpenResult::Opened;
 }
 
 bool sameFile(const QString& a, const QString& b)

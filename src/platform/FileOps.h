@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 // File helpers in the forms the intake uses. Paths from the configuration
@@ -25,11 +26,21 @@ bool copyOverwrite(const QString& from, const QString& to);
 // Moves (rename, or copy + delete across file systems). Fails when the
 // target exists.
 bool moveFile(const QString& from, const QString& to);
-// Read-only = the owner has no write permission.
+// Read-only = the owner has no write permission; a link is never read-only.
 bool isReadOnly(const QString& path);
-// A regular file, or a link that leads to one (not a directory, device,
-// pipe or socket: reading those may never end).
+// A regular file itself: not a link (whatever it leads to), directory,
+// device, pipe or socket. Links are never followed, so a name in a folder
+// the server reads cannot lead it to a file somewhere else.
 bool isRegularFile(const QString& path);
+// A regular file, or nothing at all, stands at the path: what may be
+// replaced by a file the server writes.
+bool isRegularFileOrNothing(const QString& path);
+
+enum class OpenResult { Opened, NotFound, NotRegular, Denied };
+// Opens a regular file for reading without following a link and without
+// waiting on a pipe or device: anything but a regular file is NotRegular
+// and stays unread.
+OpenResult openRegularFile(QFile& file, const QString& path);
 // True when both paths name the same file (the same file system object,
 // whatever the spelling or links). False when either does not exist.
 bool sameFile(const QString& a, const QString& b);

@@ -31,6 +31,7 @@ constexpr int Overflow = 6;
 constexpr int TypeMismatch = 13;
 constexpr int FileNotFound = 53;
 constexpr int PermissionDenied = 70;
+constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 constexpr int InvalidProcedureCall = 5;
 constexpr int UpdateWithoutAddNewOrEdit = 3020;

@@ -3,15 +3,16 @@
 #include "platform/Text.h"
 
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 
 constexpr qint64 kBlock = 64 * 1024;
 
-void raiseOpenError(const QFile& file, PendingError& err)
+void raiseWriteOpenError(const QString& path, PendingError& err)
 {
-    if (!QFileInfo::exists(file.fileName()))
-        err.raise(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
+    if (!QFileInfo::exists(QFileInfo(path).absolutePath()))
+        err.raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
     else
         err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
 }
@@ -20,10 +21,7 @@ bool writeBytes(const QString& path, const QString& content, QIODevice::OpenMode
 {
     QFile f(path);
     if (!f.open(mode)) {
-        if (!QFileInfo::exists(QFileInfo(path).absolutePath()))
-            err.raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
-        else
-            err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
+        raiseWriteOpenError(path, err);
         return false;
     }
     const QByteArray bytes = text::toCp1252(content);
@@ -36,15 +34,28 @@ bool writeBytes(const QString& path, const QString& content, QIODevice::OpenMode
 
 } // namespace
 
+bool raiseUnlessOpened(fileops::OpenResult result, PendingError& err)
+{
+    switch (result) {
+    case fileops::OpenResult::Opened:
+        return true;
+    case fileops::OpenResult::NotFound:
+        err.raise(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
+        break;
+    case fileops::OpenResult::NotRegular:
+        err.raise(ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error"));
+        break;
+    case fileops::OpenResult::Denied:
+        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
+        break;
+    }
+    return false;
+}
+
 bool LineReader::open(const QString& path, PendingError& err)
 {
     close();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        raiseOpenError(m_file, err);
-        return false;
-    }
-    return true;
+    return raiseUnlessOpened(fileops::openRegularFile(m_file, path), err);
 }
 
 bool LineReader::fill()
@@ -116,4 +127,19 @@ bool writeTextFile(const QString& path, const QString& content, PendingError& er
 bool appendTextFile(const QString& path, const QString& content, PendingError& err)
 {
     return writeBytes(path, content, QIODevice::WriteOnly | QIODevice::Append, err);
+}
+
+bool saveTextFile(const QString& path, const QString& content, PendingError& err)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        raiseWriteOpenError(path, err);
+        return false;
+    }
+    const QByteArray bytes = text::toCp1252(content);
+    if (f.write(bytes) != bytes.size() || !f.commit()) {
+        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Disk full or write error"));
+        return false;
+    }
+    return true;
 }

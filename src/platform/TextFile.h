@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileOps.h"
 #include "platform/PendingError.h"
 
 #include <QByteArray>
@@ -16,8 +17,10 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // Opens for reading; on failure raises "File not found" (53) or
-    // "Permission denied" (70) into err and returns false.
+    // Opens a regular file for reading (a link is not followed); on failure
+    // raises "File not found" (53), "Path/File access error" (75: a link,
+    // directory, device or pipe) or "Permission denied" (70) into err and
+    // returns false.
     bool open(const QString& path, PendingError& err);
     [[nodiscard]] bool isOpen() const { return m_file.isOpen(); }
     [[nodiscard]] bool atEnd();
@@ -38,3 +41,10 @@ private:
 // The caller gives the line ends. Returns false and raises into err on failure.
 bool writeTextFile(const QString& path, const QString& content, PendingError& err);
 bool appendTextFile(const QString& path, const QString& content, PendingError& err);
+// Replaces a whole text file as one step: the text goes to a temporary file
+// beside it, which is renamed over the old one only when it is complete. A
+// crash leaves the old file or the new one, never an empty or a partial one.
+bool saveTextFile(const QString& path, const QString& content, PendingError& err);
+
+// Raises the reader's error for what openRegularFile found; true when opened.
+bool raiseUnlessOpened(fileops::OpenResult result, PendingError& err);

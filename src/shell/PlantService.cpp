@@ -77,12 +77,24 @@ void PlantService::reloadConfiguration()
     reloadNow();
 }
 
+// A running plant keeps running: a file that cannot be read as a whole, or
+// that would leave the server without a server directory or a scan
+// interval, is not applied, and it is left as the operator wrote it.
 void PlantService::reloadNow()
 {
     m_notifier.reloading();
-    writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + QStringLiteral(": Reload Configuration ") + m_ctx.ConfigFilePath);
-    ReadConfiguration(m_ctx);
-    editControls(m_ctx, false);
+    const QString note = timeStamp(m_ctx.clock) + QStringLiteral(": Reload Configuration ") + m_ctx.ConfigFilePath;
+    const ConfigurationCandidate candidate = readConfigurationCandidate(m_ctx);
+    if (!candidate.refusal.isEmpty()) {
+        writeTotxtError(m_ctx, note + QStringLiteral("\r\nNot applied (%1); the server runs on with its settings "
+                                                     "as they were. Correct the file and reload again.")
+                                          .arg(candidate.refusal));
+        m_notifier.ready(QStringLiteral("Configuration in %1 not applied (%2); running settings kept")
+                             .arg(m_ctx.ConfigFilePath, candidate.refusal));
+        return;
+    }
+    writeTotxtError(m_ctx, note);
+    applyConfigurationCandidate(m_ctx, candidate);
     reportSettingsProblems(m_ctx);
     m_notifier.ready(QStringLiteral("Configuration read again from ") + m_ctx.ConfigFilePath);
 }

@@ -25,10 +25,11 @@ public:
     // Ready: after the start line, with the signal handlers in place.
     void started();
 
-    // Runs what File -> Load runs: the configuration file is read and applied
-    // again. Asked for during a cycle (an operator question keeps the event
-    // loop going), it waits for the cycle's end, so a cycle never sees its
-    // settings change under it.
+    // The configuration file is read again and applied when it reads cleanly
+    // and names a server directory and a scan interval; otherwise the running
+    // settings stay and the error box says why. Asked for during a cycle (an
+    // operator question keeps the event loop going), it waits for the cycle's
+    // end, so a cycle never sees its settings change under it.
     void reloadConfiguration();
 
 private:

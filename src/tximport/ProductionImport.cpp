@@ -4,6 +4,7 @@
 #include "intake/ImportLedger.h"
 #include "intake/JobFiles.h"
 #include "intake/JobState.h"
+#include "platform/FileOps.h"
 #include "platform/Text.h"
 #include "tximport/ImportContext.h"
 #include "tximport/ReaderFrame.h"
@@ -29,8 +30,8 @@ namespace {
 
 bool containsCarriageReturn(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (fileops::openRegularFile(f, path) != fileops::OpenResult::Opened)
         return true; // the real open reports the failure
     constexpr qint64 kBlock = 64 * 1024;
     for (;;) {
@@ -50,14 +51,7 @@ bool JobFile::open(const QString& path, PendingError& err)
     m_lfLines = !containsCarriageReturn(path);
     if (!m_lfLines)
         return m_lines.open(path, err);
-    m_lfFile.setFileName(path);
-    if (m_lfFile.open(QIODevice::ReadOnly))
-        return true;
-    if (!QFileInfo::exists(path))
-        err.raise(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
-    else
-        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
-    return false;
+    return raiseUnlessOpened(fileops::openRegularFile(m_lfFile, path), err);
 }
 
 bool JobFile::atEnd()

@@ -63,6 +63,42 @@ TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopyOrWithKeepOnlyRemovesIt)
     EXPECT_EQ(readFileBytes(copy), QByteArray("broken"));
 }
 
+// Links standing where a backup or an error copy goes are replaced, never
+// written through: the files they lead to keep their bytes and rights.
+TEST_F(FileHandlingTest, BackupsAndErrorCopiesNeverWriteThroughALink)
+{
+    const QString outside = plant.root() + QStringLiteral("/outside");
+    QDir().mkpath(outside);
+    QDir().mkpath(plant.programDir() + QStringLiteral("/prog.bak"));
+    QDir().mkpath(plant.root() + QStringLiteral("/Extra"));
+    plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/Extra/");
+    const QString places[] = {bak("a.$tx"), plant.root() + QStringLiteral("/Extra/a.$tx"),
+                              plant.serverDir() + QStringLiteral("/b.$tx.$er")};
+    QStringList targets;
+    for (const QString& place : places) {
+        const QString target = outside + u'/' + QString::number(targets.size());
+        targets << target;
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("private");
+        f.close();
+        ASSERT_TRUE(f.setPermissions(QFileDevice::ReadOwner));
+        ASSERT_TRUE(QFile::link(target, place));
+    }
+
+    BackupFile(plant.ctx, write("a.$tx", "job a"));
+    MakeErrorCopy(plant.ctx, write("b.$tx", "job b"), false);
+
+    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("job a"));
+    EXPECT_EQ(readFileBytes(plant.root() + QStringLiteral("/Extra/a.$tx")), QByteArray("job a"));
+    EXPECT_EQ(readFileBytes(places[2]), QByteArray("job b"));
+    for (const QString& target : targets) {
+        EXPECT_EQ(readFileBytes(target), QByteArray("private")) << target.toStdString();
+        EXPECT_EQ(QFile::permissions(target) & (QFileDevice::WriteOwner | QFileDevice::ReadOther), 0)
+            << target.toStdString();
+    }
+}
+
 TEST_F(FileHandlingTest, PurgeDeletesErrorCopiesOlderThanSevenDaysAndCleansPrintData)
 {
     const struct {

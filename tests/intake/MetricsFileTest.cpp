@@ -9,7 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iostream>
 #include <map>
+#include <tuple>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +144,58 @@ TEST_F(MetricsFileTest, UnwritablePathIsReportedOnceAndTheServerRunsOn)
     metrics.cycleFinished(report);
     EXPECT_EQ(plant.errorBox.changes, 1);
     EXPECT_EQ(metrics.state().filesImported[0], 2);
+}
+
+// The file is replaced by a rename: where anything but a regular file stands
+// (a link is not followed) nothing is written, the path is named once, and
+// what stands there is left exactly as it was.
+TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
+{
+    const QString target = plant.root() + QStringLiteral("/elsewhere.prom");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("kept\n");
+    }
+    const auto node = [](const QString& p) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(QFile::encodeName(p).constData(), &st), 0) << p.toStdString();
+        return std::tuple(st.st_mode, st.st_ino, st.st_rdev, st.st_size);
+    };
+    const struct {
+        const char* name;
+        std::function<bool(const QByteArray&)> make;
+    } cases[] = {
+        {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0644) == 0; }},
+        {"link",
+         [&](const QByteArray& p) { return ::symlink(QFile::encodeName(target).constData(), p.constData()) == 0; }},
+        {"directory", [](const QByteArray& p) { return ::mkdir(p.constData(), 0755) == 0; }},
+        {"device", [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = plant.root() + u'/' + QLatin1String(c.name);
+        const bool made = c.make(QFile::encodeName(path));
+        if (!made && QLatin1String(c.name) == QLatin1String("device")) {
+            std::cout << "[  SKIPPED ] the device case: mknod needs root (CAP_MKNOD)\n";
+            continue;
+        }
+        ASSERT_TRUE(made);
+        const auto before = node(path);
+        const int boxChanges = plant.errorBox.changes;
+
+        MetricsFile metrics(plant.ctx, path, QStringLiteral("1.0.0"));
+        EXPECT_FALSE(metrics.start());
+        metrics.cycleFinished(CycleReport{});
+        metrics.cycleFinished(CycleReport{});
+
+        EXPECT_EQ(node(path), before);
+        EXPECT_EQ(plant.errorBox.changes, boxChanges + 1);
+        EXPECT_TRUE(plant.errorBox.text().contains(path)) << plant.errorBox.text().toStdString();
+        EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("not a regular file")))
+            << plant.errorBox.text().toStdString();
+    }
+    EXPECT_EQ(readFileBytes(target), QByteArray("kept\n"));
 }
 
 } // namespace

@@ -360,3 +360,34 @@ TEST_P(KilledAtARename, TheRunsAfterAnyKillEndAsIfThereHadBeenNone)
 INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, KilledAtARename, ::testing::Values(0, 1));
 
 } // namespace
+
+// A value the server cannot read makes it rewrite the configuration. The
+// server is killed (by strace) at its first write to the file or at the
+// step that puts a new file in its place, whichever comes first: the file is
+// then the old one or the whole new one, never an empty or a partial one,
+// which would leave the next start without its plant.
+TEST_F(EndToEnd, KilledWhileRewritingTheConfigurationLeavesAWholeFile)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty() ||
+        run(strace, {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")}, environment())
+                .exitCode != 0)
+        GTEST_SKIP() << "strace is not installed or may not trace here";
+    ExecutablePlant::writeConfig(1500, "\"Printertyp\",\" 7\"\n");
+    const QByteArray old = readFileBytes(configPath());
+
+    const ProcessRun r =
+        run(strace,
+            {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-P"),
+             configPath(), QStringLiteral("-e"),
+             QStringLiteral("inject=write,pwrite64,writev,linkat,rename,renameat,renameat2:signal=SIGKILL"),
+             installExecutable(), configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
+            environment());
+    EXPECT_TRUE(r.err.contains(QStringLiteral("ZEzad Read Configdatei : "))) << r.err.toStdString();
+    const QByteArray now = readFileBytes(configPath());
+    if (r.exitCode == 0) {
+        EXPECT_EQ(now.count("\r\n"), 20) << "not killed: the whole new file";
+    } else {
+        EXPECT_EQ(now, old) << "killed while it wrote: the old file";
+    }
+}

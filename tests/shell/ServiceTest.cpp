@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -115,6 +116,73 @@ TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
     importer.writeConfig(7000);
     service.reloadConfiguration();
     EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
+}
+
+// SIGHUP applies only a file that reads cleanly and keeps the server a
+// server directory and a scan interval; any other file leaves the running
+// settings, is named with the reason once, and is not rewritten.
+TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
+{
+    static const char kBinary[] = {'\x7f', 'E', 'L', 'F', 2, 1, 0, 0, '\r', '\n', '"', ',', '\xff', 0};
+    const QByteArray dirs = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n";
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> file; // none: missing
+        const char* reason;             // none: applied
+    };
+    const Case cases[] = {
+        {"clean file", dirs + "\"RefreshZyklus\",\"5000\"\r\n", nullptr},
+        {"interval abc", dirs + "\"RefreshZyklus\",\"abc\"\r\n", "no scan interval"},
+        {"bad check box", dirs + "\"RefreshZyklus\",\"5000\"\r\n\"Steeldata\",x\r\n", "\"Steeldata\": Type mismatch"},
+        {"no server directory", "\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"5000\"\r\n",
+         "no server directory"},
+        {"binary", QByteArray(kBinary, sizeof kBinary), "no configuration key"},
+        {"empty", QByteArray(), "no configuration key"},
+        {"missing", std::nullopt, "File not found"},
+    };
+    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestPlant plant;
+        RecordingImporter importer;
+        ScanCycle cycle(plant.ctx, importer);
+        PlantService service(plant.ctx, cycle, LaunchOptions{});
+        const QString config = plant.ctx.ConfigFilePath;
+        writeFile(config, dirs + "\"RefreshZyklus\",\"3000\"\r\n\"Steeldata\",1\r\n");
+        ReadConfiguration(plant.ctx);
+        ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
+        const QString serverDir = plant.ctx.settings.serverDir;
+
+        QFile::remove(config);
+        if (c.file)
+            writeFile(config, *c.file);
+        const int boxChanges = plant.errorBox.changes;
+        service.reloadConfiguration();
+
+        const QString box = plant.errorBox.text();
+        EXPECT_EQ(plant.errorBox.changes, boxChanges + 1) << box.toStdString();
+        if (!c.reason) {
+            EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
+            EXPECT_EQ(plant.ctx.settings.Steeldata, TriState::Cleared);
+            EXPECT_FALSE(box.contains(QStringLiteral("Not applied"))) << box.toStdString();
+            continue;
+        }
+        EXPECT_EQ(plant.ctx.settings.scanInterval, 3000);
+        EXPECT_EQ(plant.ctx.tmrLoad.interval(), 3000);
+        EXPECT_EQ(plant.ctx.settings.serverDir, serverDir);
+        EXPECT_EQ(plant.ctx.settings.Steeldata, TriState::Ticked);
+        EXPECT_EQ(plant.ctx.form.txtRefresh, QStringLiteral("3000"));
+        EXPECT_TRUE(box.contains(QStringLiteral("Not applied")) && box.contains(QLatin1String(c.reason)))
+            << box.toStdString();
+        EXPECT_EQ(QFile::exists(config), c.file.has_value());
+        if (c.file) {
+            EXPECT_EQ(readFileBytes(config), *c.file) << "the operator's file is left as it is";
+        }
+    }
 }
 
 // Job mode reads the label-data file by name with the job: a job whose

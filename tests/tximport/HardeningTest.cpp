@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -64,25 +66,70 @@ TEST_F(Hardening, AFileThatKeepsFailingDoesNotHoldUpTheQueue)
     EXPECT_EQ(jobs(), 2);
 }
 
-// Links to a device and to a pipe are never read (reading them would never
-// end); they are named once, and the good job beside them is imported.
-TEST_F(Hardening, OnlyRegularFilesAreJobFiles)
+// Only regular files are job files, and a link is never followed, whatever
+// it leads to: a link to a device or a pipe (reading would never end), a
+// directory, and a link to a file private to its owner are named once and
+// never read, while the good job beside them is imported. In job mode a
+// label-data or steel-data file read by name that is a link counts as
+// missing. Nothing of the linked files reaches the logs or the database.
+TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
 {
+    QTemporaryDir elsewhere;
+    const auto privateFile = [&](const char* name, const QByteArray& bytes) {
+        const QString path = elsewhere.path() + u'/' + QLatin1String(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return path;
+    };
+    const QByteArray secretJob = crlf({"KB 001L65000T12TFSECRET-BAR", "KTN0001L12350W0100100"});
+    const QString job = privateFile("job", secretJob);
+    const QString label = privateFile("label", "ED 0000 SECRET-LABEL\r\n");
+    const auto link = [&](const QString& to, const char* name) {
+        ASSERT_TRUE(QFile::link(to, plant.serverDir() + u'/' + QLatin1String(name)));
+    };
     const QString fifo = plant.root() + QStringLiteral("/pipe");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), plant.serverDir() + QStringLiteral("/A0.$tx")));
-    ASSERT_TRUE(QFile::link(fifo, plant.serverDir() + QStringLiteral("/A1.$tx")));
+    link(QStringLiteral("/dev/zero"), "A0.$tx");
+    link(fifo, "A1.$tx");
     QDir(plant.serverDir()).mkdir(QStringLiteral("A2.$tx"));
+    link(job, "A3.$tx");
     plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
 
-    EXPECT_EQ(cycle(), "A0.$tx A1.$tx");
+    EXPECT_EQ(cycle(), "A0.$tx A1.$tx A3.$tx");
     EXPECT_TRUE(backedUp("B1.$tx"));
     EXPECT_EQ(jobs(), 1);
     const QString log = plant.clientDir() + QStringLiteral("/error.dat");
-    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx"));
+    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx, A3.$tx"));
     const QByteArray logged = readFileBytes(log);
     cycle();
     EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+
+    plant.ctx.settings.JobLoadMode = LoadMode::Job;
+    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
+    plant.ctx.settings.ExtensionStahl = QStringLiteral("$sx");
+    const struct {
+        const char* jobFile;
+        const char* linkName;
+        const QString& to;
+    } byName[] = {{"C1.$tx", "C1.$et", label}, {"D1.$tx", "D1.$sx", job}};
+    qlonglong loaded = jobs();
+    for (const auto& c : byName) {
+        SCOPED_TRACE(c.linkName);
+        plant.writeJobFile(QLatin1String(c.jobFile), kJob);
+        link(c.to, c.linkName);
+        cycle();
+        EXPECT_TRUE(QFileInfo(plant.serverDir() + u'/' + QLatin1String(c.linkName)).isSymLink()) << "stays";
+        EXPECT_EQ(jobs(), ++loaded);
+        EXPECT_TRUE(readFileBytes(log).contains(QByteArray("Not a regular file, never read: ") + c.linkName));
+    }
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM StahlLosNamen")).toLongLong(),
+              0);
+    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Druckdaten")).toLongLong(), 0);
+    EXPECT_FALSE(readFileBytes(log).contains("SECRET"));
+    EXPECT_EQ(readFileBytes(job), secretJob);
+    EXPECT_FALSE(QFile::permissions(label) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
 }
 
 // Configurations in which a loaded file would be moved onto itself: the
