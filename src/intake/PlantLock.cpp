@@ -3,8 +3,6 @@
 #include "platform/FileOps.h"
 #include "platform/ProcessLock.h"
 
-#include <QLockFile>
-
 PlantLock::PlantLock() = default;
 
 PlantLock::~PlantLock()
@@ -19,8 +17,6 @@ QString PlantLock::lockPath(const QString& clientDir)
 
 void PlantLock::unlock()
 {
-    if (m_lock)
-        m_lock->unlock();
     m_lock.reset();
     m_dir.clear();
 }
@@ -33,23 +29,18 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
     if (clientDir.isEmpty() || !fileops::isDirectory(clientDir))
         return true;
 
-    auto lock = std::make_unique<QLockFile>(fileops::nativePath(lockPath(clientDir)));
-    // Held for the life of the server; a lock whose process is gone is stale.
-    if (takeProcessLock(*lock)) {
+    auto lock = std::make_unique<ProcessLock>(fileops::nativePath(lockPath(clientDir)));
+    switch (lock->tryLock()) {
+    case ProcessLock::Result::Taken:
         m_lock = std::move(lock);
         m_dir = clientDir;
         return true;
-    }
-    if (lock->error() != QLockFile::LockFailedError)
+    case ProcessLock::Result::Failed:
         return true; // cannot be written: neither can the job database
-    if (holder) {
-        qint64 pid = 0;
-        QString host;
-        QString app;
-        if (lock->getLockInfo(&pid, &host, &app))
-            *holder = QStringLiteral("process %1 on %2").arg(pid).arg(host);
-        else
-            *holder = QStringLiteral("another server");
+    case ProcessLock::Result::Held:
+        break;
     }
+    if (holder)
+        *holder = lock->holder();
     return false;
 }

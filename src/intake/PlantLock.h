@@ -4,13 +4,14 @@
 
 #include <memory>
 
-class QLockFile;
+class ProcessLock;
 
 // One plant, one server. Two servers on the same job database would roll
 // back and move each other's jobs, so a server holds a lock file beside the
 // job database for as long as it works on that plant; whoever starts a
 // second one, with whatever runtime directory, it finds the lock taken.
-// A lock left by a process that died is taken over.
+// The lock dies with its process, so a server that was killed leaves
+// nothing that keeps the next one out.
 class PlantLock {
 public:
     PlantLock();
@@ -30,6 +31,6 @@ public:
     static QString lockPath(const QString& clientDir);
 
 private:
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<ProcessLock> m_lock;
     QString m_dir;
 };

@@ -3,15 +3,17 @@
 // file, the configuration file, the job database, backups and error copies.
 #include "ExecutablePlant.h"
 #include "TestSupport.h"
+#include "platform/ProcessLock.h"
 
 #include <QDirIterator>
-#include <QLockFile>
 #include <QSettings>
+#include <QSysInfo>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -109,19 +111,30 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
     // The plant's lock: a different runtime directory does not help.
     ProcessRun r = runOnce();
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("works on the job database in ") + client())) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Another server (process %1 on %2) works on the job database in %3")
+                                   .arg(first.processId())
+                                   .arg(QSysInfo::machineHostName(), client())))
+        << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
     EXPECT_EQ(snapshot(), before);
 
-    // The runtime directory's lock, held by the first server too.
-    first.terminate();
+    // The runtime directory's lock, held by another process.
+    ::kill(pid_t(first.processId()), SIGKILL);
     ASSERT_TRUE(first.waitForFinished(10000));
-    QLockFile held(root() + QStringLiteral("/run/Server VOV - Produktionsdaten.lock"));
-    ASSERT_TRUE(held.tryLock(0));
+    ProcessLock held(root() + QStringLiteral("/run/Server VOV - Produktionsdaten.lock"));
+    ASSERT_EQ(held.tryLock(), ProcessLock::Result::Taken);
     r = runOnce();
     EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is running already (process %1 on ").arg(::getpid())))
+        << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
     EXPECT_EQ(snapshot(), before);
+
+    // The killed server's plant lock keeps nobody out, not even for a moment.
+    held.unlock();
+    r = runOnce();
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
 }
 
 TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
