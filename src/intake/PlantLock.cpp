@@ -3,6 +3,9 @@
 #include "platform/FileOps.h"
 #include "platform/ProcessLock.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+
 PlantLock::PlantLock() = default;
 
 PlantLock::~PlantLock()
@@ -15,10 +18,24 @@ QString PlantLock::lockPath(const QString& clientDir)
     return fileops::joinPath(clientDir, QStringLiteral("prog.mdb.server-lock"));
 }
 
+QString PlantLock::cleanStopMarkerPath(const QString& clientDir)
+{
+    return fileops::joinPath(clientDir, QStringLiteral("prog.mdb.clean-stop"));
+}
+
 void PlantLock::unlock()
 {
+    // Written while the lock is still held, so that the next server finds
+    // it as soon as it can take the plant.
+    if (m_lock && m_databaseSound)
+        fileops::writeDurably(cleanStopMarkerPath(m_dir), QStringLiteral("stopped in order by process %1 at %2\n")
+                                                              .arg(QCoreApplication::applicationPid())
+                                                              .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
+                                                              .toUtf8());
     m_lock.reset();
     m_dir.clear();
+    m_previousStopClean = false;
+    m_databaseSound = false;
 }
 
 bool PlantLock::lock(const QString& clientDir, QString* holder)
@@ -34,6 +51,10 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
     case ProcessLock::Result::Taken:
         m_lock = std::move(lock);
         m_dir = clientDir;
+        // Gone for good before this server writes anything: should it stop
+        // without leaving a new one, the next server checks.
+        m_previousStopClean = fileops::removeDurably(cleanStopMarkerPath(clientDir));
+        m_databaseSound = m_previousStopClean;
         return true;
     case ProcessLock::Result::Failed:
         return true; // cannot be written: neither can the job database

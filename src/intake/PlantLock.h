@@ -12,6 +12,13 @@ class ProcessLock;
 // second one, with whatever runtime directory, it finds the lock taken.
 // The lock dies with its process, so a server that was killed leaves
 // nothing that keeps the next one out.
+//
+// A server that lets go of a plant in order (it stops, or its settings
+// move it to another plant) leaves a marker beside the job database, and
+// the next server to take the plant removes it. A plant taken without the
+// marker was left by a server that crashed, was killed or lost its power
+// while it worked, or never had a server: only then is its job database
+// worth the whole-file check.
 class PlantLock {
 public:
     PlantLock();
@@ -25,12 +32,23 @@ public:
     // nothing to guard; nothing can be imported there either). False when
     // another server holds it; holder then says which.
     bool lock(const QString& clientDir, QString* holder = nullptr);
+    // Lets go of the plant in order: the marker is left when the job
+    // database is known to be sound (checked, or taken over from a clean
+    // stop, and met no damage since).
     void unlock();
     [[nodiscard]] QString lockedDir() const { return m_dir; }
 
+    // True when the plant held now was let go in order by the server before.
+    [[nodiscard]] bool previousStopWasClean() const { return m_previousStopClean; }
+    // What this server found out about the job database of the plant it holds.
+    void setDatabaseSound(bool sound) { m_databaseSound = sound; }
+
     static QString lockPath(const QString& clientDir);
+    static QString cleanStopMarkerPath(const QString& clientDir);
 
 private:
     std::unique_ptr<ProcessLock> m_lock;
     QString m_dir;
+    bool m_previousStopClean = false;
+    bool m_databaseSound = false;
 };

@@ -75,11 +75,12 @@ private:
     bool backupFolderUsable();
     void finishMovesOfAStoppedServer();
     bool jobDatabaseUsable();
+    void noteDatabaseDamaged(bool damaged);
 
     ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
     QString m_unusableBackup; // reported once
-    bool m_databaseChecked = false;
+    QString m_lookedAtPlant;  // client directory whose job database was checked, or trusted after a clean stop
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once
     int m_cycles = 0;
