@@ -3,7 +3,8 @@
 #include "platform/FileOps.h"
 #include "platform/ProcessLock.h"
 
-#include <QLockFile>
+#include <QCoreApplication>
+#include <QDateTime>
 
 PlantLock::PlantLock() = default;
 
@@ -17,12 +18,24 @@ QString PlantLock::lockPath(const QString& clientDir)
     return fileops::joinPath(clientDir, QStringLiteral("prog.mdb.server-lock"));
 }
 
+QString PlantLock::cleanStopMarkerPath(const QString& clientDir)
+{
+    return fileops::joinPath(clientDir, QStringLiteral("prog.mdb.clean-stop"));
+}
+
 void PlantLock::unlock()
 {
-    if (m_lock)
-        m_lock->unlock();
+    // Written while the lock is still held, so that the next server finds
+    // it as soon as it can take the plant.
+    if (m_lock && m_databaseSound)
+        fileops::writeDurably(cleanStopMarkerPath(m_dir), QStringLiteral("stopped in order by process %1 at %2\n")
+                                                              .arg(QCoreApplication::applicationPid())
+                                                              .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
+                                                              .toUtf8());
     m_lock.reset();
     m_dir.clear();
+    m_previousStopClean = false;
+    m_databaseSound = false;
 }
 
 bool PlantLock::lock(const QString& clientDir, QString* holder)
@@ -33,23 +46,22 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
     if (clientDir.isEmpty() || !fileops::isDirectory(clientDir))
         return true;
 
-    auto lock = std::make_unique<QLockFile>(fileops::nativePath(lockPath(clientDir)));
-    // Held for the life of the server; a lock whose process is gone is stale.
-    if (takeProcessLock(*lock)) {
+    auto lock = std::make_unique<ProcessLock>(fileops::nativePath(lockPath(clientDir)));
+    switch (lock->tryLock()) {
+    case ProcessLock::Result::Taken:
         m_lock = std::move(lock);
         m_dir = clientDir;
+        // Gone for good before this server writes anything: should it stop
+        // without leaving a new one, the next server checks.
+        m_previousStopClean = fileops::removeDurably(cleanStopMarkerPath(clientDir));
+        m_databaseSound = m_previousStopClean;
         return true;
-    }
-    if (lock->error() != QLockFile::LockFailedError)
+    case ProcessLock::Result::Failed:
         return true; // cannot be written: neither can the job database
-    if (holder) {
-        qint64 pid = 0;
-        QString host;
-        QString app;
-        if (lock->getLockInfo(&pid, &host, &app))
-            *holder = QStringLiteral("process %1 on %2").arg(pid).arg(host);
-        else
-            *holder = QStringLiteral("another server");
+    case ProcessLock::Result::Held:
+        break;
     }
+    if (holder)
+        *holder = lock->holder();
     return false;
 }

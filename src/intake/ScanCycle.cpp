@@ -374,7 +374,7 @@ void ScanCycle::runOnce()
     // An import that met a damaged database: check it again before the next.
     for (const ImportOutcome& o : report.files) {
         if (o.errorNumber == ErrorNumber::DamagedDatabase)
-            m_databaseDamaged = true;
+            noteDatabaseDamaged(true);
     }
     ++m_cycles;
     m_running = false;
@@ -509,21 +509,36 @@ bool ScanCycle::backupFolderUsable()
     return false;
 }
 
-// A damaged job database is found by a quick check at the first cycle and
-// whenever an import met the damage; until the check passes again (the
-// file repaired or replaced) no file is taken, so none is set aside.
+void ScanCycle::noteDatabaseDamaged(bool damaged)
+{
+    m_databaseDamaged = damaged;
+    if (m_plantLock)
+        m_plantLock->setDatabaseSound(!damaged);
+}
+
+// A damaged job database is found by a check of the whole file when the
+// server takes a plant that the server before did not let go in order (a
+// crash, a kill, a power cut, or no server before), and whenever an import
+// met the damage; until the check passes again (the file repaired or
+// replaced) no file is taken, so none is set aside. After a clean stop the
+// file is as that server left it, and the check, which reads every page of
+// every stored job, is spared.
 bool ScanCycle::jobDatabaseUsable()
 {
-    if (m_databaseChecked && !m_databaseDamaged)
+    const QString& clientDir = m_ctx.settings.clientDir;
+    if (m_lookedAtPlant == clientDir && !m_databaseDamaged)
         return true;
-    const QString path = fileops::joinPath(m_ctx.settings.clientDir, QStringLiteral("prog.mdb"));
-    if (m_ctx.settings.clientDir.isEmpty() || !fileops::exists(path))
+    const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
+    if (clientDir.isEmpty() || !fileops::exists(path))
         return true; // a missing database is an ordinary failure of each import
-    m_databaseChecked = true;
+    const bool firstLook = m_lookedAtPlant != clientDir;
+    m_lookedAtPlant = clientDir;
+    if (firstLook && !m_databaseDamaged && m_plantLock && m_plantLock->previousStopWasClean())
+        return true;
     PendingError err;
     const bool sound = db::checkDatabase(fileops::nativePath(path), err);
     if (sound || err.number != ErrorNumber::DamagedDatabase) {
-        m_databaseDamaged = false;
+        noteDatabaseDamaged(false);
         return true;
     }
     if (!m_databaseDamaged)
@@ -533,6 +548,6 @@ bool ScanCycle::jobDatabaseUsable()
                                                            "wait in the server directory.")
                                                 .arg(path, err.description),
                                             kErrorWrapWidth));
-    m_databaseDamaged = true;
+    noteDatabaseDamaged(true);
     return false;
 }

@@ -77,6 +77,7 @@ private:
     void settleTakenFiles();
     void prepareLedger();
     bool jobDatabaseUsable();
+    void noteDatabaseDamaged(bool damaged);
 
     ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
@@ -84,7 +85,7 @@ private:
     QString m_refusedServerDir; // reported once
     QString m_ledgerDatabase;   // the client directory whose ledger was prepared
     QString m_stayedForFault;   // the file the last cycle left for a fault of the machine
-    bool m_databaseChecked = false;
+    QString m_lookedAtPlant;    // client directory whose job database was checked, or trusted after a clean stop
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once
     int m_cycles = 0;

@@ -256,4 +256,13 @@ bool writeDurably(const QString& path, const QByteArray& bytes)
     return syncDirectoryOf(target);
 }
 
+bool removeDurably(const QString& path)
+{
+    const QByteArray target = QFile::encodeName(nativePath(path));
+    if (::unlink(target.constData()) != 0)
+        return false;
+    (void)syncDirectoryOf(target);
+    return true;
+}
+
 } // namespace fileops

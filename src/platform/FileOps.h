@@ -48,5 +48,8 @@ bool sameFile(const QString& a, const QString& b);
 // bytes go to a hidden file beside it, which is synced and renamed into
 // place. A crash leaves the old file or the new one, never a part.
 bool writeDurably(const QString& path, const QByteArray& bytes);
+// Deletes a file and syncs its folder, so that the file stays gone after a
+// power cut. False when there was no such file or it could not be deleted.
+bool removeDurably(const QString& path);
 
 } // namespace fileops

@@ -20,7 +20,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
@@ -81,13 +80,6 @@ QString instanceLockPath(const QString& programTitle)
     if (dir.isEmpty())
         dir = QDir::tempPath();
     return dir + QStringLiteral("/Server ") + programTitle + QStringLiteral(".lock");
-}
-
-bool acquireInstanceLock(QLockFile& lock)
-{
-    // Held for the life of the server; a lock left by a dead process is
-    // taken over.
-    return takeProcessLock(lock);
 }
 
 namespace {
@@ -153,11 +145,23 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     ServerManagerLink managerLink(ctx, *ctx.window);
     QString managerTitle = kProgramTitle;
     const int managerResult = managerLink.ConnectServerManager(managerTitle);
-    QLockFile instanceLock(instanceLockPath(kProgramTitle));
-    if (managerResult == ServerManagerLink::PrevInstance ||
-        (managerResult == ServerManagerLink::NoManager && !acquireInstanceLock(instanceLock))) {
+    // Held for the life of the server.
+    ProcessLock instanceLock(instanceLockPath(kProgramTitle));
+    if (managerResult == ServerManagerLink::PrevInstance) {
         printLine(QStringLiteral("Server %1 is running already; this copy ends.").arg(kProgramTitle));
         return 2;
+    }
+    if (managerResult == ServerManagerLink::NoManager) {
+        const ProcessLock::Result instance = instanceLock.tryLock();
+        if (instance == ProcessLock::Result::Held) {
+            printLine(QStringLiteral("Server %1 is running already (%2); this copy ends.")
+                          .arg(kProgramTitle, instanceLock.holder()));
+            return 2;
+        }
+        if (instance == ProcessLock::Result::Failed)
+            printLine(QStringLiteral("The single-instance lock %1 cannot be made (%2); make its folder writable. "
+                                     "The plant's own lock still keeps a second server off the job database.")
+                          .arg(instanceLock.path(), instanceLock.errorString()));
     }
 
     // One plant, one server, whoever started the other one.

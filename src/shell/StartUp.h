@@ -41,8 +41,5 @@ int runServer(QCoreApplication& app, Frontend& frontend);
 // Version label text: "V" + major.minor.revision.
 QString versionText();
 
-// The single-instance lock of the title (a lock file in the runtime
-// directory); returns false when another running server holds it.
-class QLockFile;
-bool acquireInstanceLock(QLockFile& lock);
+// The single-instance lock of the title: a file in the runtime directory.
 QString instanceLockPath(const QString& programTitle);

@@ -23,21 +23,6 @@ QString profileNumberColumn(const ImportContext& ctx)
     return ctx.steelMode ? QStringLiteral("StahlNr") : QStringLiteral("ProfilNr");
 }
 
-// Overriding a job: the bar found again loses its old pieces before its
-// pieces are read again. Steel pieces are only detached from their PVC
-// pieces; those not attached again are deleted at the end of the import.
-// A failure here is not reported: the pieces then stay as they were.
-void removeOldPieces(ImportContext& ctx)
-{
-    PendingError ignored;
-    const db::Criteria criteria = ctx.barCriteria(ctx.barNumber);
-    if (ctx.steelMode)
-        ctx.conn.database.updateWhere(ctx.conn.table(QStringLiteral("Teiledaten")), QStringLiteral("PVCTeileNr"),
-                                      QVariant(0), criteria, ignored);
-    else
-        ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")), criteria, ignored);
-}
-
 // Override: the bar's row, when the job already has it, opened for editing.
 bool findExistingBar(ImportContext& ctx)
 {
@@ -46,7 +31,7 @@ bool findExistingBar(ImportContext& ctx)
     if (bars.noMatch())
         return false;
     bars.edit(ctx.err);
-    removeOldPieces(ctx);
+    meetFoundBar(ctx, BarKind::Listed);
     return true;
 }
 

@@ -90,6 +90,8 @@ Flow selectFoundBar(ImportContext& ctx)
         return failureExit(ctx);
     }
     bars.edit(ctx.err);
+    if (ctx.conn.override)
+        meetFoundBar(ctx, BarKind::Listed);
     return Flow::Next;
 }
 

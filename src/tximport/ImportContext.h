@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QSet>
 #include <QString>
 
 struct ServerContext;
@@ -94,6 +95,10 @@ struct ImportContext {
     bool sbSeen = false;
     bool ggSeen = false;
     bool angleIdsGiven = false;
+
+    // Overriding: the bars the job had before this import that the file has
+    // not met yet (by StabNr).
+    QSet<double> oldBarsNotMet;
 
     int steelCounter = 1;      // running steel counter of the short form
     QByteArray pieceSteelName; // first "SB" of a piece; emptied by "KS"

@@ -76,19 +76,38 @@ void joinCurrentBar(ImportContext& ctx)
     ctx.ownBarRow = false;
 }
 
-// No bar is current: the piece gets a bar row of its own, numbered like the
-// piece; it is the current bar until the end of this record.
-void addOwnBar(ImportContext& ctx)
+// Override: the piece's own bar from the job's earlier delivery, open for
+// editing, so that the piece does not get a second one.
+bool findOwnBar(ImportContext& ctx)
 {
     db::Recordset& bars = ctx.conn.bars;
-    bars.addNew(ctx.err);
-    ++ctx.outcome.rows.bars;
-    bars.setField(kLosName, ctx.jobName, ctx.err);
-    bars.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
-    bars.update(ctx.err);
+    PendingError notABarNumber; // such a bar is then added, and refused there
+    bars.findFirst(ctx.barCriteria(ctx.pieceNumber), notABarNumber);
+    if (bars.noMatch())
+        return false;
+    bars.edit(ctx.err);
+    meetFoundBar(ctx, BarKind::OwnBar);
+    return true;
+}
+
+// No bar is current: the piece gets a bar row of its own, numbered like the
+// piece; it is the current bar until the end of this record. True when the
+// row is new (stored, and to be opened once the piece is stored).
+bool takeOwnBar(ImportContext& ctx)
+{
+    const bool found = ctx.conn.override && findOwnBar(ctx);
+    if (!found) {
+        db::Recordset& bars = ctx.conn.bars;
+        bars.addNew(ctx.err);
+        ++ctx.outcome.rows.bars;
+        bars.setField(kLosName, ctx.jobName, ctx.err);
+        bars.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
+        bars.update(ctx.err);
+    }
     ctx.conn.pieces.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
     ctx.barNumber = ctx.pieceNumber;
     ctx.ownBarRow = true;
+    return !found;
 }
 
 Flow readHead(ImportContext& ctx)
@@ -115,16 +134,17 @@ Flow readHead(ImportContext& ctx)
         }
     }
 
+    bool newOwnBar = false;
     if (!ctx.barNumber.isEmpty())
         joinCurrentBar(ctx);
     else
-        addOwnBar(ctx);
+        newOwnBar = takeOwnBar(ctx);
 
     // Stored once before the sub-fields, so that machining rows and print
     // rows refer to a piece that exists.
     if (!pieces.updateAndEdit(ctx.err) || ctx.err.pending())
         return failureExit(ctx);
-    if (ctx.ownBarRow) {
+    if (newOwnBar) {
         db::Recordset& bars = ctx.conn.bars;
         bars.moveTo(bars.lastModified(), ctx.err);
         bars.edit(ctx.err);

@@ -218,8 +218,11 @@ void endNormally(ImportContext& ctx)
     ctx.err.clear();
     closeJobFile(ctx);
 
-    // Steel pieces that the overriding import did not attach again to a PVC
-    // piece belong to nothing any more.
+    // The bars the job had that the overriding import did not bring go, and
+    // steel pieces that it did not attach again to a PVC piece belong to
+    // nothing any more.
+    if (!ctx.loadCancelled && ctx.conn.override)
+        removeBarsNotMet(ctx);
     if (ctx.steelMode && !ctx.loadCancelled && ctx.conn.override) {
         PendingError ignored;
         ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")),
@@ -312,6 +315,8 @@ ImportOutcome ImportProductionData(ServerContext& server, JobState& job, ImportC
     if (!ctx.conn.override) {
         addJobRow(server, ctx.conn, ctx.jobName, ctx.err);
         ++ctx.outcome.rows.jobs;
+    } else {
+        noteOldBars(ctx);
     }
 
     finish(ctx, readLines(ctx));

@@ -29,6 +29,20 @@ Flow readBarSelectionRecord(ImportContext& ctx);
 // "KR" remnant record.
 Flow readRemnantRecord(ImportContext& ctx);
 
+// Overriding a job: afterwards its bars, pieces and machining rows are
+// exactly what the new file brings. The first time the file meets a bar the
+// job already had (its "KB", a "KS" that selects it, a piece on a bar of its
+// own), the bar's old pieces and their machining rows go; never a second
+// time, which would take the pieces read for it so far. The bars the file
+// does not bring go at its end, with their pieces.
+void noteOldBars(ImportContext& ctx);
+// The current bar row was found again: its old pieces go, if this is the
+// first time. A piece's own bar keeps its steel piece, which is found again
+// by its number.
+enum class BarKind { Listed, OwnBar };
+void meetFoundBar(ImportContext& ctx, BarKind kind);
+void removeBarsNotMet(ImportContext& ctx);
+
 // Shared by the bar record and the bar selection record: the column of the
 // profile name (the steel name in steel mode), and the sub-fields "TB" + 8
 // characters (that name) and "TF" + 20 characters (the colour) on the

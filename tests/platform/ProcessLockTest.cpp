@@ -1,61 +1,112 @@
-// The lock a server holds for its life: a second holder is refused, and a
-// lock left behind by a killed process never shuts the plant out.
+// The lock a server holds for its life: one holder at a time, named when it
+// refuses; whatever a dead holder left in the file never keeps the next one
+// out, and a child process never keeps the lock alive.
 #include "platform/ProcessLock.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QLockFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
-class ProcessLock : public ::testing::Test {
-protected:
-    QString path() const { return m_dir.path() + QStringLiteral("/server.lock"); }
+QString holderOf(qint64 pid)
+{
+    return QStringLiteral("process %1 on %2").arg(pid).arg(QSysInfo::machineHostName());
+}
 
-    // A lock file as a process killed right after creating it leaves it.
-    void leaveUnwrittenLock(qint64 ageMs)
-    {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.close();
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addMSecs(-ageMs), QFileDevice::FileModificationTime));
-    }
-
-private:
-    QTemporaryDir m_dir;
+// What a killed holder may have left in the lock file (nullptr: no file).
+struct LeftBehind {
+    const char* name;
+    const char* content;
 };
 
-TEST_F(ProcessLock, IsHeldByOneHolderAtATime)
+class LeftBehindLock : public ::testing::TestWithParam<LeftBehind> {};
+
+TEST_P(LeftBehindLock, IsTakenAtOnceAndNamesTheNewHolder)
 {
-    QLockFile first(path());
-    ASSERT_TRUE(takeProcessLock(first));
-    QLockFile second(path());
-    EXPECT_FALSE(takeProcessLock(second));
-    EXPECT_EQ(second.error(), QLockFile::LockFailedError);
-    first.unlock();
-    EXPECT_TRUE(takeProcessLock(second));
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/server.lock");
+    if (GetParam().content) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(GetParam().content);
+    }
+    ProcessLock lock(path);
+    ASSERT_EQ(lock.tryLock(), ProcessLock::Result::Taken);
+    ProcessLock second(path);
+    EXPECT_EQ(second.tryLock(), ProcessLock::Result::Held);
+    EXPECT_EQ(second.holder(), holderOf(::getpid()));
 }
 
-TEST_F(ProcessLock, ALockFileKilledBeforeItsProcessIdWasWrittenIsTakenOver)
+const LeftBehind kLeftBehind[] = {
+    {"NoFile", nullptr},
+    {"Empty", ""},
+    {"Garbage", "\x01\xfe garbage\n\n\n"},
+    {"AnotherHost", "4711\nsome-other-host\n"},
+    {"ADeadProcessOfThisHost", "2147483646\nlocalhost\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Files, LeftBehindLock, ::testing::ValuesIn(kLeftBehind),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A forked child holds the lock until it is killed; killing it is enough.
+TEST(ProcessLock, IsRefusedWhileItsHolderLivesAndFreeTheMomentItIsKilled)
 {
-    leaveUnwrittenLock(10'000);
-    QLockFile lock(path());
-    EXPECT_TRUE(takeProcessLock(lock));
-    qint64 pid = 0;
-    QString host, app;
-    EXPECT_TRUE(lock.getLockInfo(&pid, &host, &app));
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/server.lock");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ProcessLock lock(path);
+        const char taken = lock.tryLock() == ProcessLock::Result::Taken ? '1' : '0';
+        [[maybe_unused]] const auto n = ::write(ready[1], &taken, 1);
+        for (;;)
+            ::pause();
+    }
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reaper{child};
+    char taken = 0;
+    ASSERT_EQ(::read(ready[0], &taken, 1), 1);
+    ASSERT_EQ(taken, '1');
+
+    ProcessLock lock(path);
+    EXPECT_EQ(lock.tryLock(), ProcessLock::Result::Held);
+    EXPECT_EQ(lock.holder(), holderOf(child));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(lock.tryLock(), ProcessLock::Result::Taken);
 }
 
-TEST_F(ProcessLock, ALockFileBeingWrittenRightNowIsLeftToItsProcess)
+// The descriptor stays out of the programs a server starts: a lock let go
+// is free while such a program still runs.
+TEST(ProcessLock, IsNotInheritedByChildProcesses)
 {
-    leaveUnwrittenLock(0);
-    QLockFile lock(path());
-    EXPECT_FALSE(takeProcessLock(lock));
-    EXPECT_TRUE(QFile::exists(path()));
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/server.lock");
+    ProcessLock lock(path);
+    ASSERT_EQ(lock.tryLock(), ProcessLock::Result::Taken);
+    QProcess sleeper;
+    sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(sleeper.waitForStarted());
+    lock.unlock();
+    ProcessLock next(path);
+    EXPECT_EQ(next.tryLock(), ProcessLock::Result::Taken);
+    sleeper.kill();
+    sleeper.waitForFinished();
 }
 
 } // namespace

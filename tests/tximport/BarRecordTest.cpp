@@ -45,15 +45,18 @@ const Case kCases[] = {
      [](PieceImport& r) { r.carry.nextBarID = 40; }},
     {"SteelBarsGetNoReleaseNumber", {"KB 001"}, {{"SELECT ID, Freigabe FROM StahlStabdaten", "~,~"}}, Steel | Release},
     // Override: bars of the job are found again and lose their old pieces;
-    // bar 2 is not in the second file and keeps its piece.
+    // bar 2 is not in the second file and goes with its piece.
     {"OverrideReusesBarsAndReplacesTheirPieces",
-     {"KB 001L01000", "KTN0001", "KTN0002", "KB 002", "KTN0003", "--", "KB 001L02000", "KTN0004"},
-     {{"SELECT StabNr, Rohlaenge FROM Stabdaten ORDER BY StabNr", "1,200;2,~"},
-      {"SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr", "3,2;4,1"}}},
-    // Steel pieces are detached; those not attached again go at the end.
+     {"KB 001L01000", "KTN0001W0100100", "KTN0002", "KB 002", "KTN0003W0100100", "--", "KB 001L02000", "KTN0004"},
+     {{"SELECT StabNr, Rohlaenge FROM Stabdaten ORDER BY StabNr", "1,200"},
+      {"SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr", "4,1"},
+      {"SELECT COUNT(*) FROM Werkzeugdaten", "0"}}},
+    // Steel pieces are detached; those not attached again go at the end,
+    // and so do bar 2 and its piece.
     {"SteelOverrideDeletesPiecesNotAttachedAgain",
      {"KB 001", "KTN0001", "KTN0002", "KB 002", "KTN0003", "--", "KB 001", "KTN0001"},
-     {{"SELECT TeileNr, PVCTeileNr FROM StahlTeiledaten ORDER BY TeileNr", "1,1;3,3"}},
+     {{"SELECT TeileNr, PVCTeileNr FROM StahlTeiledaten ORDER BY TeileNr", "1,1"},
+      {"SELECT StabNr FROM StahlStabdaten", "1"}},
      Steel},
     {"SteelImportWithoutOverrideDeletesNothing",
      {"KB 001", "KTN0001"},

@@ -569,6 +569,39 @@ QVariant Database::maxOf(const QString& table, const QString& column, const Crit
     return result;
 }
 
+QVariantList Database::distinctOf(const QString& table, const QString& column, const Criteria& criteria,
+                                  PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return {};
+    }
+    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    if (!info)
+        return {};
+    const int i = info->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return {};
+    }
+    BoundCondition where;
+    if (!m_conn->condition(*info, criteria, where, err))
+        return {};
+    const QString& quoted = info->quotedColumns[i];
+    QString sql = QStringLiteral("SELECT DISTINCT ") + quoted + QStringLiteral(" FROM ") + info->quotedName +
+                  QStringLiteral(" WHERE ") + quoted + QStringLiteral(" IS NOT NULL");
+    if (!where.columns.isEmpty())
+        sql += QStringLiteral(" AND ") + where.sql(*info);
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+        return {};
+    QVariantList values;
+    while (q->next())
+        values << fromStoredValue(info->columns[size_t(i)], q->value(0));
+    q->finish();
+    return values;
+}
+
 bool Database::hasRows(const QString& table, PendingError& err)
 {
     if (!m_conn) {

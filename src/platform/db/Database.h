@@ -74,6 +74,9 @@ public:
     // (empty criteria = all rows); Null rows are passed over. Returns a Null
     // QVariant when no row has a value.
     QVariant maxOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err);
+    // The distinct values of a column over the rows matching criteria, Null
+    // passed over, in no particular order.
+    QVariantList distinctOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err);
     // True when the table has at least one row.
     bool hasRows(const QString& table, PendingError& err);
 
