@@ -341,7 +341,7 @@ void LabelReader::failedFile()
     // Whichever report was written: a fault of the machine met on the way
     // keeps the file for a later cycle under the default policy.
     if (m_print.JobDatabase && m_print.JobDatabase->machineFault() != 0)
-        m_outcome.machineFault = true;
+        m_outcome.machineFault = m_print.JobDatabase->machineFault();
     const int answer = m_ctx.prompt.askAfterFailure(
         QStringLiteral("$TX-VOV Server (") + m_ctx.settings.ExtensionEtikett + QStringLiteral(")"),
         QStringLiteral("Job: ") + m_fileName + QStringLiteral(" not correct loaded!!\r\n\r\n") + m_errorText +

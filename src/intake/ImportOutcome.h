@@ -37,9 +37,10 @@ struct ImportOutcome {
     bool fileRead = false; // the file was opened for reading (it exists and goes with the job)
     RowsWritten rows;
     int errorNumber = 0; // the failure's error number (0: none, or a fault in the file's content)
-    // The database engine or the file system met a fault of the machine on
-    // the way, whichever report the reader wrote for it.
-    bool machineFault = false;
+    // The error number of a fault of the machine that the database engine
+    // or the file system met on the way (0: none), whichever report the
+    // reader wrote for it.
+    int machineFault = 0;
     // The file's ledger row was written in its transaction: its move is
     // made from the ledger.
     bool ledgered = false;
@@ -49,7 +50,7 @@ struct ImportOutcome {
     // file system), not of its content.
     [[nodiscard]] bool infrastructureFault() const
     {
-        return machineFault || ErrorNumber::isInfrastructureFault(errorNumber);
+        return machineFault != 0 || ErrorNumber::isInfrastructureFault(errorNumber);
     }
 };
 

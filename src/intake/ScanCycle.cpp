@@ -189,20 +189,20 @@ ImportOutcome vanishedFile(ServerContext& ctx, FileKind kind, const QString& pat
     o.jobName = jobName;
     o.result = ImportResult::ReadAgain;
     o.errorNumber = ErrorNumber::FileNotFound;
-    o.machineFault = true;
+    o.machineFault = ErrorNumber::FileNotFound;
     return o;
 }
 
-// The first file of the cycle that stayed in the server directory for a
-// fault of the machine, or "".
-QString fileStayedForAFault(const CycleReport& report)
+// The fault of the machine for which a file of the cycle stayed in the
+// server directory (its error number), 0 when none did.
+int faultFilesStayedFor(const CycleReport& report)
 {
     for (const ImportOutcome& o : report.files) {
         const bool stayed = o.result == ImportResult::ReadAgain || o.result == ImportResult::NotStarted;
         if (stayed && o.infrastructureFault())
-            return o.path;
+            return o.machineFault != 0 ? o.machineFault : o.errorNumber;
     }
-    return {};
+    return 0;
 }
 
 } // namespace
@@ -350,7 +350,7 @@ void ScanCycle::runOnce()
     // policy: this cycle's reports are held, and dropped if it ends the
     // same way (the fault was said once), written if anything else happens.
     std::vector<std::function<void()>> held;
-    if (!m_stayedForFault.isEmpty() && m_ctx.prompt.answersByPolicy())
+    if (m_stayedForFault != 0 && m_ctx.prompt.answersByPolicy())
         m_ctx.heldReports = &held;
     if (canWork)
         settleTakenFiles();
@@ -365,12 +365,14 @@ void ScanCycle::runOnce()
     }
     report.durationMs = elapsed.elapsed();
     m_ctx.heldReports = nullptr;
-    const QString stayedForFault = fileStayedForAFault(report);
-    if (stayedForFault.isEmpty() || stayedForFault != m_stayedForFault) {
+    // A full disk may show as "full" in one cycle and as an I/O error of
+    // the next open: any fault of the machine that goes on counts as the same.
+    const int fault = faultFilesStayedFor(report);
+    if (fault == 0 || m_stayedForFault == 0) {
         for (const auto& write : held)
             write();
     }
-    m_stayedForFault = stayedForFault;
+    m_stayedForFault = fault;
     // An import that met a damaged database: check it again before the next.
     for (const ImportOutcome& o : report.files) {
         if (o.errorNumber == ErrorNumber::DamagedDatabase)

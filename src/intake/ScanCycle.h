@@ -84,7 +84,7 @@ private:
     QString m_unusableBackup;   // reported once
     QString m_refusedServerDir; // reported once
     QString m_ledgerDatabase;   // the client directory whose ledger was prepared
-    QString m_stayedForFault;   // the file the last cycle left for a fault of the machine
+    int m_stayedForFault = 0;   // the fault of the machine the last cycle left files for
     QString m_lookedAtPlant;    // client directory whose job database was checked, or trusted after a clean stop
     bool m_databaseDamaged = false;
     QString m_refusedPlant; // reported once

@@ -257,7 +257,7 @@ void stopExit(ImportContext& ctx)
     // Whichever report was written: a fault of the machine met on the way
     // keeps the file for a later cycle under the default policy.
     if (ctx.conn.database.machineFault() != 0)
-        ctx.outcome.machineFault = true;
+        ctx.outcome.machineFault = ctx.conn.database.machineFault();
     const int answer = ctx.server.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
                                                          QStringLiteral("Job: ") + ctx.fileName +
                                                              QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf +

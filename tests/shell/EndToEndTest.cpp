@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,39 @@ protected:
         if (job)
             sql += QStringLiteral(" WHERE LosName='%1'").arg(QLatin1String(job));
         return queryValue(client() + QStringLiteral("/prog.mdb"), sql).toLongLong();
+    }
+
+    static QStringList sampleFiles()
+    {
+        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
+    }
+    // The sample plant's jobs in a fresh plant (job mode 1, separate 0).
+    void deliverSamples(int jobLoadMode)
+    {
+        for (const char* d : {"/In", "/Client", "/Server/prog.bak"})
+            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(root()).mkpath(QStringLiteral("In"));
+        QDir(root()).mkpath(QStringLiteral("Client"));
+        writeConfig(jobLoadMode);
+        initDatabase();
+        for (const QString& name : sampleFiles())
+            writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
+    }
+    void drain()
+    {
+        for (int run = 0; run < 8 && !QDir(in()).entryList(QDir::Files).isEmpty(); ++run) {
+            const ProcessRun r = runOnce();
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        }
+    }
+    // Rows per table, the backups and the files still waiting.
+    QString outcome() const
+    {
+        QString s;
+        for (const char* t : {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten", "Druckdaten", "StahlTeiledaten"})
+            s += QString::number(count(t)) + u' ';
+        s += QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name).join(u',');
+        return s + u'|' + QDir(in()).entryList(QDir::Files, QDir::Name).join(u',');
     }
 };
 
@@ -332,21 +366,6 @@ namespace {
 // job complete, no file taken twice.
 class KilledAtARename : public EndToEnd, public ::testing::WithParamInterface<int> {
 protected:
-    static QStringList sampleFiles()
-    {
-        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
-    }
-    void deliverSamples()
-    {
-        for (const char* d : {"/In", "/Client", "/Server/prog.bak"})
-            QDir(root() + QLatin1String(d)).removeRecursively();
-        QDir(root()).mkpath(QStringLiteral("In"));
-        QDir(root()).mkpath(QStringLiteral("Client"));
-        writeConfig(GetParam());
-        initDatabase();
-        for (const QString& name : sampleFiles())
-            writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
-    }
     // One run with the N-th rename killed; true when it was killed.
     bool runKilledAtRename(int n)
     {
@@ -358,13 +377,6 @@ protected:
               environment());
         EXPECT_TRUE(p.waitForFinished(60000));
         return p.exitStatus() == QProcess::CrashExit || p.exitCode() != 0;
-    }
-    void drain()
-    {
-        for (int run = 0; run < 8 && !QDir(in()).entryList(QDir::Files).isEmpty(); ++run) {
-            const ProcessRun r = runOnce();
-            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        }
     }
     // A job's files partly in prog.bak, partly still waiting: those moved
     // are delivered again as they were.
@@ -382,28 +394,20 @@ protected:
             copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime);
         }
     }
-    QString outcome() const
-    {
-        QString s;
-        for (const char* t : {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten", "Druckdaten", "StahlTeiledaten"})
-            s += QString::number(count(t)) + u' ';
-        s += QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name).join(u',');
-        return s + u'|' + QDir(in()).entryList(QDir::Files, QDir::Name).join(u',');
-    }
 };
 
 TEST_P(KilledAtARename, TheRunsAfterAnyKillEndAsIfThereHadBeenNone)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
         GTEST_SKIP() << "strace is not installed";
-    deliverSamples();
+    deliverSamples(GetParam());
     drain();
     const QString expected = outcome();
     ASSERT_EQ(expected.section(u'|', 1), QString());
 
     int kills = 0;
     for (int n = 1; n < 40; ++n) {
-        deliverSamples();
+        deliverSamples(GetParam());
         if (!runKilledAtRename(n))
             break;
         ++kills;
@@ -455,3 +459,111 @@ TEST_F(EndToEnd, KilledWhileRewritingTheConfigurationLeavesAWholeFile)
         EXPECT_EQ(now, old) << "killed while it wrote: the old file";
     }
 }
+
+namespace {
+
+// Faults of the machine, met by the real server on the sample plant in job
+// mode: a job database its user may not write, and a disk without room for
+// the job. The server reads the first job, meets the fault and keeps every
+// file of the plant in the server directory (none set aside, the label and
+// steel data included), says so once however many cycles meet it, and
+// imports the jobs once the fault is gone.
+class MachineFault : public EndToEnd, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), client()});
+    }
+    // Makes the fault; false when this machine cannot make it.
+    bool makeFault()
+    {
+        if (QByteArray(GetParam()) == "read-only database") {
+            QFile::setPermissions(client() + QStringLiteral("/prog.mdb"),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+            if (::geteuid() != 0)
+                return true;
+            // Root writes anyway: the server runs as an unprivileged user.
+            m_runAs = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                       QStringLiteral("--clear-groups")};
+            return QProcess::execute(QStringLiteral("chown"),
+                                     {QStringLiteral("-R"), QStringLiteral("65534:65534"), root()}) == 0 &&
+                   QFile::setPermissions(root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                     QFileDevice::ExeOther);
+        }
+        // A small file system for the client directory, filled up but for
+        // a few pages after the empty job database was made.
+        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("mount"),
+                                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                   QStringLiteral("size=1m"), QStringLiteral("tmpfs"), client()}) != 0)
+            return false;
+        m_mounted = true;
+        initDatabase();
+        QFile filler(client() + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        filler.resize(filler.size() - 10 * 4096);
+        return true;
+    }
+    void removeFault()
+    {
+        QFile::remove(client() + QStringLiteral("/filler"));
+        QFile::setPermissions(client() + QStringLiteral("/prog.mdb"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    // The server with the scan interval of the configuration, ended by
+    // SIGTERM after the given time.
+    ProcessRun runFor(int ms)
+    {
+        QProcess p;
+        QStringList args{installExecutable(), configPath(), QStringLiteral("--headless")};
+        if (!m_runAs.isEmpty())
+            start(p, QStringLiteral("setpriv"), m_runAs + args, environment());
+        else
+            start(p, args.takeFirst(), args, environment());
+        QThread::msleep(ms);
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), {}, QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+    QStringList m_runAs;
+    bool m_mounted = false;
+};
+
+TEST_P(MachineFault, KeepsEveryFileSaysItOnceAndImportsWhenItIsGone)
+{
+    const QString fault = QString::fromLatin1(GetParam());
+    if (fault.startsWith(QStringLiteral("full")) && ::geteuid() != 0)
+        GTEST_SKIP() << "a small file system for the client directory needs root";
+    deliverSamples(1);
+    ExecutablePlant::writeConfig(1100, "\"AutoFreigabe\",\" 1\"\n\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
+                                       "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"JobLoadMode\",1\n");
+    if (!makeFault())
+        GTEST_SKIP() << "this machine cannot make a " << GetParam();
+    const QStringList waiting = QDir(in()).entryList(QDir::Files, QDir::Name);
+
+    // Two or three cycles: the first meets the fault with A1001, the next
+    // with A1002 (the listing goes on after a file that stayed), and only
+    // the first is said.
+    const ProcessRun r = runFor(3500);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(in()).entryList(QDir::Files, QDir::Name), waiting) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Job: A1001"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("Job: A1002"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("-> Cancel"))) << r.err.toStdString();
+
+    removeFault();
+    drain();
+    EXPECT_EQ(QDir(in()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(count("LosNamen"), 2);
+    EXPECT_EQ(QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name), waiting);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, MachineFault, ::testing::Values("read-only database", "full disk"));
+
+} // namespace

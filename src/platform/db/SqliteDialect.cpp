@@ -168,8 +168,18 @@ public:
             f.kind = EngineFailure::Kind::NoSuchTable;
         else if (text.contains(QStringLiteral("database is locked")))
             f.kind = EngineFailure::Kind::Busy;
-        else if (text.contains(QStringLiteral("file is not a database")))
+        else if (text.contains(QStringLiteral("file is not a database")) ||
+                 text.contains(QStringLiteral("database disk image is malformed")))
             f.kind = EngineFailure::Kind::NotADatabase;
+        // Errors the driver reports without the engine's code (a failed
+        // COMMIT, for one) are told apart by the engine's own words.
+        else if (text.contains(QStringLiteral("database or disk is full")))
+            f.kind = EngineFailure::Kind::Full;
+        else if (text.contains(QStringLiteral("disk I/O error")) ||
+                 text.contains(QStringLiteral("unable to open database file")))
+            f.kind = EngineFailure::Kind::InputOutput;
+        else if (text.contains(QStringLiteral("readonly database")))
+            f.kind = EngineFailure::Kind::ReadOnly;
         return f;
     }
 };
