@@ -3,6 +3,7 @@
 // directory is drained, then every job and every file is accounted for.
 //
 //   crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]
+//   crash_soak --walk [--jobs N] [--exe PATH]
 //
 // Half the jobs run in separate mode (production data only), half in job
 // mode (production, label and steel data of a job together); a quarter of
@@ -13,6 +14,12 @@
 //     its labels and steel pieces) and its files are in prog.bak;
 //   - a failed job has no bar, piece or machining row (in job mode no label
 //     or steel row either) and its files are error copies.
+//   - no file was taken twice (one ledger row per file name).
+// The walk (--walk) kills instead at every system call that writes or
+// moves (openat, write, pwrite64, fdatasync, fsync, rename*, unlink*) from
+// the commit of the first job on, one kill per plant, N = 1, 2, 3, ...
+// until a run gets through, in separate and in job mode; after each kill the
+// plant is drained without kills and checked as above. It needs strace.
 // Exit code 0 when all of it holds.
 #include "BenchSupport.h"
 
@@ -246,10 +253,37 @@ public:
                                      .arg(machining));
             }
         }
+        QSqlQuery twice(QStringLiteral("SELECT FileName, count(*) FROM ImportLedger GROUP BY FileName "
+                                       "HAVING count(*) > 1"),
+                        d);
+        while (twice.next()) {
+            ok = false;
+            if (++problems <= 30)
+                std::printf("  %s taken %d times\n", qPrintable(twice.value(0).toString()), twice.value(1).toInt());
+        }
         std::printf("jobs: %d (%d good, %d ending in a bad record), files: %d\n", good + failed, good, failed,
                     fileCount());
         std::printf("problems: %d\n", problems);
         return ok;
+    }
+
+    // One run of one scan cycle under strace with the given options; true
+    // when the server ended normally (it was not killed).
+    bool runUnderStrace(int jobLoadMode, const QStringList& straceOptions)
+    {
+        writeConfig(jobLoadMode);
+        QProcess server;
+        server.setProcessEnvironment(environment());
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(m_dir.path() + QStringLiteral("/server.log"), QIODevice::Append);
+        server.start(QStringLiteral("strace"),
+                     straceOptions + QStringList{m_executable, m_dir.path() + QStringLiteral("/Server/ServerQuirnel.zezad"),
+                                                 QStringLiteral("--headless"), QStringLiteral("--once")});
+        ++m_starts;
+        server.waitForFinished(-1);
+        const bool ended = server.exitStatus() == QProcess::NormalExit && server.exitCode() == 0;
+        m_kills += ended ? 0 : 1;
+        return ended;
     }
 
     [[nodiscard]] int kills() const { return m_kills; }
@@ -309,6 +343,85 @@ private:
     int m_starts = 0;
 };
 
+// The system calls the walk kills at.
+const QString kWalkCalls = QStringLiteral("openat,write,pwrite64,fdatasync,fsync,rename,renameat,renameat2,unlink,unlinkat");
+
+struct Call {
+    QString name;
+    int occurrence = 0; // of this call in the main thread, from 1
+};
+
+// The walk's calls of a clean run, from the first job's commit (the last
+// sync of the job database's log before the first job file is moved).
+std::vector<Call> callsFromTheCommit(const QString& traceFile)
+{
+    QFile f(traceFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    std::vector<Call> calls;
+    QHash<QString, int> seen;
+    QString mainThread;
+    qsizetype lastLogSync = -1;
+    qsizetype commit = -1;
+    while (!f.atEnd()) {
+        const QString line = QString::fromLocal8Bit(f.readLine());
+        const QString pid = line.section(u' ', 0, 0);
+        if (mainThread.isEmpty())
+            mainThread = pid;
+        const QString name = line.section(u' ', 1).trimmed().section(u'(', 0, 0);
+        if (pid != mainThread || name.isEmpty() || name.contains(u' '))
+            continue;
+        calls.push_back({name, ++seen[name]});
+        if (name == QStringLiteral("fdatasync") && line.contains(QStringLiteral("prog.mdb-wal")))
+            lastLogSync = qsizetype(calls.size()) - 1;
+        else if (commit < 0 && name.startsWith(QStringLiteral("rename")) && line.contains(QStringLiteral("/In/")))
+            commit = lastLogSync;
+    }
+    if (commit < 0)
+        return {};
+    return {calls.begin() + commit, calls.end()};
+}
+
+int walk(const QString& exe, int jobs)
+{
+    int kills = 0, failures = 0;
+    for (const int mode : {0, 1}) {
+        Soak reference(exe, jobs, 1, 0, false);
+        if (!reference.setUp())
+            return 1;
+        reference.generate(mode == 1, jobs);
+        const QString trace = reference.root() + QStringLiteral("/trace.txt");
+        reference.runUnderStrace(mode, {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-qq"),
+                                        QStringLiteral("-o"), trace, QStringLiteral("-e"),
+                                        QStringLiteral("trace=") + kWalkCalls});
+        const std::vector<Call> calls = callsFromTheCommit(trace);
+        std::printf("%s mode: %zu calls from the first commit on\n", mode ? "job" : "separate", calls.size());
+        if (calls.empty())
+            return 1;
+        int n = 0;
+        for (const Call& call : calls) {
+            Soak plant(exe, jobs, 1, 0, false);
+            if (!plant.setUp())
+                return 1;
+            plant.generate(mode == 1, jobs);
+            ++n;
+            if (plant.runUnderStrace(mode, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
+                                            QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                                            QStringLiteral("inject=%1:signal=SIGKILL:when=%2")
+                                                .arg(call.name)
+                                                .arg(call.occurrence)}))
+                break; // the run got through: the walk is complete
+            ++kills;
+            plant.drain(mode);
+            std::printf("kill %d at %s #%d: ", n, qPrintable(call.name), call.occurrence);
+            if (!plant.check())
+                ++failures;
+        }
+    }
+    std::printf("walk: %d kills, %d of them left a plant that does not hold\n", kills, failures);
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -320,6 +433,7 @@ int main(int argc, char** argv)
     bool kill = true;
     bool keep = false;
     QString exe = QStringLiteral(VOV_SERVER_EXE);
+    bool walkMode = false;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--jobs") && hasValue)
@@ -334,13 +448,18 @@ int main(int argc, char** argv)
             kill = false;
         else if (!std::strcmp(argv[i], "--keep"))
             keep = true;
+        else if (!std::strcmp(argv[i], "--walk"))
+            walkMode = true;
         else {
             std::fprintf(
                 stderr,
-                "usage: crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]\n");
+                "usage: crash_soak [--jobs N] [--seed S] [--max-kill-ms M] [--no-kill] [--keep] [--exe PATH]\n"
+                "       crash_soak --walk [--jobs N] [--exe PATH]\n");
             return 2;
         }
     }
+    if (walkMode)
+        return walk(exe, std::min(jobs, 4));
 
     Soak soak(exe, jobs, seed, maxKillMs, kill);
     if (!soak.setUp())
