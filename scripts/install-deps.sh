@@ -11,6 +11,8 @@ packages=(
   sqlite3 libsqlite3-dev   # the engine's library: the tests' fault-injecting file-system layer
   dbus xdg-utils shared-mime-info desktop-file-utils
   pkg-config libsystemd-dev   # readiness and watchdog notifications
+  libssl-dev                  # SHA-256 of the job files (import ledger)
+  strace                      # tests that kill the server at a chosen system call
   dpkg-dev systemd            # the Debian package (dpkg-shlibdeps), systemd-analyze
 )
 
