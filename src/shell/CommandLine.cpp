@@ -87,7 +87,8 @@ const std::vector<OptionDefinition>& optionDefinitions()
          QStringLiteral("write Prometheus text metrics to PATH after every scan cycle")},
         {{QStringLiteral("program-dir")},
          QStringLiteral("DIR"),
-         QStringLiteral("folder that holds prog.bak (default: the program's folder)")},
+         QStringLiteral("folder that holds prog.bak (default: the program's folder; needed, with the "
+                        "configuration file, when the program is installed in a system folder)")},
         {{QStringLiteral("init-db")},
          QStringLiteral("DIR"),
          QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
@@ -248,8 +249,9 @@ QString usageText(const QString& programName)
         }
         t += line + QLatin1Char('\n');
     }
-    t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles; SIGHUP reads\n"
-                        "the configuration file again.\n");
+    t += QStringLiteral("\nAn option's value follows \"=\" or comes as the next argument.\n");
+    t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles (after an\n"
+                        "import in progress); SIGHUP reads the configuration file again.\n");
     t += QStringLiteral("\nServer manager (serverquirnel-manager, beside the server):\n"
                         "  serverquirnel-manager serve     keep the registrations (session bus)\n"
                         "  serverquirnel-manager list      title, client path and bus name of each\n"
