@@ -337,6 +337,7 @@ void ScanCycle::runOnce()
     if (m_running)
         return; // the running cycle re-arms the timer when it ends
     m_running = true;
+    Q_EMIT cycleStarted();
 
     // A minimised server leaves the task bar; the icon or the manager opens it.
     m_ctx.window->hideIfMinimised();

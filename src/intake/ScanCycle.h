@@ -63,6 +63,8 @@ public:
     bool running() const { return m_running; }
 
 Q_SIGNALS:
+    // At the start of every cycle, before anything is looked at.
+    void cycleStarted();
     // At the end of every cycle, after the timer was re-armed: the files
     // read and how each ended.
     void cycleFinished(const CycleReport& report);

@@ -4,6 +4,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <cstdio>
 #include <vector>
@@ -86,7 +87,8 @@ const std::vector<OptionDefinition>& optionDefinitions()
          QStringLiteral("write Prometheus text metrics to PATH after every scan cycle")},
         {{QStringLiteral("program-dir")},
          QStringLiteral("DIR"),
-         QStringLiteral("folder that holds prog.bak (default: the program's folder)")},
+         QStringLiteral("folder that holds prog.bak (default: the program's folder; needed, with the "
+                        "configuration file, when the program is installed in a system folder)")},
         {{QStringLiteral("init-db")},
          QStringLiteral("DIR"),
          QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
@@ -103,13 +105,38 @@ bool isOurs(const QString& arg)
     return arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h") || arg == QLatin1String("-v");
 }
 
+const OptionDefinition* valueOption(const QString& arg)
+{
+    for (const OptionDefinition& definition : optionDefinitions()) {
+        if (!definition.valueName.isEmpty() && arg == QStringLiteral("--") + definition.names.first())
+            return &definition;
+    }
+    return nullptr;
+}
+
+// A value that is missing, empty or another option is a usage error rather
+// than a file name: "--metrics-file --once" must not write a file "--once"
+// and run for ever.
+QString valueError(const OptionDefinition& definition, const QString& value)
+{
+    const QString name = QStringLiteral("--") + definition.names.first();
+    if (value.isEmpty())
+        return QStringLiteral("%1 needs a value: %1=%2").arg(name, definition.valueName);
+    if (value.startsWith(QLatin1String("--")))
+        return QStringLiteral("%1 needs a value, not the option %2: %1=%3").arg(name, value, definition.valueName);
+    return {};
+}
+
 } // namespace
 
 LaunchOptions parseLaunchOptions(const QStringList& arguments)
 {
     LaunchOptions o;
     // Only our options go to the parser: the legacy arguments ("-REGSERVER",
-    // "/REGSERVER", a configuration file) are not options in its sense.
+    // "/REGSERVER", a configuration file) are not options in its sense. An
+    // option that takes a value and is written without "=" takes the next
+    // argument, whatever it is, so that what follows is never read as
+    // argument 1 and a missing value is named.
     QStringList ours{QStringLiteral("serverquirnel")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
@@ -117,9 +144,11 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
             o.legacyArguments << arg;
             continue;
         }
+        if (valueOption(arg)) {
+            ours << arg + u'=' + (i + 1 < arguments.size() ? arguments.at(++i) : QString());
+            continue;
+        }
         ours << arg;
-        if (arg == QLatin1String("--init-db") && i + 1 < arguments.size())
-            ours << arguments.at(++i);
     }
 
     QCommandLineParser parser;
@@ -137,6 +166,13 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
         o.usageError = QStringLiteral("unexpected argument after --: %1").arg(parser.positionalArguments().first());
         return o;
     }
+    for (const OptionDefinition& definition : optionDefinitions()) {
+        if (definition.valueName.isEmpty() || !parser.isSet(definition.names.first()))
+            continue;
+        o.usageError = valueError(definition, parser.value(definition.names.first()));
+        if (!o.usageError.isEmpty())
+            return o;
+    }
 
     o.showHelp = parser.isSet(QStringLiteral("help"));
     o.showVersion = parser.isSet(QStringLiteral("version"));
@@ -150,21 +186,24 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
     }
     bool ok = true;
     if (parser.isSet(QStringLiteral("answer-exists"))) {
-        o.answerExists = PolicyPrompt::parseExistsAnswer(parser.value(QStringLiteral("answer-exists")), &ok);
-        o.answerExistsGiven = ok;
+        const QString value = parser.value(QStringLiteral("answer-exists"));
+        o.answerExists = PolicyPrompt::parseExistsAnswer(value, &ok);
+        o.answerExistsGiven = true;
         if (!ok)
-            o.warnings << QStringLiteral("--answer-exists takes yes, no or cancel; using no");
+            o.usageError = QStringLiteral("--answer-exists takes yes, no or cancel, not '%1'").arg(value);
     }
     if (parser.isSet(QStringLiteral("answer-failed"))) {
-        o.answerFailed = PolicyPrompt::parseFailedAnswer(parser.value(QStringLiteral("answer-failed")), &ok);
-        o.answerFailedGiven = ok;
+        const QString value = parser.value(QStringLiteral("answer-failed"));
+        o.answerFailed = PolicyPrompt::parseFailedAnswer(value, &ok);
+        o.answerFailedGiven = true;
         if (!ok)
-            o.warnings << QStringLiteral("--answer-failed takes auto, retry or cancel; using auto");
+            o.usageError = QStringLiteral("--answer-failed takes auto, retry or cancel, not '%1'").arg(value);
     }
     if (parser.isSet(QStringLiteral("settle-ms"))) {
-        o.settleMs = parser.value(QStringLiteral("settle-ms")).toInt(&ok);
+        const QString value = parser.value(QStringLiteral("settle-ms"));
+        o.settleMs = value.toInt(&ok);
         if (!ok || o.settleMs < 0)
-            o.usageError = QStringLiteral("--settle-ms takes a number of milliseconds, 0 or more");
+            o.usageError = QStringLiteral("--settle-ms takes a number of milliseconds, 0 or more, not '%1'").arg(value);
     }
     return o;
 }
@@ -210,8 +249,9 @@ QString usageText(const QString& programName)
         }
         t += line + QLatin1Char('\n');
     }
-    t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles; SIGHUP reads\n"
-                        "the configuration file again.\n");
+    t += QStringLiteral("\nAn option's value follows \"=\" or comes as the next argument.\n");
+    t += QStringLiteral("\nSignals: SIGTERM and SIGINT end the server between two scan cycles (after an\n"
+                        "import in progress); SIGHUP reads the configuration file again.\n");
     t += QStringLiteral("\nServer manager (serverquirnel-manager, beside the server):\n"
                         "  serverquirnel-manager serve     keep the registrations (session bus)\n"
                         "  serverquirnel-manager list      title, client path and bus name of each\n"
@@ -258,4 +298,23 @@ bool runsHeadless(const LaunchOptions& options)
     return options.headless || options.initDb || options.showHelp || options.showVersion ||
            !options.usageError.isEmpty() ||
            interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+}
+
+bool programIsInstalled(const QString& programDir, bool writable)
+{
+    static const QStringList kSystemFolders{QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"),
+                                            QStringLiteral("/bin"), QStringLiteral("/usr/sbin")};
+    return !writable || kSystemFolders.contains(QDir::cleanPath(programDir));
+}
+
+QString installedProgramLacks(const LaunchOptions& options, const QString& programDir, bool writable)
+{
+    const LegacyArgument arg1 = interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options)));
+    if (arg1.registration || !programIsInstalled(programDir, writable) ||
+        (!arg1.configFile.isEmpty() && !options.programDir.isEmpty()))
+        return {};
+    return QStringLiteral("installed in %1, so it needs the plant's configuration file as argument 1 and "
+                          "--program-dir=DIR (the plant's folder for prog.bak), e.g. serverquirnel "
+                          "/srv/serverquirnel/Server/ServerQuirnel.zezad --program-dir=/srv/serverquirnel/Server")
+        .arg(QDir::cleanPath(programDir));
 }

@@ -20,7 +20,9 @@ LegacyArgument interpretArgument1(const QStringList& split);
 // Our own options beside the legacy argument 1. Everything written with two
 // dashes is ours (an unknown one is a usage error); "-h" and "-v" too;
 // everything else is handed to the legacy command line untouched, so that
-// "-REGSERVER" and "/REGSERVER" keep working.
+// "-REGSERVER" and "/REGSERVER" keep working. An option's value follows "="
+// or comes as the next argument; a value that is missing, empty, another
+// option ("--...") or outside the option's set is a usage error.
 struct LaunchOptions {
     bool headless = false;
     bool once = false;
@@ -38,7 +40,6 @@ struct LaunchOptions {
     bool showVersion = false;
     QString usageError;          // one line; the caller prints it with the hint and ends with exit code 2
     QStringList legacyArguments; // everything that is not one of our options
-    QStringList warnings;        // malformed option values, for standard error
 };
 LaunchOptions parseLaunchOptions(const QStringList& arguments);
 
@@ -60,3 +61,16 @@ QString rawLegacyCommandLine(const LaunchOptions& options);
 // that end without starting the server (--init-db, the registration
 // request). Kept as one function so that the choice is made in one place.
 bool runsHeadless(const LaunchOptions& options);
+
+// An executable in a system folder (/usr/bin, /usr/local/bin, /bin,
+// /usr/sbin), or in a folder the user may not write to, is installed: no
+// plant lives beside it, so it must never write its configuration or
+// prog.bak there.
+bool programIsInstalled(const QString& programDir, bool writable);
+
+// What an installed program needs before it starts the server: the
+// configuration file (argument 1) and --program-dir. The one line to print
+// when either is missing; empty when the server may start (a program in a
+// plant's Server folder keeps its defaults, and the registration request
+// needs neither).
+QString installedProgramLacks(const LaunchOptions& options, const QString& programDir, bool writable);

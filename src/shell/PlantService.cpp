@@ -7,7 +7,10 @@
 #include "platform/FileOps.h"
 #include "shell/CommandLine.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QThread>
+#include <QTimer>
 
 PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options)
     : m_ctx(ctx), m_cycle(cycle)
@@ -30,6 +33,8 @@ PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOpt
             m_reloadPending = false;
             reloadNow();
         }
+        if (m_stopPending)
+            stopWhenIdle();
     });
     m_notifier.keepWatchdogFedWhile([this]() { return m_ctx.settings.scanInterval <= 0; });
 }
@@ -97,4 +102,25 @@ void PlantService::reloadNow()
     applyConfigurationCandidate(m_ctx, candidate);
     reportSettingsProblems(m_ctx);
     m_notifier.ready(QStringLiteral("Configuration read again from ") + m_ctx.ConfigFilePath);
+}
+
+void PlantService::stop()
+{
+    m_stopPending = true;
+    stopWhenIdle();
+}
+
+void PlantService::stopWhenIdle()
+{
+    // A running cycle re-arms the timer when it ends; no new one starts.
+    m_ctx.tmrLoad.stop();
+    if (m_cycle.running())
+        return; // the cycle's end comes back here
+    // An open message box runs a nested event loop; look again shortly.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        constexpr int kLookAgainMs = 100;
+        QTimer::singleShot(kLookAgainMs, this, &PlantService::stopWhenIdle);
+        return;
+    }
+    QCoreApplication::exit(0);
 }

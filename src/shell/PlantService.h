@@ -32,8 +32,15 @@ public:
     // end, so a cycle never sees its settings change under it.
     void reloadConfiguration();
 
+    // SIGTERM / SIGINT: the server ends (exit code 0) between two cycles.
+    // A cycle in progress ends first, and an open message box is answered
+    // first: ending the event loop under it would take the answer away from
+    // the import that asked.
+    void stop();
+
 private:
     void reloadNow();
+    void stopWhenIdle();
     bool jobSettled(SettleGuard& guard, const QString& path) const;
 
     ServerContext& m_ctx;
@@ -41,4 +48,5 @@ private:
     ServiceNotifier m_notifier;
     std::unique_ptr<MetricsFile> m_metrics;
     bool m_reloadPending = false;
+    bool m_stopPending = false;
 };

@@ -19,10 +19,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -38,33 +40,63 @@ void printLine(const QString& text)
     std::fflush(stderr);
 }
 
-// SIGTERM / SIGINT end the event loop between two cycles, SIGHUP reloads
-// the configuration: the handler only writes the signal's number as a byte
-// that the loop reads.
+// SIGTERM / SIGINT end the server between two cycles, SIGHUP reloads the
+// configuration: the handler writes the signal's number as a byte that the
+// event loop reads. A long import holds the event loop, so a stop that
+// arrives during a cycle is said at once by the handler itself (once), so
+// that whoever sent it knows why the server is still there.
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_cycleRunning = 0;
+volatile std::sig_atomic_t g_stopSaid = 0;
+constexpr char kStopAfterImportTerm[] =
+    "Stop requested (SIGTERM): the server ends when the import in progress is done.\n";
+constexpr char kStopAfterImportInt[] =
+    "Stop requested (SIGINT): the server ends when the import in progress is done.\n";
 
 void onSignal(int sig)
 {
+    const int savedErrno = errno;
     const char b = static_cast<char>(sig);
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &b, 1);
+    if (sig != SIGHUP && g_cycleRunning && !g_stopSaid) {
+        g_stopSaid = 1;
+        if (sig == SIGTERM)
+            n = ::write(STDERR_FILENO, kStopAfterImportTerm, sizeof kStopAfterImportTerm - 1);
+        else
+            n = ::write(STDERR_FILENO, kStopAfterImportInt, sizeof kStopAfterImportInt - 1);
+    }
+    errno = savedErrno;
 }
 
-void installQuitOnSignals(QCoreApplication& app, PlantService& service)
+// Installed before the start line, so that a signal from then on is never
+// the default's abrupt end; it is read once the event loop runs.
+bool catchSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+    return true;
+}
+
+void handleSignals(QCoreApplication& app, ScanCycle& cycle, PlantService& service)
+{
+    QObject::connect(&cycle, &ScanCycle::cycleStarted, &app, [] { g_cycleRunning = 1; });
+    QObject::connect(&cycle, &ScanCycle::cycleFinished, &app, [] { g_cycleRunning = 0; });
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &service]() {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&service]() {
         char b = 0;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
+        if (::read(g_signalPipe[0], &b, 1) != 1)
+            return;
         if (b == SIGHUP)
             service.reloadConfiguration();
         else
-            app.quit();
+            service.stop();
     });
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGHUP, onSignal);
 }
 
 } // namespace
@@ -92,8 +124,6 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     QStringList arguments = app.arguments();
     arguments.removeFirst();
     const LaunchOptions options = parseLaunchOptions(arguments);
-    for (const QString& w : options.warnings)
-        printLine(w);
     if (int code = 0; answerWithoutStarting(options, &code))
         return code;
 
@@ -104,9 +134,18 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         return ok ? 0 : 1;
     }
 
+    // An installed program has no plant beside it: without the plant's
+    // folders it says what to pass and ends before writing anything.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString lacks =
+        installedProgramLacks(options, programDir, ::access(QFile::encodeName(programDir).constData(), W_OK) == 0);
+    if (!lacks.isEmpty()) {
+        printLine(QStringLiteral("serverquirnel: ") + lacks);
+        return 2;
+    }
+
     // Entry procedure: publish the program's path, split the legacy command
     // line and look at argument 1.
-    const QString programDir = QCoreApplication::applicationDirPath();
     RegisterServerPaths(QCoreApplication::applicationFilePath());
     const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
     const LegacyArgument arg1 = interpretArgument1(split);
@@ -185,6 +224,7 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     if (managerResult == ServerManagerLink::NoManager && frontend)
         frontend->installNotificationIcon(ctx.ProgramTitle);
 
+    const bool signalsCaught = !options.once && catchSignals();
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
     if (frontend)
         frontend->finishLoad();
@@ -199,7 +239,8 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         managerLink.DisconnectServerManager();
         return 0;
     }
-    installQuitOnSignals(app, service);
+    if (signalsCaught)
+        handleSignals(app, cycle, service);
     service.started();
     const int exitCode = app.exec();
     managerLink.DisconnectServerManager();

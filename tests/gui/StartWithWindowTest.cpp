@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 TEST(StartMode, OnlyTheServerItselfOpensAWindow)
@@ -80,6 +82,27 @@ TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
     EXPECT_TRUE(r.err.contains(QStringLiteral("[question] $TX-VOV Server"))) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/In/B7.$tx")));
     EXPECT_EQ(readFileBytes(root() + QStringLiteral("/In/B7.$tx.$er")), broken);
+}
+
+// SIGTERM and SIGINT end the server with its window as they end it headless:
+// between two cycles, with exit code 0.
+TEST_F(WindowedExecutable, SigtermAndSigintEndIt)
+{
+    for (const int sig : {SIGTERM, SIGINT}) {
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess p;
+        p.setReadChannel(QProcess::StandardError);
+        start(p, QStringLiteral(VOV_SERVER_EXE), {configPath()}, env);
+        QByteArray started;
+        while (!started.contains(": Start Server") && p.waitForReadyRead(20000))
+            started += p.readAllStandardError();
+        ASSERT_TRUE(started.contains(": Start Server")) << started.constData();
+        ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), sig), 0);
+        ASSERT_TRUE(p.waitForFinished(5000)) << "still running after signal " << sig;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0);
+    }
 }
 
 } // namespace

@@ -39,7 +39,8 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
     const LaunchOptions o = parseLaunchOptions(
         {QStringLiteral("-REGSERVER"), QStringLiteral("--headless"), QStringLiteral("cfg.zezad"),
          QStringLiteral("--once"), QStringLiteral("--answer-exists=YES"), QStringLiteral("--answer-failed=retry"),
-         QStringLiteral("/x"), QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom")});
+         QStringLiteral("/x"), QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom"),
+         QStringLiteral("--program-dir"), QStringLiteral("/srv/p/Server")});
     EXPECT_TRUE(o.usageError.isEmpty()) << o.usageError.toStdString();
     EXPECT_TRUE(o.headless);
     EXPECT_TRUE(o.once);
@@ -47,11 +48,11 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
     EXPECT_EQ(o.answerFailed, Answer::Retry);
     EXPECT_EQ(o.settleMs, 2500);
     EXPECT_EQ(o.metricsFile, QStringLiteral("/m/s.prom"));
+    EXPECT_EQ(o.programDir, QStringLiteral("/srv/p/Server"));
     EXPECT_EQ(rawLegacyCommandLine(o), QStringLiteral("-REGSERVER cfg.zezad /x"));
-    EXPECT_TRUE(o.warnings.isEmpty());
 }
 
-TEST(LaunchOptionsTest, DefaultsAndMalformedAnswers)
+TEST(LaunchOptionsTest, Defaults)
 {
     LaunchOptions o = parseLaunchOptions({});
     EXPECT_FALSE(o.headless);
@@ -59,12 +60,6 @@ TEST(LaunchOptionsTest, DefaultsAndMalformedAnswers)
     EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
     EXPECT_EQ(o.settleMs, 0);
     EXPECT_TRUE(o.metricsFile.isEmpty());
-
-    o = parseLaunchOptions({QStringLiteral("--answer-exists=maybe"), QStringLiteral("--answer-failed=")});
-    EXPECT_EQ(o.answerExists, Answer::No);
-    EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
-    EXPECT_EQ(o.warnings.size(), 2);
-    EXPECT_TRUE(o.usageError.isEmpty());
 
     for (const QStringList& initDb : {QStringList{QStringLiteral("--init-db"), QStringLiteral("/c")},
                                       QStringList{QStringLiteral("--init-db=/c")}}) {
@@ -82,10 +77,22 @@ TEST(LaunchOptionsTest, UsageErrorsHelpAndVersionStartNothing)
     const std::pair<QStringList, const char*> cases[] = {
         {{QStringLiteral("-v")}, ""},
         {{QStringLiteral("--once=1")}, "once"},
-        {{QStringLiteral("--answer-exists")}, "answer-exists"},
-        {{QStringLiteral("--init-db")}, "init-db"},
+        {{QStringLiteral("--answer-exists")}, "--answer-exists needs a value"},
+        {{QStringLiteral("--init-db")}, "--init-db needs a value"},
         {{QStringLiteral("--settle-ms=-5")}, "--settle-ms"},
         {{QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, nullptr},
+        // A value that is missing, empty, another option or outside its set.
+        {{QStringLiteral("--metrics-file"), QStringLiteral("--once")},
+         "--metrics-file needs a value, not the option --once"},
+        {{QStringLiteral("--program-dir"), QStringLiteral("--once"), QStringLiteral("a.zezad")}, "--program-dir needs"},
+        {{QStringLiteral("--answer-failed"), QStringLiteral("--headless")}, "--answer-failed needs"},
+        {{QStringLiteral("a.zezad"), QStringLiteral("--program-dir")}, "--program-dir needs a value"},
+        {{QStringLiteral("--metrics-file=")}, "--metrics-file needs a value"},
+        {{QStringLiteral("--program-dir=--once")}, "--program-dir needs"},
+        {{QStringLiteral("--answer-failed=maybe")}, "--answer-failed takes auto, retry or cancel"},
+        {{QStringLiteral("--answer-exists=maybe")}, "--answer-exists takes yes, no or cancel"},
+        {{QStringLiteral("--settle-ms"), QStringLiteral("soon")}, "--settle-ms"},
+        {{QStringLiteral("--help"), QStringLiteral("--answer-failed=RETRY")}, ""},
     };
     for (const auto& [arguments, error] : cases) {
         const LaunchOptions o = parseLaunchOptions(arguments);
@@ -98,6 +105,38 @@ TEST(LaunchOptionsTest, UsageErrorsHelpAndVersionStartNothing)
     }
     for (const QString& line : usageText(QStringLiteral("serverquirnel")).split(u'\n'))
         EXPECT_LE(line.size(), 80) << line.toStdString();
+}
+
+// An installed program (a system folder, or one the user may not write to)
+// starts only with the plant's configuration and --program-dir; a program in
+// a plant's own Server folder keeps its defaults.
+TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
+{
+    const QStringList both{QStringLiteral("/srv/p/Server/ServerQuirnel.zezad"),
+                           QStringLiteral("--program-dir=/srv/p/Server")};
+    const std::tuple<const char*, bool, QStringList, bool> cases[] = {
+        // folder, writable, arguments -> refused
+        {"/usr/bin", true, {}, true},
+        {"/usr/local/bin/", true, {}, true},
+        {"/bin", true, {QStringLiteral("/srv/p/Server/ServerQuirnel.zezad")}, true},
+        {"/usr/sbin", true, {QStringLiteral("--program-dir=/srv/p/Server")}, true},
+        {"/usr/bin", true, both, false},
+        {"/usr/bin", true, {QStringLiteral("/REGSERVER")}, false},
+        {"/opt/line1/Server", false, {QStringLiteral("/opt/line1/Server/ServerQuirnel.zezad")}, true},
+        {"/opt/line1/Server", false, both, false},
+        {"/plant/Server", true, {}, false},
+        {"/usr/bin/plant", true, {}, false},
+        {"/usr", true, {}, false},
+    };
+    for (const auto& [dir, writable, arguments, refused] : cases) {
+        const QString why = installedProgramLacks(parseLaunchOptions(arguments), QLatin1String(dir), writable);
+        EXPECT_EQ(!why.isEmpty(), refused) << dir << " " << arguments.join(u' ').toStdString();
+        if (refused) {
+            EXPECT_TRUE(why.contains(QStringLiteral("--program-dir")) &&
+                        why.contains(QStringLiteral("configuration")) && !why.contains(u'\n'))
+                << why.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -171,6 +171,56 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
 }
 
+// An installed program (here a copy in a folder its user may not write to)
+// started without the plant's configuration or without --program-dir says
+// what to pass and ends with exit code 2, writing nothing anywhere, though
+// every folder it would write to is open to it.
+TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
+{
+    const bool asRoot = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (asRoot && setpriv.isEmpty())
+        GTEST_SKIP() << "as root the run needs setpriv to become an unprivileged user";
+    writeConfig(0);
+    const auto all = QFileDevice::Permissions(0x7777);
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                          QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    const QString folder = root() + QStringLiteral("/Installed");
+    ASSERT_TRUE(QDir(root()).mkpath(QStringLiteral("Installed")));
+    const QString exe = folder + QStringLiteral("/serverquirnel");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VOV_SERVER_EXE), exe));
+    ASSERT_TRUE(QFile::setPermissions(root(), readOnly | QFileDevice::WriteOwner));
+    for (const char* d : {"/Server", "/In", "/Client", "/config", "/xdg", "/run"})
+        ASSERT_TRUE(QFile::setPermissions(root() + QLatin1String(d), all));
+    ASSERT_TRUE(QFile::setPermissions(folder, readOnly));
+    const QMap<QString, QByteArray> before = snapshot();
+
+    const QStringList cases[] = {
+        {},
+        {configPath()},
+        {QStringLiteral("--program-dir=") + server()},
+    };
+    for (const QStringList& arguments : cases) {
+        const QStringList args = arguments + QStringList{QStringLiteral("--headless"), QStringLiteral("--once")};
+        const ProcessRun r = asRoot ? run(setpriv,
+                                          QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                      QStringLiteral("--clear-groups"), exe} +
+                                              args,
+                                          environment())
+                                    : run(exe, args, environment());
+        EXPECT_EQ(r.exitCode, 2) << args.join(u' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("--program-dir")) && r.err.contains(QStringLiteral("configuration")))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("serverquirnel")});
+    for (const char* d : {"/config", "/xdg", "/run"})
+        EXPECT_TRUE(QDir(root() + QLatin1String(d)).isEmpty()) << d;
+    EXPECT_EQ(snapshot(), before);
+    QFile::setPermissions(folder, all);
+}
+
 TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
 {
     initDatabase();

@@ -13,7 +13,10 @@
 #include "shell/CommandLine.h"
 #include "shell/PlantService.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -116,6 +119,36 @@ TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
     importer.writeConfig(7000);
     service.reloadConfiguration();
     EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
+}
+
+// A stop asked for while an import waits for the operator's answer (a box
+// runs a nested event loop) ends the server only after the answer is in and
+// the cycle is over, and no further cycle starts.
+TEST(PlantServiceTest, StopWaitsForTheOperatorsAnswerAndTheCycleEnd)
+{
+    TestPlant plant;
+    StepImporter importer;
+    plant.ctx.settings.scanInterval = 50;
+    ScanCycle cycle(plant.ctx, importer);
+    PlantService service(plant.ctx, cycle, LaunchOptions{});
+    plant.writeJobFile(QStringLiteral("S1.$tx"), "x");
+    int answer = -1;
+    importer.step = [&] {
+        QEventLoop box;
+        QTimer::singleShot(0, &service, [&service] { service.stop(); });
+        QTimer::singleShot(300, &box, [&box] { box.exit(Answer::Retry); });
+        answer = box.exec();
+    };
+    QTimer::singleShot(0, &cycle, &ScanCycle::runOnce);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    giveUp.start(10000);
+
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(answer, Answer::Retry) << "the box was closed under the operator";
+    EXPECT_EQ(cycle.cyclesRun(), 1);
+    EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
 }
 
 // SIGHUP applies only a file that reads cleanly and keeps the server a
@@ -291,6 +324,11 @@ TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
         {{configPath(), QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
         {{QStringLiteral("--version")}, 0, "serverquirnel 1.", ""},
         {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
+        {{configPath(), QStringLiteral("--headless"), QStringLiteral("--metrics-file"), QStringLiteral("--once")},
+         2,
+         "",
+         "--metrics-file"},
+        {{configPath(), QStringLiteral("--answer-failed=maybe"), QStringLiteral("--once")}, 2, "", "--answer-failed"},
     };
     for (const Case& c : cases) {
         QProcess p;
@@ -306,8 +344,10 @@ TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
             EXPECT_TRUE(err.contains(QStringLiteral("--help")));
         }
     }
-    // Nothing was written: no configuration, no settings, no lock, no message.
+    // Nothing was written: no configuration, no settings, no lock, no
+    // metrics file named after the option, no message.
     EXPECT_FALSE(QFile::exists(configPath()));
+    EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/--once")));
     EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
     EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
     EXPECT_TRUE(messages().isEmpty());
@@ -373,6 +413,65 @@ TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
     EXPECT_TRUE(err.contains(QStringLiteral(": Reload Configuration"))) << err.toStdString();
     if (ServiceNotifier::builtWithSystemd()) {
         EXPECT_TRUE(messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
+    }
+}
+
+// A stop that arrives while a long import runs is said at once, and once
+// however often it is sent; the import is finished and backed up, and the
+// server ends with exit code 0. With and without the window.
+TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
+{
+    QByteArray job;
+    for (int bar = 1; bar <= 999; ++bar) {
+        job += QStringLiteral("KB %1L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1\r\n")
+                   .arg(bar, 3, 10, QLatin1Char('0'))
+                   .toLatin1();
+        for (int p = 1; p <= 40; ++p)
+            job += QStringLiteral("KTN%1FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n")
+                       .arg(((bar - 1) * 40 + p) % 9999 + 1, 4, 10, QLatin1Char('0'))
+                       .toLatin1();
+    }
+    writeConfig(1000);
+    const QString jobPath = in() + QStringLiteral("/BIG.$tx");
+    for (const bool headless : {true, false}) {
+        SCOPED_TRACE(headless ? "headless" : "with the window");
+        for (const char* d : {"/Client", "/Server/prog.bak"})
+            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(root()).mkpath(QStringLiteral("Client"));
+        initDatabase();
+        writeJob(QStringLiteral("BIG.$tx"), job);
+        QProcess p;
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        start(p, headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
+        const pid_t pid = static_cast<pid_t>(p.processId());
+        // The import runs while the job file is open.
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+        const auto importing = [&] {
+            for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
+                if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
+                    return true;
+            }
+            return false;
+        };
+        QDeadlineTimer deadline(20000);
+        bool seen = false;
+        while (!(seen = importing()) && !deadline.hasExpired())
+            QThread::msleep(1);
+        ASSERT_TRUE(seen) << "the import was not seen";
+        for (const int sig : {SIGTERM, SIGTERM, SIGINT})
+            ASSERT_EQ(::kill(pid, sig), 0);
+
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
+            << err.toStdString();
+        EXPECT_FALSE(QFile::exists(jobPath));
+        EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
+        EXPECT_EQ(queryValue(client() + QStringLiteral("/prog.mdb"), QStringLiteral("SELECT count(*) FROM Teiledaten"))
+                      .toInt(),
+                  999 * 40);
     }
 }
 
