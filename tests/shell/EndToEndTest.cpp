@@ -617,3 +617,28 @@ TEST_P(MachineFault, KeepsEveryFileSaysItOnceAndImportsWhenItIsGone)
 INSTANTIATE_TEST_SUITE_P(Faults, MachineFault, ::testing::Values("read-only database", "full disk"));
 
 } // namespace
+
+// The listing of each kind goes on after the file its last cycle took, in
+// the next process too: a file that keeps failing and stays (Retry) does
+// not come first in every --once run. And a server directory inside
+// prog.bak is never read: its files would be imported at every cycle.
+TEST_F(EndToEnd, RepeatedRunsTakeTheFilesInTurnAndNeverReadTheBackupFolder)
+{
+    writeConfig(0);
+    initDatabase();
+    writeJob(QStringLiteral("A0.$tx"), "KTN0000\r\n"); // fails, and stays with Retry
+    writeJob(QStringLiteral("B1.$tx"), kGoodJob);
+    writeJob(QStringLiteral("C2.$tx"), kGoodJob);
+    for (int run = 0; run < 3; ++run)
+        ASSERT_EQ(runOnce({QStringLiteral("--answer-failed=retry")}).exitCode, 0);
+    EXPECT_EQ(QDir(in()).entryList(QDir::Files), QStringList{QStringLiteral("A0.$tx")});
+    EXPECT_EQ(count("LosNamen"), 2);
+
+    writeFile(configPath(),
+              "\"ServerPath\",\"" + QFile::encodeName(server()) +
+                  "/prog.bak\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"1500\"\r\n");
+    const ProcessRun r = runOnce();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("nothing is read there"))) << r.err.toStdString();
+    EXPECT_EQ(count("LosNamen"), 2);
+}
