@@ -1,6 +1,7 @@
 #include "intake/FileHandling.h"
 
 #include "config/ServerContext.h"
+#include "intake/ImportLedger.h"
 #include "intake/JobImporter.h"
 #include "platform/FileOps.h"
 
@@ -88,6 +89,7 @@ void PurgeOldErrorCopies(ServerContext& ctx, JobImporter* importer)
                 fileops::deleteUnlessReadOnly(fi.filePath());
         }
     }
+    purgeSetAsideRows(ctx, ctx.clock.now().addDays(-kErrorCopyDays));
     if (importer)
         importer->DeleteOrphanPrintData();
 }

@@ -224,6 +224,16 @@ bool setAsideThroughLedger(ServerContext& ctx, const std::vector<LedgerEntry>& e
     return true;
 }
 
+void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore)
+{
+    db::Database database;
+    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+        return;
+    PendingError err;
+    database.execute(QStringLiteral("DELETE FROM ImportLedger WHERE Outcome = ? AND State = 'settled' AND TakenAt < ?"),
+                     {kSetAside, takenBefore}, err);
+}
+
 QString storedResumePoint(const ServerContext& ctx, FileKind kind)
 {
     db::Database database;

@@ -69,6 +69,10 @@ QStringList settleLedger(ServerContext& ctx);
 // moved then).
 bool setAsideThroughLedger(ServerContext& ctx, const std::vector<LedgerEntry>& entries);
 
+// Settled rows of files set aside belong to no job: they go after the
+// days an error copy is kept.
+void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore);
+
 // Where each kind's listing resumes, kept in the job database so that it
 // outlives the process; empty when unknown.
 QString storedResumePoint(const ServerContext& ctx, FileKind kind);

@@ -218,3 +218,35 @@ TEST_F(JobModeTest, FilesTakenButNotMovedAreMovedFromTheLedgerBeforeTheListing)
 }
 
 } // namespace
+
+namespace {
+
+// A job's settled ledger rows go with the job's row; rows of files set
+// aside belong to no job and go with the error copies, after seven days.
+TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
+{
+    TestPlant plant;
+    plant.createJobDatabase();
+    db::Database database;
+    PendingError err;
+    ASSERT_TRUE(database.open(plant.jobDatabasePath(), err, db::Database::Transaction::AutoCommit));
+    ASSERT_TRUE(database.execute(QStringLiteral("INSERT INTO LosNamen (LosName) VALUES ('J1')"), {}, err));
+    const auto take = [&](const char* file, const char* job, LedgerOutcome outcome, const QDateTime& at) {
+        const QString path = plant.writeJobFile(QLatin1String(file), file);
+        ASSERT_TRUE(
+            recordInLedger(database, {ledgerEntry(path, QLatin1String(job), FileKind::Production, outcome)}, at, err));
+    };
+    const QDateTime now = plant.clock.now();
+    take("J1.$tx", "J1", LedgerOutcome::Loaded, now.addDays(-30));
+    take("X1.$tx", "X1", LedgerOutcome::SetAside, now.addDays(-8));
+    take("X2.$tx", "X2", LedgerOutcome::SetAside, now.addDays(-6));
+    settleLedger(plant.ctx);
+    ASSERT_TRUE(database.execute(QStringLiteral("DELETE FROM LosNamen WHERE LosName = 'J1'"), {}, err));
+    PurgeOldErrorCopies(plant.ctx, nullptr);
+    std::vector<QVariantList> rows;
+    ASSERT_TRUE(database.execute(QStringLiteral("SELECT FileName FROM ImportLedger ORDER BY RowKey"), {}, err, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("X2.$tx"));
+}
+
+} // namespace
