@@ -193,6 +193,17 @@ ImportOutcome vanishedFile(ServerContext& ctx, FileKind kind, const QString& pat
     return o;
 }
 
+// Whether the server directory can be listed; the fault raised when not.
+bool listable(const QString& serverDir, PendingError& err)
+{
+    const QFileInfo info(fileops::nativePath(serverDir));
+    if (!info.isDir())
+        err.raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
+    else if (!info.isReadable() || !info.isExecutable())
+        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
+    return !err.pending();
+}
+
 // The first file of the cycle that stayed in the server directory for a
 // fault of the machine, or "".
 QString fileStayedForAFault(const CycleReport& report)
@@ -203,21 +214,6 @@ QString fileStayedForAFault(const CycleReport& report)
             return o.path;
     }
     return {};
-}
-
-} // namespace
-
-namespace {
-
-// Whether the server directory can be listed; the fault raised when not.
-bool listable(const QString& serverDir, PendingError& err)
-{
-    const QFileInfo info(fileops::nativePath(serverDir));
-    if (!info.isDir())
-        err.raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
-    else if (!info.isReadable() || !info.isExecutable())
-        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
-    return !err.pending();
 }
 
 } // namespace
@@ -368,6 +364,7 @@ void ScanCycle::runOnce()
         // said why in the error box: nothing is read
     } else if (m_ctx.settings.jobMode()) {
         ScanJob(m_ctx, m_importer, &report, &m_queue);
+        noteJobDatabaseAway(report);
     } else {
         // A job database that cannot be opened fails every kind alike: the
         // first file says so, the others wait with it.
@@ -378,9 +375,8 @@ void ScanCycle::runOnce()
         noteJobDatabaseAway(report);
         if (m_databaseAway.isEmpty())
             ScanSteelData(m_ctx, m_importer, &report, &m_queue);
-    }
-    if (canWork)
         noteJobDatabaseAway(report);
+    }
     report.durationMs = elapsed.elapsed();
     m_ctx.heldReports = nullptr;
     const QString stayedForFault = fileStayedForAFault(report);
@@ -535,7 +531,7 @@ bool ScanCycle::jobDatabaseThere()
     if (!directoriesConfigured(m_ctx))
         return true;
     if (m_databaseAway.isEmpty())
-        return true; // a database that went is found by the import, or after the scan
+        return true; // one that goes is found when an import meets it
     const QString path = jobDatabasePath(m_ctx);
     PendingError err;
     if (m_databaseAway != path || jobDatabaseOpens(path, err)) {
@@ -640,7 +636,7 @@ bool ScanCycle::jobDatabaseUsable()
         return true;
     const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
     if (clientDir.isEmpty() || !fileops::exists(path))
-        return true; // a missing database is said by jobDatabaseThere()
+        return true; // a missing database is the import's to report (once: jobDatabaseThere)
     const bool firstLook = m_lookedAtPlant != clientDir;
     m_lookedAtPlant = clientDir;
     if (firstLook && !m_databaseDamaged && m_plantLock && m_plantLock->previousStopWasClean())
