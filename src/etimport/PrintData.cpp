@@ -5,6 +5,8 @@
 #include "intake/JobCriteria.h"
 #include "platform/OperatorPrompt.h"
 
+#include <vector>
+
 namespace et {
 
 namespace {
@@ -38,6 +40,22 @@ int existingRowsAnswer(ServerContext& ctx, const QString& job, bool skipQuestion
                                          QStringLiteral("Delete Data = Yes / Override Data = No"));
 }
 
+// Whether a row of the job holds text a label-data file wrote: ink-jet
+// text, or label text other than the placeholder of its piece.
+bool holdsLabelText(db::Database& database, const QString& job, bool& found, PendingError& err)
+{
+    std::vector<QVariantList> rows;
+    if (!database.execute(QStringLiteral("SELECT 1 FROM Druckdaten WHERE LosName = ? AND "
+                                         "(coalesce(Tintendruckdaten, '') <> '' OR "
+                                         "(coalesce(Etikettendaten, '') <> '' AND "
+                                         "Etikettendaten <> ? || TeileNr AND Etikettendaten <> ? || TeileNr)) "
+                                         "LIMIT 1"),
+                          {job, PlaceholderLabel, PlaceholderRemnantLabel}, err, &rows))
+        return false;
+    found = !rows.empty();
+    return true;
+}
+
 bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job, bool skipQuestion,
                    bool& cancelled, int presetAnswer, PendingError& err)
 {
@@ -56,7 +74,10 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
     if (!print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err))
         return false;
 
-    if (!print.PrintRecordset.eof()) {
+    bool existing = !print.PrintRecordset.eof();
+    if (existing && !skipQuestion && !holdsLabelText(*print.JobDatabase, job, existing, err))
+        return false;
+    if (existing) {
         switch (existingRowsAnswer(ctx, job, skipQuestion, presetAnswer)) {
         case Answer::Yes:
             print.PrintRecordset.close();

@@ -29,10 +29,19 @@ struct PrintData {
     [[nodiscard]] bool commit(PendingError& err);
 };
 
-// Opens the print data of a job; rows the job already has are deleted
-// (skipQuestion, or answer Yes), kept (answer No) or the job is cancelled
-// (Cancel: cancelled = true; it is false otherwise). presetAnswer != 0 is
-// used instead of asking.
+// The texts of the placeholder rows a production-data file books for its
+// labelled pieces and remnants (followed by the piece number); the
+// label-data file fills the rows later.
+inline const QString PlaceholderLabel = QStringLiteral("Label:");
+inline const QString PlaceholderRemnantLabel = QStringLiteral("Label(Rest):");
+
+// Opens the print data of a job. With skipQuestion (a production-data file)
+// every row the job has is deleted. Otherwise the job has print data when a
+// row holds label text, that is a label-data file was read for it before;
+// placeholder rows alone are no print data, they are kept for the file to
+// fill. Existing print data are deleted (answer Yes), kept (answer No) or
+// the job is cancelled (Cancel: cancelled = true; it is false otherwise).
+// presetAnswer != 0 is used instead of asking.
 // shared: the import's open connection, or null to open client dir/prog.mdb.
 // Returns 0 or the error number (reported as "openDBPrint: ...").
 int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared, const QString& job, bool skipQuestion,

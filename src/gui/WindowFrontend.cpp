@@ -72,7 +72,8 @@ void WindowFrontend::attach(ServerContext& ctx)
 
 void WindowFrontend::installNotificationIcon(const QString& programTitle)
 {
-    if (!m_control.notificationAreaAvailable())
+    m_iconTitle = programTitle;
+    if (!m_control.notificationAreaAvailable() || m_icon)
         return;
     m_icon = new QSystemTrayIcon(m_window.windowIcon(), this);
     m_icon->setToolTip(notificationToolTip(programTitle));
@@ -90,10 +91,42 @@ void WindowFrontend::finishLoad()
         editControls(*m_ctx, false);
     m_window.showFields();
     m_control.hide();
-    if (m_ctx && !m_control.notificationAreaAvailable())
-        writeTotxtError(*m_ctx, m_ctx->errorBox.text() + QStringLiteral("\r\n") +
-                                    QStringLiteral("No notification area on this desktop: the window stays "
-                                                   "minimised in the task bar."));
+    if (!m_ctx || m_control.notificationAreaAvailable())
+        return;
+    // Said once below the start line; the window keeps it in view until the
+    // area comes.
+    const QString note = QStringLiteral("No notification area on this desktop: the window stays minimised in the "
+                                        "task bar until there is one.");
+    writeTotxtError(*m_ctx, m_ctx->errorBox.text() + QStringLiteral("\r\n") + note);
+    m_window.setLastingNote(note);
+    if (m_areaThere)
+        m_areaWatch.start();
+}
+
+void WindowFrontend::watchNotificationArea(std::function<bool()> areaThere)
+{
+    m_areaThere = std::move(areaThere);
+    m_areaWatch.setInterval(5000);
+    connect(&m_areaWatch, &QTimer::timeout, this, [this] {
+        if (m_areaThere())
+            notificationAreaAppeared();
+    });
+}
+
+void WindowFrontend::notificationAreaAppeared()
+{
+    m_areaWatch.stop();
+    if (m_control.notificationAreaAvailable())
+        return;
+    m_control.setNotificationAreaAvailable(true);
+    m_window.setLastingNote(QString());
+    if (!m_iconTitle.isEmpty())
+        installNotificationIcon(m_iconTitle);
+    if (m_window.isMinimized())
+        m_control.hide();
+    if (m_ctx)
+        writeTotxtError(*m_ctx, timeStamp(m_ctx->clock) + QStringLiteral(": Notification area is there again") +
+                                    (m_icon ? QStringLiteral("; the server sits in it.") : QStringLiteral(".")));
 }
 
 bool displayAvailable(const QString& qpaPlatform, const QString& display, const QString& waylandDisplay)
@@ -120,5 +153,6 @@ int runWithWindow(int argc, char** argv)
     // (or a signal) ends the server.
     QApplication::setQuitOnLastWindowClosed(false);
     WindowFrontend frontend(QSystemTrayIcon::isSystemTrayAvailable());
+    frontend.watchNotificationArea(&QSystemTrayIcon::isSystemTrayAvailable);
     return runServer(app, frontend);
 }

@@ -8,6 +8,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <functional>
 
 class QSystemTrayIcon;
 
@@ -67,6 +70,15 @@ public:
     void installNotificationIcon(const QString& programTitle) override;
     void finishLoad() override;
 
+    // Without a notification area at start-up, areaThere is asked every few
+    // seconds until it says yes (a desktop whose panel starts after the
+    // server); then notificationAreaAppeared() runs.
+    void watchNotificationArea(std::function<bool()> areaThere);
+    // The notification area is there now: the icon goes into it (when one
+    // was wanted), the window hides there, and that is said once, with the
+    // time.
+    void notificationAreaAppeared();
+
     frmPROD& mainWindow() { return m_window; }
     MessageBoxPrompt& messageBoxes() { return m_prompt; }
     // Null until installed.
@@ -79,6 +91,9 @@ private:
     WindowErrorBox m_errorBox{m_window, m_control};
     MessageBoxPrompt m_prompt;
     QSystemTrayIcon* m_icon = nullptr;
+    QString m_iconTitle; // the icon's title, when one is wanted
+    std::function<bool()> m_areaThere;
+    QTimer m_areaWatch;
 };
 
 // Whether a window can be opened. The window system's platform plugin

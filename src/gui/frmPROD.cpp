@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -314,6 +315,24 @@ void frmPROD::showFields()
 void frmPROD::setErrorText(const QString& text)
 {
     txtError->setPlainText(displayText(text));
+}
+
+void frmPROD::setLastingNote(const QString& text)
+{
+    if (!m_lastingNote) {
+        if (text.isEmpty())
+            return;
+        m_lastingNote = new QLabel;
+        m_lastingNote->setObjectName(QStringLiteral("lblLastingNote"));
+        statusBar()->addWidget(m_lastingNote, 1);
+    }
+    m_lastingNote->setText(text);
+    statusBar()->setVisible(!text.isEmpty());
+}
+
+QString frmPROD::lastingNote() const
+{
+    return m_lastingNote ? m_lastingNote->text() : QString();
 }
 
 // Edit mode protects the settings against a stray click: off after start-up

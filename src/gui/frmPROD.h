@@ -32,6 +32,10 @@ public:
 
     // The error box's text, as the operator reads it.
     void setErrorText(const QString& text);
+    // A condition that lasts (no notification area), shown below the error
+    // box where the next report does not replace it; empty: none.
+    void setLastingNote(const QString& text);
+    [[nodiscard]] QString lastingNote() const;
 
     // The save-file dialog of "Save As": returns the chosen name, or an empty
     // string when the operator cancelled. Tests put a script here.
@@ -68,6 +72,7 @@ private:
     QTabWidget* TabStrip1 = nullptr;
     QPlainTextEdit* txtError = nullptr;
     QLabel* VersionNum = nullptr;
+    QLabel* m_lastingNote = nullptr;
     QPushButton* cmdSave = nullptr;
 
     QLineEdit* txtServer = nullptr;

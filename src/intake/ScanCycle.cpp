@@ -193,6 +193,17 @@ ImportOutcome vanishedFile(ServerContext& ctx, FileKind kind, const QString& pat
     return o;
 }
 
+// Whether the server directory can be listed; the fault raised when not.
+bool listable(const QString& serverDir, PendingError& err)
+{
+    const QFileInfo info(fileops::nativePath(serverDir));
+    if (!info.isDir())
+        err.raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
+    else if (!info.isReadable() || !info.isExecutable())
+        err.raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
+    return !err.pending();
+}
+
 // The fault of the machine for which a file of the cycle stayed in the
 // server directory (its error number), 0 when none did.
 int faultFilesStayedFor(const CycleReport& report)
@@ -211,19 +222,13 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
                           const std::function<bool(const QString&)>& settled, const QString& resumeAfter,
                           QStringList* notRegular)
 {
-    const QString dirPath = fileops::nativePath(serverDir);
-    const QFileInfo info(dirPath);
-    if (!info.isDir()) {
+    PendingError fault;
+    if (!listable(serverDir, fault)) {
         if (err)
-            err->raise(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
+            *err = fault;
         return {};
     }
-    QDir dir(dirPath);
-    if (!info.isReadable() || !info.isExecutable()) {
-        if (err)
-            err->raise(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"));
-        return {};
-    }
+    QDir dir(fileops::nativePath(serverDir));
     // Extensions match regardless of case, as they always did on the plant's
     // machines ("$TX" finds a.$tx). Sorted by name so that a backlog drains
     // in a predictable order. Everything with a matching name is listed
@@ -343,7 +348,8 @@ void ScanCycle::runOnce()
     m_ctx.window->hideIfMinimised();
 
     CycleReport report;
-    const bool canWork = plantIsOurs() && serverDirectoryUsable() && backupFolderUsable() && jobDatabaseUsable();
+    const bool canWork = plantIsOurs() && serverDirectoryUsable() && serverDirectoryThere() && backupFolderUsable() &&
+                         jobDatabaseThere() && jobDatabaseUsable();
     report.startedMs = m_ctx.clock.now().toMSecsSinceEpoch();
     QElapsedTimer elapsed;
     elapsed.start();
@@ -359,10 +365,18 @@ void ScanCycle::runOnce()
         // said why in the error box: nothing is read
     } else if (m_ctx.settings.jobMode()) {
         ScanJob(m_ctx, m_importer, &report, &m_queue);
+        noteJobDatabaseAway(report);
     } else {
+        // A job database that cannot be opened fails every kind alike: the
+        // first file says so, the others wait with it.
         ScanProductionData(m_ctx, m_importer, &report, &m_queue);
-        ScanLabelData(m_ctx, m_importer, &report, &m_queue);
-        ScanSteelData(m_ctx, m_importer, &report, &m_queue);
+        noteJobDatabaseAway(report);
+        if (m_databaseAway.isEmpty())
+            ScanLabelData(m_ctx, m_importer, &report, &m_queue);
+        noteJobDatabaseAway(report);
+        if (m_databaseAway.isEmpty())
+            ScanSteelData(m_ctx, m_importer, &report, &m_queue);
+        noteJobDatabaseAway(report);
     }
     report.durationMs = elapsed.elapsed();
     m_ctx.heldReports = nullptr;
@@ -464,6 +478,98 @@ bool ScanCycle::serverDirectoryUsable()
     return false;
 }
 
+// A server directory that cannot be listed (not there, e.g. a share not
+// mounted, or not readable) is said once, as the scan reports it, and no
+// scan runs while it lasts; when it can be listed again that is said once,
+// with the time.
+bool ScanCycle::serverDirectoryThere()
+{
+    const QString& serverDir = m_ctx.settings.serverDir;
+    if (!directoriesConfigured(m_ctx))
+        return true;
+    PendingError err;
+    if (listable(serverDir, err)) {
+        if (!m_serverDirAway.isEmpty())
+            writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + QStringLiteral(": Server directory %1 is there again; "
+                                                                           "job files are read again.")
+                                                                .arg(m_serverDirAway));
+        m_serverDirAway.clear();
+        m_serverDirFault.clear();
+        return true;
+    }
+    if (m_serverDirAway != serverDir || m_serverDirFault != err.description)
+        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
+                                   WrapText(err.description, kErrorWrapWidth));
+    m_serverDirAway = serverDir;
+    m_serverDirFault = err.description;
+    return false;
+}
+
+namespace {
+
+// Whether the job database can be opened and read; why not, when not.
+bool jobDatabaseOpens(const QString& path, PendingError& err)
+{
+    db::Database database;
+    if (!database.open(fileops::nativePath(path), err, db::Database::Transaction::AutoCommit))
+        return false;
+    (void)database.hasRows(QStringLiteral("LosNamen"), err);
+    return !err.pending();
+}
+
+QString jobDatabasePath(const ServerContext& ctx)
+{
+    return fileops::joinPath(ctx.settings.clientDir, QStringLiteral("prog.mdb"));
+}
+
+} // namespace
+
+// A job database that an import could not open (missing, or not to be
+// opened for a fault of the machine) is said once, by the import that met
+// it, as it reports it. While it lasts no file is taken: each would fail the
+// same way and say so again. When it opens again that is said once, with
+// the time, and the intake goes on.
+bool ScanCycle::jobDatabaseThere()
+{
+    if (!directoriesConfigured(m_ctx))
+        return true;
+    if (m_databaseAway.isEmpty())
+        return true; // one that goes is found when an import meets it
+    const QString path = jobDatabasePath(m_ctx);
+    PendingError err;
+    if (m_databaseAway != path || jobDatabaseOpens(path, err)) {
+        if (m_databaseAway == path)
+            writeTotxtError(m_ctx, timeStamp(m_ctx.clock) +
+                                       QStringLiteral(": Job database %1 %2; job files are read again.")
+                                           .arg(path, m_databaseMissing ? QStringLiteral("is there again")
+                                                                        : QStringLiteral("can be opened again")));
+        m_databaseAway.clear();
+        // Its ledger is brought up to date as at the first cycle.
+        m_ledgerDatabase.clear();
+        return true;
+    }
+    return false;
+}
+
+void ScanCycle::noteJobDatabaseAway(const CycleReport& report)
+{
+    if (!m_databaseAway.isEmpty() || !directoriesConfigured(m_ctx))
+        return;
+    const auto notOpened = std::find_if(report.files.begin(), report.files.end(), [](const ImportOutcome& o) {
+        return o.result == ImportResult::NotStarted && o.infrastructureFault();
+    });
+    if (notOpened == report.files.end())
+        return;
+    // Lasting only when the database still fails to open the same way (not
+    // a lock that passed, nor a fault of another step).
+    const QString path = jobDatabasePath(m_ctx);
+    PendingError err;
+    if (jobDatabaseOpens(path, err) || err.number != notOpened->errorNumber)
+        return;
+    m_databaseAway = path;
+    m_databaseMissing = !fileops::exists(path);
+}
+
 bool ScanCycle::plantIsOurs()
 {
     if (!m_plantLock)
@@ -533,7 +639,7 @@ bool ScanCycle::jobDatabaseUsable()
         return true;
     const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
     if (clientDir.isEmpty() || !fileops::exists(path))
-        return true; // a missing database is an ordinary failure of each import
+        return true; // a missing database is the import's to report (once: jobDatabaseThere)
     const bool firstLook = m_lookedAtPlant != clientDir;
     m_lookedAtPlant = clientDir;
     if (firstLook && !m_databaseDamaged && m_plantLock && m_plantLock->previousStopWasClean())

@@ -80,6 +80,9 @@ private:
     void prepareLedger();
     bool jobDatabaseUsable();
     void noteDatabaseDamaged(bool damaged);
+    bool serverDirectoryThere();
+    bool jobDatabaseThere();
+    void noteJobDatabaseAway(const CycleReport& report);
 
     ScanQueue m_queue;
     PlantLock* m_plantLock = nullptr;
@@ -89,6 +92,12 @@ private:
     int m_stayedForFault = 0;   // the fault of the machine the last cycle left files for
     QString m_lookedAtPlant;    // client directory whose job database was checked, or trusted after a clean stop
     bool m_databaseDamaged = false;
+    // Lasting conditions, said once when they start and once when they end:
+    // the server directory that cannot be listed and why, the job database
+    // that is missing or cannot be opened.
+    QString m_serverDirAway, m_serverDirFault;
+    QString m_databaseAway;
+    bool m_databaseMissing = false;
     QString m_refusedPlant; // reported once
     int m_cycles = 0;
     bool m_running = false;

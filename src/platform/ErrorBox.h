@@ -3,7 +3,8 @@
 #include <QString>
 
 // The window's error box: one text, replaced as a whole. Headless, each new
-// text goes to standard error; with a window it is the read-only text field.
+// text goes to standard error (a text that only adds lines below the one
+// before: the added lines); with a window it is the read-only text field.
 class ErrorBox {
 public:
     virtual ~ErrorBox() = default;

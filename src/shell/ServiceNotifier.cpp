@@ -44,12 +44,34 @@ QString resultWords(ImportResult result)
 
 QString countsText(const RowsWritten& r)
 {
-    return QStringLiteral("%1 bars, %2 pieces, %3 machining, %4 print rows")
-        .arg(r.bars)
-        .arg(r.pieces)
-        .arg(r.machining)
-        .arg(r.printRows);
+    return QStringLiteral("%1 bars, %2 pieces, %3 machining").arg(r.bars).arg(r.pieces).arg(r.machining);
 }
+
+// Rows of one job: production data (bars, pieces, machining) with the print
+// rows its label data wrote, and apart from them, when the job had a steel
+// file, the rows of the steel tables.
+struct JobRows {
+    RowsWritten production;
+    RowsWritten steel;
+    bool hadSteel = false;
+
+    void add(const ImportOutcome& f)
+    {
+        RowsWritten& into = f.kind == FileKind::Steel ? steel : production;
+        hadSteel = hadSteel || f.kind == FileKind::Steel;
+        into.bars += f.rows.bars;
+        into.pieces += f.rows.pieces;
+        into.machining += f.rows.machining;
+        production.printRows += f.rows.printRows;
+    }
+    [[nodiscard]] QString text() const
+    {
+        QString t = countsText(production) + QStringLiteral(", %1 print rows").arg(production.printRows);
+        if (hadSteel)
+            t += QStringLiteral("; steel: ") + countsText(steel);
+        return t;
+    }
+};
 
 } // namespace
 
@@ -68,20 +90,17 @@ QString cycleStatusText(const CycleReport& report)
     }
     QStringList parts;
     for (const QString& job : jobs) {
-        RowsWritten sum;
+        JobRows rows;
         QStringList failures;
         for (const ImportOutcome& f : report.files) {
             if (f.jobName != job)
                 continue;
             if (f.failed())
                 failures << QStringLiteral("%1 %2").arg(kindWord(f.kind), resultWords(f.result));
-            sum.bars += f.rows.bars;
-            sum.pieces += f.rows.pieces;
-            sum.machining += f.rows.machining;
-            sum.printRows += f.rows.printRows;
+            rows.add(f);
         }
         if (failures.isEmpty())
-            parts << QStringLiteral("Imported job %1 (%2)").arg(job, countsText(sum));
+            parts << QStringLiteral("Imported job %1 (%2)").arg(job, rows.text());
         else
             parts << QStringLiteral("Job %1 failed: %2").arg(job, failures.join(QStringLiteral(", ")));
     }

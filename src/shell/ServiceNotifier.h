@@ -41,5 +41,8 @@ private:
 };
 
 // The one-line status after a cycle: "Idle; last scan at hh:mm:ss", or per
-// job of the cycle "Imported job A1 (...)" / "Job B7 failed: ...".
+// job of the cycle "Job B7 failed: ..." or "Imported job A1 (2 bars,
+// 8 pieces, 5 machining, 8 print rows; steel: 1 bars, 3 pieces, 0 machining)":
+// the rows the production-data file wrote, the print rows of the label-data
+// file, and those of the steel-data file apart (only when the job had one).
 QString cycleStatusText(const CycleReport& report);

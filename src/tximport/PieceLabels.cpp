@@ -53,7 +53,7 @@ Flow readShortLabel(ImportContext& ctx)
             return failWith(ctx, QStringLiteral("Opening printdata table in database?"));
         ctx.printPrepared = true;
     }
-    et::WritePrintRow(ctx.print, ctx.jobName, printPieceNumber(ctx.pieceNumber), 0, QStringLiteral("Label:"), ctx.err);
+    et::WritePrintRow(ctx.print, ctx.jobName, printPieceNumber(ctx.pieceNumber), 0, et::PlaceholderLabel, ctx.err);
     return Flow::Next;
 }
 

@@ -49,7 +49,7 @@ Pass writeRemnantLabel(ImportContext& ctx)
     }
     int piece = 0;
     if (remnantPieceNumber(ctx, &piece))
-        et::WritePrintRow(ctx.print, ctx.jobName, piece, 0, QStringLiteral("Label(Rest):"), ctx.err);
+        et::WritePrintRow(ctx.print, ctx.jobName, piece, 0, et::PlaceholderRemnantLabel, ctx.err);
     return Pass::Next;
 }
 

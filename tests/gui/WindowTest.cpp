@@ -205,7 +205,10 @@ protected:
     NoNotificationArea() : WindowTest(false) {}
 };
 
-TEST_F(NoNotificationArea, StartsMinimisedSaysSoAndTheCycleLeavesItThere)
+// Said once below the start line and kept in view while it lasts; when the
+// area comes (a panel started after the server) the icon goes into it and
+// that is said once, with the time.
+TEST_F(NoNotificationArea, StartsMinimisedSaysSoOnceAndTheIconComesWithTheArea)
 {
     frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
     EXPECT_EQ(frontend.notificationIcon(), nullptr);
@@ -216,6 +219,16 @@ TEST_F(NoNotificationArea, StartsMinimisedSaysSoAndTheCycleLeavesItThere)
     EXPECT_TRUE(ctx.errorBox.text().contains(QStringLiteral("No notification area")));
     runOneCycle(ctx);
     EXPECT_TRUE(window().isVisible());
+    writeTotxtError(ctx, QStringLiteral("a later report"));
+    EXPECT_TRUE(window().lastingNote().startsWith(QStringLiteral("No notification area"))) << "not replaced";
+
+    for (int i = 0; i < 2; ++i)
+        frontend.notificationAreaAppeared();
+    ASSERT_NE(frontend.notificationIcon(), nullptr);
+    EXPECT_EQ(ctx.errorBox.text(),
+              QStringLiteral("05.12.2026 10:30:00: Notification area is there again; the server sits in it."));
+    EXPECT_EQ(window().lastingNote(), QString());
+    EXPECT_FALSE(window().isVisible());
 }
 
 } // namespace

@@ -43,8 +43,9 @@ ImportOutcome file(FileKind kind, const char* job, ImportResult result, RowsWrit
     return o;
 }
 
-// One line per cycle: idle, the files of a job summed, a failed job naming
-// the file and what became of it, separate-mode jobs one after the other.
+// One line per cycle: idle, the rows of a job's files (its steel rows apart
+// from its production rows), a failed job naming the file and what became
+// of it, separate-mode jobs one after the other.
 TEST(StatusText, OneLinePerCycle)
 {
     const std::pair<std::vector<ImportOutcome>, const char*> cases[] = {
@@ -52,7 +53,8 @@ TEST(StatusText, OneLinePerCycle)
         {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
           file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
           file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
-         "Imported job A1 (3 bars, 12 pieces, 4 machining, 10 print rows) at 10:30:01"},
+         "Imported job A1 (2 bars, 10 pieces, 4 machining, 10 print rows; steel: 1 bars, 2 pieces, 0 machining) "
+         "at 10:30:01"},
         {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
           file(FileKind::Label, "A1", ImportResult::SetAside)},
          "Job A1 failed: label data set aside as error copy at 10:30:01"},

@@ -29,11 +29,13 @@ public:
     {
         m_text = text;
         ++changes;
+        history << text;
     }
     [[nodiscard]] QString text() const override { return m_text; }
     void bringToFront() override { ++broughtToFront; }
     int changes = 0;
     int broughtToFront = 0;
+    QStringList history; // every text, in order
 
 private:
     QString m_text;

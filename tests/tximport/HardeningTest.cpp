@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -221,5 +222,66 @@ TEST_F(Hardening, ADamagedDatabaseStopsTheIntakeUntilItIsReplaced)
     EXPECT_EQ(cycle(), "");
     EXPECT_EQ(jobs(), 1);
 }
+
+// A server directory that is gone (a share not mounted) and a job database
+// that is gone are said once however many cycles they last, in both modes:
+// the first report as the scan or the import writes it, and once, with the
+// time, when they are back; the waiting job is then read.
+struct LastingCase {
+    const char* name;
+    bool database; // else the server directory
+    int loadMode;
+    const char* said;
+};
+
+void PrintTo(const LastingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LastingCondition : public Hardening, public ::testing::WithParamInterface<LastingCase> {};
+
+TEST_P(LastingCondition, IsSaidOnceWhenItStartsAndOnceWhenItEnds)
+{
+    const LastingCase& c = GetParam();
+    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(c.loadMode);
+    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
+    plant.writeJobFile(QStringLiteral("A1.$tx"), crlf({"KB 001L65000T12", "KTN0001L12350D1"}));
+    plant.writeJobFile(QStringLiteral("A1.$et"), crlf({"ED 0001 label"}));
+    const QString away = c.database ? plant.jobDatabasePath() : plant.serverDir();
+    ASSERT_TRUE(QDir().rename(away, away + QStringLiteral(".away")));
+    // What the cycles said, blank texts (an import clearing the box) left out.
+    const auto said = [&] {
+        QStringList texts = plant.errorBox.history.filter(QRegularExpression(QStringLiteral("\\S")));
+        plant.errorBox.history.clear();
+        return texts;
+    };
+
+    for (int i = 0; i < 3; ++i)
+        scan.runOnce();
+    const QStringList started = said();
+    ASSERT_EQ(started.size(), 1) << started.join(QStringLiteral("\n---\n")).toStdString();
+    EXPECT_TRUE(started[0].contains(QLatin1String(c.said))) << started[0].toStdString();
+
+    ASSERT_TRUE(QDir().rename(away + QStringLiteral(".away"), away));
+    EXPECT_EQ(cycle(), "");
+    scan.runOnce();
+    const QStringList ended = said();
+    ASSERT_EQ(ended.size(), 1) << ended.join(QStringLiteral("\n---\n")).toStdString();
+    EXPECT_EQ(ended[0],
+              QStringLiteral("05.12.2026 10:30:00: %1 %2 is there again; job files are read again.")
+                  .arg(c.database ? QStringLiteral("Job database") : QStringLiteral("Server directory"), away));
+    EXPECT_EQ(jobs(), 1);
+    EXPECT_TRUE(plant.prompt.asked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, LastingCondition,
+    ::testing::Values(LastingCase{"ServerDirectorySeparateMode", false, 0,
+                                  "ERROR Server VOV ScanDir\r\nPath not found"},
+                      LastingCase{"ServerDirectoryJobMode", false, 1, "ERROR Server VOV ScanDir\r\nPath not found"},
+                      LastingCase{"JobDatabaseSeparateMode", true, 0, "Job: A1\r\nopenDB: Could not find file"},
+                      LastingCase{"JobDatabaseJobMode", true, 1, "Job: A1\r\nopenDB: Could not find file"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
