@@ -18,7 +18,7 @@ rm -rf "$out"
 mkdir -p "$src"
 # dpkg-buildpackage writes the packages beside the source tree: a copy
 # keeps them (and its obj-* build tree) inside build-deb.
-tar -C "$root" --anchored --exclude=./.git --exclude='./build-*' --exclude='./obj-*' --exclude=./.cache -cf - . |
+tar -C "$root" --anchored --exclude=./.git --exclude='./build*' --exclude='./obj-*' --exclude=./.cache -cf - . |
   tar -C "$src" -xf -
 
 version=$(sed -n 's/^project(serverquirnel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
