@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the server needs to build, run and test.
-# Runs as root on a fresh Debian machine; quick when everything is there.
+# install-deps.sh [package]: installs the Debian packages the server needs to
+# build, run and test; with "package" also what builds and checks the Debian
+# packages. Runs as root on a fresh Debian machine; quick when everything is
+# there.
 set -euo pipefail
 
 packages=(
@@ -10,11 +12,13 @@ packages=(
   libgtest-dev libgmock-dev
   sqlite3 libsqlite3-dev   # the engine's library: the tests' fault-injecting file-system layer
   dbus xdg-utils shared-mime-info desktop-file-utils
-  pkg-config libsystemd-dev   # readiness and watchdog notifications
-  libssl-dev                  # SHA-256 of the job files (import ledger)
-  strace                      # tests that kill the server at a chosen system call
-  dpkg-dev systemd            # the Debian package (dpkg-shlibdeps), systemd-analyze
+  pkgconf libsystemd-dev systemd   # readiness and watchdog notifications; the unit's folder
+  libssl-dev                       # SHA-256 of the job files (import ledger)
+  strace                           # tests that kill the server at a chosen system call
 )
+if [ "${1:-}" = package ]; then
+  packages+=(dpkg-dev debhelper lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

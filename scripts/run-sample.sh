@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the server, lays out a copy of the sample
-# plant in examples/plant, creates its job database and runs the server
-# headless on it (one scan cycle per run, until the jobs are in), then shows
-# what was imported.
+# Installs what is needed, builds the server alone (in build-sample: no
+# tests, no benchmarks), lays out a copy of the sample plant in
+# examples/plant, creates its job database and runs the server headless on it
+# (one scan cycle per run, until the jobs are in), then shows what was
+# imported.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 config=${1:-ServerQuirnel.zezad}
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" build-release Release -DVOV_BENCH=ON
+bash "$root/scripts/build.sh" build-sample Release -DBUILD_TESTING=OFF -DVOV_BENCH=OFF -- serverquirnel
 
-plant=$root/build-release/sample-plant
+plant=$root/build-sample/sample-plant
 rm -rf "$plant"
 cp -r "$root/examples/plant" "$plant"
-cp "$root/build-release/src/app/serverquirnel" "$plant/Server/"
+mkdir -p "$plant/Backup"   # the sample's backup directory; --init-db makes Client
+cp "$root/build-sample/src/app/serverquirnel" "$plant/Server/"
 export XDG_CONFIG_HOME=$plant/.config
 export XDG_CONFIG_DIRS=$plant/.xdg   # the machine-wide store of the published paths, kept in the sample
 export XDG_RUNTIME_DIR=$plant/.run

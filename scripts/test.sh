@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test twice: in the release
 # build (warnings as errors) and in a debug build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. Each build keeps its folder (build-release,
+# build-asan) and its options, so a second run compiles nothing that did not
+# change.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"

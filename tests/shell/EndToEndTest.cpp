@@ -260,6 +260,24 @@ TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlag)
     EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
+// The server built without the window needs no display: a command line
+// meant for the window gets one line saying so and imports as --headless.
+TEST_F(EndToEnd, WithoutHeadlessTheWindowlessServerSaysSoOnceAndImports)
+{
+    writeConfig(0);
+    initDatabase();
+    writeJob(QStringLiteral("A1.$tx"), kGoodJob);
+    QProcessEnvironment env = environment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const ProcessRun r = run(installExecutable(), {configPath(), QStringLiteral("--once")}, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
+    EXPECT_EQ(count("LosNamen", "A1"), 1);
+    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
+}
+
 TEST_F(EndToEnd, BrokenJobBecomesAnErrorCopyAndIsLogged)
 {
     writeConfig(0);
