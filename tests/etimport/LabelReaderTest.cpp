@@ -93,6 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The header ends piece 1; its next record starts it again and replaces the whole column.
         LabelCase{"HeaderInTheMiddle", crlf({"ED 0001 A", "ED 0000 PRNTyp=3", "ED 0001 $027*B", "ED 0002 C"}),
                   "1 E=B | 2 E=C | 9 E=old"},
+        // A target named in the middle holds from there on: piece 1's text so far keeps its column.
+        LabelCase{"HeaderInTheMiddleChangesTheTargetAfterThePiece",
+                  crlf({"ED 0001 A", "ED 0000 ETKTyp=1", "ED 0001 B", "ED 0002 C"}), "1 E=A T=B | 2 T=C | 9 E=old"},
         LabelCase{"EightBitText",
                   crlf({"ED 0001 Fl\xfc"
                         "gel 70\xb0"}),
