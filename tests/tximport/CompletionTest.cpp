@@ -43,6 +43,8 @@ const Case kCases[] = {
      {"KB 001", "KTN0001S201000123SBST-A    "},
      {{"SELECT s.StahlName, t.StahlNr FROM StahlTeiledaten t JOIN StahlStabdaten s ON s.StabNr=t.StabNr", "~,~"}},
      Steel},
+    {"LoadIdsStartAtZeroInAnEmptyTable", {"KB 001", "KTN0001", "KTN0002"},
+     {{"SELECT LoadID FROM Teiledaten ORDER BY TeileNr", "0;1"}}, LoadId},
     {"LoadIdsContinueTheLargestOne",
      {"KB 001", "KTN0001", "KTN0002", "KTN0003"},
      {{"SELECT LoadID FROM Teiledaten WHERE LosName='J1' ORDER BY TeileNr", "17;18;19"}},
