@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DefaultApplicationEntry,
     ::testing::Values(
         MimeappsCase{"NoFile", "", "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"},
-        MimeappsCase{"OtherGroupOnly", "[Added Associations]\ntext/plain=a.desktop;\n",
+        MimeappsCase{"OtherGroupOnlyWithoutAFinalLineEnd", "[Added Associations]\ntext/plain=a.desktop;",
                      "[Added Associations]\ntext/plain=a.desktop;\n\n[Default Applications]\n"
                      "application/x-zezad=serverquirnel-zezad.desktop\n"},
         MimeappsCase{"AppendedInsideTheGroup",
