@@ -106,6 +106,7 @@ TEST_F(JobDbTest, ALockedDatabaseFailsWithinTheTimeoutAndOpensOnceFree)
     EXPECT_FALSE(second.open(path(), err));
     EXPECT_EQ(err.number, 3218);
     EXPECT_EQ(err.description, qs("Could not update; currently locked."));
+    EXPECT_FALSE(second.isOpen()) << "a refused open leaves nothing open";
     EXPECT_LT(timer.elapsed(), 3000);
     ASSERT_TRUE(database.commit(err));
     err.clear();
