@@ -60,6 +60,9 @@ TEST(LaunchOptionsTest, Defaults)
     EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
     EXPECT_EQ(o.settleMs, 0);
     EXPECT_TRUE(o.metricsFile.isEmpty());
+    // 0 is the default written out: no settle time, not a usage error.
+    const LaunchOptions noSettle = parseLaunchOptions({QStringLiteral("--settle-ms=0")});
+    EXPECT_TRUE(noSettle.usageError.isEmpty()) << noSettle.usageError.toStdString();
 
     for (const QStringList& initDb : {QStringList{QStringLiteral("--init-db"), QStringLiteral("/c")},
                                       QStringList{QStringLiteral("--init-db=/c")}}) {
