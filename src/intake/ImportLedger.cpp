@@ -12,10 +12,6 @@
 
 #include <openssl/evp.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kPending = QStringLiteral("pending");
@@ -88,22 +84,17 @@ bool stillTheFileOf(const QString& path, const FileIdentity& recorded)
 FileIdentity identifyFile(const QString& path)
 {
     FileIdentity id;
-    const int fd = ::open(QFile::encodeName(fileops::nativePath(path)).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    QFile file;
+    if (fileops::openRegularFile(file, path) != fileops::OpenResult::Opened)
         return id;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return id;
-    }
-    // The engine's own SHA-256 (with the processor's SHA instructions where
-    // it has them): a file is hashed at a small fraction of its import.
+    // The crypto library's SHA-256 (with the processor's SHA instructions
+    // where it has them): a file is hashed at a small fraction of its import.
     EVP_MD_CTX* hash = EVP_MD_CTX_new();
     bool ok = hash && EVP_DigestInit_ex(hash, EVP_sha256(), nullptr) == 1;
     char buffer[64 * 1024];
     qint64 total = 0;
     while (ok) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const qint64 n = file.read(buffer, sizeof buffer);
         if (n <= 0) {
             ok = n == 0;
             break;
@@ -115,12 +106,11 @@ FileIdentity identifyFile(const QString& path)
     unsigned int digestLength = 0;
     ok = ok && EVP_DigestFinal_ex(hash, digest, &digestLength) == 1;
     EVP_MD_CTX_free(hash);
-    ::close(fd);
     if (!ok)
         return id;
     id.name = fileops::fileName(path);
     id.size = total;
-    id.modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    id.modifiedMs = QFileInfo(fileops::nativePath(path)).lastModified().toMSecsSinceEpoch();
     id.sha256 = QByteArray(reinterpret_cast<const char*>(digest), int(digestLength)).toHex();
     return id;
 }

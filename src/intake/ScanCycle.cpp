@@ -434,11 +434,9 @@ void ScanCycle::prepareLedger()
         return;
     bool created = false;
     if (ensureLedgerTables(database, created, err) && created && database.commit(err))
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(QStringLiteral("The job database %1 had no import ledger; it was "
-                                                           "added (the tables ImportLedger and ImportQueue).")
-                                                .arg(path),
-                                            kErrorWrapWidth));
+        sayInErrorBox(QStringLiteral("The job database %1 had no import ledger; it was "
+                                     "added (the tables ImportLedger and ImportQueue).")
+                          .arg(path));
     database.close();
     for (FileKind kind : {FileKind::Production, FileKind::Label, FileKind::Steel}) {
         if (m_queue.resumeAfter[int(kind)].isEmpty())
@@ -467,12 +465,10 @@ bool ScanCycle::serverDirectoryUsable()
         return true;
     }
     if (m_refusedServerDir != serverDir) {
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(QStringLiteral("The server directory %1 is the backup folder %2 or lies "
-                                                           "inside it; nothing is read there. Choose another server "
-                                                           "directory.")
-                                                .arg(serverDir, bak),
-                                            kErrorWrapWidth));
+        sayInErrorBox(QStringLiteral("The server directory %1 is the backup folder %2 or lies "
+                                     "inside it; nothing is read there. Choose another server "
+                                     "directory.")
+                          .arg(serverDir, bak));
         m_refusedServerDir = serverDir;
     }
     return false;
@@ -498,8 +494,7 @@ bool ScanCycle::serverDirectoryThere()
         return true;
     }
     if (m_serverDirAway != serverDir || m_serverDirFault != err.description)
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(err.description, kErrorWrapWidth));
+        sayInErrorBox(err.description);
     m_serverDirAway = serverDir;
     m_serverDirFault = err.description;
     return false;
@@ -570,6 +565,13 @@ void ScanCycle::noteJobDatabaseAway(const CycleReport& report)
     m_databaseMissing = !fileops::exists(path);
 }
 
+// A note of the scan cycle about the plant as a whole: the time, the
+// title and the wrapped text replace the error box's text.
+void ScanCycle::sayInErrorBox(const QString& text)
+{
+    writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf + WrapText(text, kErrorWrapWidth));
+}
+
 bool ScanCycle::plantIsOurs()
 {
     if (!m_plantLock)
@@ -581,11 +583,9 @@ bool ScanCycle::plantIsOurs()
         return true;
     }
     if (m_refusedPlant != clientDir) {
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(QStringLiteral("Another server (%1) works on the job database in %2; "
-                                                           "no job is read here until it ends.")
-                                                .arg(holder, clientDir),
-                                            kErrorWrapWidth));
+        sayInErrorBox(QStringLiteral("Another server (%1) works on the job database in %2; "
+                                     "no job is read here until it ends.")
+                          .arg(holder, clientDir));
         m_refusedPlant = clientDir;
     }
     return false;
@@ -607,12 +607,10 @@ bool ScanCycle::backupFolderUsable()
         return true;
     }
     if (m_unusableBackup != bak) {
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(QStringLiteral("The backup folder %1 cannot be made or written; no job "
-                                                           "file is read until it can (the files wait in the "
-                                                           "server directory).")
-                                                .arg(bak),
-                                            kErrorWrapWidth));
+        sayInErrorBox(QStringLiteral("The backup folder %1 cannot be made or written; no job "
+                                     "file is read until it can (the files wait in the "
+                                     "server directory).")
+                          .arg(bak));
         m_unusableBackup = bak;
     }
     return false;
@@ -651,12 +649,10 @@ bool ScanCycle::jobDatabaseUsable()
         return true;
     }
     if (!m_databaseDamaged)
-        writeTotxtError(m_ctx, timeStamp(m_ctx.clock) + kCrLf + kTitleScanDir + kCrLf +
-                                   WrapText(QStringLiteral("The job database %1 is damaged (%2). No job file is "
-                                                           "taken until it is repaired or replaced; the files "
-                                                           "wait in the server directory.")
-                                                .arg(path, err.description),
-                                            kErrorWrapWidth));
+        sayInErrorBox(QStringLiteral("The job database %1 is damaged (%2). No job file is "
+                                     "taken until it is repaired or replaced; the files "
+                                     "wait in the server directory.")
+                          .arg(path, err.description));
     noteDatabaseDamaged(true);
     return false;
 }

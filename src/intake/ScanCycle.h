@@ -73,6 +73,7 @@ private:
     ServerContext& m_ctx;
     JobImporter& m_importer;
     bool plantIsOurs();
+    void sayInErrorBox(const QString& text);
 
     bool serverDirectoryUsable();
     bool backupFolderUsable();
