@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
-// The SQL that creates an empty job database (prog.mdb) and an empty
-// profile database (Profil/profildatenbank.mdb), embedded at build time.
+// The statements that create an empty job database (prog.mdb) and an empty
+// profile database (Profil/profildatenbank.mdb), embedded at build time
+// from the schema files (one statement per block of lines).
 namespace schema {
-QString jobDatabaseSql();
-QString profileDatabaseSql();
+QStringList jobDatabaseSql();
+QStringList profileDatabaseSql();
 // The import ledger's tables alone (part of jobDatabaseSql()), for a job
 // database made before the ledger existed.
-QString importLedgerSql();
+QStringList importLedgerSql();
 } // namespace schema

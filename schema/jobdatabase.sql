@@ -120,13 +120,21 @@ CREATE TABLE Werkzeugdaten (
 );
 
 CREATE INDEX Stabdaten_Los_Stab ON Stabdaten (LosName, StabNr);
+
 CREATE INDEX Stabdaten_ID ON Stabdaten (ID);
+
 CREATE INDEX Stabdaten_LoadID ON Stabdaten (LoadID);
+
 CREATE INDEX Teiledaten_Los_Teil ON Teiledaten (LosName, TeileNr);
+
 CREATE INDEX Teiledaten_Los_Stab ON Teiledaten (LosName, StabNr);
+
 CREATE INDEX Teiledaten_ID ON Teiledaten (ID);
+
 CREATE INDEX Teiledaten_LoadID ON Teiledaten (LoadID);
+
 CREATE INDEX Werkzeugdaten_Los_Teil ON Werkzeugdaten (LosName, TeileNr);
+
 CREATE INDEX LosNamen_ID ON LosNamen (ID);
 
 -- A piece's machining rows belong to it: deleting a piece (an overriding
@@ -241,13 +249,21 @@ CREATE TABLE StahlWerkzeugdaten (
 );
 
 CREATE INDEX StahlStabdaten_Los_Stab ON StahlStabdaten (LosName, StabNr);
+
 CREATE INDEX StahlStabdaten_ID ON StahlStabdaten (ID);
+
 CREATE INDEX StahlStabdaten_LoadID ON StahlStabdaten (LoadID);
+
 CREATE INDEX StahlTeiledaten_Los_Teil ON StahlTeiledaten (LosName, TeileNr);
+
 CREATE INDEX StahlTeiledaten_Los_Stab ON StahlTeiledaten (LosName, StabNr);
+
 CREATE INDEX StahlTeiledaten_ID ON StahlTeiledaten (ID);
+
 CREATE INDEX StahlTeiledaten_LoadID ON StahlTeiledaten (LoadID);
+
 CREATE INDEX StahlWerkzeugdaten_Los_Teil ON StahlWerkzeugdaten (LosName, TeileNr);
+
 CREATE INDEX StahlLosNamen_ID ON StahlLosNamen (ID);
 
 CREATE TRIGGER StahlTeiledaten_StahlWerkzeugdaten AFTER DELETE ON StahlTeiledaten
@@ -264,4 +280,5 @@ CREATE TABLE Druckdaten (
     Etikettendaten LONGTEXT,
     Tintendruckdaten LONGTEXT
 );
+
 CREATE INDEX Druckdaten_Los_Teil ON Druckdaten (LosName, TeileNr);

@@ -22,7 +22,9 @@ CREATE TABLE IF NOT EXISTS ImportLedger (
     State TEXT(10) NOT NULL DEFAULT 'pending',
     TakenAt DATETIME NOT NULL
 );
+
 CREATE INDEX IF NOT EXISTS ImportLedger_State ON ImportLedger (State);
+
 CREATE INDEX IF NOT EXISTS ImportLedger_Los ON ImportLedger (LosName);
 
 CREATE TRIGGER IF NOT EXISTS LosNamen_ImportLedger AFTER DELETE ON LosNamen

@@ -5,4 +5,5 @@ CREATE TABLE Profilliste (
     ProfilNr INTEGER,
     Profilname TEXT(50)
 );
+
 CREATE INDEX Profilliste_ProfilNr ON Profilliste (ProfilNr);

@@ -2,8 +2,9 @@
 
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
-#include "intake/JobCriteria.h"
+#include "intake/JobName.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/db/DbErrors.h"
 
 #include <vector>
 
@@ -70,19 +71,23 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
         if (!print.JobDatabase->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
             return false;
     }
-    const db::Criteria criteria = jobCriteria(job);
-    if (!print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err))
+    // The table is looked for before the job's rows.
+    (void)print.JobDatabase->newRow(PrintTable, err);
+    if (err.pending() || !jobNameSearchable(job, err))
         return false;
-
-    bool existing = !print.PrintRecordset.eof();
+    print.job = job;
+    bool hasRows = !print.JobDatabase->findFirst(PrintTable, jobRows(job), err).isNull();
+    if (err.pending())
+        return false;
+    bool existing = hasRows;
     if (existing && !skipQuestion && !holdsLabelText(*print.JobDatabase, job, existing, err))
         return false;
     if (existing) {
         switch (existingRowsAnswer(ctx, job, skipQuestion, presetAnswer)) {
         case Answer::Yes:
-            print.PrintRecordset.close();
-            if (print.JobDatabase->deleteWhere(PrintTable, criteria, err) < 0)
+            if (print.JobDatabase->deleteWhere(PrintTable, jobRows(job), err) < 0)
                 return false;
+            hasRows = false;
             break;
         case Answer::Cancel:
             cancelled = true;
@@ -91,24 +96,48 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
             break;
         }
     }
+    print.keptRows = hasRows;
+    return true;
+}
 
-    // Open again so that the recordset sees the rows as they are now.
-    print.PrintRecordset.close();
-    return print.JobDatabase->openRecordset(print.PrintRecordset, PrintTable, criteria, err);
+// The piece's row: the one written last, one this import or an earlier
+// delivery wrote, or a new one.
+db::Row printRow(PrintData& print, const QString& job, int piece, PendingError& err)
+{
+    if (piece == print.lastPiece && !print.lastRow.isNull())
+        return print.lastRow;
+    db::Row row;
+    if (print.keptRows || print.written.contains(piece)) {
+        PendingError failed;
+        row = print.JobDatabase->findFirst(
+            PrintTable, {{QStringLiteral("LosName"), job}, {QStringLiteral("TeileNr"), piece}}, failed);
+        if (failed.pending()) {
+            err = failed;
+            return {};
+        }
+        if (!row.isNull())
+            return row;
+    }
+    row = print.JobDatabase->newRow(PrintTable, err);
+    if (row.set(QStringLiteral("LosName"), job, err) && row.set(QStringLiteral("TeileNr"), piece, err))
+        return row;
+    return {};
 }
 
 } // namespace
 
 void PrintData::close()
 {
-    PrintRecordset.close();
+    lastRow = db::Row();
+    lastPiece = 0;
+    written.clear();
+    keptRows = false;
     ownDatabase.reset(); // rolls back what was not committed
     JobDatabase = nullptr;
 }
 
 bool PrintData::commit(PendingError& err)
 {
-    PrintRecordset.close();
     const bool committed = !ownDatabase || ownDatabase->commit(err);
     close();
     return committed;
@@ -129,23 +158,19 @@ int PreparePrintData(ServerContext& ctx, PrintData& print, db::Database* shared,
 
 void writePrintText(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err)
 {
-    db::Recordset& rs = print.PrintRecordset;
-    if (!rs.findFirst(jobCriteria(job).and_(QStringLiteral("TeileNr"), piece), err))
-        return;
-    if (rs.noMatch()) {
-        if (!rs.addNew(err) || !rs.setField(QStringLiteral("LosName"), job, err) ||
-            !rs.setField(QStringLiteral("TeileNr"), piece, err))
-            return;
-    } else if (!rs.edit(err)) {
+    if (!print.JobDatabase) {
+        db::error::objectInvalid(err);
         return;
     }
-    const QString column = target == 1 ? QStringLiteral("Tintendruckdaten") : QStringLiteral("Etikettendaten");
-    if (!rs.setField(column, text, err) || !rs.update(err))
+    db::Row row = printRow(print, job, piece, err);
+    if (row.isNull())
         return;
-    // The row just written stays current, opened for editing; that edit is
-    // never stored and is dropped by the next find or close.
-    if (rs.moveTo(rs.lastModified(), err))
-        rs.edit(err);
+    const QString column = target == 1 ? QStringLiteral("Tintendruckdaten") : QStringLiteral("Etikettendaten");
+    if (!row.set(column, text, err) || !print.JobDatabase->store(row, err))
+        return;
+    print.written.insert(piece);
+    print.lastPiece = piece;
+    print.lastRow = row;
 }
 
 void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err)
@@ -159,8 +184,8 @@ int DeletePrintData(ServerContext& ctx, const QString& job)
 {
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) &&
-        database.deleteWhere(PrintTable, jobCriteria(job), err) >= 0)
+    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) && jobNameSearchable(job, err) &&
+        database.deleteWhere(PrintTable, jobRows(job), err) >= 0)
         (void)database.commit(err);
     if (err.pending())
         return reportFailure(ctx, job, QStringLiteral("DeleteLosPrint"), err);

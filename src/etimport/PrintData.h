@@ -2,8 +2,8 @@
 
 #include "platform/PendingError.h"
 #include "platform/db/Database.h"
-#include "platform/db/Recordset.h"
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -12,14 +12,22 @@ struct ServerContext;
 
 namespace et {
 
-// The print-data connection of one import: JobDatabase and PrintRecordset,
-// the dynaset over the job's rows of "Druckdaten". Inside a production-data
-// import it shares the import's own connection (one transaction per call);
-// the label-data reader opens its own.
+// The print-data connection of one import and what it knows of the job's
+// rows of "Druckdaten". Inside a production-data import it shares the
+// import's own connection (one transaction per call); the label-data reader
+// opens its own.
 struct PrintData {
     db::Database* JobDatabase = nullptr;
-    db::Recordset PrintRecordset;
     std::unique_ptr<db::Database> ownDatabase;
+    QString job;
+    // The job had print rows that stay (answer No): a piece's row is looked
+    // for before one is added.
+    bool keptRows = false;
+    // The pieces this import wrote a row for, and the row written last
+    // (the texts of one piece follow each other).
+    QSet<int> written;
+    int lastPiece = 0;
+    db::Row lastRow;
 
     // Closes the recordset and, when it was opened here, the connection;
     // what the own connection wrote and did not commit is rolled back.

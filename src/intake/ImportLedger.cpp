@@ -147,26 +147,9 @@ bool ensureLedgerTables(db::Database& database, bool& created, PendingError& err
         return false;
     if (!rows.empty() && rows.front().at(0).toInt() == 2)
         return true;
-    // The script's statements one by one, without its comment lines; a
-    // trigger's body holds statements of its own up to its "END".
-    QString script;
-    for (const QString& line : schema::importLedgerSql().split(u'\n')) {
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            script += line + u'\n';
-    }
-    QString statement;
-    for (const QString& part : script.split(u';')) {
-        statement += part;
-        const QString sql = statement.trimmed();
-        if (sql.startsWith(QLatin1String("CREATE TRIGGER"), Qt::CaseInsensitive) &&
-            !sql.endsWith(QLatin1String("END"), Qt::CaseInsensitive)) {
-            statement += u';';
-            continue;
-        }
-        statement.clear();
-        if (!sql.isEmpty() && !database.executeFixed(sql, err))
+    for (const QString& sql : schema::importLedgerSql())
+        if (!database.executeFixed(sql, err))
             return false;
-    }
     created = true;
     return true;
 }

@@ -229,4 +229,23 @@ QByteArray toCp1252(const QString& text)
     return out;
 }
 
+QVariant searchNumber(const QString& field)
+{
+    const QString trimmed = field.trimmed();
+    QStringView body;
+    bool point = false;
+    if (trimmed.isEmpty() || trimmed.contains(u' ') || !strictNumberBody(trimmed, &body, &point))
+        return {};
+    bool ok = false;
+    if (!point) {
+        const qlonglong v = body.toLongLong(&ok);
+        if (ok)
+            return v;
+    }
+    const double d = body.toDouble(&ok);
+    if (!ok || body.endsWith(u'.'))
+        return {};
+    return d;
+}
+
 } // namespace text

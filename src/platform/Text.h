@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 // Text helpers for the job-file formats. Job files are Windows-1252 bytes;
 // the readers cut them as bytes (one byte = one character, so fixed-width
@@ -32,6 +33,11 @@ double val(const QString& text);
 // its blanks and whether it has a point.
 double strictNumber(const QByteArray& text, bool* ok);
 bool strictNumberBody(QStringView text, QStringView* body, bool* point);
+// A number field as the job database's searches read it: the whole field,
+// blanks around it allowed (none inside), an optionally signed decimal
+// number; an integer without a point comes back as a qlonglong, others as a
+// double. Null (an invalid QVariant) when the field is no number.
+QVariant searchNumber(const QString& field);
 
 // The token cut: the part before the first separator, trimmed, is returned;
 // the text keeps the trimmed part after the separator. A text without the

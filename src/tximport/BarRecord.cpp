@@ -23,37 +23,34 @@ QString profileNumberColumn(const ImportContext& ctx)
     return ctx.steelMode ? QStringLiteral("StahlNr") : QStringLiteral("ProfilNr");
 }
 
-// Override: the bar's row, when the job already has it, opened for editing.
+// Override: the bar's row, when the job already has it, becomes current.
 bool findExistingBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
-    bars.findFirst(ctx.barCriteria(ctx.barNumber), ctx.err);
-    if (bars.noMatch())
+    db::Row found = ctx.findBar(ctx.barNumber, ctx.err);
+    if (found.isNull())
         return false;
-    bars.edit(ctx.err);
+    ctx.conn.bar = found;
     meetFoundBar(ctx, BarKind::Listed);
     return true;
 }
 
-// A new row: stored at once, so that the pieces can refer to it.
+// A new row, stored at once (the pieces refer to it); its values follow.
 Flow addBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
-    bars.addNew(ctx.err);
+    db::Row& bars = ctx.conn.bar;
+    bars = ctx.conn.newRow(QStringLiteral("Stabdaten"), ctx.err);
     ++ctx.outcome.rows.bars;
-    bars.setField(kLosName, ctx.jobName, ctx.err);
-    bars.setField(kStabNr, toText(ctx.barNumber), ctx.err);
-    bars.setField(QStringLiteral("ResteTeileNr"), QVariant(0), ctx.err);
-    bars.update(ctx.err);
+    bars.set(kLosName, ctx.jobName, ctx.err);
+    bars.set(kStabNr, toText(ctx.barNumber), ctx.err);
+    bars.set(QStringLiteral("ResteTeileNr"), QVariant(0), ctx.err);
+    store(ctx, bars, ctx.err);
     if (ctx.err.pending() || text::val(ctx.barNumber) == 0.0)
         return wrongBarNumberReport(ctx);
 
-    bars.moveTo(bars.lastModified(), ctx.err);
-    bars.edit(ctx.err);
     if (!ctx.steelMode && ctx.server.settings.AutoFreigabe) {
         PendingError& err = ctx.err;
-        bars.setField(QStringLiteral("Freigabe"), ctx.conn.jobs.field(QStringLiteral("Freigabe"), err), err);
-        bars.setField(QStringLiteral("ID"), ctx.carry.nextBarID, err);
+        bars.set(QStringLiteral("Freigabe"), ctx.conn.job.get(QStringLiteral("Freigabe"), err), err);
+        bars.set(QStringLiteral("ID"), ctx.carry.nextBarID, err);
         ++ctx.carry.nextBarID;
     }
     return Flow::Next;
@@ -66,36 +63,36 @@ void readProfileNumber(ImportContext& ctx)
     const int width = ctx.server.settings.ProfNum3Digit ? 3 : 2;
     consume(ctx, 1);
     const QByteArray number = cut(ctx, width);
-    db::Recordset& bars = ctx.conn.bars;
-    bars.setField(profileNumberColumn(ctx), toText(text::trimBlanks(number)), ctx.err);
+    db::Row& bars = ctx.conn.bar;
+    bars.set(profileNumberColumn(ctx), toText(text::trimBlanks(number)), ctx.err);
     ctx.err.clear();
     const QString name = LookupProfileName(ctx.server, ctx.profiles, toText(number));
-    bars.setField(profileNameColumn(ctx), text::trimBlanks(name), ctx.err);
+    bars.set(profileNameColumn(ctx), text::trimBlanks(name), ctx.err);
 }
 
 Pass readSubField(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     const char letter = ctx.buf.at(0);
     const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
     switch (letter) {
     case 'L':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("Rohlaenge"), tenths(cut(ctx, 5)), ctx.err);
+        bars.set(QStringLiteral("Rohlaenge"), tenths(cut(ctx, 5)), ctx.err);
         return checkPoint(ctx);
     case 'R':
         consume(ctx, 7);
         return Pass::Next;
     case 'E':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("Laufbahn"), toText(cut(ctx, 1)), ctx.err);
+        bars.set(QStringLiteral("Laufbahn"), toText(cut(ctx, 1)), ctx.err);
         return Pass::Next;
     case 'A':
         consume(ctx, 3);
         return Pass::Next;
     case 'B':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("Bezeichnung"), toText(cut(ctx, 20)), ctx.err);
+        bars.set(QStringLiteral("Bezeichnung"), toText(cut(ctx, 20)), ctx.err);
         return Pass::Next;
     case 'T':
         if (!readBarNameOrColour(ctx, second))
@@ -110,7 +107,7 @@ Pass readSubField(ImportContext& ctx)
         {
             const QByteArray name = text::trimBlanks(cut(ctx, 8));
             if (!ctx.steelMode)
-                bars.setField(QStringLiteral("StahlName"), toText(name), ctx.err);
+                bars.set(QStringLiteral("StahlName"), toText(name), ctx.err);
         }
         return Pass::Next;
     case 'P':
@@ -129,7 +126,7 @@ Pass readSubField(ImportContext& ctx)
     // bar row is kept as far as it was read.
     wrongIdReport(ctx, WrongIdForm::WholeRest);
     ctx.buf.clear();
-    bars.update(ctx.err);
+    store(ctx, bars, ctx.err);
     return Pass::Stop;
 }
 
@@ -137,10 +134,10 @@ Pass readSubField(ImportContext& ctx)
 // column switches load identifiers off for the rest of the file.
 void finishBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     if (ctx.conn.barLoadID >= 0) {
         ctx.err.clear();
-        bars.setField(QStringLiteral("LoadID"), QVariant(static_cast<int>(ctx.conn.barLoadID)), ctx.err);
+        bars.set(QStringLiteral("LoadID"), QVariant(static_cast<int>(ctx.conn.barLoadID)), ctx.err);
         if (ctx.err.pending())
             ctx.conn.barLoadID = -1;
         else if (ctx.conn.barLoadID < std::numeric_limits<qint16>::max())
@@ -148,7 +145,7 @@ void finishBar(ImportContext& ctx)
     }
     // The bar stays the current row, open for editing, while its pieces
     // are read: they write further columns into it.
-    storeAndReopen(bars, ctx.err);
+    store(ctx, bars, ctx.err);
     ctx.err.clear();
 }
 
@@ -184,12 +181,12 @@ bool readBarNameOrColour(ImportContext& ctx, char second)
 {
     if (second == 'B') {
         consume(ctx, 2);
-        ctx.conn.bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
+        ctx.conn.bar.set(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, 8))), ctx.err);
         return true;
     }
     if (second == 'F') {
         consume(ctx, 2);
-        ctx.conn.bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
+        ctx.conn.bar.set(QStringLiteral("Farbe"), toText(text::trimBlanks(cut(ctx, 20))), ctx.err);
         return true;
     }
     return false;

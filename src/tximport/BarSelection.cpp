@@ -31,12 +31,12 @@ bool barNumberValue(const QByteArray& field, int* value)
 
 Pass readSubField(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
     switch (ctx.buf.at(0)) {
     case 'L':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("Rohlaenge"), tenths(cut(ctx, 5)), ctx.err);
+        bars.set(QStringLiteral("Rohlaenge"), tenths(cut(ctx, 5)), ctx.err);
         return checkPoint(ctx);
     case 'B':
         consume(ctx, 3);
@@ -45,7 +45,7 @@ Pass readSubField(ImportContext& ctx)
         if (!readBarNameOrColour(ctx, second)) {
             consume(ctx, 1);
             const int width = ctx.server.settings.ProfNum3Digit ? 3 : 2;
-            bars.setField(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, width))), ctx.err);
+            bars.set(profileNameColumn(ctx), toText(text::trimBlanks(cut(ctx, width))), ctx.err);
         }
         return checkPoint(ctx);
     default:
@@ -58,12 +58,12 @@ Pass readSubField(ImportContext& ctx)
 
 Flow addSelectedBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     consume(ctx, 4);
-    bars.addNew(ctx.err);
+    bars = ctx.conn.newRow(QStringLiteral("Stabdaten"), ctx.err);
     ++ctx.outcome.rows.bars;
-    bars.setField(QStringLiteral("LosName"), ctx.jobName, ctx.err);
-    bars.setField(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);
+    bars.set(QStringLiteral("LosName"), ctx.jobName, ctx.err);
+    bars.set(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
 
@@ -71,15 +71,15 @@ Flow addSelectedBar(ImportContext& ctx)
         return Flow::Stop;
 
     ctx.err.clear();
-    storeAndReopen(bars, ctx.err);
-    ctx.job.BarProfileName = bars.field(profileNameColumn(ctx), ctx.err).toString();
+    store(ctx, bars, ctx.err);
+    ctx.job.BarProfileName = bars.get(profileNameColumn(ctx), ctx.err).toString();
     return Flow::Next;
 }
 
 Flow selectFoundBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
-    const QVariant name = bars.field(profileNameColumn(ctx), ctx.err);
+    db::Row& bars = ctx.conn.bar;
+    const QVariant name = bars.get(profileNameColumn(ctx), ctx.err);
     ctx.job.BarProfileName = name.toString();
     // The bar record that defined the bar gave it no profile: its pieces
     // would be cut without one.
@@ -89,7 +89,6 @@ Flow selectFoundBar(ImportContext& ctx)
         ctx.err.description = QStringLiteral("Missing profil data in KB-Data");
         return failureExit(ctx);
     }
-    bars.edit(ctx.err);
     if (ctx.conn.override)
         meetFoundBar(ctx, BarKind::Listed);
     return Flow::Next;
@@ -112,14 +111,12 @@ Flow readBarSelectionRecord(ImportContext& ctx)
         return wrongBarNumberReport(ctx);
     }
 
-    db::Recordset& bars = ctx.conn.bars;
-    // The search starts at the first row; an empty table has none, which is
-    // no error here.
-    PendingError noRows;
-    bars.moveFirst(noRows);
-    bars.findFirst(ctx.jobCriteria().and_(QStringLiteral("StabNr"), qlonglong(number)), ctx.err);
-
-    const Flow flow = bars.noMatch() ? addSelectedBar(ctx) : selectFoundBar(ctx);
+    db::Row found = ctx.conn.database.findFirst(
+        ctx.conn.table(QStringLiteral("Stabdaten")),
+        {{QStringLiteral("LosName"), ctx.jobName}, {QStringLiteral("StabNr"), qlonglong(number)}}, ctx.err);
+    if (!found.isNull())
+        ctx.conn.bar = found;
+    const Flow flow = found.isNull() ? addSelectedBar(ctx) : selectFoundBar(ctx);
     if (flow == Flow::Stop)
         return Flow::Stop;
 

@@ -1,26 +1,43 @@
 #include "tximport/ImportContext.h"
 
-#include "intake/JobCriteria.h"
+#include "intake/JobName.h"
 #include "platform/Text.h"
 
 namespace tx {
 
-// Bar and piece numbers as they stand in the file (leading zeros
-// included), compared numerically by the store; one that is no number
-// makes the criteria fail where they are used.
-db::Criteria ImportContext::jobCriteria() const
+namespace {
+
+db::Row findNumbered(ImportContext& ctx, const QString& table, const QString& column, const QByteArray& field,
+                     PendingError& err)
 {
-    return ::jobCriteria(jobName);
+    const QString number = text::fromCp1252(field);
+    const QVariant value = text::searchNumber(number);
+    if (!value.isValid()) {
+        err.raise(ErrorNumber::SyntaxInQueryExpression,
+                  QStringLiteral("Syntax error (missing operator) in query expression 'LosName='%1' and %2=%3'.")
+                      .arg(ctx.jobName, column, number));
+        return {};
+    }
+    db::Where where = ctx.jobWhere();
+    where.emplace_back(column, value);
+    return ctx.conn.database.findFirst(ctx.conn.table(table), where, err);
 }
 
-db::Criteria ImportContext::barCriteria(const QByteArray& barNo) const
+} // namespace
+
+db::Where ImportContext::jobWhere() const
 {
-    return jobCriteria().andNumberText(QStringLiteral("StabNr"), text::fromCp1252(barNo));
+    return jobRows(jobName);
 }
 
-db::Criteria ImportContext::pieceCriteria(const QByteArray& pieceNo) const
+db::Row ImportContext::findBar(const QByteArray& barNo, PendingError& err)
 {
-    return jobCriteria().andNumberText(QStringLiteral("TeileNr"), text::fromCp1252(pieceNo));
+    return findNumbered(*this, QStringLiteral("Stabdaten"), QStringLiteral("StabNr"), barNo, err);
+}
+
+db::Row ImportContext::findPiece(const QByteArray& pieceNo, PendingError& err)
+{
+    return findNumbered(*this, QStringLiteral("Teiledaten"), QStringLiteral("TeileNr"), pieceNo, err);
 }
 
 } // namespace tx

@@ -4,7 +4,6 @@
 #include "intake/ImportOutcome.h"
 #include "platform/PendingError.h"
 #include "platform/TextFile.h"
-#include "platform/db/Criteria.h"
 #include "tximport/JobDatabase.h"
 #include "tximport/ProfileLookup.h"
 
@@ -106,9 +105,13 @@ struct ImportContext {
     // Exit bookkeeping (set by the report functions in ReaderFrame).
     bool endNormally = false; // failure ignored in steel mode: end as usual
 
-    [[nodiscard]] db::Criteria jobCriteria() const;                            // LosName = job
-    [[nodiscard]] db::Criteria barCriteria(const QByteArray& barNo) const;     // ... and StabNr = n
-    [[nodiscard]] db::Criteria pieceCriteria(const QByteArray& pieceNo) const; // ... and TeileNr = n
+    // The rows of the job.
+    [[nodiscard]] db::Where jobWhere() const;
+    // The job's first bar or piece with the number as the file gives it
+    // ("007"), compared as a number; a null row when there is none. A
+    // number field that is no number fails the search (3075), as it always did.
+    db::Row findBar(const QByteArray& barNo, PendingError& err);
+    db::Row findPiece(const QByteArray& pieceNo, PendingError& err);
 };
 
 } // namespace tx

@@ -2,7 +2,7 @@
 
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
-#include "intake/JobCriteria.h"
+#include "intake/JobName.h"
 #include "intake/JobState.h"
 #include "platform/OperatorPrompt.h"
 
@@ -37,7 +37,7 @@ int reportFailure(ServerContext& ctx, const QString& jobName, const QString& pro
 bool nextAfterLargest(db::Database& database, const QString& table, const QString& column, qint64 start, qint64 limit,
                       qint64& next, PendingError& err)
 {
-    const QVariant largest = database.maxOf(table, column, db::Criteria(), err);
+    const QVariant largest = database.maxOf(table, column, err);
     if (err.pending())
         return false;
     qint64 value = start;
@@ -73,7 +73,7 @@ bool decideExistingJob(ServerContext& ctx, JobState& job, JobConnection& conn, c
     case Answer::Yes:
         // The job is written again from scratch; its bars, pieces and
         // machining rows go with the job row (cascading deletes).
-        if (!conn.jobs.remove(err))
+        if (!conn.database.remove(conn.job, err))
             return false;
         job.ReplaceAnswer = Answer::Yes;
         break;
@@ -117,13 +117,15 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
 
     // The job row.
     const QString jobTable = conn.table(QStringLiteral("LosNamen"));
-    if (!conn.database.openRecordset(conn.jobs, jobTable, err))
+    conn.job = conn.database.newRow(jobTable, err);
+    if (err.pending() || !jobNameSearchable(jobName, err))
         return false;
-    if (!conn.jobs.findFirst(jobCriteria(jobName), err))
+    conn.job = conn.database.findFirst(jobTable, jobRows(jobName), err);
+    if (err.pending())
         return false;
     conn.override = false;
     loadCancelled = false;
-    if (!conn.jobs.noMatch() && !decideExistingJob(ctx, job, conn, jobName, steelMode, loadCancelled, err))
+    if (!conn.job.isNull() && !decideExistingJob(ctx, job, conn, jobName, steelMode, loadCancelled, err))
         return false;
 
     // Release number of the new job row.
@@ -141,8 +143,6 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
     // Bars: release number and load identifier. An empty table keeps the
     // counter the previous import of this program run reached.
     const QString barTable = conn.table(QStringLiteral("Stabdaten"));
-    if (!conn.database.openRecordset(conn.bars, barTable, err))
-        return false;
     const bool barsHaveRows = conn.database.hasRows(barTable, err);
     if (err.pending())
         return false;
@@ -160,8 +160,6 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
 
     // Pieces: the same; release numbers only for steel pieces.
     const QString pieceTable = conn.table(QStringLiteral("Teiledaten"));
-    if (!conn.database.openRecordset(conn.pieces, pieceTable, err))
-        return false;
     const bool piecesHaveRows = conn.database.hasRows(pieceTable, err);
     if (err.pending())
         return false;
@@ -179,30 +177,26 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
 
     // Older job databases lack the angle-identifier columns; they are then
     // simply not written.
-    conn.angleIdColumns =
-        conn.pieces.hasField(QStringLiteral("AngleOnCutID")) && conn.pieces.hasField(QStringLiteral("AngleOffCutID"));
+    conn.angleIdColumns = conn.database.hasColumn(pieceTable, QStringLiteral("AngleOnCutID")) &&
+                          conn.database.hasColumn(pieceTable, QStringLiteral("AngleOffCutID"));
 
-    return conn.database.openRecordset(conn.machining, conn.table(QStringLiteral("Werkzeugdaten")), err);
+    // The machining table must be there before the first row is read.
+    (void)conn.newRow(QStringLiteral("Werkzeugdaten"), err);
+    return !err.pending();
 }
 
 } // namespace
 
 void JobConnection::close()
 {
-    jobs.close();
-    bars.close();
-    pieces.close();
-    machining.close();
+    job = bar = piece = machining = db::Row();
     if (ownsDatabase)
         database.close();
 }
 
 bool JobConnection::commit(PendingError& err)
 {
-    jobs.close();
-    bars.close();
-    pieces.close();
-    machining.close();
+    job = bar = piece = machining = db::Row();
     return !ownsDatabase || !database.isOpen() || database.commit(err);
 }
 
@@ -228,18 +222,15 @@ int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection&
 
 void addJobRow(ServerContext& ctx, JobConnection& conn, const QString& jobName, PendingError& err)
 {
-    // Each statement goes on after a failure of the one before; the reader
+    // Each step goes on after a failure of the one before; the reader
     // looks at the pending error at its own check points.
-    db::Recordset& rs = conn.jobs;
-    rs.addNew(err);
-    rs.setField(QStringLiteral("LosName"), jobName, err);
+    conn.job = conn.newRow(QStringLiteral("LosNamen"), err);
+    conn.job.set(QStringLiteral("LosName"), jobName, err);
     if (ctx.settings.AutoFreigabe) {
-        rs.setField(QStringLiteral("Freigabe"), ctx.clock.now(), err);
-        rs.setField(QStringLiteral("ID"), conn.nextJobID, err);
+        conn.job.set(QStringLiteral("Freigabe"), ctx.clock.now(), err);
+        conn.job.set(QStringLiteral("ID"), conn.nextJobID, err);
     }
-    rs.update(err);
-    rs.moveTo(rs.lastModified(), err);
-    rs.edit(err);
+    conn.database.store(conn.job, err);
 }
 
 void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode)
@@ -247,7 +238,8 @@ void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode)
     PendingError err;
     db::Database database;
     if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) &&
-        database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobCriteria(jobName), err) >= 0)
+        jobNameSearchable(jobName, err) &&
+        database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobRows(jobName), err) >= 0)
         (void)database.commit(err);
     if (err.pending())
         reportFailure(ctx, jobName, QStringLiteral("DeleteLos"), err);

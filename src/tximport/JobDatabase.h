@@ -2,7 +2,6 @@
 
 #include "platform/PendingError.h"
 #include "platform/db/Database.h"
-#include "platform/db/Recordset.h"
 
 #include <QString>
 
@@ -24,9 +23,9 @@ struct ImportCarry {
     qint32 nextPieceID = 0;
 };
 
-// The import's connection to the job database and its four dynasets on the
-// table family in use ("" or "Stahl" prefix), with the counters openDB
-// prepares. One connection and one transaction per import call, or, in job
+// The import's connection to the job database and the rows the readers keep
+// current on the table family in use ("" or "Stahl" prefix), with the
+// counters openDB prepares. One connection and one transaction per import call, or, in job
 // mode, the job's transaction that the scan cycle holds (shared): then
 // committing and rolling back are the scan cycle's.
 struct JobConnection {
@@ -42,11 +41,11 @@ private:
 public:
     db::Database& database;
     const bool ownsDatabase;
-    db::Recordset jobs;      // LosNamen
-    db::Recordset bars;      // Stabdaten
-    db::Recordset pieces;    // Teiledaten
-    db::Recordset machining; // Werkzeugdaten
-    QString prefix;          // "" or "Stahl"
+    db::Row job;       // the job's LosNamen row
+    db::Row bar;       // the current bar (Stabdaten)
+    db::Row piece;     // the current piece (Teiledaten)
+    db::Row machining; // the current machining operation (Werkzeugdaten)
+    QString prefix;    // "" or "Stahl"
 
     bool override = false;
     qint32 nextJobID = 0; // ID of the new job row (auto release)
@@ -56,9 +55,11 @@ public:
     bool angleIdColumns = false;
 
     [[nodiscard]] QString table(const QString& name) const { return prefix + name; }
-    // Closes the four dynasets; an own connection is rolled back and closed.
+    // A new row of one of the family's tables.
+    db::Row newRow(const QString& name, PendingError& err) { return database.newRow(table(name), err); }
+    // Drops the rows; an own connection is rolled back and closed.
     void close();
-    // Closes the four dynasets and commits an own connection (a shared one
+    // Drops the rows and commits an own connection (a shared one
     // is committed by its holder). False with err raised when the commit
     // failed: nothing of the call is then in the database.
     [[nodiscard]] bool commit(PendingError& err);
@@ -71,8 +72,7 @@ public:
 int openDB(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnection& conn, const QString& jobName,
            bool steelMode, bool& loadCancelled);
 
-// Adds the job's row (not when overriding), stores it and opens it again
-// for editing.
+// Adds the job's row (not when overriding) and stores it.
 void addJobRow(ServerContext& ctx, JobConnection& conn, const QString& jobName, PendingError& err);
 
 // Deletes the job's row from LosNamen / StahlLosNamen with a connection of

@@ -15,7 +15,7 @@ const QString kStabNr = QStringLiteral("StabNr");
 // carries just the steel piece of its number, found again as it is. The
 // machining rows go in every case: the file brings them again. A failure
 // here is not reported: the pieces then stay as they were.
-void removeOldPieces(ImportContext& ctx, const db::Criteria& bar, BarKind kind)
+void removeOldPieces(ImportContext& ctx, const db::Where& bar, BarKind kind)
 {
     PendingError ignored;
     db::Database& database = ctx.conn.database;
@@ -34,24 +34,27 @@ void noteOldBars(ImportContext& ctx)
     ctx.oldBarsNotMet.clear();
     PendingError ignored;
     for (const QVariant& bar :
-         ctx.conn.database.distinctOf(ctx.conn.table(QStringLiteral("Stabdaten")), kStabNr, ctx.jobCriteria(), ignored))
+         ctx.conn.database.distinctOf(ctx.conn.table(QStringLiteral("Stabdaten")), kStabNr, ctx.jobWhere(), ignored))
         ctx.oldBarsNotMet.insert(bar.toDouble());
 }
 
 void meetFoundBar(ImportContext& ctx, BarKind kind)
 {
     PendingError ignored;
-    const QVariant bar = ctx.conn.bars.field(kStabNr, ignored);
+    const QVariant bar = ctx.conn.bar.get(kStabNr, ignored);
     if (bar.isNull() || !ctx.oldBarsNotMet.remove(bar.toDouble()))
         return;
-    removeOldPieces(ctx, ctx.jobCriteria().and_(kStabNr, bar), kind);
+    db::Where where = ctx.jobWhere();
+    where.emplace_back(kStabNr, bar);
+    removeOldPieces(ctx, where, kind);
 }
 
 void removeBarsNotMet(ImportContext& ctx)
 {
     PendingError ignored;
     for (const double bar : std::as_const(ctx.oldBarsNotMet)) {
-        const db::Criteria criteria = ctx.jobCriteria().and_(kStabNr, bar);
+        db::Where criteria = ctx.jobWhere();
+        criteria.emplace_back(kStabNr, bar);
         removeOldPieces(ctx, criteria, BarKind::Listed);
         ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Stabdaten")), criteria, ignored);
     }

@@ -44,16 +44,16 @@ QVariant convertedCode(const QVariant& code)
 // "GG" + on-angle + off-angle.
 Flow readExplicitAngles(ImportContext& ctx)
 {
-    db::Recordset& piece = ctx.conn.pieces;
+    db::Row& piece = ctx.conn.piece;
     consume(ctx, 2);
-    piece.setField(QStringLiteral("AnGehrung"), explicitAngle(ctx, cutExplicitAngle(ctx)), ctx.err);
-    piece.setField(QStringLiteral("AbGehrung"), explicitAngle(ctx, cutExplicitAngle(ctx)), ctx.err);
+    piece.set(QStringLiteral("AnGehrung"), explicitAngle(ctx, cutExplicitAngle(ctx)), ctx.err);
+    piece.set(QStringLiteral("AbGehrung"), explicitAngle(ctx, cutExplicitAngle(ctx)), ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
     ctx.ggSeen = true;
     if (ctx.conn.angleIdColumns && !ctx.angleIdsGiven) {
-        piece.setField(QStringLiteral("AngleOnCutID"), 0, ctx.err);
-        piece.setField(QStringLiteral("AngleOffCutID"), 0, ctx.err);
+        piece.set(QStringLiteral("AngleOnCutID"), 0, ctx.err);
+        piece.set(QStringLiteral("AngleOffCutID"), 0, ctx.err);
     }
     return Flow::Next;
 }
@@ -63,38 +63,38 @@ Flow readExplicitAngles(ImportContext& ctx)
 // the database has them.
 Flow readAngleCodes(ImportContext& ctx)
 {
-    db::Recordset& piece = ctx.conn.pieces;
+    db::Row& piece = ctx.conn.piece;
     const QString onCode = toText(peek(ctx, 2, 1));
     ctx.token = peek(ctx, 2, 1);
     if (!ctx.ggSeen)
-        piece.setField(QStringLiteral("AnGehrung"), onCode, ctx.err);
+        piece.set(QStringLiteral("AnGehrung"), onCode, ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
     consume(ctx, 2);
     if (ctx.conn.angleIdColumns) {
-        piece.setField(QStringLiteral("AngleOnCutID"), onCode, ctx.err);
+        piece.set(QStringLiteral("AngleOnCutID"), onCode, ctx.err);
         ctx.angleIdsGiven = true;
     }
 
     const QString offCode = toText(peek(ctx, 1, 1));
     ctx.token = peek(ctx, 1, 1);
     if (!ctx.ggSeen)
-        piece.setField(QStringLiteral("AbGehrung"), offCode, ctx.err);
+        piece.set(QStringLiteral("AbGehrung"), offCode, ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
     consume(ctx, 1);
     if (ctx.conn.angleIdColumns) {
-        piece.setField(QStringLiteral("AngleOffCutID"), offCode, ctx.err);
+        piece.set(QStringLiteral("AngleOffCutID"), offCode, ctx.err);
         ctx.angleIdsGiven = true;
     }
     if (ctx.err.pending())
         return failureExit(ctx);
 
     if (ctx.angleIdsGiven && ctx.server.settings.WinkelIDKonverter) {
-        const QVariant on = piece.field(QStringLiteral("AngleOnCutID"), ctx.err);
-        const QVariant off = piece.field(QStringLiteral("AngleOffCutID"), ctx.err);
-        piece.setField(QStringLiteral("AnGehrung"), convertedCode(on), ctx.err);
-        piece.setField(QStringLiteral("AbGehrung"), convertedCode(off), ctx.err);
+        const QVariant on = piece.get(QStringLiteral("AngleOnCutID"), ctx.err);
+        const QVariant off = piece.get(QStringLiteral("AngleOffCutID"), ctx.err);
+        piece.set(QStringLiteral("AnGehrung"), convertedCode(on), ctx.err);
+        piece.set(QStringLiteral("AbGehrung"), convertedCode(off), ctx.err);
     }
     return Flow::Next;
 }
@@ -126,10 +126,10 @@ Flow readLengthField(ImportContext& ctx)
 {
     ctx.token = peek(ctx, 2, 5);
     const QVariant length = tenths(ctx.token);
-    ctx.conn.pieces.setField(QStringLiteral("TeileLaenge"), length, ctx.err);
+    ctx.conn.piece.set(QStringLiteral("TeileLaenge"), length, ctx.err);
     // A bar made for this piece alone is exactly as long as the piece.
     if (ctx.ownBarRow)
-        ctx.conn.bars.setField(QStringLiteral("Rohlaenge"), length, ctx.err);
+        ctx.conn.bar.set(QStringLiteral("Rohlaenge"), length, ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
     consume(ctx, 6);

@@ -28,38 +28,38 @@ bool equalsNumber(const QVariant& v, double n)
 
 void emptyPieceSteelNames(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     for (const char* column : {"StahlNr", "StahlNr1", "StahlNr2"})
-        pieces.setField(QString::fromLatin1(column), QStringLiteral(""), ctx.err);
-    storeAndReopen(pieces, ctx.err);
+        pieces.set(QString::fromLatin1(column), QStringLiteral(""), ctx.err);
+    store(ctx, pieces, ctx.err);
 }
 
 // The piece has a steel selection and a steel name: the bar learns the
 // name; a second steel keeps its own name.
 void alignSteelNames(ImportContext& ctx, const QVariant& selection, const QString& steelName)
 {
-    db::Recordset& bars = ctx.conn.bars;
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& bars = ctx.conn.bar;
+    db::Row& pieces = ctx.conn.piece;
     PendingError& err = ctx.err;
     const QString stahlName = QStringLiteral("StahlName");
     const QString stahlNr2 = QStringLiteral("StahlNr2");
 
-    if (isNullOrEmpty(bars.field(stahlName, err)))
-        bars.setField(stahlName, steelName, err);
+    if (isNullOrEmpty(bars.get(stahlName, err)))
+        bars.set(stahlName, steelName, err);
     if (equalsNumber(selection, 2))
-        bars.setField(stahlName, steelName, err);
-    storeAndReopen(bars, err);
+        bars.set(stahlName, steelName, err);
+    store(ctx, bars, err);
 
     if (!selection.isNull() && text::val(selection.toString()) > 10) {
-        if (isNullOrEmpty(pieces.field(stahlNr2, err)))
-            pieces.setField(stahlNr2, steelName, err);
-        storeAndReopen(pieces, err);
+        if (isNullOrEmpty(pieces.get(stahlNr2, err)))
+            pieces.set(stahlNr2, steelName, err);
+        store(ctx, pieces, err);
     }
-    const QVariant second = pieces.field(QStringLiteral("Stahlanwahl2"), err);
-    const QVariant nr2 = pieces.field(stahlNr2, err);
+    const QVariant second = pieces.get(QStringLiteral("Stahlanwahl2"), err);
+    const QVariant nr2 = pieces.get(stahlNr2, err);
     if (equalsNumber(second, 0) && !isNullOrEmpty(nr2)) {
-        pieces.setField(stahlNr2, QStringLiteral(""), err);
-        storeAndReopen(pieces, err);
+        pieces.set(stahlNr2, QStringLiteral(""), err);
+        store(ctx, pieces, err);
     }
 }
 
@@ -68,7 +68,7 @@ void writePieceLoadID(ImportContext& ctx)
     qint16& loadID = ctx.conn.pieceLoadID;
     if (loadID < 0)
         return;
-    ctx.conn.pieces.setField(QStringLiteral("LoadID"), QVariant(static_cast<int>(loadID)), ctx.err);
+    ctx.conn.piece.set(QStringLiteral("LoadID"), QVariant(static_cast<int>(loadID)), ctx.err);
     if (ctx.err.pending())
         loadID = -1;
     else if (loadID < std::numeric_limits<qint16>::max())
@@ -79,9 +79,9 @@ void writePieceLoadID(ImportContext& ctx)
 
 void completePiece(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     const QString steelName = toText(ctx.pieceSteelName);
-    const QVariant selection = pieces.field(QStringLiteral("Stahlanwahl"), ctx.err);
+    const QVariant selection = pieces.get(QStringLiteral("Stahlanwahl"), ctx.err);
     const bool hasSelection = !steelName.isEmpty() && !selection.isNull() && !equalsNumber(selection, 0);
 
     if (!ctx.steelMode) {
@@ -93,10 +93,10 @@ void completePiece(ImportContext& ctx)
 
     ctx.err.clear();
     writePieceLoadID(ctx);
-    pieces.update(ctx.err);
+    store(ctx, pieces, ctx.err);
     if (ctx.ownBarRow) {
         ctx.barNumber.clear();
-        ctx.conn.bars.update(ctx.err);
+        store(ctx, ctx.conn.bar, ctx.err);
     }
 }
 

@@ -22,21 +22,20 @@ const QString kStabNr = QStringLiteral("StabNr");
 
 void addPieceRow(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
-    pieces.addNew(ctx.err);
+    db::Row& pieces = ctx.conn.piece;
+    pieces = ctx.conn.newRow(QStringLiteral("Teiledaten"), ctx.err);
     ++ctx.outcome.rows.pieces;
-    pieces.setField(kLosName, ctx.jobName, ctx.err);
-    pieces.setField(kTeileNr, toText(ctx.pieceNumber), ctx.err);
+    pieces.set(kLosName, ctx.jobName, ctx.err);
+    pieces.set(kTeileNr, toText(ctx.pieceNumber), ctx.err);
 }
 
 // Steel data of a job being overridden: the steel piece is found again
 // (or added when it is new).
 void findOrAddSteelPiece(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
-    pieces.findFirst(ctx.pieceCriteria(ctx.pieceNumber), ctx.err);
-    if (!pieces.noMatch())
-        pieces.edit(ctx.err);
+    db::Row found = ctx.findPiece(ctx.pieceNumber, ctx.err);
+    if (!found.isNull())
+        ctx.conn.piece = found;
     else
         addPieceRow(ctx);
 }
@@ -60,54 +59,51 @@ QVariant pvcPieceNumber(const ImportContext& ctx)
 // A bar is current: the piece joins it.
 void joinCurrentBar(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     PendingError& err = ctx.err;
-    pieces.setField(kStabNr, toText(ctx.barNumber), err);
+    pieces.set(kStabNr, toText(ctx.barNumber), err);
     if (ctx.steelMode) {
-        pieces.setField(QStringLiteral("PVCLosName"), ctx.jobName, err);
+        pieces.set(QStringLiteral("PVCLosName"), ctx.jobName, err);
         // Nothing selected in the list means no default to write.
         const SteelDefault saDefault = ctx.server.settings.steelDefault;
         if (saDefault != SteelDefault::NotChosen && saDefault != SteelDefault::SwitchOff)
-            pieces.setField(QStringLiteral("Stahlanwahl"), static_cast<int>(saDefault), err);
-        pieces.setField(QStringLiteral("Stahllaufbahn"), 1, err);
-        pieces.setField(QStringLiteral("PVCTeileNr"), pvcPieceNumber(ctx), err);
-        pieces.setField(QStringLiteral("StahlName"), ctx.job.BarProfileName, err);
+            pieces.set(QStringLiteral("Stahlanwahl"), static_cast<int>(saDefault), err);
+        pieces.set(QStringLiteral("Stahllaufbahn"), 1, err);
+        pieces.set(QStringLiteral("PVCTeileNr"), pvcPieceNumber(ctx), err);
+        pieces.set(QStringLiteral("StahlName"), ctx.job.BarProfileName, err);
     }
     ctx.ownBarRow = false;
 }
 
-// Override: the piece's own bar from the job's earlier delivery, open for
-// editing, so that the piece does not get a second one.
+// Override: the piece's own bar from the job's earlier delivery becomes
+// current, so that the piece does not get a second one.
 bool findOwnBar(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
     PendingError notABarNumber; // such a bar is then added, and refused there
-    bars.findFirst(ctx.barCriteria(ctx.pieceNumber), notABarNumber);
-    if (bars.noMatch())
+    db::Row found = ctx.findBar(ctx.pieceNumber, notABarNumber);
+    if (found.isNull())
         return false;
-    bars.edit(ctx.err);
+    ctx.conn.bar = found;
     meetFoundBar(ctx, BarKind::OwnBar);
     return true;
 }
 
 // No bar is current: the piece gets a bar row of its own, numbered like the
-// piece; it is the current bar until the end of this record. True when the
-// row is new (stored, and to be opened once the piece is stored).
-bool takeOwnBar(ImportContext& ctx)
+// piece; it is the current bar until the end of this record.
+void takeOwnBar(ImportContext& ctx)
 {
     const bool found = ctx.conn.override && findOwnBar(ctx);
     if (!found) {
-        db::Recordset& bars = ctx.conn.bars;
-        bars.addNew(ctx.err);
+        db::Row& bars = ctx.conn.bar;
+        bars = ctx.conn.newRow(QStringLiteral("Stabdaten"), ctx.err);
         ++ctx.outcome.rows.bars;
-        bars.setField(kLosName, ctx.jobName, ctx.err);
-        bars.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
-        bars.update(ctx.err);
+        bars.set(kLosName, ctx.jobName, ctx.err);
+        bars.set(kStabNr, toText(ctx.pieceNumber), ctx.err);
+        store(ctx, bars, ctx.err);
     }
-    ctx.conn.pieces.setField(kStabNr, toText(ctx.pieceNumber), ctx.err);
+    ctx.conn.piece.set(kStabNr, toText(ctx.pieceNumber), ctx.err);
     ctx.barNumber = ctx.pieceNumber;
     ctx.ownBarRow = true;
-    return !found;
 }
 
 Flow readHead(ImportContext& ctx)
@@ -119,7 +115,7 @@ Flow readHead(ImportContext& ctx)
     if (text::val(ctx.pieceNumber) == 0.0)
         return wrongPieceNumberReport(ctx);
 
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     if (ctx.steelMode && ctx.conn.override) {
         findOrAddSteelPiece(ctx);
     } else {
@@ -127,28 +123,21 @@ Flow readHead(ImportContext& ctx)
         if (ctx.err.pending())
             return failureExit(ctx);
         if (ctx.steelMode && ctx.server.settings.AutoFreigabe) {
-            pieces.setField(QStringLiteral("Freigabe"), ctx.conn.jobs.field(QStringLiteral("Freigabe"), ctx.err),
-                            ctx.err);
-            pieces.setField(QStringLiteral("ID"), ctx.carry.nextPieceID, ctx.err);
+            pieces.set(QStringLiteral("Freigabe"), ctx.conn.job.get(QStringLiteral("Freigabe"), ctx.err), ctx.err);
+            pieces.set(QStringLiteral("ID"), ctx.carry.nextPieceID, ctx.err);
             ++ctx.carry.nextPieceID;
         }
     }
 
-    bool newOwnBar = false;
     if (!ctx.barNumber.isEmpty())
         joinCurrentBar(ctx);
     else
-        newOwnBar = takeOwnBar(ctx);
+        takeOwnBar(ctx);
 
-    // Stored once before the sub-fields, so that machining rows and print
-    // rows refer to a piece that exists.
-    if (!pieces.updateAndEdit(ctx.err) || ctx.err.pending())
+    // Stored once before the sub-fields, as a piece that exists; its
+    // INSERT waits for the values the sub-fields bring.
+    if (!store(ctx, pieces, ctx.err) || ctx.err.pending())
         return failureExit(ctx);
-    if (newOwnBar) {
-        db::Recordset& bars = ctx.conn.bars;
-        bars.moveTo(bars.lastModified(), ctx.err);
-        bars.edit(ctx.err);
-    }
 
     ++ctx.pieceCount;
     ctx.saSeen = false;
@@ -162,47 +151,47 @@ Flow readHead(ImportContext& ctx)
 // ("FS"); the compartment has 4 digits or 3 by the plant's setting.
 void readCompartment(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     PendingError& err = ctx.err;
     const int width = ctx.server.settings.FachNum4Digit ? 4 : 3;
     const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
     if (second == 'W') {
         consume(ctx, 2);
-        pieces.setField(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
-        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+        pieces.set(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
+        pieces.set(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
     } else if (second == 'S') {
         consume(ctx, 2);
         cut(ctx, 3); // not used
-        pieces.setField(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
-        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+        pieces.set(QStringLiteral("WagenNr"), text::val(cut(ctx, 3)), err);
+        pieces.set(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
         const double shelf = text::val(cut(ctx, 3));
-        const double stored = pieces.field(QStringLiteral("FachNr"), err).toDouble();
-        pieces.setField(QStringLiteral("FachNr"), stored + 1000.0 * shelf, err);
+        const double stored = pieces.get(QStringLiteral("FachNr"), err).toDouble();
+        pieces.set(QStringLiteral("FachNr"), stored + 1000.0 * shelf, err);
     } else {
         consume(ctx, 1);
-        pieces.setField(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
+        pieces.set(QStringLiteral("FachNr"), text::val(cut(ctx, width)), err);
     }
 }
 
 // One pass of the piece's sub-field loop.
 Flow readSubField(ImportContext& ctx)
 {
-    db::Recordset& pieces = ctx.conn.pieces;
+    db::Row& pieces = ctx.conn.piece;
     switch (ctx.buf.at(0)) {
     case 'F':
         readCompartment(ctx);
         return Flow::Next;
     case 'K':
         consume(ctx, 1);
-        pieces.setField(QStringLiteral("Kommission"), toText(cut(ctx, 7)), ctx.err);
+        pieces.set(QStringLiteral("Kommission"), toText(cut(ctx, 7)), ctx.err);
         return Flow::Next;
     case 'P':
         consume(ctx, 1);
-        pieces.setField(QStringLiteral("Position"), toText(cut(ctx, 5)), ctx.err);
+        pieces.set(QStringLiteral("Position"), toText(cut(ctx, 5)), ctx.err);
         return Flow::Next;
     case 'T':
         consume(ctx, 1);
-        pieces.setField(QStringLiteral("TeileTyp"), toText(cut(ctx, 2)), ctx.err);
+        pieces.set(QStringLiteral("TeileTyp"), toText(cut(ctx, 2)), ctx.err);
         return Flow::Next;
     case 'G':
         return readAngleField(ctx);

@@ -39,10 +39,10 @@ Flow readShortLabel(ImportContext& ctx)
     if (printer <= 0)
         return Flow::Next;
 
-    db::Recordset& piece = ctx.conn.pieces;
-    piece.setField(QStringLiteral("EtikettDruckerNr"), numberValue(printer), ctx.err);
+    db::Row& piece = ctx.conn.piece;
+    piece.set(QStringLiteral("EtikettDruckerNr"), numberValue(printer), ctx.err);
     ctx.job.jobHasLabelData = true;
-    piece.setField(QStringLiteral("EtikettNr"), toText(ctx.pieceNumber), ctx.err);
+    piece.set(QStringLiteral("EtikettNr"), toText(ctx.pieceNumber), ctx.err);
 
     // The first labelled piece of the file replaces the job's earlier print
     // rows; the label-data file fills the rows booked here.
@@ -60,22 +60,22 @@ Flow readShortLabel(ImportContext& ctx)
 // "DE" + lane + printer + label number + position.
 Flow readFullLabel(ImportContext& ctx)
 {
-    db::Recordset& piece = ctx.conn.pieces;
+    db::Row& piece = ctx.conn.piece;
     ctx.errorText = toText(peek(ctx, 1, 8));
 
     ctx.token = peek(ctx, 3, 1);
     consume(ctx, 3);
-    piece.setField(QStringLiteral("EtikettLaufbahn"), numberValue(text::val(ctx.token)), ctx.err);
+    piece.set(QStringLiteral("EtikettLaufbahn"), numberValue(text::val(ctx.token)), ctx.err);
 
     const double printer = text::val(cut(ctx, 1));
-    piece.setField(QStringLiteral("EtikettDruckerNr"), numberValue(printer), ctx.err);
+    piece.set(QStringLiteral("EtikettDruckerNr"), numberValue(printer), ctx.err);
     if (printer != 0)
         ctx.job.jobHasLabelData = true;
 
     const QByteArray labelNumber = cut(ctx, 4);
     // A label meant for another piece is a planning error: the texts are
     // compared as they stand, so "0012" and "12" differ.
-    const QVariant printerBack = piece.field(QStringLiteral("EtikettDruckerNr"), ctx.err);
+    const QVariant printerBack = piece.get(QStringLiteral("EtikettDruckerNr"), ctx.err);
     const bool printed = !printerBack.isNull() && printerBack.toDouble() != 0;
     if (printed && ctx.server.settings.CompareDEandKTN == TriState::Ticked && labelNumber != ctx.pieceNumber) {
         const QString description = ctx.errorText + QStringLiteral("... <Wrong piece number> KTN") +
@@ -83,14 +83,14 @@ Flow readFullLabel(ImportContext& ctx)
         ctx.errorText = description;
         return failWith(ctx, description);
     }
-    piece.setField(QStringLiteral("EtikettNr"), toText(labelNumber), ctx.err);
-    piece.setField(QStringLiteral("EtikettPosition"), tenths(cut(ctx, 5)), ctx.err);
+    piece.set(QStringLiteral("EtikettNr"), toText(labelNumber), ctx.err);
+    piece.set(QStringLiteral("EtikettPosition"), tenths(cut(ctx, 5)), ctx.err);
 
     // Labels numbered apart from their pieces are listed, so that the
     // label-data file finds the piece of each label.
     if (ctx.server.settings.ConvToPvcNum && ctx.server.settings.jobMode()) {
-        const QVariant printerNow = piece.field(QStringLiteral("EtikettDruckerNr"), ctx.err);
-        const QVariant label = piece.field(QStringLiteral("EtikettNr"), ctx.err);
+        const QVariant printerNow = piece.get(QStringLiteral("EtikettDruckerNr"), ctx.err);
+        const QVariant label = piece.get(QStringLiteral("EtikettNr"), ctx.err);
         const bool labelled = !printerNow.isNull() && printerNow.toDouble() != 0;
         if (labelled && !label.isNull() && label.toDouble() != text::val(ctx.pieceNumber))
             ctx.job.labelList.append(spelled(label), toText(ctx.pieceNumber));

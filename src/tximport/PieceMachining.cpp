@@ -45,33 +45,33 @@ bool strictLong(ImportContext& ctx, const QByteArray& field, qint32* value)
 // the values follow in the open row.
 void addMachiningRow(ImportContext& ctx)
 {
-    db::Recordset& rs = ctx.conn.machining;
-    rs.addNew(ctx.err);
+    db::Row& rs = ctx.conn.machining;
+    rs = ctx.conn.newRow(QStringLiteral("Werkzeugdaten"), ctx.err);
     ++ctx.outcome.rows.machining;
-    rs.setField(QStringLiteral("LosName"), ctx.jobName, ctx.err);
-    rs.setField(QStringLiteral("TeileNr"), toText(ctx.pieceNumber), ctx.err);
-    rs.setField(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);
-    storeAndReopen(rs, ctx.err);
+    rs.set(QStringLiteral("LosName"), ctx.jobName, ctx.err);
+    rs.set(QStringLiteral("TeileNr"), toText(ctx.pieceNumber), ctx.err);
+    rs.set(QStringLiteral("StabNr"), toText(ctx.barNumber), ctx.err);
+    store(ctx, rs, ctx.err);
 }
 
 // "W" + machining number (2) + position in tenths (5).
 Flow readFixedMachining(ImportContext& ctx)
 {
-    db::Recordset& rs = ctx.conn.machining;
+    db::Row& rs = ctx.conn.machining;
     addMachiningRow(ctx);
-    rs.setField(QStringLiteral("BearbNr"), QVariant(text::val(peek(ctx, 2, 2))), ctx.err);
+    rs.set(QStringLiteral("BearbNr"), QVariant(text::val(peek(ctx, 2, 2))), ctx.err);
     ctx.token = peek(ctx, 4, 5);
     double position = 0;
     if (strictValue(ctx, ctx.token, &position)) {
         if (position <= 0)
-            rs.setField(QStringLiteral("WerkzPos"), 0, ctx.err);
+            rs.set(QStringLiteral("WerkzPos"), 0, ctx.err);
         else
-            rs.setField(QStringLiteral("WerkzPos"), QVariant(text::val(ctx.token) / 10.0), ctx.err);
+            rs.set(QStringLiteral("WerkzPos"), QVariant(text::val(ctx.token) / 10.0), ctx.err);
     }
     consume(ctx, 8);
     if (ctx.err.pending())
         return failureExit(ctx);
-    rs.update(ctx.err);
+    store(ctx, rs, ctx.err);
     return Flow::Next;
 }
 
@@ -116,14 +116,14 @@ bool readListValue(ImportContext& ctx, QByteArray& list, const char* column)
     ctx.token = text::nextToken(list, listSeparator(list));
     double v = 0;
     if (strictValue(ctx, ctx.token, &v))
-        ctx.conn.machining.setField(QString::fromLatin1(column), QVariant(v / 10.0), ctx.err);
+        ctx.conn.machining.set(QString::fromLatin1(column), QVariant(v / 10.0), ctx.err);
     return !ctx.err.pending();
 }
 
 // "WB" + one character + "number,x,value 2,value 3;".
 Flow readListMachining(ImportContext& ctx)
 {
-    db::Recordset& rs = ctx.conn.machining;
+    db::Row& rs = ctx.conn.machining;
     addMachiningRow(ctx);
     consume(ctx, 3);
     QByteArray list = text::nextToken(ctx.buf, ';');
@@ -131,7 +131,7 @@ Flow readListMachining(ImportContext& ctx)
     ctx.token = text::nextToken(list, ',');
     qint32 number = 0;
     if (strictLong(ctx, ctx.token, &number))
-        rs.setField(QStringLiteral("BearbNr"), number, ctx.err);
+        rs.set(QStringLiteral("BearbNr"), number, ctx.err);
     if (ctx.err.pending())
         return failureExit(ctx);
 
@@ -139,9 +139,9 @@ Flow readListMachining(ImportContext& ctx)
     double x = 0;
     if (strictValue(ctx, ctx.token, &x)) {
         if (x <= 0)
-            rs.setField(QStringLiteral("WerkzPos"), 0, ctx.err);
+            rs.set(QStringLiteral("WerkzPos"), 0, ctx.err);
         else
-            rs.setField(QStringLiteral("WerkzPos"), QVariant(x / 10.0), ctx.err);
+            rs.set(QStringLiteral("WerkzPos"), QVariant(x / 10.0), ctx.err);
     }
     if (ctx.err.pending())
         return failureExit(ctx);
@@ -154,7 +154,7 @@ Flow readListMachining(ImportContext& ctx)
             return failureExit(ctx);
     }
     // Anything after the third value is not ours to read.
-    rs.update(ctx.err);
+    store(ctx, rs, ctx.err);
     return Flow::Next;
 }
 
@@ -168,9 +168,9 @@ Flow readMachining(ImportContext& ctx)
 // "Q" + leading and trailing cut height, tenths.
 Flow readCutHeights(ImportContext& ctx)
 {
-    db::Recordset& piece = ctx.conn.pieces;
-    piece.setField(QStringLiteral("KappHoeheAnschnitt"), tenths(peek(ctx, 2, 5)), ctx.err);
-    piece.setField(QStringLiteral("KappHoeheAbschnitt"), tenths(peek(ctx, 7, 5)), ctx.err);
+    db::Row& piece = ctx.conn.piece;
+    piece.set(QStringLiteral("KappHoeheAnschnitt"), tenths(peek(ctx, 2, 5)), ctx.err);
+    piece.set(QStringLiteral("KappHoeheAbschnitt"), tenths(peek(ctx, 7, 5)), ctx.err);
     consume(ctx, 11);
     return Flow::Next;
 }
@@ -179,8 +179,8 @@ Flow readCutHeights(ImportContext& ctx)
 Flow readBarcode(ImportContext& ctx)
 {
     const QString code = toText(text::trimBlanks(peek(ctx, 3, 20)));
-    ctx.conn.pieces.setField(QStringLiteral("Barcode"), code, ctx.err);
-    ctx.conn.pieces.setField(QStringLiteral("PrintBarcode"), code, ctx.err);
+    ctx.conn.piece.set(QStringLiteral("Barcode"), code, ctx.err);
+    ctx.conn.piece.set(QStringLiteral("PrintBarcode"), code, ctx.err);
     consume(ctx, 22);
     return Flow::Next;
 }
@@ -246,12 +246,12 @@ Flow readBarProfile(ImportContext& ctx)
     }
     ctx.token = name;
     if (ctx.ownBarRow) {
-        ctx.conn.bars.setField(ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName"),
-                               toText(text::trimBlanks(name)), ctx.err);
+        ctx.conn.bar.set(ctx.steelMode ? QStringLiteral("StahlName") : QStringLiteral("ProfilName"),
+                         toText(text::trimBlanks(name)), ctx.err);
     }
     const QByteArray colour = cut(ctx, 2);
     if (ctx.ownBarRow)
-        ctx.conn.bars.setField(QStringLiteral("Farbe"), toText(text::trimBlanks(colour)), ctx.err);
+        ctx.conn.bar.set(QStringLiteral("Farbe"), toText(text::trimBlanks(colour)), ctx.err);
     return Flow::Next;
 }
 
@@ -262,7 +262,7 @@ Flow readBarDesignation(ImportContext& ctx)
     const QByteArray designation = peek(ctx, 2, 20);
     consume(ctx, 21);
     if (ctx.ownBarRow)
-        ctx.conn.bars.setField(QStringLiteral("Bezeichnung"), toText(designation), ctx.err);
+        ctx.conn.bar.set(QStringLiteral("Bezeichnung"), toText(designation), ctx.err);
     return Flow::Next;
 }
 

@@ -226,7 +226,8 @@ void endNormally(ImportContext& ctx)
     if (ctx.steelMode && !ctx.loadCancelled && ctx.conn.override) {
         PendingError ignored;
         ctx.conn.database.deleteWhere(ctx.conn.table(QStringLiteral("Teiledaten")),
-                                      ctx.jobCriteria().and_(QStringLiteral("PVCTeileNr"), 0), ignored);
+                                      {{QStringLiteral("LosName"), ctx.jobName}, {QStringLiteral("PVCTeileNr"), 0}},
+                                      ignored);
     }
 
     // The print data share the import's connection: their recordset goes

@@ -2,8 +2,8 @@
 
 #include "config/ServerContext.h"
 #include "platform/PendingError.h"
+#include "platform/Text.h"
 #include "platform/db/Database.h"
-#include "platform/db/Recordset.h"
 
 namespace tx {
 
@@ -39,17 +39,17 @@ QString LookupProfileName(ServerContext& ctx, ProfileCache& cache, const QString
                        db::Database::Access::ReadOnly))
         return result; // not cached: the database is tried again next time
 
-    // The number goes into the criteria as it came from the file; blanks
-    // around it are fine, anything that is not a number makes the query
-    // fail and the number answers for itself.
-    db::Recordset rs;
-    if (database.openRecordset(rs, QStringLiteral("Profilliste"), QStringLiteral("ProfilNr=") + number, err) &&
-        !rs.isEmpty() && rs.moveFirst(err)) {
-        const QVariant name = rs.field(QStringLiteral("Profilname"), err);
+    // The number as it came from the file; blanks around it are fine,
+    // anything that is not a number finds nothing and the number answers
+    // for itself.
+    const QVariant value = text::searchNumber(number);
+    if (value.isValid()) {
+        const db::Row row =
+            database.findFirst(QStringLiteral("Profilliste"), {{QStringLiteral("ProfilNr"), value}}, err);
+        const QVariant name = row.isNull() ? QVariant() : row.get(QStringLiteral("Profilname"), err);
         if (!err.pending() && !name.isNull())
             result = name.toString();
     }
-    rs.close();
     database.close();
 
     cache.filled = true;

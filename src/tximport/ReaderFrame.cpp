@@ -81,9 +81,9 @@ QString toText(const QByteArray& field)
     return text::fromCp1252(field);
 }
 
-bool storeAndReopen(db::Recordset& rs, PendingError& err)
+bool store(ImportContext& ctx, db::Row& row, PendingError& err)
 {
-    return rs.updateAndEdit(err);
+    return ctx.conn.database.store(row, err);
 }
 
 Flow wrongIdReport(ImportContext& ctx, WrongIdForm form)

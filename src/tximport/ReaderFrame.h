@@ -38,9 +38,9 @@ QVariant numberValue(double v);
 // A byte field as text for the database.
 QString toText(const QByteArray& field);
 
-// Stores the row of an open addNew/edit buffer, makes it current again and
-// opens it for editing (the "store, LastModified, Edit" step).
-bool storeAndReopen(db::Recordset& rs, PendingError& err);
+// Hands a row the Part keeps current to the writer; the row stays current
+// and may be changed and stored again.
+bool store(ImportContext& ctx, db::Row& row, PendingError& err);
 
 // Reports; each writes the log entry, sets the error text for the stop box
 // and returns Flow::Stop.

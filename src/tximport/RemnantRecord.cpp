@@ -20,7 +20,7 @@ namespace {
 // holds none.
 bool remnantPieceNumber(ImportContext& ctx, int* piece)
 {
-    const QVariant v = ctx.conn.bars.field(QStringLiteral("ResteTeileNr"), ctx.err);
+    const QVariant v = ctx.conn.bar.get(QStringLiteral("ResteTeileNr"), ctx.err);
     if (v.isNull()) {
         ctx.err.raise(94, QStringLiteral("Invalid use of Null"));
         return false;
@@ -59,33 +59,33 @@ Pass writeRemnantLabel(ImportContext& ctx)
 // no entry: its label goes by that number.
 void extendLabelList(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     PendingError& err = ctx.err;
-    const QVariant printer = bars.field(QStringLiteral("ResteEtkDruckerNr"), err);
+    const QVariant printer = bars.get(QStringLiteral("ResteEtkDruckerNr"), err);
     if (ctx.server.settings.separateMode() || printer.isNull() || printer.toDouble() == 0.0)
         return;
-    const QVariant restPiece = bars.field(QStringLiteral("ResteTeileNr"), err);
+    const QVariant restPiece = bars.get(QStringLiteral("ResteTeileNr"), err);
     if (restPiece.isNull() || text::val(restPiece.toString()) != 0.0)
         return;
     const double next = text::val(ctx.pieceNumber) + 1.0;
-    const double label = bars.field(QStringLiteral("ResteEtkNr"), err).toDouble();
+    const double label = bars.get(QStringLiteral("ResteEtkNr"), err).toDouble();
     if (label != next)
         ctx.job.labelList.append(text::shortestDecimal(label), text::shortestDecimal(next));
 }
 
 void readLabelData(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     PendingError& err = ctx.err;
     consume(ctx, 2);
     const double track = text::val(cut(ctx, 1));
     const double printer = text::val(cut(ctx, 1));
     const double label = text::val(cut(ctx, 4));
     const QVariant position = tenths(cut(ctx, 5));
-    bars.setField(QStringLiteral("ResteEtkLaufbahn"), track, err);
-    bars.setField(QStringLiteral("ResteEtkDruckerNr"), printer, err);
-    bars.setField(QStringLiteral("ResteEtkNr"), label, err);
-    bars.setField(QStringLiteral("ResteEtkPosition"), position, err);
+    bars.set(QStringLiteral("ResteEtkLaufbahn"), track, err);
+    bars.set(QStringLiteral("ResteEtkDruckerNr"), printer, err);
+    bars.set(QStringLiteral("ResteEtkNr"), label, err);
+    bars.set(QStringLiteral("ResteEtkPosition"), position, err);
     if (printer != 0.0)
         ctx.job.jobHasLabelData = true;
     extendLabelList(ctx);
@@ -93,13 +93,13 @@ void readLabelData(ImportContext& ctx)
 
 Pass readSubField(ImportContext& ctx)
 {
-    db::Recordset& bars = ctx.conn.bars;
+    db::Row& bars = ctx.conn.bar;
     const char second = ctx.buf.size() > 1 ? ctx.buf.at(1) : '\0';
     switch (ctx.buf.at(0)) {
     case 'N': {
         consume(ctx, 1);
         const QByteArray number = cut(ctx, 4);
-        bars.setField(QStringLiteral("ResteTeileNr"), toText(number), ctx.err);
+        bars.set(QStringLiteral("ResteTeileNr"), toText(number), ctx.err);
         if (text::val(number) == 0.0) {
             wrongRestPieceNumberReport(ctx, number);
             return Pass::Stop;
@@ -108,11 +108,11 @@ Pass readSubField(ImportContext& ctx)
     }
     case 'L':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("ResteLaenge"), tenths(cut(ctx, 5)), ctx.err);
+        bars.set(QStringLiteral("ResteLaenge"), tenths(cut(ctx, 5)), ctx.err);
         return checkPoint(ctx);
     case 'A':
         consume(ctx, 1);
-        bars.setField(QStringLiteral("ResteKennung"), toText(cut(ctx, 1)), ctx.err);
+        bars.set(QStringLiteral("ResteKennung"), toText(cut(ctx, 1)), ctx.err);
         return Pass::Next;
     case 'D':
         if (second == 'E') {
@@ -148,7 +148,7 @@ Flow readRemnantRecord(ImportContext& ctx)
     ctx.err.clear();
     // The bar stays open for editing: piece records that follow on the same
     // bar write their steel names into it.
-    storeAndReopen(ctx.conn.bars, ctx.err);
+    store(ctx, ctx.conn.bar, ctx.err);
     return Flow::EndOfRecord;
 }
 

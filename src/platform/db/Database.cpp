@@ -1,9 +1,7 @@
 #include "platform/db/Database.h"
 
-#include "platform/db/Criteria.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DbErrors.h"
-#include "platform/db/Recordset.h"
-#include "platform/db/StoreData.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,9 +9,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
-#include <algorithm>
 #include <atomic>
-#include <utility>
 
 namespace db {
 
@@ -21,6 +17,9 @@ namespace {
 
 const QString DefaultDriver = QStringLiteral("QSQLITE");
 constexpr int DefaultBusyTimeoutMs = 5000;
+// New rows waiting for their INSERT are written once this many wait, so
+// that memory stays flat however long a job file is.
+constexpr size_t MaxPendingRows = 512;
 
 // Every Database gets a connection name of its own.
 QString nextConnectionName()
@@ -29,68 +28,40 @@ QString nextConnectionName()
     return QStringLiteral("vov-db-%1").arg(++counter);
 }
 
-bool isDefinitionStatement(const QString& sql)
+// " WHERE c1 = ? AND c2 = ?" and the values to bind; false (3265) for a
+// column the table lacks.
+bool whereSql(const Table& table, const Where& where, QString& sql, QVariantList& values, PendingError& err)
 {
-    const QString head = sql.trimmed().section(u' ', 0, 0).toUpper();
-    return head == u"CREATE" || head == u"ALTER" || head == u"DROP";
+    for (const auto& [column, value] : where) {
+        const int i = table.indexOf(column);
+        if (i < 0) {
+            error::itemNotFound(err);
+            return false;
+        }
+        sql += sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+        sql += table.quotedColumns[i] + QStringLiteral(" = ?");
+        values << value;
+    }
+    return true;
+}
+
+QString columnList(const Table& table, const std::vector<char>& mask, const QString& suffix)
+{
+    QStringList parts;
+    for (size_t i = 0; i < mask.size(); ++i)
+        if (mask[i])
+            parts << table.quotedColumns[int(i)] + suffix;
+    return parts.join(QStringLiteral(", "));
 }
 
 } // namespace
 
 // ---------------------------------------------------------------------------
-// TableInfo / ConnectionData
-
-int TableInfo::indexOf(const QString& column) const
-{
-    auto it = exactIndex.constFind(column);
-    if (it != exactIndex.cend())
-        return it.value();
-    it = foldedIndex.constFind(column.toLower());
-    return it != foldedIndex.cend() ? it.value() : -1;
-}
+// ConnectionData
 
 QString ConnectionData::quoteName(const QString& name) const
 {
     return db.driver()->escapeIdentifier(name, QSqlDriver::FieldName);
-}
-
-namespace {
-
-// The n-th "?" of a statement (outside quotes) becomes ":v<n>": values are
-// bound by a name made once (bindAt), where binding by position would make
-// the toolkit format a name for every value bound.
-QString namedPlaceholders(const QString& sql)
-{
-    QString out;
-    out.reserve(sql.size() + 16);
-    QChar quote;
-    int n = 0;
-    for (const QChar c : sql) {
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'?') {
-            out += QStringLiteral(":v") + QString::number(n++);
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
-
-} // namespace
-
-const QString& placeholder(int i)
-{
-    static const std::vector<QString> names = [] {
-        std::vector<QString> v;
-        for (int n = 0; n < kMaxPlaceholders; ++n)
-            v.push_back(QStringLiteral(":v") + QString::number(n));
-        return v;
-    }();
-    return names.at(size_t(i));
 }
 
 QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
@@ -100,7 +71,7 @@ QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
         return it.value().get();
     auto query = std::make_shared<QSqlQuery>(db);
     query->setForwardOnly(true);
-    if (!query->prepare(namedPlaceholders(sql))) {
+    if (!query->prepare(sql)) {
         raise(query->lastError(), err, nullptr);
         return nullptr;
     }
@@ -108,13 +79,13 @@ QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
     return query.get();
 }
 
-std::shared_ptr<TableInfo> ConnectionData::table(const QString& name, PendingError& err)
+std::shared_ptr<const Table> ConnectionData::table(const QString& name, PendingError& err)
 {
     const QString key = name.toLower();
     auto it = tables.constFind(key);
     if (it != tables.cend())
         return it.value();
-    auto info = std::make_shared<TableInfo>();
+    auto info = std::make_shared<Table>();
     QSqlError sqlError;
     if (!dialect->readTable(db, name, *info, sqlError)) {
         if (sqlError.isValid() && sqlError.type() != QSqlError::NoError)
@@ -125,214 +96,166 @@ std::shared_ptr<TableInfo> ConnectionData::table(const QString& name, PendingErr
     }
     info->quotedName = quoteName(info->name);
     info->quotedKey = quoteName(info->keyColumn);
-    QStringList select{info->quotedKey};
     for (int i = 0; i < int(info->columns.size()); ++i) {
         const QString& c = info->columns[size_t(i)].name;
-        info->exactIndex.insert(c, i);
         info->foldedIndex.insert(c.toLower(), i);
         info->quotedColumns << quoteName(c);
-        select << info->quotedColumns.last();
     }
-    info->selectList = select.join(QStringLiteral(", "));
     tables.insert(key, info);
     return info;
 }
 
-QString BoundCondition::sql(const TableInfo& info) const
-{
-    QString sql;
-    for (qsizetype at = 0; at + 1 < columns.size(); at += 2) {
-        const int i = (int(uchar(columns.at(at))) << 8) | int(uchar(columns.at(at + 1)));
-        if (!sql.isEmpty())
-            sql += QStringLiteral(" AND ");
-        sql += info.quotedColumns[i] + QStringLiteral(" = ?");
-    }
-    return sql;
-}
-
-bool ConnectionData::condition(const TableInfo& info, const Criteria& criteria, BoundCondition& out,
-                               PendingError& err) const
-{
-    out = BoundCondition();
-    if (!criteria.check(err))
-        return false;
-    for (const CriteriaTerm& t : criteria.terms()) {
-        const int i = info.indexOf(t.column);
-        if (i < 0) {
-            // An unknown name in a criteria string is a parameter the
-            // engine was not given.
-            error::tooFewParameters(err);
-            return false;
-        }
-        const Column& c = info.columns[size_t(i)];
-        const bool textValue = t.value.typeId() == QMetaType::QString;
-        const bool numericColumn = c.kind == ColumnKind::Int16 || c.kind == ColumnKind::Int32 ||
-                                   c.kind == ColumnKind::Int64 || c.kind == ColumnKind::Double;
-        const bool textColumn = c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo;
-        if ((numericColumn && textValue) || (textColumn && !textValue) ||
-            (c.kind == ColumnKind::DateTime && !textValue)) {
-            error::criteriaTypeMismatch(err);
-            return false;
-        }
-        out.add(i, t.value);
-    }
-    return true;
-}
-
-bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingError& err, const TableInfo* info)
+bool ConnectionData::run(QSqlQuery& query, const QVariantList& values, PendingError& err, const Table* table)
 {
     for (int i = 0; i < values.size(); ++i)
-        bindAt(query, i, values.at(i));
-    return exec(query, err, info);
-}
-
-namespace {
-
-// Whether a statement on table may meet a row of other: the same table, or
-// one a foreign key leads to or from.
-bool related(const TableInfo& table, const TableInfo& other)
-{
-    const auto same = [](const QString& a, const QString& b) {
-        return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
-    };
-    return &table == &other || same(table.name, other.name) || same(table.parentTable, other.name) ||
-           same(other.parentTable, table.name);
-}
-
-} // namespace
-
-bool ConnectionData::writeWaiting(const TableInfo* table, PendingError& err)
-{
-    // A row written leaves the list (and its INSERT may write others):
-    // look again from the front, so that rows go in the order stored.
-    for (size_t i = 0; i < waiting.size();) {
-        RecordsetData& rs = *waiting[i];
-        if (table && !related(*table, *rs.info)) {
-            ++i;
-            continue;
-        }
-        if (!writeDeferredInsert(rs, err))
-            return false;
-        i = 0;
-    }
-    if (deferredFailure.pending()) {
-        err = std::exchange(deferredFailure, PendingError());
-        return false;
-    }
-    return true;
-}
-
-bool ConnectionData::exec(QSqlQuery& query, PendingError& err, const TableInfo* info, Reach reach)
-{
-    const bool ownTable = reach == Reach::Table && info && info->writesAsGiven;
-    if (!writeWaiting(ownTable ? info : nullptr, err))
-        return false;
+        query.bindValue(i, values.at(i));
     if (!query.exec()) {
-        raise(query.lastError(), err, info);
+        raise(query.lastError(), err, table);
         query.finish();
         return false;
     }
     return true;
 }
 
-void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const TableInfo* info) const
+bool ConnectionData::writePending(const Table* reading, PendingError& err)
 {
-    raiseClassified(sqlError, err, info);
-    if (ErrorNumber::isInfrastructureFault(err.number))
-        machineFault = err.number;
+    size_t upTo = pending.size();
+    if (reading) {
+        upTo = 0;
+        for (size_t i = pending.size(); i > 0; --i)
+            if (pending[i - 1]->table->name == reading->name) {
+                upTo = i;
+                break;
+            }
+    }
+    if (upTo == 0)
+        return true;
+    // A refused row stays waiting with the rows after it: the commit tries
+    // it again and fails, so that a call never commits without it.
+    size_t written = 0;
+    bool ok = true;
+    for (; written < upTo; ++written) {
+        if (!insertRow(*pending[written], err)) {
+            ok = false;
+            break;
+        }
+        pending[written]->pending = false;
+    }
+    pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
+    return ok;
 }
 
-void ConnectionData::raiseClassified(const QSqlError& sqlError, PendingError& err, const TableInfo* info) const
+bool ConnectionData::insertRow(RowData& row, PendingError& err)
+{
+    const Table& t = *row.table;
+    const QByteArray key = t.name.toUtf8() + '\0' + QByteArray(row.given.data(), qsizetype(row.given.size()));
+    QSqlQuery* q = nullptr;
+    auto it = queries.constFind(QString::fromLatin1(key.toHex()));
+    if (it != queries.cend()) {
+        q = it.value().get();
+    } else {
+        QString sql = QStringLiteral("INSERT INTO ") + t.quotedName;
+        const QString columns = columnList(t, row.given, QString());
+        if (columns.isEmpty()) {
+            sql += QStringLiteral(" DEFAULT VALUES");
+        } else {
+            QStringList marks;
+            for (char c : row.given)
+                if (c)
+                    marks << QStringLiteral("?");
+            sql += QStringLiteral(" (") + columns + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) +
+                   QStringLiteral(")");
+        }
+        q = prepared(sql, err);
+        if (!q)
+            return false;
+        queries.insert(QString::fromLatin1(key.toHex()), queries.value(sql));
+    }
+    int at = 0;
+    for (size_t i = 0; i < row.given.size(); ++i)
+        if (row.given[i])
+            q->bindValue(at++, row.values[i]);
+    if (!q->exec()) {
+        raise(q->lastError(), err, &t);
+        q->finish();
+        return false;
+    }
+    row.key = q->lastInsertId().toLongLong();
+    q->finish();
+    std::fill(row.changed.begin(), row.changed.end(), 0);
+    return true;
+}
+
+bool ConnectionData::updateRow(RowData& row, PendingError& err)
+{
+    const Table& t = *row.table;
+    if (std::find(row.changed.begin(), row.changed.end(), 1) == row.changed.end())
+        return true;
+    QSqlQuery* q = prepared(QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") +
+                                columnList(t, row.changed, QStringLiteral(" = ?")) + QStringLiteral(" WHERE ") +
+                                t.quotedKey + QStringLiteral(" = ?"),
+                            err);
+    if (!q)
+        return false;
+    int at = 0;
+    for (size_t i = 0; i < row.changed.size(); ++i)
+        if (row.changed[i])
+            q->bindValue(at++, row.values[i]);
+    q->bindValue(at, row.key);
+    if (!q->exec()) {
+        raise(q->lastError(), err, &t);
+        q->finish();
+        return false;
+    }
+    q->finish();
+    std::fill(row.changed.begin(), row.changed.end(), 0);
+    return true;
+}
+
+void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const Table* info)
 {
     const EngineFailure f = dialect->classify(sqlError);
     switch (f.kind) {
     case EngineFailure::Kind::Busy:
         error::locked(err);
-        return;
+        break;
     case EngineFailure::Kind::Unique:
         error::duplicateKey(err);
-        return;
+        break;
     case EngineFailure::Kind::ForeignKey:
         error::relatedRecordRequired(err,
                                      info && !info->parentTable.isEmpty() ? info->parentTable : QStringLiteral("?"));
-        return;
+        break;
     case EngineFailure::Kind::NotNull:
         error::fieldRequired(err, f.detail);
-        return;
+        break;
     case EngineFailure::Kind::ReadOnly:
         error::readOnly(err);
-        return;
+        break;
     case EngineFailure::Kind::NoSuchTable:
         error::tableNotFound(err, info ? info->name : f.detail.section(u':', 1).trimmed());
-        return;
+        break;
     case EngineFailure::Kind::NotADatabase:
         error::damaged(err, sqlError.databaseText());
-        return;
+        break;
     case EngineFailure::Kind::Full:
         error::diskFull(err, sqlError.databaseText());
-        return;
+        break;
     case EngineFailure::Kind::InputOutput:
         error::inputOutput(err, sqlError.databaseText());
-        return;
+        break;
     case EngineFailure::Kind::Other:
+        error::engine(err, sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText());
         break;
     }
-    error::engine(err, sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText());
+    if (ErrorNumber::isInfrastructureFault(err.number))
+        machineFault = err.number;
 }
 
-void ConnectionData::rowsChanged(const TableInfo* info, RecordsetData* except)
+void ConnectionData::forgetStatements()
 {
-    for (RecordsetData* rs : recordsets)
-        if (rs != except && (!info || (rs->info && rs->info->name == info->name)))
-            rs->forgetRowValues();
-}
-
-void ConnectionData::forgetMetadata()
-{
-    // Recordsets keep the metadata they were opened with; the statements
-    // cached for it go, since a table may have changed.
-    for (auto& t : tables)
-        t->forgetStatements();
-    for (RecordsetData* rs : recordsets) {
-        rs->seekQueries.clear();
-        if (rs->info)
-            rs->info->forgetStatements();
-    }
     tables.clear();
     queries.clear();
-}
-
-void RecordsetData::stopWaiting()
-{
-    insertDeferred = false;
-    if (conn) {
-        auto& rows = conn->waiting;
-        rows.erase(std::remove(rows.begin(), rows.end(), this), rows.end());
-    }
-}
-
-void RecordsetData::detach()
-{
-    if (conn) {
-        auto& list = conn->recordsets;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    }
-    stopWaiting();
-    deferredDirty.clear();
-    deferredValues.clear();
-    conn = nullptr;
-    info.reset();
-    filter = {};
-    filterSql.clear();
-    buffer = Buffer::None;
-    bufferValues.clear();
-    dirty.clear();
-    onRow = false;
-    bof = eof = true;
-    deleted = false;
-    rowValues.clear();
-    loaded.clear();
-    seekQueries.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -355,9 +278,7 @@ bool Database::open(const QString& path, PendingError& err, Transaction tx, Acce
     auto conn = std::make_unique<ConnectionData>();
     conn->dialect = makeDialect(DefaultDriver);
     conn->connectionName = nextConnectionName();
-    conn->path = path;
     conn->transaction = tx;
-    conn->access = access;
     const bool readOnly = access == Access::ReadOnly;
     conn->db = QSqlDatabase::addDatabase(conn->dialect->driverName(), conn->connectionName);
     conn->db.setDatabaseName(path);
@@ -402,16 +323,15 @@ bool Database::finish(bool commit, PendingError& err)
 {
     if (!m_conn)
         return true;
-    // A row still waiting to be written goes in before the commit; when it
-    // cannot, nothing is committed.
+    // Rows still waiting go in before the commit; when they cannot,
+    // nothing is committed.
     bool ok = true;
-    if (commit && m_conn->inTransaction && !m_conn->writeWaiting(nullptr, err))
+    if (commit && m_conn->inTransaction && !m_conn->writePending(nullptr, err))
         ok = commit = false;
-    m_conn->waiting.clear();
-    // Recordsets opened on this connection become unusable.
-    while (!m_conn->recordsets.empty())
-        m_conn->recordsets.back()->detach();
-    m_conn->forgetMetadata();
+    for (const auto& row : m_conn->pending)
+        row->pending = false;
+    m_conn->pending.clear();
+    m_conn->forgetStatements();
     if (m_conn->inTransaction) {
         const bool done = commit ? m_conn->db.commit() : m_conn->db.rollback();
         if (!done)
@@ -439,81 +359,131 @@ void Database::close()
     (void)finish(false, ignored);
 }
 
-bool Database::openRecordset(Recordset& rs, const QString& table, PendingError& err)
+Row Database::newRow(const QString& table, PendingError& err)
 {
-    return openRecordset(rs, table, Criteria(), err);
-}
-
-bool Database::openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err)
-{
-    rs.close();
     if (!m_conn) {
         error::objectInvalid(err);
-        return false;
+        return {};
     }
-    // The table is looked for before the criteria are read.
-    Criteria parsed;
-    return m_conn->table(table, err) && Criteria::parse(criteria, parsed, err) && openRecordset(rs, table, parsed, err);
-}
-
-bool Database::openRecordset(Recordset& rs, const QString& table, const Criteria& criteria, PendingError& err)
-{
-    rs.close();
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return false;
-    }
-    std::shared_ptr<TableInfo> info = m_conn->table(table, err);
+    std::shared_ptr<const Table> info = m_conn->table(table, err);
     if (!info)
-        return false;
-    BoundCondition filter;
-    if (!m_conn->condition(*info, criteria, filter, err))
-        return false;
-    RecordsetData& d = *rs.d;
-    d.conn = m_conn.get();
-    d.filterSql = filter.sql(*info);
-    d.info = std::move(info);
-    d.filter = std::move(filter);
-    m_conn->recordsets.push_back(&d);
-    // A dynaset opens on its first row.
-    if (!rs.moveFirstIfAny(err)) {
-        rs.close();
+        return {};
+    auto data = std::make_shared<RowData>();
+    const size_t n = info->columns.size();
+    data->values.assign(n, QVariant());
+    data->given.assign(n, 0);
+    data->changed.assign(n, 0);
+    data->table = std::move(info);
+    return Row(std::move(data));
+}
+
+bool Database::hasColumn(const QString& table, const QString& column)
+{
+    PendingError ignored;
+    const std::shared_ptr<const Table> info = m_conn ? m_conn->table(table, ignored) : nullptr;
+    return info && info->indexOf(column) >= 0;
+}
+
+bool Database::store(Row& row, PendingError& err)
+{
+    if (!m_conn || !row.d) {
+        error::objectInvalid(err);
         return false;
     }
+    RowData& data = *row.d;
+    if (data.pending)
+        return true; // goes in with its INSERT
+    if (data.key == 0 && m_conn->inTransaction) {
+        data.pending = true;
+        m_conn->pending.push_back(row.d);
+        return m_conn->pending.size() < MaxPendingRows || m_conn->writePending(nullptr, err);
+    }
+    if (!m_conn->writePending(nullptr, err))
+        return false;
+    return data.key == 0 ? m_conn->insertRow(data, err) : m_conn->updateRow(data, err);
+}
+
+bool Database::remove(Row& row, PendingError& err)
+{
+    if (!m_conn || !row.d) {
+        error::objectInvalid(err);
+        return false;
+    }
+    if (!m_conn->writePending(nullptr, err))
+        return false;
+    const Table& t = *row.d->table;
+    QSqlQuery* q = m_conn->prepared(QStringLiteral("DELETE FROM ") + t.quotedName + QStringLiteral(" WHERE ") +
+                                        t.quotedKey + QStringLiteral(" = ?"),
+                                    err);
+    if (!q || !m_conn->run(*q, {row.d->key}, err, &t))
+        return false;
+    q->finish();
+    row = Row();
     return true;
 }
 
-int Database::deleteWhere(const QString& table, const Criteria& criteria, PendingError& err)
+Row Database::findFirst(const QString& table, const Where& where, PendingError& err)
+{
+    if (!m_conn) {
+        error::objectInvalid(err);
+        return {};
+    }
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(info.get(), err))
+        return {};
+    QVariantList values;
+    QString condition;
+    if (!whereSql(*info, where, condition, values, err))
+        return {};
+    QString sql = QStringLiteral("SELECT ") + info->quotedKey;
+    for (const QString& c : info->quotedColumns)
+        sql += QStringLiteral(", ") + c;
+    sql += QStringLiteral(" FROM ") + info->quotedName + condition + QStringLiteral(" ORDER BY ") + info->quotedKey +
+           QStringLiteral(" LIMIT 1");
+    QSqlQuery* q = m_conn->prepared(sql, err);
+    if (!q || !m_conn->run(*q, values, err, info.get()))
+        return {};
+    Row row;
+    if (q->next()) {
+        row = newRow(table, err);
+        row.d->key = q->value(0).toLongLong();
+        for (size_t i = 0; i < row.d->values.size(); ++i)
+            row.d->values[i] = q->value(int(i) + 1);
+    }
+    q->finish();
+    return row;
+}
+
+int Database::deleteWhere(const QString& table, const Where& where, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
         return -1;
     }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    BoundCondition where;
-    if (!info || !m_conn->condition(*info, criteria, where, err))
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(nullptr, err))
         return -1;
-    QString sql = QStringLiteral("DELETE FROM ") + info->quotedName;
-    if (!where.columns.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql(*info);
-    QSqlQuery* q = m_conn->prepared(sql, err);
-    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+    QVariantList values;
+    QString condition;
+    if (!whereSql(*info, where, condition, values, err))
+        return -1;
+    QSqlQuery* q = m_conn->prepared(QStringLiteral("DELETE FROM ") + info->quotedName + condition, err);
+    if (!q || !m_conn->run(*q, values, err, info.get()))
         return -1;
     const int n = q->numRowsAffected();
     q->finish();
-    m_conn->rowsChanged(nullptr, nullptr); // cascades reach other tables
     return n;
 }
 
-int Database::updateWhere(const QString& table, const QString& column, const QVariant& value, const Criteria& criteria,
+int Database::updateWhere(const QString& table, const QString& column, const QVariant& value, const Where& where,
                           PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
         return -1;
     }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    if (!info)
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(nullptr, err))
         return -1;
     const int i = info->indexOf(column);
     if (i < 0) {
@@ -523,44 +493,37 @@ int Database::updateWhere(const QString& table, const QString& column, const QVa
     QVariant stored;
     if (!toColumnValue(info->columns[size_t(i)], value, stored, err))
         return -1;
-    BoundCondition where;
-    if (!m_conn->condition(*info, criteria, where, err))
+    QVariantList values{stored};
+    QString condition;
+    if (!whereSql(*info, where, condition, values, err))
         return -1;
-    QString sql = QStringLiteral("UPDATE ") + info->quotedName + QStringLiteral(" SET ") + info->quotedColumns[i] +
-                  QStringLiteral(" = ?");
-    if (!where.columns.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql(*info);
-    QSqlQuery* q = m_conn->prepared(sql, err);
-    if (!q || !m_conn->run(*q, QVariantList{stored} + where.values, err, info.get()))
+    QSqlQuery* q = m_conn->prepared(QStringLiteral("UPDATE ") + info->quotedName + QStringLiteral(" SET ") +
+                                        info->quotedColumns[i] + QStringLiteral(" = ?") + condition,
+                                    err);
+    if (!q || !m_conn->run(*q, values, err, info.get()))
         return -1;
     const int n = q->numRowsAffected();
     q->finish();
-    m_conn->rowsChanged(info.get(), nullptr);
     return n;
 }
 
-QVariant Database::maxOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err)
+QVariant Database::maxOf(const QString& table, const QString& column, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
         return {};
     }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    if (!info)
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(info.get(), err))
         return {};
     const int i = info->indexOf(column);
     if (i < 0) {
         error::itemNotFound(err);
         return {};
     }
-    BoundCondition where;
-    if (!m_conn->condition(*info, criteria, where, err))
-        return {};
-    QString sql = QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") + info->quotedName;
-    if (!where.columns.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.sql(*info);
-    QSqlQuery* q = m_conn->prepared(sql, err);
-    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+    QSqlQuery* q = m_conn->prepared(
+        QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") + info->quotedName, err);
+    if (!q || !m_conn->run(*q, {}, err, info.get()))
         return {};
     QVariant result;
     if (q->next())
@@ -569,37 +532,36 @@ QVariant Database::maxOf(const QString& table, const QString& column, const Crit
     return result;
 }
 
-QVariantList Database::distinctOf(const QString& table, const QString& column, const Criteria& criteria,
-                                  PendingError& err)
+QVariantList Database::distinctOf(const QString& table, const QString& column, const Where& where, PendingError& err)
 {
     if (!m_conn) {
         error::objectInvalid(err);
         return {};
     }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    if (!info)
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(info.get(), err))
         return {};
     const int i = info->indexOf(column);
     if (i < 0) {
         error::itemNotFound(err);
         return {};
     }
-    BoundCondition where;
-    if (!m_conn->condition(*info, criteria, where, err))
+    QVariantList values;
+    QString condition;
+    if (!whereSql(*info, where, condition, values, err))
         return {};
     const QString& quoted = info->quotedColumns[i];
-    QString sql = QStringLiteral("SELECT DISTINCT ") + quoted + QStringLiteral(" FROM ") + info->quotedName +
-                  QStringLiteral(" WHERE ") + quoted + QStringLiteral(" IS NOT NULL");
-    if (!where.columns.isEmpty())
-        sql += QStringLiteral(" AND ") + where.sql(*info);
-    QSqlQuery* q = m_conn->prepared(sql, err);
-    if (!q || !m_conn->run(*q, where.values, err, info.get()))
+    condition += (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + quoted +
+                 QStringLiteral(" IS NOT NULL");
+    QSqlQuery* q = m_conn->prepared(
+        QStringLiteral("SELECT DISTINCT ") + quoted + QStringLiteral(" FROM ") + info->quotedName + condition, err);
+    if (!q || !m_conn->run(*q, values, err, info.get()))
         return {};
-    QVariantList values;
+    QVariantList result;
     while (q->next())
-        values << fromStoredValue(info->columns[size_t(i)], q->value(0));
+        result << fromStoredValue(info->columns[size_t(i)], q->value(0));
     q->finish();
-    return values;
+    return result;
 }
 
 bool Database::hasRows(const QString& table, PendingError& err)
@@ -608,8 +570,8 @@ bool Database::hasRows(const QString& table, PendingError& err)
         error::objectInvalid(err);
         return false;
     }
-    const std::shared_ptr<TableInfo> info = m_conn->table(table, err);
-    if (!info)
+    const std::shared_ptr<const Table> info = m_conn->table(table, err);
+    if (!info || !m_conn->writePending(info.get(), err))
         return false;
     QSqlQuery* q =
         m_conn->prepared(QStringLiteral("SELECT 1 FROM ") + info->quotedName + QStringLiteral(" LIMIT 1"), err);
@@ -622,24 +584,7 @@ bool Database::hasRows(const QString& table, PendingError& err)
 
 bool Database::executeFixed(const QString& sql, PendingError& err)
 {
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return false;
-    }
-    if (!m_conn->writeWaiting(nullptr, err))
-        return false;
-    const bool definition = isDefinitionStatement(sql);
-    if (definition)
-        m_conn->forgetMetadata();
-    QSqlQuery q(m_conn->db);
-    q.setForwardOnly(true);
-    const bool ok = q.exec(sql);
-    if (!ok)
-        m_conn->raise(q.lastError(), err, nullptr);
-    q.finish();
-    // A statement of our own may change any table's rows.
-    m_conn->rowsChanged(nullptr, nullptr);
-    return ok;
+    return execute(sql, {}, err);
 }
 
 bool Database::execute(const QString& sql, const QVariantList& values, PendingError& err,
@@ -648,6 +593,20 @@ bool Database::execute(const QString& sql, const QVariantList& values, PendingEr
     if (!m_conn) {
         error::objectInvalid(err);
         return false;
+    }
+    if (!m_conn->writePending(nullptr, err))
+        return false;
+    // A statement that changes tables makes the column rules read so far
+    // stale; it is run once and not kept.
+    const QString head = sql.trimmed().section(u' ', 0, 0).toUpper();
+    if (head == u"CREATE" || head == u"ALTER" || head == u"DROP") {
+        m_conn->forgetStatements();
+        QSqlQuery q(m_conn->db);
+        if (!q.exec(sql)) {
+            m_conn->raise(q.lastError(), err, nullptr);
+            return false;
+        }
+        return true;
     }
     QSqlQuery* q = m_conn->prepared(sql, err);
     if (!q || !m_conn->run(*q, values, err, nullptr))
@@ -663,7 +622,6 @@ bool Database::execute(const QString& sql, const QVariantList& values, PendingEr
         }
     }
     q->finish();
-    m_conn->rowsChanged(nullptr, nullptr);
     return true;
 }
 
@@ -675,57 +633,7 @@ int Database::machineFault() const
 // ---------------------------------------------------------------------------
 // createDatabase
 
-namespace {
-
-// Splits a script into statements at semicolons outside quotes, dropping
-// "--" comments.
-QStringList splitStatements(const QString& script)
-{
-    QStringList statements;
-    QString current;
-    QChar quote;
-    for (qsizetype i = 0; i < script.size(); ++i) {
-        const QChar c = script.at(i);
-        if (!quote.isNull()) {
-            current += c;
-            if (c == quote)
-                quote = QChar();
-            continue;
-        }
-        if (c == u'-' && i + 1 < script.size() && script.at(i + 1) == u'-') {
-            while (i < script.size() && script.at(i) != u'\n')
-                ++i;
-            current += u'\n';
-            continue;
-        }
-        if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-            quote = c == u'[' ? QChar(u']') : c;
-            current += c;
-            continue;
-        }
-        if (c == u';') {
-            // A trigger's body holds statements of its own up to its END.
-            const QString sofar = current.trimmed();
-            if (sofar.startsWith(QLatin1String("CREATE TRIGGER"), Qt::CaseInsensitive) &&
-                !sofar.endsWith(QLatin1String("END"), Qt::CaseInsensitive)) {
-                current += c;
-                continue;
-            }
-            if (!current.trimmed().isEmpty())
-                statements << current.trimmed();
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    if (!current.trimmed().isEmpty())
-        statements << current.trimmed();
-    return statements;
-}
-
-} // namespace
-
-bool createDatabase(const QString& path, const QString& schemaSql, QString* message)
+bool createDatabase(const QString& path, const QStringList& statements, QString* message)
 {
     auto fail = [message](const QString& text) {
         if (message)
@@ -751,7 +659,7 @@ bool createDatabase(const QString& path, const QString& schemaSql, QString* mess
         else {
             d.transaction();
             QSqlQuery q(d);
-            for (const QString& statement : splitStatements(schemaSql)) {
+            for (const QString& statement : statements) {
                 if (!q.exec(statement)) {
                     failure = q.lastError().text() + QStringLiteral(" in: ") + statement.left(200);
                     break;

@@ -1,29 +1,42 @@
 #pragma once
 
 #include "platform/PendingError.h"
+#include "platform/db/Row.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace db {
 
-class Criteria;
-class Recordset;
 struct ConnectionData;
 
+// Columns and the values they must equal; values are bound as parameters,
+// never pasted into SQL. A QString compares as text (job names without
+// regard to case, as the schema declares), a number as a number.
+using Where = std::vector<std::pair<QString, QVariant>>;
+
 // One connection to a job database (an SQLite file by default; the layer
-// speaks Qt SQL and keeps driver-specific statements in one place).
+// speaks Qt SQL and keeps driver-specific statements in the Dialect).
 //
 // A Database opened with Transaction::PerCall runs everything in one
 // transaction that only commit() makes permanent: close(), the destructor
 // and a dying process roll it back, so an import writes all of its rows or
-// none. Commits are durable (synchronous=FULL) before commit() returns.
-// WAL journal mode and a busy timeout let the machine's control read while
-// we write; a database locked past the timeout is an
-// ordinary error (3218 "Could not update; currently locked.").
+// none. Commits are durable before commit() returns. WAL journal mode and a
+// busy timeout let the machine's control read while we write; a database
+// locked past the timeout is an ordinary error (3218 "Could not update;
+// currently locked.").
+//
+// Rows are written by store(): a new row's INSERT waits until the row is
+// stored again (the stores go in as one INSERT), until a statement reads
+// its table or writes anything else, or until the commit; rows go in the
+// order they were first stored. A failure of a waiting INSERT is reported
+// by the call that wrote it. Outside a transaction every store is written
+// at once.
 //
 // Every operation reports failures into the PendingError it is given
 // (number + English description) and returns false; nothing throws.
@@ -44,39 +57,38 @@ public:
               Access access = Access::ReadWrite);
     [[nodiscard]] bool isOpen() const;
 
-    // Commits the transaction (PerCall) and closes. A failed commit is
-    // reported; the call's rows are then gone. Recordsets opened on it
-    // become unusable.
+    // Writes the waiting rows, commits the transaction (PerCall) and
+    // closes. A failed commit is reported; the call's rows are then gone.
     [[nodiscard]] bool commit(PendingError& err);
     // Rolls back whatever was not committed and closes. The destructor does
     // the same: nothing is ever committed by accident.
     void close();
 
-    // Opens a dynaset on a whole table, or on the rows of a table matching
-    // criteria (see Criteria.h); a criteria string is read with
-    // Criteria::parse. A missing table raises 3078, a column the table does
-    // not have 3061 "Too few parameters. Expected 1.", a text compared with
-    // a numeric column (or a number with a text column) 3464. The recordset
-    // starts on its first row.
-    bool openRecordset(Recordset& rs, const QString& table, PendingError& err);
-    bool openRecordset(Recordset& rs, const QString& table, const Criteria& criteria, PendingError& err);
-    bool openRecordset(Recordset& rs, const QString& table, const QString& criteria, PendingError& err);
+    // A new, empty row of a table (3078 when the table does not exist).
+    Row newRow(const QString& table, PendingError& err);
+    // True when the table exists and has the column.
+    bool hasColumn(const QString& table, const QString& column);
+    // Stores a row: a new row is written as described above; a row written
+    // before gets the columns set since then (nothing when none was).
+    bool store(Row& row, PendingError& err);
+    // Deletes a stored row (the database's cascades follow).
+    bool remove(Row& row, PendingError& err);
 
-    // Set-based statements; values are bound as parameters, never pasted
-    // into SQL. Return the number of rows touched, or -1 with err raised.
-    // Empty criteria mean all rows. updateWhere converts the value like
-    // Recordset::setField.
-    int deleteWhere(const QString& table, const Criteria& criteria, PendingError& err);
-    int updateWhere(const QString& table, const QString& column, const QVariant& value, const Criteria& criteria,
+    // The first row (in the order rows were added) matching where, or a
+    // null row when there is none.
+    Row findFirst(const QString& table, const Where& where, PendingError& err);
+    // Set-based statements; return the number of rows touched, or -1 with
+    // err raised. An empty where means all rows. updateWhere applies the
+    // column's rules to the value.
+    int deleteWhere(const QString& table, const Where& where, PendingError& err);
+    int updateWhere(const QString& table, const QString& column, const QVariant& value, const Where& where,
                     PendingError& err);
-
-    // Largest value of a numeric column over the rows matching criteria
-    // (empty criteria = all rows); Null rows are passed over. Returns a Null
+    // Largest value of a numeric column (Null rows passed over); a Null
     // QVariant when no row has a value.
-    QVariant maxOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err);
-    // The distinct values of a column over the rows matching criteria, Null
+    QVariant maxOf(const QString& table, const QString& column, PendingError& err);
+    // The distinct values of a column over the rows matching where, Null
     // passed over, in no particular order.
-    QVariantList distinctOf(const QString& table, const QString& column, const Criteria& criteria, PendingError& err);
+    QVariantList distinctOf(const QString& table, const QString& column, const Where& where, PendingError& err);
     // True when the table has at least one row.
     bool hasRows(const QString& table, PendingError& err);
 
@@ -111,11 +123,7 @@ private:
 // Creates an empty database file from SQL statements (the schema). Refuses
 // with a message when the file exists. Returns false and sets message on
 // failure.
-bool createDatabase(const QString& path, const QString& schemaSql, QString* message);
-
-} // namespace db
-
-namespace db {
+bool createDatabase(const QString& path, const QStringList& statements, QString* message);
 
 // A quick check of a job database file's structure, read only: false with
 // err raised (3049 and the engine's words) when the file is damaged or not

@@ -8,7 +8,7 @@
 
 namespace db {
 
-struct TableInfo;
+struct Table;
 
 // What went wrong in the engine, as far as the store layer distinguishes.
 struct EngineFailure {
@@ -47,7 +47,7 @@ public:
     virtual bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const = 0;
     // Reads a table's real name and its columns with their declared types;
     // false (and no error) when the table does not exist.
-    virtual bool readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const = 0;
+    virtual bool readTable(QSqlDatabase& db, const QString& name, Table& table, QSqlError& error) const = 0;
     // Settings a freshly created database file keeps for good.
     virtual bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const = 0;
     // Removes a database file and whatever the engine keeps beside it.

@@ -1,11 +1,11 @@
-// Field conversions of the store layer: what a value handed to setField()
+// Field conversions of the store layer: what a value set into a row
 // becomes in a column of a given declared type, and how a stored value
 // reads back. They follow the engine the readers were written against: a
 // number given as text goes into a numeric column as a number, a text that
 // is not a number is a conversion error, integers round half to even, a
 // sized text column refuses a longer text.
 
-#include "platform/db/StoreData.h"
+#include "platform/db/Connection.h"
 
 #include "platform/Text.h"
 #include "platform/db/DbErrors.h"
@@ -18,6 +18,8 @@
 namespace db {
 
 namespace {
+
+bool parseNumberText(const QString& text, QVariant& number);
 
 const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
@@ -195,6 +197,10 @@ ColumnKind columnKindOf(const QString& declaredType, int* size)
     return ColumnKind::Other;
 }
 
+namespace {
+
+// The strict number rule for text: the whole text, blanks around allowed,
+// is an optionally signed decimal number. Integers come back as qlonglong.
 bool parseNumberText(const QString& text, QVariant& number)
 {
     QStringView body;
@@ -215,6 +221,8 @@ bool parseNumberText(const QString& text, QVariant& number)
     number = d;
     return ok;
 }
+
+} // namespace
 
 bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err)
 {

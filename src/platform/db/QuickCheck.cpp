@@ -2,7 +2,7 @@
 
 #include "platform/db/DbErrors.h"
 #include "platform/db/Dialect.h"
-#include "platform/db/StoreData.h"
+#include "platform/db/Connection.h"
 
 #include <QSqlQuery>
 

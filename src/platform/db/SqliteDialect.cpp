@@ -1,6 +1,6 @@
 #include "platform/db/Dialect.h"
 
-#include "platform/db/StoreData.h"
+#include "platform/db/Connection.h"
 
 #include <QFile>
 #include <QSqlDriver>
@@ -65,7 +65,7 @@ public:
         return execute(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), error);
     }
 
-    bool readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const override
+    bool readTable(QSqlDatabase& db, const QString& name, Table& info, QSqlError& error) const override
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -99,7 +99,6 @@ public:
             c.name = column;
             c.kind = columnKindOf(declared, &c.size);
             c.notNull = q.value(3).toInt() != 0;
-            c.hasDefault = !q.value(4).isNull();
             info.columns.push_back(c);
         }
         q.finish();
@@ -110,17 +109,6 @@ public:
             info.parentTable = q.value(2).toString();
         q.finish();
 
-        // A trigger that fires on inserting or updating may change the row
-        // written; those on deleting only remove rows.
-        q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ? "
-                                 "COLLATE NOCASE AND sql NOT LIKE '% DELETE ON %'"));
-        q.addBindValue(info.name);
-        if (!q.exec() || !q.next()) {
-            error = q.lastError();
-            return false;
-        }
-        info.writesAsGiven = q.value(0).toInt() == 0;
-        q.finish();
         return true;
     }
 

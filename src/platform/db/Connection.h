@@ -1,0 +1,99 @@
+#pragma once
+
+// Internal state of the store layer. Nothing outside src/platform/db
+// includes this.
+
+#include "platform/PendingError.h"
+#include "platform/db/Database.h"
+#include "platform/db/Dialect.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace db {
+
+// The kinds of column the conversions know, from the declared type.
+enum class ColumnKind { Int16, Int32, Int64, Double, Text, Memo, DateTime, Other };
+
+struct Column {
+    QString name;
+    ColumnKind kind = ColumnKind::Other;
+    int size = 0; // characters of a sized text column, 0 = unbounded
+    bool notNull = false;
+};
+
+ColumnKind columnKindOf(const QString& declaredType, int* size);
+
+// One table as the database declares it: the column rules every value
+// written passes, read once per connection.
+struct Table {
+    QString name;                // as the database spells it
+    QString keyColumn;           // the surrogate key ("RowKey")
+    std::vector<Column> columns; // without the key, in table order
+    QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
+    QString parentTable;             // table a foreign key points to, if any
+
+    QString quotedName;
+    QString quotedKey;
+    QStringList quotedColumns;
+
+    [[nodiscard]] int indexOf(const QString& column) const
+    {
+        return foldedIndex.value(column.toLower(), -1);
+    }
+};
+
+// A row's values as stored (after the column rules), which columns it was
+// given and which changed since it was last written, and its key once
+// written.
+struct RowData {
+    std::shared_ptr<const Table> table;
+    std::vector<QVariant> values;
+    std::vector<char> given;   // a value was set (a new row is written with these)
+    std::vector<char> changed; // set since the row was last written
+    qint64 key = 0;            // 0: not written yet
+    bool pending = false;      // handed to the writer, INSERT not written yet
+};
+
+// Conversions between the values the readers hand over and what a column
+// stores (FieldValue.cpp).
+bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err);
+QVariant fromStoredValue(const Column& column, const QVariant& stored);
+
+struct ConnectionData {
+    QString connectionName;
+    QSqlDatabase db;
+    std::unique_ptr<Dialect> dialect;
+    Database::Transaction transaction = Database::Transaction::PerCall;
+    bool inTransaction = false;
+    int machineFault = 0; // see Database::machineFault
+
+    QHash<QString, std::shared_ptr<QSqlQuery>> queries;     // prepared, by SQL text
+    QHash<QString, std::shared_ptr<const Table>> tables;    // by lower-case name
+    // New rows stored but not written yet, in the order they were stored.
+    std::vector<std::shared_ptr<RowData>> pending;
+
+    // A prepared statement for the SQL text, reused across calls.
+    QSqlQuery* prepared(const QString& sql, PendingError& err);
+    // Column rules of a table; 3078 when the table does not exist.
+    std::shared_ptr<const Table> table(const QString& name, PendingError& err);
+    // Runs a prepared statement with the values bound in order.
+    bool run(QSqlQuery& query, const QVariantList& values, PendingError& err, const Table* table);
+    // Writes the pending rows: all of them (reading null), or those up to
+    // the last one of the table a statement is about to read.
+    bool writePending(const Table* reading, PendingError& err);
+    bool insertRow(RowData& row, PendingError& err);
+    bool updateRow(RowData& row, PendingError& err);
+    // Turns an engine error into the store layer's numbers.
+    void raise(const QSqlError& error, PendingError& err, const Table* table);
+    void forgetStatements();
+    [[nodiscard]] QString quoteName(const QString& name) const;
+};
+
+} // namespace db

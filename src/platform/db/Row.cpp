@@ -1,0 +1,58 @@
+#include "platform/db/Row.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/DbErrors.h"
+
+namespace db {
+
+Row::Row() = default;
+Row::~Row() = default;
+Row::Row(const Row&) = default;
+Row& Row::operator=(const Row&) = default;
+Row::Row(std::shared_ptr<RowData> data) : d(std::move(data)) {}
+
+bool Row::isStored() const
+{
+    return d && (d->key != 0 || d->pending);
+}
+
+bool Row::has(const QString& column) const
+{
+    return d && d->table->indexOf(column) >= 0;
+}
+
+bool Row::set(const QString& column, const QVariant& value, PendingError& err)
+{
+    if (!d) {
+        error::noCurrentRecord(err);
+        return false;
+    }
+    const int i = d->table->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return false;
+    }
+    QVariant stored;
+    if (!toColumnValue(d->table->columns[size_t(i)], value, stored, err))
+        return false;
+    d->values[size_t(i)] = std::move(stored);
+    d->given[size_t(i)] = 1;
+    d->changed[size_t(i)] = 1;
+    return true;
+}
+
+QVariant Row::get(const QString& column, PendingError& err) const
+{
+    if (!d) {
+        error::noCurrentRecord(err);
+        return {};
+    }
+    const int i = d->table->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return {};
+    }
+    return fromStoredValue(d->table->columns[size_t(i)], d->values[size_t(i)]);
+}
+
+} // namespace db
