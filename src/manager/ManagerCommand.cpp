@@ -2,17 +2,15 @@
 
 #include "ManagerBus.h"
 #include "manager/ServerManagerService.h"
+#include "platform/SignalPipe.h"
 #include "servermanagerproxy.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,28 +35,6 @@ void printErr(const QString& text)
     std::fflush(stderr);
 }
 
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char b = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
-}
-
-void quitOnSignals(QCoreApplication& app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, []() {
-        char b = 0;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
-        QCoreApplication::quit();
-    });
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
-}
-
 int serve(QCoreApplication& app)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -74,7 +50,8 @@ int serve(QCoreApplication& app)
         return kNoSuchServer;
     }
     printErr(message);
-    quitOnSignals(app);
+    if (signalpipe::install({SIGTERM, SIGINT}))
+        signalpipe::deliver(&app, [](int) { QCoreApplication::quit(); });
     return app.exec();
 }
 
