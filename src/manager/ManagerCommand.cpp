@@ -1,6 +1,7 @@
 #include "manager/ManagerCommand.h"
 
 #include "ManagerBus.h"
+#include "Version.h"
 #include "manager/ServerManagerService.h"
 #include "platform/SignalPipe.h"
 #include "servermanagerproxy.h"
@@ -23,11 +24,14 @@ constexpr int kUsage = 64;
 constexpr int kCommandTimeoutMs = 130000;
 
 const char* const kUsageText = "usage: serverquirnel-manager serve | list | start TITLE | stop TITLE | restart TITLE\n"
-                               "  serve    keep the registrations of the servers on the session bus\n"
-                               "  list     one line per registered server: title, client path, bus name (tabs)\n"
-                               "  start    show the server's window (a server without one logs the call)\n"
-                               "  stop     end the server between two scan cycles\n"
-                               "  restart  send the server its restart command\n";
+                               "       serverquirnel-manager --help | --version\n"
+                               "  serve          keep the registrations of the servers on the session bus\n"
+                               "  list           one line per registered server: title, client path, bus name (tabs)\n"
+                               "  start          show the server's window (a server without one logs the call)\n"
+                               "  stop           end the server between two scan cycles\n"
+                               "  restart        send the server its restart command\n"
+                               "  -h, --help     show this text and end\n"
+                               "  -v, --version  show the program name and version and end\n";
 
 void printErr(const QString& text)
 {
@@ -129,6 +133,10 @@ int runManager(int argc, char** argv)
 
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) {
         std::fputs(kUsageText, stdout);
+        return kDone;
+    }
+    if (verb == QLatin1String("--version") || verb == QLatin1String("-v")) {
+        std::printf("serverquirnel-manager %s\n", VOV_VERSION);
         return kDone;
     }
     if (verb == QLatin1String("serve") && title.isEmpty())

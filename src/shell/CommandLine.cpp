@@ -1,5 +1,6 @@
 #include "shell/CommandLine.h"
 
+#include "Version.h"
 #include "platform/OperatorPrompt.h"
 
 #include <QCommandLineOption>
@@ -280,7 +281,7 @@ bool answerWithoutStarting(const LaunchOptions& options, int* exitCode)
         return true;
     }
     if (options.showVersion) {
-        std::printf("%s %d.%d.%d\n", qPrintable(program), VOV_VERSION_MAJOR, VOV_VERSION_MINOR, VOV_VERSION_PATCH);
+        std::printf("%s %s\n", qPrintable(program), VOV_VERSION);
         *exitCode = 0;
         return true;
     }

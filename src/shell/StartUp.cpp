@@ -1,5 +1,6 @@
 #include "shell/StartUp.h"
 
+#include "Version.h"
 #include "config/Configuration.h"
 #include "config/ServerContext.h"
 #include "intake/FileHandling.h"
@@ -77,7 +78,7 @@ void handleSignals(QCoreApplication& app, ScanCycle& cycle, PlantService& servic
 
 QString versionText()
 {
-    return QStringLiteral("V%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH);
+    return QStringLiteral("V" VOV_VERSION);
 }
 
 QString instanceLockPath(const QString& programTitle)
