@@ -10,48 +10,15 @@
 #include <cstdio>
 #include <vector>
 
-QStringList SplitCommandLine(const QString& raw, int maxCount)
-{
-    QStringList args{QString()};
-    QString current;
-    bool inArgument = false;
-    for (const QChar c : raw) {
-        if (c == u' ' || c == u'\t') {
-            if (inArgument) {
-                args << current;
-                current.clear();
-                inArgument = false;
-                if (args.size() - 1 >= maxCount)
-                    return args;
-            }
-            continue;
-        }
-        current += c;
-        inArgument = true;
-    }
-    if (inArgument && args.size() - 1 < maxCount)
-        args << current;
-    return args;
-}
-
-LegacyArgument interpretArgument1(const QStringList& split)
+LegacyArgument interpretArgument1(const QString& argument)
 {
     LegacyArgument result;
-    if (split.size() < 2 || split.at(1).isEmpty())
-        return result;
-    const QString arg = split.at(1);
-    const QString upper = arg.toUpper();
+    const QString upper = argument.toUpper();
     if (upper == QLatin1String("-REGSERVER") || upper == QLatin1String("/REGSERVER"))
         result.registration = true;
-    if (arg.size() > 5 && upper.contains(QLatin1String(".ZEZAD"))) {
-        QString path = arg;
-        if (path.startsWith(u'"'))
-            path.remove(0, 1);
-        // A closing quote at position 2 or later ends the name.
-        const qsizetype quote = path.indexOf(u'"', 1);
-        if (quote >= 1)
-            path.truncate(quote);
-        result.configFile = path;
+    if (argument.size() > 5 && upper.contains(QLatin1String(".ZEZAD"))) {
+        const bool quoted = argument.size() >= 2 && argument.startsWith(u'"') && argument.endsWith(u'"');
+        result.configFile = quoted ? argument.mid(1, argument.size() - 2) : argument;
     }
     return result;
 }
@@ -288,17 +255,16 @@ bool answerWithoutStarting(const LaunchOptions& options, int* exitCode)
     return false;
 }
 
-QString rawLegacyCommandLine(const LaunchOptions& options)
+LegacyArgument legacyArgument(const LaunchOptions& options)
 {
-    return options.legacyArguments.join(QLatin1Char(' '));
+    return interpretArgument1(options.legacyArguments.value(0));
 }
 
 bool runsHeadless(const LaunchOptions& options)
 {
     // --help, --version and a usage error start nothing, so need no display.
     return options.headless || options.initDb || options.showHelp || options.showVersion ||
-           !options.usageError.isEmpty() ||
-           interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+           !options.usageError.isEmpty() || legacyArgument(options).registration;
 }
 
 bool programIsInstalled(const QString& programDir, bool writable)
@@ -310,7 +276,7 @@ bool programIsInstalled(const QString& programDir, bool writable)
 
 QString installedProgramLacks(const LaunchOptions& options, const QString& programDir, bool writable)
 {
-    const LegacyArgument arg1 = interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options)));
+    const LegacyArgument arg1 = legacyArgument(options);
     if (arg1.registration || !programIsInstalled(programDir, writable) ||
         (!arg1.configFile.isEmpty() && !options.programDir.isEmpty()))
         return {};

@@ -119,11 +119,9 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         return 2;
     }
 
-    // Entry procedure: publish the program's path, split the legacy command
-    // line and look at argument 1.
+    // Entry procedure: publish the program's path and look at argument 1.
     RegisterServerPaths(QCoreApplication::applicationFilePath());
-    const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
-    const LegacyArgument arg1 = interpretArgument1(split);
+    const LegacyArgument arg1 = legacyArgument(options);
     if (arg1.registration) {
         RegisterFileAssociation(QStringLiteral("ZEZAD"), QCoreApplication::applicationFilePath());
         return 0;

@@ -8,29 +8,27 @@
 
 namespace {
 
-// The legacy command line splits at blanks and tabs only (quotes are not
-// special) up to a maximum, and only argument one is read: a registration
-// word in any case, or a configuration file ending in ".zezad".
-TEST(LegacyCommandLine, SplitsAtBlanksAndReadsOnlyArgumentOne)
+// Argument 1 is the first argument that is not an option, taken whole (a
+// pair of quotes around it goes): a registration word in any case, or a
+// configuration file whose name contains ".zezad"; further arguments are
+// ignored.
+TEST(LegacyCommandLine, ReadsOnlyArgumentOneAsGiven)
 {
-    EXPECT_EQ(SplitCommandLine(QStringLiteral("  \"D:\\My Plant\\cfg.zezad\"\tx  y "), 10),
-              (QStringList{"", "\"D:\\My", "Plant\\cfg.zezad\"", "x", "y"}));
-    EXPECT_EQ(SplitCommandLine(QStringLiteral("a b c"), 2), (QStringList{"", "a", "b"}));
-    EXPECT_EQ(SplitCommandLine(QStringLiteral(" \t "), 10), QStringList{""});
-
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        {"/regserver other.zezad", true, ""},
-        {"\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
-        {"/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
-        {".zezad", false, ".zezad"},
-        {"a.zeza", false, ""},
-        {"\"D:\\My Plant\\cfg.zezad\"", false, ""},
-        {"notes.txt cfg.zezad", false, ""},
+    const std::tuple<QStringList, bool, const char*> cases[] = {
+        {{"/regserver", "other.zezad"}, true, ""},
+        {{"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}, false, "D:\\cfg\\line1.zezad"},
+        {{"/plant/Server/Plant.ZEZAD"}, false, "/plant/Server/Plant.ZEZAD"},
+        {{".zezad"}, false, ".zezad"},
+        {{"a.zeza", "cfg.zezad"}, false, ""},
+        {{"/srv/My Plant/Server/cfg.zezad"}, false, "/srv/My Plant/Server/cfg.zezad"},
+        {{"/srv/Plant \"B\"/cfg.zezad"}, false, "/srv/Plant \"B\"/cfg.zezad"},
+        {{"\"/srv/My Plant/cfg.zezad\""}, false, "/srv/My Plant/cfg.zezad"},
+        {{"\"/srv/cfg.zezad"}, false, "\"/srv/cfg.zezad"},
     };
-    for (const auto& [raw, registration, config] : cases) {
-        const LegacyArgument a = interpretArgument1(SplitCommandLine(QString::fromUtf8(raw)));
-        EXPECT_EQ(a.registration, registration) << raw;
-        EXPECT_EQ(a.configFile, QString::fromUtf8(config)) << raw;
+    for (const auto& [arguments, registration, config] : cases) {
+        const LegacyArgument a = legacyArgument(parseLaunchOptions(arguments));
+        EXPECT_EQ(a.registration, registration) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(a.configFile, QString::fromUtf8(config)) << arguments.join(u' ').toStdString();
     }
 }
 
@@ -49,7 +47,8 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
     EXPECT_EQ(o.settleMs, 2500);
     EXPECT_EQ(o.metricsFile, QStringLiteral("/m/s.prom"));
     EXPECT_EQ(o.programDir, QStringLiteral("/srv/p/Server"));
-    EXPECT_EQ(rawLegacyCommandLine(o), QStringLiteral("-REGSERVER cfg.zezad /x"));
+    EXPECT_EQ(o.legacyArguments,
+              (QStringList{QStringLiteral("-REGSERVER"), QStringLiteral("cfg.zezad"), QStringLiteral("/x")}));
 }
 
 TEST(LaunchOptionsTest, Defaults)
