@@ -52,7 +52,7 @@ bool PlantService::jobSettled(SettleGuard& guard, const QString& path) const
         if (extension.isEmpty())
             continue;
         const QString other = fileops::joinPath(dir, fileops::baseName(path) + u'.' + extension);
-        if (fileops::exists(other) && !guard(other))
+        if (QFileInfo::exists(other) && !guard(other))
             settled = false;
     }
     return settled;
