@@ -27,9 +27,9 @@ const char* const kUsageText = "usage: serverquirnel-manager serve | list | star
                                "       serverquirnel-manager --help | --version\n"
                                "  serve          keep the registrations of the servers on the session bus\n"
                                "  list           one line per registered server: title, client path, bus name (tabs)\n"
-                               "  start          show the server's window (a server without one logs the call)\n"
-                               "  stop           end the server between two scan cycles\n"
-                               "  restart        send the server its restart command\n"
+                               "  start TITLE    show the server's window (a server without one logs the call)\n"
+                               "  stop TITLE     end the server between two scan cycles\n"
+                               "  restart TITLE  send the server its restart command\n"
                                "  -h, --help     show this text and end\n"
                                "  -v, --version  show the program name and version and end\n";
 

@@ -44,8 +44,9 @@ const std::vector<OptionDefinition>& optionDefinitions()
          QStringLiteral("headless answer when a job exists already (default: no = override)")},
         {{QStringLiteral("answer-failed")},
          QStringLiteral("auto|retry|cancel"),
-         QStringLiteral("headless answer after a failed file (default: auto = retry after a fault of the "
-                        "database or file system, cancel = error copy after a fault in the file)")},
+         QStringLiteral("headless answer after a failed file: retry reads it again in the next cycle, cancel "
+                        "makes an error copy (default: auto = retry after a fault of the machine, such as a "
+                        "locked or full job database, cancel after a fault in the file's content)")},
         {{QStringLiteral("settle-ms")},
          QStringLiteral("N"),
          QStringLiteral("take a file only when its size and time have not changed for N ms (default 0: "
@@ -188,8 +189,9 @@ QString usageText(const QString& programName)
                         "  CONFIG.zezad            a name containing \".zezad\" (any case) names the\n"
                         "                          configuration file (default: ServerQuirnel.zezad\n"
                         "                          beside the program)\n"
-                        "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n"
-                        "  anything else           ignored, as are further arguments\n\n");
+                        "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n\n"
+                        "Any other first argument, and every further one that is not an option, is\n"
+                        "ignored.\n\n");
     t += QStringLiteral("Options:\n");
     for (const OptionDefinition& definition : optionDefinitions()) {
         QStringList forms;
@@ -202,7 +204,8 @@ QString usageText(const QString& programName)
         // Two columns; the description wrapped at 80 characters.
         constexpr int kIndent = 32;
         QString line = QStringLiteral("  ") + left;
-        line = line.size() < kIndent ? line.leftJustified(kIndent) : line + QLatin1Char('\n') + QString(kIndent, u' ');
+        line = line.size() <= kIndent - 2 ? line.leftJustified(kIndent)
+                                          : line + QLatin1Char('\n') + QString(kIndent, u' ');
         qsizetype column = line.size() - line.lastIndexOf(u'\n') - 1;
         for (const QString& word : definition.help.split(u' ')) {
             if (column + word.size() > 79 && column > kIndent) {
