@@ -1,6 +1,5 @@
-// The command line: the legacy split and argument 1, and our own options.
-// Input: the raw legacy command line; the same bytes split at line feeds are
-// the argument vector for the option parser.
+// The command line: our own options and argument 1.
+// Input: the bytes split at line feeds are the argument vector.
 
 #include "shell/CommandLine.h"
 
@@ -24,22 +23,15 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString raw = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-
-    const QStringList split = SplitCommandLine(raw);
-    if (split.isEmpty() || !split.first().isEmpty() || split.size() > 11)
-        wrong("split shape", raw);
-    for (qsizetype i = 1; i < split.size(); ++i)
-        if (split.at(i).isEmpty() || split.at(i).contains(QLatin1Char(' ')) || split.at(i).contains(QLatin1Char('\t')))
-            wrong("split argument", raw);
-    const LegacyArgument legacy = interpretArgument1(split);
+    const LaunchOptions options = parseLaunchOptions(raw.split(QLatin1Char('\n')));
+    (void)runsHeadless(options);
+    const QString argument = options.legacyArguments.value(0);
+    const LegacyArgument legacy = legacyArgument(options);
     if (legacy.registration && !legacy.configFile.isEmpty())
         wrong("registration with a configuration file", raw);
-
-    QStringList arguments{QStringLiteral("serverquirnel")};
-    arguments += raw.split(QLatin1Char('\n'));
-    const LaunchOptions options = parseLaunchOptions(arguments);
-    (void)rawLegacyCommandLine(options);
-    (void)runsHeadless(options);
-    (void)interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options)));
+    // Argument 1 is taken whole: at most the quotes around it go.
+    if (!legacy.configFile.isEmpty() && legacy.configFile != argument &&
+        QLatin1Char('"') + legacy.configFile + QLatin1Char('"') != argument)
+        wrong("configuration file not argument 1", raw);
     return 0;
 }

@@ -83,7 +83,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 dpkg-deb -x "$server" "$tmp/root"
 dpkg-deb -x "$gui" "$tmp/root"
-for exe in serverquirnel serverquirnel-gui; do
+for exe in serverquirnel serverquirnel-gui serverquirnel-manager; do
   if ! v=$("$tmp/root/usr/bin/$exe" --version 2>&1) || ! grep -qF "$version" <<<"$v"; then
     echo "$exe --version from the package: $v"
     fail=1

@@ -6,6 +6,8 @@
 #include "platform/PendingError.h"
 #include "platform/TextFile.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -77,7 +79,7 @@ void writeErrorLogEntry(ServerContext& ctx, const QString& message, const QStrin
 {
     const QString& clientDir = ctx.settings.clientDir;
     // Without a client directory there is nowhere to log; the box still shows.
-    const bool canLog = !clientDir.isEmpty() && fileops::isDirectory(clientDir);
+    const bool canLog = !clientDir.isEmpty() && QFileInfo(clientDir).isDir();
 
     PendingError ignored;
     if (canLog)

@@ -34,7 +34,7 @@ void BackupFile(ServerContext& ctx, const QString& path)
         return;
 
     const QString bak = fileops::joinPath(ctx.programDir, QStringLiteral("prog.bak"));
-    if (!fileops::isDirectory(bak))
+    if (!QFileInfo(bak).isDir())
         QDir().mkpath(bak);
     // A server directory that is prog.bak itself: the file is its own
     // backup, and "replacing the older backup" would delete it.
@@ -43,16 +43,16 @@ void BackupFile(ServerContext& ctx, const QString& path)
         return;
 
     // A stale error copy of a file that has now loaded.
-    if (!ctx.settings.serverDir.isEmpty() && fileops::exists(errorCopyPath(ctx, name)))
+    if (!ctx.settings.serverDir.isEmpty() && QFileInfo::exists(errorCopyPath(ctx, name)))
         fileops::forceDelete(errorCopyPath(ctx, name));
 
     const QString& extra = ctx.settings.backupDir;
-    if (!extra.isEmpty() && fileops::isDirectory(extra))
+    if (!extra.isEmpty() && QFileInfo(extra).isDir())
         fileops::copyOverwrite(path, fileops::joinPath(extra, name));
 
     // A newer file replaces the older backup of the same name; a read-only
     // old backup is kept, and then the move below fails and the file stays.
-    if (fileops::exists(target))
+    if (QFileInfo::exists(target))
         fileops::deleteUnlessReadOnly(target);
     fileops::moveFile(path, target);
 }
@@ -63,7 +63,7 @@ void MakeErrorCopy(ServerContext& ctx, const QString& path, bool keep)
     if (name.isEmpty() || ctx.settings.serverDir.isEmpty())
         return;
     const QString copy = errorCopyPath(ctx, name);
-    if (fileops::exists(copy))
+    if (QFileInfo::exists(copy))
         fileops::forceDelete(copy);
     if (!keep)
         fileops::moveFile(fileops::joinPath(ctx.settings.serverDir, name), copy);

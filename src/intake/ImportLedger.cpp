@@ -172,7 +172,7 @@ QStringList settleLedger(ServerContext& ctx)
             BackupFile(ctx, path);
         else
             MakeErrorCopy(ctx, path, false);
-        if (fileops::exists(path))
+        if (QFileInfo::exists(path))
             continue;
         moved << row.file.name;
         backedUpJobData = backedUpJobData || (row.loaded && row.production);

@@ -9,6 +9,8 @@
 #include "platform/OperatorPrompt.h"
 #include "platform/PendingError.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const ImportOutcome* fileOfKind(const std::vector<ImportOutcome>& files, FileKind kind)
@@ -49,7 +51,7 @@ void backUpJob(ServerContext& ctx, const std::vector<ImportOutcome>& files)
 {
     settleLedger(ctx);
     for (const ImportOutcome& o : files) {
-        if ((o.kind == FileKind::Production || o.fileRead) && fileops::exists(o.path))
+        if ((o.kind == FileKind::Production || o.fileRead) && QFileInfo::exists(o.path))
             BackupFile(ctx, o.path);
     }
     SetReleaseFlag(ctx);
@@ -70,7 +72,7 @@ void setAside(ServerContext& ctx, const std::vector<const ImportOutcome*>& files
     // A file the ledger did not take (gone, or its row not written) is
     // handled directly: an old error copy of it still goes.
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!entries[i].file.known() || fileops::exists(files[i]->path))
+        if (!entries[i].file.known() || QFileInfo::exists(files[i]->path))
             MakeErrorCopy(ctx, files[i]->path, false);
     }
 }
@@ -125,7 +127,7 @@ void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& out
         // Its ledger row went in with its rows: moved from the ledger.
         if (outcome.ledgered)
             settleLedger(ctx);
-        if (fileops::exists(outcome.path))
+        if (QFileInfo::exists(outcome.path))
             BackupFile(ctx, outcome.path);
         if (!label)
             SetReleaseFlag(ctx);
@@ -133,7 +135,7 @@ void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& out
     case ImportResult::GivenUp:
         if (outcome.ledgered)
             settleLedger(ctx);
-        if (fileops::exists(outcome.path))
+        if (QFileInfo::exists(outcome.path))
             MakeErrorCopy(ctx, outcome.path, false);
         break;
     case ImportResult::ReadAgain:

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 
 PlantLock::PlantLock() = default;
 
@@ -43,7 +44,7 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
     if (m_lock && m_dir == clientDir)
         return true;
     unlock();
-    if (clientDir.isEmpty() || !fileops::isDirectory(clientDir))
+    if (clientDir.isEmpty() || !QFileInfo(clientDir).isDir())
         return true;
 
     auto lock = std::make_unique<ProcessLock>(fileops::nativePath(lockPath(clientDir)));

@@ -1,18 +1,17 @@
 #include "manager/ManagerCommand.h"
 
 #include "ManagerBus.h"
+#include "Version.h"
 #include "manager/ServerManagerService.h"
+#include "platform/SignalPipe.h"
 #include "servermanagerproxy.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,38 +24,19 @@ constexpr int kUsage = 64;
 constexpr int kCommandTimeoutMs = 130000;
 
 const char* const kUsageText = "usage: serverquirnel-manager serve | list | start TITLE | stop TITLE | restart TITLE\n"
-                               "  serve    keep the registrations of the servers on the session bus\n"
-                               "  list     one line per registered server: title, client path, bus name (tabs)\n"
-                               "  start    show the server's window (a server without one logs the call)\n"
-                               "  stop     end the server between two scan cycles\n"
-                               "  restart  send the server its restart command\n";
+                               "       serverquirnel-manager --help | --version\n"
+                               "  serve          keep the registrations of the servers on the session bus\n"
+                               "  list           one line per registered server: title, client path, bus name (tabs)\n"
+                               "  start TITLE    show the server's window (a server without one logs the call)\n"
+                               "  stop TITLE     end the server between two scan cycles\n"
+                               "  restart TITLE  send the server its restart command\n"
+                               "  -h, --help     show this text and end\n"
+                               "  -v, --version  show the program name and version and end\n";
 
 void printErr(const QString& text)
 {
     std::fprintf(stderr, "serverquirnel-manager: %s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
-}
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char b = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
-}
-
-void quitOnSignals(QCoreApplication& app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, []() {
-        char b = 0;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
-        QCoreApplication::quit();
-    });
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
 }
 
 int serve(QCoreApplication& app)
@@ -74,7 +54,8 @@ int serve(QCoreApplication& app)
         return kNoSuchServer;
     }
     printErr(message);
-    quitOnSignals(app);
+    if (signalpipe::install({SIGTERM, SIGINT}))
+        signalpipe::deliver(&app, [](int) { QCoreApplication::quit(); });
     return app.exec();
 }
 
@@ -152,6 +133,10 @@ int runManager(int argc, char** argv)
 
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) {
         std::fputs(kUsageText, stdout);
+        return kDone;
+    }
+    if (verb == QLatin1String("--version") || verb == QLatin1String("-v")) {
+        std::printf("serverquirnel-manager %s\n", VOV_VERSION);
         return kDone;
     }
     if (verb == QLatin1String("serve") && title.isEmpty())

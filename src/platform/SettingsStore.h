@@ -23,5 +23,3 @@ public:
 private:
     QString m_application;
 };
-
-// In-memory store for tests.

@@ -1,5 +1,6 @@
 #include "shell/CommandLine.h"
 
+#include "Version.h"
 #include "platform/OperatorPrompt.h"
 
 #include <QCommandLineOption>
@@ -9,48 +10,15 @@
 #include <cstdio>
 #include <vector>
 
-QStringList SplitCommandLine(const QString& raw, int maxCount)
-{
-    QStringList args{QString()};
-    QString current;
-    bool inArgument = false;
-    for (const QChar c : raw) {
-        if (c == u' ' || c == u'\t') {
-            if (inArgument) {
-                args << current;
-                current.clear();
-                inArgument = false;
-                if (args.size() - 1 >= maxCount)
-                    return args;
-            }
-            continue;
-        }
-        current += c;
-        inArgument = true;
-    }
-    if (inArgument && args.size() - 1 < maxCount)
-        args << current;
-    return args;
-}
-
-LegacyArgument interpretArgument1(const QStringList& split)
+LegacyArgument interpretArgument1(const QString& argument)
 {
     LegacyArgument result;
-    if (split.size() < 2 || split.at(1).isEmpty())
-        return result;
-    const QString arg = split.at(1);
-    const QString upper = arg.toUpper();
+    const QString upper = argument.toUpper();
     if (upper == QLatin1String("-REGSERVER") || upper == QLatin1String("/REGSERVER"))
         result.registration = true;
-    if (arg.size() > 5 && upper.contains(QLatin1String(".ZEZAD"))) {
-        QString path = arg;
-        if (path.startsWith(u'"'))
-            path.remove(0, 1);
-        // A closing quote at position 2 or later ends the name.
-        const qsizetype quote = path.indexOf(u'"', 1);
-        if (quote >= 1)
-            path.truncate(quote);
-        result.configFile = path;
+    if (argument.size() > 5 && upper.contains(QLatin1String(".ZEZAD"))) {
+        const bool quoted = argument.size() >= 2 && argument.startsWith(u'"') && argument.endsWith(u'"');
+        result.configFile = quoted ? argument.mid(1, argument.size() - 2) : argument;
     }
     return result;
 }
@@ -76,8 +44,9 @@ const std::vector<OptionDefinition>& optionDefinitions()
          QStringLiteral("headless answer when a job exists already (default: no = override)")},
         {{QStringLiteral("answer-failed")},
          QStringLiteral("auto|retry|cancel"),
-         QStringLiteral("headless answer after a failed file (default: auto = retry after a fault of the "
-                        "database or file system, cancel = error copy after a fault in the file)")},
+         QStringLiteral("headless answer after a failed file: retry reads it again in the next cycle, cancel "
+                        "makes an error copy (default: auto = retry after a fault of the machine, such as a "
+                        "locked or full job database, cancel after a fault in the file's content)")},
         {{QStringLiteral("settle-ms")},
          QStringLiteral("N"),
          QStringLiteral("take a file only when its size and time have not changed for N ms (default 0: "
@@ -220,8 +189,9 @@ QString usageText(const QString& programName)
                         "  CONFIG.zezad            a name containing \".zezad\" (any case) names the\n"
                         "                          configuration file (default: ServerQuirnel.zezad\n"
                         "                          beside the program)\n"
-                        "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n"
-                        "  anything else           ignored, as are further arguments\n\n");
+                        "  -REGSERVER, /REGSERVER  registration request: ends without starting the server\n\n"
+                        "Any other first argument, and every further one that is not an option, is\n"
+                        "ignored.\n\n");
     t += QStringLiteral("Options:\n");
     for (const OptionDefinition& definition : optionDefinitions()) {
         QStringList forms;
@@ -234,7 +204,8 @@ QString usageText(const QString& programName)
         // Two columns; the description wrapped at 80 characters.
         constexpr int kIndent = 32;
         QString line = QStringLiteral("  ") + left;
-        line = line.size() < kIndent ? line.leftJustified(kIndent) : line + QLatin1Char('\n') + QString(kIndent, u' ');
+        line = line.size() <= kIndent - 2 ? line.leftJustified(kIndent)
+                                          : line + QLatin1Char('\n') + QString(kIndent, u' ');
         qsizetype column = line.size() - line.lastIndexOf(u'\n') - 1;
         for (const QString& word : definition.help.split(u' ')) {
             if (column + word.size() > 79 && column > kIndent) {
@@ -280,24 +251,23 @@ bool answerWithoutStarting(const LaunchOptions& options, int* exitCode)
         return true;
     }
     if (options.showVersion) {
-        std::printf("%s %d.%d.%d\n", qPrintable(program), VOV_VERSION_MAJOR, VOV_VERSION_MINOR, VOV_VERSION_PATCH);
+        std::printf("%s %s\n", qPrintable(program), VOV_VERSION);
         *exitCode = 0;
         return true;
     }
     return false;
 }
 
-QString rawLegacyCommandLine(const LaunchOptions& options)
+LegacyArgument legacyArgument(const LaunchOptions& options)
 {
-    return options.legacyArguments.join(QLatin1Char(' '));
+    return interpretArgument1(options.legacyArguments.value(0));
 }
 
 bool runsHeadless(const LaunchOptions& options)
 {
     // --help, --version and a usage error start nothing, so need no display.
     return options.headless || options.initDb || options.showHelp || options.showVersion ||
-           !options.usageError.isEmpty() ||
-           interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options))).registration;
+           !options.usageError.isEmpty() || legacyArgument(options).registration;
 }
 
 bool programIsInstalled(const QString& programDir, bool writable)
@@ -309,7 +279,7 @@ bool programIsInstalled(const QString& programDir, bool writable)
 
 QString installedProgramLacks(const LaunchOptions& options, const QString& programDir, bool writable)
 {
-    const LegacyArgument arg1 = interpretArgument1(SplitCommandLine(rawLegacyCommandLine(options)));
+    const LegacyArgument arg1 = legacyArgument(options);
     if (arg1.registration || !programIsInstalled(programDir, writable) ||
         (!arg1.configFile.isEmpty() && !options.programDir.isEmpty()))
         return {};

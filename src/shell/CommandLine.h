@@ -5,17 +5,15 @@
 #include <QString>
 #include <QStringList>
 
-// The legacy command line: the raw text split at blanks and tabs, element 0
-// empty, at most maxCount arguments (the rest of the line is ignored).
-// Double quotes get no special treatment.
-QStringList SplitCommandLine(const QString& raw, int maxCount = 10);
-
-// What argument 1 asks for.
+// What argument 1 asks for. Argument 1 is the first argument that is not one
+// of our options, exactly as the system handed it over: blanks and quotes
+// inside it are part of it. A pair of double quotes around the whole
+// argument is removed. Further arguments are ignored.
 struct LegacyArgument {
     bool registration = false; // "-REGSERVER" / "/REGSERVER", any case
     QString configFile;        // a configuration file named by argument 1, or empty
 };
-LegacyArgument interpretArgument1(const QStringList& split);
+LegacyArgument interpretArgument1(const QString& argument);
 
 // Our own options beside the legacy argument 1. Everything written with two
 // dashes is ours (an unknown one is a usage error); "-h" and "-v" too;
@@ -53,9 +51,8 @@ QString usageHint(const QString& programName);
 // usage error). Returns false when the server is to start.
 bool answerWithoutStarting(const LaunchOptions& options, int* exitCode);
 
-// The raw legacy command line: the legacy arguments joined by blanks, as the
-// operating system would have handed it over.
-QString rawLegacyCommandLine(const LaunchOptions& options);
+// Argument 1 of the command line the options were parsed from.
+LegacyArgument legacyArgument(const LaunchOptions& options);
 
 // Whether the server runs without a window: --headless, and the commands
 // that end without starting the server (--init-db, the registration

@@ -5,6 +5,7 @@
 #include "platform/db/Database.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 bool initJobDatabase(const QString& dir, QString* message)
 {
@@ -13,7 +14,7 @@ bool initJobDatabase(const QString& dir, QString* message)
         return false;
     }
     const QString path = fileops::joinPath(dir, QStringLiteral("prog.mdb"));
-    if (fileops::exists(path)) {
+    if (QFileInfo::exists(path)) {
         *message = QStringLiteral("%1 exists already; nothing was changed").arg(path);
         return false;
     }

@@ -1,5 +1,6 @@
 #include "shell/PlantService.h"
 
+#include "Version.h"
 #include "config/Configuration.h"
 #include "config/ServerContext.h"
 #include "config/SettingsCheck.h"
@@ -21,9 +22,7 @@ PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOpt
         m_ctx.fileSettled = [this, guard](const QString& path) { return jobSettled(*guard, path); };
     }
     if (!options.metricsFile.isEmpty())
-        m_metrics = std::make_unique<MetricsFile>(
-            ctx, options.metricsFile,
-            QStringLiteral("%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH));
+        m_metrics = std::make_unique<MetricsFile>(ctx, options.metricsFile, QStringLiteral(VOV_VERSION));
 
     connect(&cycle, &ScanCycle::cycleFinished, this, [this](const CycleReport& report) {
         m_notifier.cycleFinished(report);
@@ -53,7 +52,7 @@ bool PlantService::jobSettled(SettleGuard& guard, const QString& path) const
         if (extension.isEmpty())
             continue;
         const QString other = fileops::joinPath(dir, fileops::baseName(path) + u'.' + extension);
-        if (fileops::exists(other) && !guard(other))
+        if (QFileInfo::exists(other) && !guard(other))
             settled = false;
     }
     return settled;

@@ -1,5 +1,6 @@
 #include "shell/StartUp.h"
 
+#include "Version.h"
 #include "config/Configuration.h"
 #include "config/ServerContext.h"
 #include "intake/FileHandling.h"
@@ -8,6 +9,7 @@
 #include "intake/ScanCycle.h"
 #include "platform/FileOps.h"
 #include "platform/ProcessLock.h"
+#include "platform/SignalPipe.h"
 #include "platform/WindowControl.h"
 #include "shell/CommandLine.h"
 #include "shell/FileAssociation.h"
@@ -21,13 +23,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -41,11 +40,9 @@ void printLine(const QString& text)
 }
 
 // SIGTERM / SIGINT end the server between two cycles, SIGHUP reloads the
-// configuration: the handler writes the signal's number as a byte that the
-// event loop reads. A long import holds the event loop, so a stop that
-// arrives during a cycle is said at once by the handler itself (once), so
-// that whoever sent it knows why the server is still there.
-int g_signalPipe[2] = {-1, -1};
+// configuration, on the event loop. A long import holds the event loop, so a
+// stop that arrives during a cycle is said at once by the handler itself
+// (once), so that whoever sent it knows why the server is still there.
 volatile std::sig_atomic_t g_cycleRunning = 0;
 volatile std::sig_atomic_t g_stopSaid = 0;
 constexpr char kStopAfterImportTerm[] =
@@ -53,46 +50,24 @@ constexpr char kStopAfterImportTerm[] =
 constexpr char kStopAfterImportInt[] =
     "Stop requested (SIGINT): the server ends when the import in progress is done.\n";
 
-void onSignal(int sig)
+void sayStopDuringCycle(int sig)
 {
-    const int savedErrno = errno;
-    const char b = static_cast<char>(sig);
-    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &b, 1);
-    if (sig != SIGHUP && g_cycleRunning && !g_stopSaid) {
-        g_stopSaid = 1;
-        if (sig == SIGTERM)
-            n = ::write(STDERR_FILENO, kStopAfterImportTerm, sizeof kStopAfterImportTerm - 1);
-        else
-            n = ::write(STDERR_FILENO, kStopAfterImportInt, sizeof kStopAfterImportInt - 1);
-    }
-    errno = savedErrno;
-}
-
-// Installed before the start line, so that a signal from then on is never
-// the default's abrupt end; it is read once the event loop runs.
-bool catchSignals()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &action, nullptr);
-    return true;
+    if (sig == SIGHUP || !g_cycleRunning || g_stopSaid)
+        return;
+    g_stopSaid = 1;
+    [[maybe_unused]] ssize_t n = 0;
+    if (sig == SIGTERM)
+        n = ::write(STDERR_FILENO, kStopAfterImportTerm, sizeof kStopAfterImportTerm - 1);
+    else
+        n = ::write(STDERR_FILENO, kStopAfterImportInt, sizeof kStopAfterImportInt - 1);
 }
 
 void handleSignals(QCoreApplication& app, ScanCycle& cycle, PlantService& service)
 {
     QObject::connect(&cycle, &ScanCycle::cycleStarted, &app, [] { g_cycleRunning = 1; });
     QObject::connect(&cycle, &ScanCycle::cycleFinished, &app, [] { g_cycleRunning = 0; });
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&service]() {
-        char b = 0;
-        if (::read(g_signalPipe[0], &b, 1) != 1)
-            return;
-        if (b == SIGHUP)
+    signalpipe::deliver(&app, [&service](int sig) {
+        if (sig == SIGHUP)
             service.reloadConfiguration();
         else
             service.stop();
@@ -103,7 +78,7 @@ void handleSignals(QCoreApplication& app, ScanCycle& cycle, PlantService& servic
 
 QString versionText()
 {
-    return QStringLiteral("V%1.%2.%3").arg(VOV_VERSION_MAJOR).arg(VOV_VERSION_MINOR).arg(VOV_VERSION_PATCH);
+    return QStringLiteral("V" VOV_VERSION);
 }
 
 QString instanceLockPath(const QString& programTitle)
@@ -144,11 +119,9 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         return 2;
     }
 
-    // Entry procedure: publish the program's path, split the legacy command
-    // line and look at argument 1.
+    // Entry procedure: publish the program's path and look at argument 1.
     RegisterServerPaths(QCoreApplication::applicationFilePath());
-    const QStringList split = SplitCommandLine(rawLegacyCommandLine(options));
-    const LegacyArgument arg1 = interpretArgument1(split);
+    const LegacyArgument arg1 = legacyArgument(options);
     if (arg1.registration) {
         RegisterFileAssociation(QStringLiteral("ZEZAD"), QCoreApplication::applicationFilePath());
         return 0;
@@ -224,7 +197,9 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     if (managerResult == ServerManagerLink::NoManager && frontend)
         frontend->installNotificationIcon(ctx.ProgramTitle);
 
-    const bool signalsCaught = !options.once && catchSignals();
+    // Caught from before the start line, so that a signal from then on is
+    // never the default's abrupt end; read once the event loop runs.
+    const bool signalsCaught = !options.once && signalpipe::install({SIGTERM, SIGINT, SIGHUP}, sayStopDuringCycle);
     writeTotxtError(ctx, timeStamp(clock) + QStringLiteral(": Start Server"));
     if (frontend)
         frontend->finishLoad();

@@ -2,35 +2,39 @@
 
 #include "platform/OperatorPrompt.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <tuple>
 
 namespace {
 
-// The legacy command line splits at blanks and tabs only (quotes are not
-// special) up to a maximum, and only argument one is read: a registration
-// word in any case, or a configuration file ending in ".zezad".
-TEST(LegacyCommandLine, SplitsAtBlanksAndReadsOnlyArgumentOne)
+// Argument 1 is the first argument that is not an option, taken whole (a
+// pair of quotes around it goes): a registration word in any case, or a
+// configuration file whose name contains ".zezad"; further arguments are
+// ignored.
+TEST(LegacyCommandLine, ReadsOnlyArgumentOneAsGiven)
 {
-    EXPECT_EQ(SplitCommandLine(QStringLiteral("  \"D:\\My Plant\\cfg.zezad\"\tx  y "), 10),
-              (QStringList{"", "\"D:\\My", "Plant\\cfg.zezad\"", "x", "y"}));
-    EXPECT_EQ(SplitCommandLine(QStringLiteral("a b c"), 2), (QStringList{"", "a", "b"}));
-    EXPECT_EQ(SplitCommandLine(QStringLiteral(" \t "), 10), QStringList{""});
-
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        {"/regserver other.zezad", true, ""},
-        {"\"D:\\cfg\\line1.zezad\"", false, "D:\\cfg\\line1.zezad"},
-        {"/plant/Server/Plant.ZEZAD", false, "/plant/Server/Plant.ZEZAD"},
-        {".zezad", false, ".zezad"},
-        {"a.zeza", false, ""},
-        {"\"D:\\My Plant\\cfg.zezad\"", false, ""},
-        {"notes.txt cfg.zezad", false, ""},
+    const std::tuple<QStringList, bool, const char*> cases[] = {
+        {{"/regserver", "other.zezad"}, true, ""},
+        {{"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}, false, "D:\\cfg\\line1.zezad"},
+        {{"/plant/Server/Plant.ZEZAD"}, false, "/plant/Server/Plant.ZEZAD"},
+        {{".zezad"}, false, ".zezad"},
+        {{"a.zeza", "cfg.zezad"}, false, ""},
+        {{"/srv/My Plant/Server/cfg.zezad"}, false, "/srv/My Plant/Server/cfg.zezad"},
+        {{"/srv/Plant \"B\"/cfg.zezad"}, false, "/srv/Plant \"B\"/cfg.zezad"},
+        {{"\"/srv/My Plant/cfg.zezad\""}, false, "/srv/My Plant/cfg.zezad"},
+        {{"\"/srv/cfg.zezad"}, false, "\"/srv/cfg.zezad"},
     };
-    for (const auto& [raw, registration, config] : cases) {
-        const LegacyArgument a = interpretArgument1(SplitCommandLine(QString::fromUtf8(raw)));
-        EXPECT_EQ(a.registration, registration) << raw;
-        EXPECT_EQ(a.configFile, QString::fromUtf8(config)) << raw;
+    for (const auto& [arguments, registration, config] : cases) {
+        const LegacyArgument a = legacyArgument(parseLaunchOptions(arguments));
+        EXPECT_EQ(a.registration, registration) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(a.configFile, QString::fromUtf8(config)) << arguments.join(u' ').toStdString();
     }
 }
 
@@ -49,7 +53,8 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
     EXPECT_EQ(o.settleMs, 2500);
     EXPECT_EQ(o.metricsFile, QStringLiteral("/m/s.prom"));
     EXPECT_EQ(o.programDir, QStringLiteral("/srv/p/Server"));
-    EXPECT_EQ(rawLegacyCommandLine(o), QStringLiteral("-REGSERVER cfg.zezad /x"));
+    EXPECT_EQ(o.legacyArguments,
+              (QStringList{QStringLiteral("-REGSERVER"), QStringLiteral("cfg.zezad"), QStringLiteral("/x")}));
 }
 
 TEST(LaunchOptionsTest, Defaults)
@@ -139,6 +144,108 @@ TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
                         why.contains(QStringLiteral("configuration")) && !why.contains(u'\n'))
                 << why.toStdString();
         }
+    }
+}
+
+// The man pages and --help of the server and the manager name the same
+// entries (options with their values, argument 1, commands) and the same
+// defaults: each entry of --help's two columns is a tagged paragraph of the
+// man page's command-line sections, and every "--" option named in one
+// text is named in the other.
+using Entries = std::map<std::string, QString>; // entry -> its description
+
+QString roff(QString text)
+{
+    static const QRegularExpression font(QStringLiteral(R"(\\f[BIPR])"));
+    return text.remove(font).replace(QLatin1String("\\-"), QLatin1String("-"));
+}
+
+Entries helpEntries(const QString& help)
+{
+    static const QRegularExpression entry(QStringLiteral(R"(^  (\S.*?)(?: {2,}(.*))?$)"));
+    static const QRegularExpression more(QStringLiteral(R"(^ {3,}(\S.*))"));
+    Entries entries;
+    QString tag;
+    for (const QString& line : help.split(u'\n')) {
+        if (const auto m = entry.match(line); m.hasMatch())
+            entries[(tag = m.captured(1)).toStdString()] = m.captured(2);
+        else if (const auto m = more.match(line); m.hasMatch() && !tag.isEmpty())
+            entries[tag.toStdString()] += u' ' + m.captured(1);
+        else
+            tag.clear();
+    }
+    return entries;
+}
+
+Entries manEntries(const QString& page, const QStringList& sections)
+{
+    static const QRegularExpression argument(QStringLiteral(R"re("([^"]*)"|(\S+))re"));
+    Entries entries;
+    QString section, tag;
+    bool tagNext = false;
+    for (const QString& line : page.split(u'\n')) {
+        if (line.startsWith(QLatin1String(".SH ")) || line.startsWith(QLatin1String(".PP")) || line == ".TP") {
+            section = line.startsWith(QLatin1String(".SH ")) ? line.mid(4) : section;
+            tagNext = line == ".TP" && sections.contains(section);
+            tag.clear();
+            continue;
+        }
+        QString text = roff(line);
+        if (line.startsWith(u'.')) { // a font macro: BR, BI ... join their arguments, B and I separate them
+            QStringList words;
+            for (const auto& m : argument.globalMatch(text.mid(text.indexOf(u' ') + 1)))
+                words << m.captured(1) + m.captured(2);
+            text = words.join(line.indexOf(u' ') == 3 ? QString() : QStringLiteral(" "));
+        }
+        if (tagNext)
+            entries[(tag = text.simplified()).toStdString()];
+        else if (!tag.isEmpty())
+            entries[tag.toStdString()] += u' ' + text;
+        tagNext = false;
+    }
+    return entries;
+}
+
+// Each entry with the default its description names ("(default: x" or
+// "x (the default)"), or "".
+std::map<std::string, std::string> defaults(const Entries& entries)
+{
+    static const QRegularExpression named(QStringLiteral(R"(\(default:? ([^\s,;:)]+)|([^\s(]+) \(the default\))"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    std::map<std::string, std::string> result;
+    for (const auto& [tag, text] : entries) {
+        const auto m = named.match(text);
+        result[tag] = (m.captured(1) + m.captured(2)).toStdString();
+    }
+    return result;
+}
+
+std::set<std::string> longOptions(const QString& text)
+{
+    static const QRegularExpression option(QStringLiteral(R"((?<![\w-])--[a-z][\w-]*)"));
+    std::set<std::string> names;
+    for (const auto& m : option.globalMatch(text))
+        names.insert(m.captured().toStdString());
+    return names;
+}
+
+TEST(ManPages, NameWhatHelpNames)
+{
+    const std::tuple<const char*, const char*, QStringList> programs[] = {
+        {VOV_SERVER_EXE, "serverquirnel.1", {"ARGUMENT 1", "OPTIONS", "SERVER MANAGER"}},
+        {VOV_MANAGER_EXE, "serverquirnel-manager.1", {"COMMANDS", "OPTIONS"}},
+    };
+    for (const auto& [exe, page, sections] : programs) {
+        QProcess program;
+        program.start(QString::fromUtf8(exe), {QStringLiteral("--help")});
+        ASSERT_TRUE(program.waitForFinished(30000)) << exe;
+        const QString help = QString::fromUtf8(program.readAllStandardOutput());
+        QFile file(QStringLiteral(VOV_MAN_DIR "/") + QLatin1String(page));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
+        const QString man = QString::fromUtf8(file.readAll());
+
+        EXPECT_EQ(longOptions(help), longOptions(roff(man))) << page;
+        EXPECT_EQ(defaults(helpEntries(help)), defaults(manEntries(man, sections))) << page;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/PendingError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <stdexcept>
@@ -69,7 +70,7 @@ private:
         o.kind = kind;
         o.path = path;
         o.jobName = fileops::baseName(path);
-        o.fileRead = fileops::exists(path);
+        o.fileRead = QFileInfo::exists(path);
         o.result = fileops::fileName(path) == failing
                        ? (failAnswer == Answer::Retry ? ImportResult::ReadAgain : ImportResult::SetAside)
                        : ImportResult::Loaded;
