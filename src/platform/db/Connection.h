@@ -36,8 +36,13 @@ struct Table {
     QString name;                // as the database spells it
     QString keyColumn;           // the surrogate key ("RowKey")
     std::vector<Column> columns; // without the key, in table order
+    QHash<QString, int> exactIndex;
     QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
     QString parentTable;             // table a foreign key points to, if any
+    // The statements writing rows, by the columns written (one byte per
+    // column); owned by the connection that read the table.
+    mutable QHash<QByteArray, std::shared_ptr<RowStatement>> inserts;
+    mutable QHash<QByteArray, std::shared_ptr<RowStatement>> updates;
 
     QString quotedName;
     QString quotedKey;
@@ -45,7 +50,8 @@ struct Table {
 
     [[nodiscard]] int indexOf(const QString& column) const
     {
-        return foldedIndex.value(column.toLower(), -1);
+        const auto it = exactIndex.constFind(column);
+        return it != exactIndex.cend() ? it.value() : foldedIndex.value(column.toLower(), -1);
     }
 };
 
@@ -55,10 +61,10 @@ struct Table {
 struct RowData {
     std::shared_ptr<const Table> table;
     std::vector<QVariant> values;
-    std::vector<char> given;   // a value was set (a new row is written with these)
-    std::vector<char> changed; // set since the row was last written
-    qint64 key = 0;            // 0: not written yet
-    bool pending = false;      // handed to the writer, INSERT not written yet
+    QByteArray given;     // one byte per column: a value was set (a new row is written with these)
+    QByteArray changed;   // set since the row was last written
+    qint64 key = 0;       // 0: not written yet
+    bool pending = false; // handed to the writer, INSERT not written yet
 };
 
 // Conversions between the values the readers hand over and what a column
@@ -74,8 +80,8 @@ struct ConnectionData {
     bool inTransaction = false;
     int machineFault = 0; // see Database::machineFault
 
-    QHash<QString, std::shared_ptr<QSqlQuery>> queries;     // prepared, by SQL text
-    QHash<QString, std::shared_ptr<const Table>> tables;    // by lower-case name
+    QHash<QString, std::shared_ptr<QSqlQuery>> queries;  // prepared, by SQL text
+    QHash<QString, std::shared_ptr<const Table>> tables; // by lower-case name
     // New rows stored but not written yet, in the order they were stored.
     std::vector<std::shared_ptr<RowData>> pending;
 
@@ -89,6 +95,7 @@ struct ConnectionData {
     // the last one of the table a statement is about to read.
     bool writePending(const Table* reading, PendingError& err);
     bool insertRow(RowData& row, PendingError& err);
+    RowStatement* rowStatement(const Table& table, const QByteArray& columns, bool update, PendingError& err);
     bool updateRow(RowData& row, PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const Table* table);

@@ -45,14 +45,43 @@ bool whereSql(const Table& table, const Where& where, QString& sql, QVariantList
     return true;
 }
 
-QString columnList(const Table& table, const std::vector<char>& mask, const QString& suffix)
+QString columnList(const Table& table, const QByteArray& mask, const QString& suffix)
 {
     QStringList parts;
-    for (size_t i = 0; i < mask.size(); ++i)
-        if (mask[i])
-            parts << table.quotedColumns[int(i)] + suffix;
+    for (int i = 0; i < mask.size(); ++i)
+        if (mask.at(i))
+            parts << table.quotedColumns[i] + suffix;
     return parts.join(QStringLiteral(", "));
 }
+
+// Rows written through Qt SQL, for a driver whose dialect has no way of
+// its own.
+class QueryRowStatement final : public RowStatement {
+public:
+    explicit QueryRowStatement(const QSqlDatabase& db) : m_query(db) { m_query.setForwardOnly(true); }
+    bool prepare(const QString& sql, QSqlError& error)
+    {
+        if (m_query.prepare(sql))
+            return true;
+        error = m_query.lastError();
+        return false;
+    }
+    void bind(int index, const QVariant& value) override { m_query.bindValue(index, value); }
+    bool run(QSqlError& error) override
+    {
+        const bool ok = m_query.exec();
+        if (!ok)
+            error = m_query.lastError();
+        m_key = ok ? m_query.lastInsertId().toLongLong() : 0;
+        m_query.finish();
+        return ok;
+    }
+    [[nodiscard]] qint64 lastKey() const override { return m_key; }
+
+private:
+    QSqlQuery m_query;
+    qint64 m_key = 0;
+};
 
 } // namespace
 
@@ -98,6 +127,7 @@ std::shared_ptr<const Table> ConnectionData::table(const QString& name, PendingE
     info->quotedKey = quoteName(info->keyColumn);
     for (int i = 0; i < int(info->columns.size()); ++i) {
         const QString& c = info->columns[size_t(i)].name;
+        info->exactIndex.insert(c, i);
         info->foldedIndex.insert(c.toLower(), i);
         info->quotedColumns << quoteName(c);
     }
@@ -145,70 +175,79 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
     return ok;
 }
 
+RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& columns, bool update, PendingError& err)
+{
+    auto& cache = update ? t.updates : t.inserts;
+    if (const auto it = cache.constFind(columns); it != cache.cend())
+        return it.value().get();
+    QString sql;
+    if (update) {
+        sql = QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") +
+              columnList(t, columns, QStringLiteral(" = ?")) + QStringLiteral(" WHERE ") + t.quotedKey +
+              QStringLiteral(" = ?");
+    } else if (columns.count('\1') == 0) {
+        sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList marks;
+        for (qsizetype n = columns.count('\1'); n > 0; --n)
+            marks << QStringLiteral("?");
+        sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") + columnList(t, columns, {}) +
+              QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")");
+    }
+    QSqlError sqlError;
+    std::shared_ptr<RowStatement> statement = dialect->prepareRowStatement(db, sql, sqlError);
+    if (!statement && !sqlError.isValid()) {
+        auto query = std::make_shared<QueryRowStatement>(db);
+        if (query->prepare(sql, sqlError))
+            statement = std::move(query);
+    }
+    if (!statement) {
+        raise(sqlError, err, &t);
+        return nullptr;
+    }
+    cache.insert(columns, statement);
+    return statement.get();
+}
+
 bool ConnectionData::insertRow(RowData& row, PendingError& err)
 {
     const Table& t = *row.table;
-    const QByteArray key = t.name.toUtf8() + '\0' + QByteArray(row.given.data(), qsizetype(row.given.size()));
-    QSqlQuery* q = nullptr;
-    auto it = queries.constFind(QString::fromLatin1(key.toHex()));
-    if (it != queries.cend()) {
-        q = it.value().get();
-    } else {
-        QString sql = QStringLiteral("INSERT INTO ") + t.quotedName;
-        const QString columns = columnList(t, row.given, QString());
-        if (columns.isEmpty()) {
-            sql += QStringLiteral(" DEFAULT VALUES");
-        } else {
-            QStringList marks;
-            for (char c : row.given)
-                if (c)
-                    marks << QStringLiteral("?");
-            sql += QStringLiteral(" (") + columns + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) +
-                   QStringLiteral(")");
-        }
-        q = prepared(sql, err);
-        if (!q)
-            return false;
-        queries.insert(QString::fromLatin1(key.toHex()), queries.value(sql));
-    }
+    RowStatement* statement = rowStatement(t, row.given, false, err);
+    if (!statement)
+        return false;
     int at = 0;
-    for (size_t i = 0; i < row.given.size(); ++i)
-        if (row.given[i])
-            q->bindValue(at++, row.values[i]);
-    if (!q->exec()) {
-        raise(q->lastError(), err, &t);
-        q->finish();
+    for (int i = 0; i < row.given.size(); ++i)
+        if (row.given.at(i))
+            statement->bind(at++, row.values[size_t(i)]);
+    QSqlError sqlError;
+    if (!statement->run(sqlError)) {
+        raise(sqlError, err, &t);
         return false;
     }
-    row.key = q->lastInsertId().toLongLong();
-    q->finish();
-    std::fill(row.changed.begin(), row.changed.end(), 0);
+    row.key = statement->lastKey();
+    row.changed.fill(0);
     return true;
 }
 
 bool ConnectionData::updateRow(RowData& row, PendingError& err)
 {
     const Table& t = *row.table;
-    if (std::find(row.changed.begin(), row.changed.end(), 1) == row.changed.end())
+    if (!row.changed.contains('\1'))
         return true;
-    QSqlQuery* q = prepared(QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") +
-                                columnList(t, row.changed, QStringLiteral(" = ?")) + QStringLiteral(" WHERE ") +
-                                t.quotedKey + QStringLiteral(" = ?"),
-                            err);
-    if (!q)
+    RowStatement* statement = rowStatement(t, row.changed, true, err);
+    if (!statement)
         return false;
     int at = 0;
-    for (size_t i = 0; i < row.changed.size(); ++i)
-        if (row.changed[i])
-            q->bindValue(at++, row.values[i]);
-    q->bindValue(at, row.key);
-    if (!q->exec()) {
-        raise(q->lastError(), err, &t);
-        q->finish();
+    for (int i = 0; i < row.changed.size(); ++i)
+        if (row.changed.at(i))
+            statement->bind(at++, row.values[size_t(i)]);
+    statement->bind(at, row.key);
+    QSqlError sqlError;
+    if (!statement->run(sqlError)) {
+        raise(sqlError, err, &t);
         return false;
     }
-    q->finish();
-    std::fill(row.changed.begin(), row.changed.end(), 0);
+    row.changed.fill(0);
     return true;
 }
 
@@ -254,6 +293,11 @@ void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const T
 
 void ConnectionData::forgetStatements()
 {
+    // The engine's statements go before the connection closes.
+    for (const auto& t : std::as_const(tables)) {
+        t->inserts.clear();
+        t->updates.clear();
+    }
     tables.clear();
     queries.clear();
 }
@@ -371,8 +415,8 @@ Row Database::newRow(const QString& table, PendingError& err)
     auto data = std::make_shared<RowData>();
     const size_t n = info->columns.size();
     data->values.assign(n, QVariant());
-    data->given.assign(n, 0);
-    data->changed.assign(n, 0);
+    data->given = QByteArray(qsizetype(n), '\0');
+    data->changed = QByteArray(qsizetype(n), '\0');
     data->table = std::move(info);
     return Row(std::move(data));
 }

@@ -36,8 +36,8 @@ bool Row::set(const QString& column, const QVariant& value, PendingError& err)
     if (!toColumnValue(d->table->columns[size_t(i)], value, stored, err))
         return false;
     d->values[size_t(i)] = std::move(stored);
-    d->given[size_t(i)] = 1;
-    d->changed[size_t(i)] = 1;
+    d->given[i] = 1;
+    d->changed[i] = 1;
     return true;
 }
 

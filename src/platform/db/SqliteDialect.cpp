@@ -2,10 +2,13 @@
 
 #include "platform/db/Connection.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 // The SQLite specifics of the store layer, and only these: WAL journal so
 // the machine's control can read while the server writes, synchronous=FULL
@@ -27,6 +30,70 @@ bool execute(QSqlDatabase& db, const QString& sql, QSqlError& error)
     }
     return true;
 }
+
+// Rows are written through the engine's own statements on the driver's
+// connection: a value is bound as what it is, without the driver's
+// placeholder names and copies. Values are those the column rules made:
+// numbers, texts (dates as text) or Null.
+class SqliteRowStatement final : public RowStatement {
+public:
+    SqliteRowStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    ~SqliteRowStatement() override { sqlite3_finalize(m_stmt); }
+    SqliteRowStatement(const SqliteRowStatement&) = delete;
+    SqliteRowStatement& operator=(const SqliteRowStatement&) = delete;
+
+    void bind(int index, const QVariant& value) override
+    {
+        const int at = index + 1;
+        switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
+        case QMetaType::UnknownType:
+            sqlite3_bind_null(m_stmt, at);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(m_stmt, at, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            sqlite3_bind_double(m_stmt, at, value.toDouble());
+            break;
+        case QMetaType::QString: {
+            // The row holds the text until the statement has run.
+            const QString& text = *static_cast<const QString*>(value.constData());
+            sqlite3_bind_text16(m_stmt, at, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            sqlite3_bind_text(m_stmt, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        }
+    }
+
+    bool run(QSqlError& error) override
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            error = QSqlError(QStringLiteral("Unable to fetch row"),
+                              QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db))),
+                              QSqlError::StatementError, QString::number(rc));
+            sqlite3_reset(m_stmt);
+            return false;
+        }
+        sqlite3_reset(m_stmt);
+        return true;
+    }
+
+    [[nodiscard]] qint64 lastKey() const override { return sqlite3_last_insert_rowid(m_db); }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt;
+};
 
 class SqliteDialect final : public Dialect {
 public:
@@ -169,6 +236,26 @@ public:
         else if (text.contains(QStringLiteral("readonly database")))
             f.kind = EngineFailure::Kind::ReadOnly;
         return f;
+    }
+
+    std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,
+                                                      QSqlError& error) const override
+    {
+        const QVariant handle = db.driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return nullptr;
+        sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+        sqlite3_stmt* stmt = nullptr;
+        const int rc = sqlite3_prepare16_v3(connection, sql.utf16(), int(sql.size() * 2), SQLITE_PREPARE_PERSISTENT,
+                                            &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            error = QSqlError(QStringLiteral("Unable to execute statement"),
+                              QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(connection))),
+                              QSqlError::StatementError, QString::number(rc));
+            sqlite3_finalize(stmt);
+            return nullptr;
+        }
+        return std::make_unique<SqliteRowStatement>(connection, stmt);
     }
 };
 
