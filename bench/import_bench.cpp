@@ -303,6 +303,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QByteArray bigJob = bench::generateProductionJob(kBars, kPiecesPerBar);
+    // "import_bench --write-job FILE": only the large job, for profiling
+    // the server on it (docs/development.md).
+    if (argc == 3 && qstrcmp(argv[1], "--write-job") == 0) {
+        QFile out(QString::fromLocal8Bit(argv[2]));
+        return out.open(QIODevice::WriteOnly) && out.write(bigJob) == bigJob.size() ? 0 : 1;
+    }
     const QByteArray smallJob = bench::generateProductionJob(1, kPiecesPerBar);
     constexpr int kRuns = 3;
 

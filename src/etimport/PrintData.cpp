@@ -100,14 +100,14 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
     return true;
 }
 
-// The piece's row: the one written last, one this import or an earlier
-// delivery wrote, or a new one.
+// The piece's row: one this import wrote, one an earlier delivery wrote,
+// or a new one.
 db::Row printRow(PrintData& print, const QString& job, int piece, PendingError& err)
 {
-    if (piece == print.lastPiece && !print.lastRow.isNull())
-        return print.lastRow;
+    if (const auto it = print.rows.constFind(piece); it != print.rows.cend())
+        return it.value();
     db::Row row;
-    if (print.keptRows || print.written.contains(piece)) {
+    if (print.keptRows) {
         PendingError failed;
         row = print.JobDatabase->findFirst(
             PrintTable, {{QStringLiteral("LosName"), job}, {QStringLiteral("TeileNr"), piece}}, failed);
@@ -128,9 +128,7 @@ db::Row printRow(PrintData& print, const QString& job, int piece, PendingError& 
 
 void PrintData::close()
 {
-    lastRow = db::Row();
-    lastPiece = 0;
-    written.clear();
+    rows.clear();
     keptRows = false;
     ownDatabase.reset(); // rolls back what was not committed
     JobDatabase = nullptr;
@@ -168,9 +166,7 @@ void writePrintText(PrintData& print, const QString& job, int piece, int target,
     const QString column = target == 1 ? QStringLiteral("Tintendruckdaten") : QStringLiteral("Etikettendaten");
     if (!row.set(column, text, err) || !print.JobDatabase->store(row, err))
         return;
-    print.written.insert(piece);
-    print.lastPiece = piece;
-    print.lastRow = row;
+    print.rows.insert(piece, row);
 }
 
 void WritePrintRow(PrintData& print, const QString& job, int piece, int target, const QString& text, PendingError& err)

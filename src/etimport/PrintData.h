@@ -3,7 +3,7 @@
 #include "platform/PendingError.h"
 #include "platform/db/Database.h"
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -23,11 +23,10 @@ struct PrintData {
     // The job had print rows that stay (answer No): a piece's row is looked
     // for before one is added.
     bool keptRows = false;
-    // The pieces this import wrote a row for, and the row written last
-    // (the texts of one piece follow each other).
-    QSet<int> written;
-    int lastPiece = 0;
-    db::Row lastRow;
+    // The rows this import wrote, by piece number (at most 9,999: piece
+    // numbers have four digits), so that a piece's texts go into its row
+    // without reading it back.
+    QHash<int, db::Row> rows;
 
     // Closes the recordset and, when it was opened here, the connection;
     // what the own connection wrote and did not commit is rolled back.

@@ -49,7 +49,7 @@ Flow addBar(ImportContext& ctx)
 
     if (!ctx.steelMode && ctx.server.settings.AutoFreigabe) {
         PendingError& err = ctx.err;
-        bars.set(QStringLiteral("Freigabe"), ctx.conn.job.get(QStringLiteral("Freigabe"), err), err);
+        bars.setFrom(QStringLiteral("Freigabe"), ctx.conn.job, err);
         bars.set(QStringLiteral("ID"), ctx.carry.nextBarID, err);
         ++ctx.carry.nextBarID;
     }

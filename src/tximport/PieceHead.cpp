@@ -123,7 +123,7 @@ Flow readHead(ImportContext& ctx)
         if (ctx.err.pending())
             return failureExit(ctx);
         if (ctx.steelMode && ctx.server.settings.AutoFreigabe) {
-            pieces.set(QStringLiteral("Freigabe"), ctx.conn.job.get(QStringLiteral("Freigabe"), ctx.err), ctx.err);
+            pieces.setFrom(QStringLiteral("Freigabe"), ctx.conn.job, ctx.err);
             pieces.set(QStringLiteral("ID"), ctx.carry.nextPieceID, ctx.err);
             ++ctx.carry.nextPieceID;
         }

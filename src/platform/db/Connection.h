@@ -80,8 +80,9 @@ struct ConnectionData {
     bool inTransaction = false;
     int machineFault = 0; // see Database::machineFault
 
-    QHash<QString, std::shared_ptr<QSqlQuery>> queries;  // prepared, by SQL text
-    QHash<QString, std::shared_ptr<const Table>> tables; // by lower-case name
+    QHash<QString, std::shared_ptr<QSqlQuery>> queries;        // prepared, by SQL text
+    QHash<QString, std::shared_ptr<const Table>> tables;       // by lower-case name
+    QHash<QString, std::shared_ptr<const Table>> tablesByName; // by the name asked for
     // New rows stored but not written yet, in the order they were stored.
     std::vector<std::shared_ptr<RowData>> pending;
 

@@ -110,10 +110,14 @@ QSqlQuery* ConnectionData::prepared(const QString& sql, PendingError& err)
 
 std::shared_ptr<const Table> ConnectionData::table(const QString& name, PendingError& err)
 {
+    if (const auto exact = tablesByName.constFind(name); exact != tablesByName.cend())
+        return exact.value();
     const QString key = name.toLower();
     auto it = tables.constFind(key);
-    if (it != tables.cend())
+    if (it != tables.cend()) {
+        tablesByName.insert(name, it.value());
         return it.value();
+    }
     auto info = std::make_shared<Table>();
     QSqlError sqlError;
     if (!dialect->readTable(db, name, *info, sqlError)) {
@@ -132,6 +136,7 @@ std::shared_ptr<const Table> ConnectionData::table(const QString& name, PendingE
         info->quotedColumns << quoteName(c);
     }
     tables.insert(key, info);
+    tablesByName.insert(name, info);
     return info;
 }
 
@@ -299,6 +304,7 @@ void ConnectionData::forgetStatements()
         t->updates.clear();
     }
     tables.clear();
+    tablesByName.clear();
     queries.clear();
 }
 

@@ -130,8 +130,39 @@ QString textFromValue(const QVariant& v)
     }
 }
 
+// "yyyy-MM-dd HH:mm:ss", the form dates are stored in, read without the
+// general parser (every bar of a released job copies its job's date).
+bool canonicalDateTime(const QString& text, QDate* date, QTime* time)
+{
+    if (text.size() != 19 || text.at(4) != u'-' || text.at(7) != u'-' || text.at(10) != u' ' || text.at(13) != u':' ||
+        text.at(16) != u':')
+        return false;
+    auto number = [&text](int from, int length, int* out) {
+        int v = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            v = v * 10 + (c - u'0');
+        }
+        *out = v;
+        return true;
+    };
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    if (!number(0, 4, &y) || !number(5, 2, &mo) || !number(8, 2, &d) || !number(11, 2, &h) || !number(14, 2, &mi) ||
+        !number(17, 2, &sec) || !QDate::isValid(y, mo, d) || !QTime::isValid(h, mi, sec))
+        return false;
+    *date = QDate(y, mo, d);
+    *time = QTime(h, mi, sec);
+    return true;
+}
+
 QDateTime parseDateTime(const QString& text)
 {
+    QDate date;
+    QTime time;
+    if (canonicalDateTime(text, &date, &time))
+        return QDateTime(date, time);
     const QString t = text.trimmed();
     for (const QString& format : {DateTimeFormat, QStringLiteral("yyyy-MM-ddTHH:mm:ss"),
                                   QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"),
@@ -145,6 +176,12 @@ QDateTime parseDateTime(const QString& text)
 
 bool toDateTime(const QVariant& value, QVariant& out, PendingError& err)
 {
+    QDate date;
+    QTime time;
+    if (value.typeId() == QMetaType::QString && canonicalDateTime(value.toString(), &date, &time)) {
+        out = value; // stored as it stands
+        return true;
+    }
     QDateTime d;
     if (value.typeId() == QMetaType::QDateTime)
         d = value.toDateTime();

@@ -55,4 +55,18 @@ QVariant Row::get(const QString& column, PendingError& err) const
     return fromStoredValue(d->table->columns[size_t(i)], d->values[size_t(i)]);
 }
 
+bool Row::setFrom(const QString& column, const Row& source, PendingError& err)
+{
+    if (!source.d) {
+        error::noCurrentRecord(err);
+        return false;
+    }
+    const int i = source.d->table->indexOf(column);
+    if (i < 0) {
+        error::itemNotFound(err);
+        return false;
+    }
+    return set(column, source.d->values[size_t(i)], err);
+}
+
 } // namespace db

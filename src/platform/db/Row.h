@@ -37,6 +37,8 @@ public:
 
     bool set(const QString& column, const QVariant& value, PendingError& err);
     [[nodiscard]] QVariant get(const QString& column, PendingError& err) const;
+    // set(column, source.get(column)) without reading the value back first.
+    bool setFrom(const QString& column, const Row& source, PendingError& err);
     [[nodiscard]] bool has(const QString& column) const;
 
 private:
