@@ -35,7 +35,11 @@ bool Row::set(const QString& column, const QVariant& value, PendingError& err)
     QVariant stored;
     if (!toColumnValue(d->table->columns[size_t(i)], value, stored, err))
         return false;
-    d->values[size_t(i)] = std::move(stored);
+    QVariant& current = d->values[size_t(i)];
+    // A stored row's next write carries only the values that differ.
+    if (d->given.at(i) && current.typeId() == stored.typeId() && current == stored)
+        return true;
+    current = std::move(stored);
     d->given[i] = 1;
     d->changed[i] = 1;
     return true;
