@@ -15,6 +15,8 @@ packages=(
   pkgconf libsystemd-dev systemd   # readiness and watchdog notifications; the unit's folder
   libssl-dev                       # SHA-256 of the job files (import ledger)
   strace                           # tests that kill the server at a chosen system call
+  libqt6sql6-psql                  # the toolkit's PostgreSQL driver: a plant-wide job database
+  postgresql                       # initdb and postgres for the tests' throw-away server (tests/support/PgCluster)
 )
 if [ "${1:-}" = package ]; then
   packages+=(dpkg-dev debhelper lintian)

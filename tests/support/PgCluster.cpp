@@ -1,0 +1,270 @@
+#include "PgCluster.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVersionNumber>
+
+#include <csignal>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+std::unique_ptr<PgCluster>& sharedCluster()
+{
+    static std::unique_ptr<PgCluster> cluster;
+    return cluster;
+}
+
+// The newest installed server's programs.
+QString findBinDir()
+{
+    const QString given = qEnvironmentVariable("VOV_PG_BINDIR");
+    if (!given.isEmpty())
+        return QFileInfo::exists(given + QStringLiteral("/postgres")) ? given : QString();
+    QString best;
+    QVersionNumber bestVersion;
+    const QDir root(QStringLiteral("/usr/lib/postgresql"));
+    for (const QString& entry : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString bin = root.filePath(entry) + QStringLiteral("/bin");
+        const QVersionNumber version = QVersionNumber::fromString(entry);
+        if (QFileInfo::exists(bin + QStringLiteral("/initdb")) &&
+            QFileInfo::exists(bin + QStringLiteral("/postgres")) && (best.isEmpty() || version > bestVersion)) {
+            best = bin;
+            bestVersion = version;
+        }
+    }
+    return best;
+}
+
+bool runToEnd(const QStringList& command, QString* why)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(command.first(), command.mid(1));
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        if (why)
+            *why = command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) +
+                   p.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PgCluster* PgCluster::shared(QString* why, bool* missing)
+{
+    *missing = false;
+    std::unique_ptr<PgCluster>& cluster = sharedCluster();
+    if (cluster)
+        return cluster->running() || cluster->start(why) ? cluster.get() : nullptr;
+
+    const QString binDir = findBinDir();
+    if (binDir.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
+        *missing = true;
+        *why = QStringLiteral("no initdb and postgres under /usr/lib/postgresql/*/bin (or VOV_PG_BINDIR), or no "
+                              "setpriv; install postgresql");
+        return nullptr;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        *missing = true;
+        *why = QStringLiteral("Qt's QPSQL driver is not installed (libqt6sql6-psql)");
+        return nullptr;
+    }
+    std::unique_ptr<PgCluster> made(new PgCluster);
+    if (!made->create(binDir, why) || !made->start(why))
+        return nullptr;
+    cluster = std::move(made);
+    // Stopped while the application object still exists (QProcess wants it).
+    qAddPostRoutine([] { sharedCluster().reset(); });
+    return cluster.get();
+}
+
+PgCluster::~PgCluster()
+{
+    stop(StopMode::Fast);
+}
+
+QStringList PgCluster::asServerUser(const QString& program, const QStringList& arguments) const
+{
+    // The server ends (fast shutdown) when this process ends, however it ends.
+    QStringList command{QStringLiteral("setpriv")};
+    if (!m_runAsUid.isEmpty())
+        command << QStringLiteral("--reuid=") + m_runAsUid << QStringLiteral("--regid=") + m_runAsGid
+                << QStringLiteral("--clear-groups");
+    command << QStringLiteral("--pdeathsig") << QStringLiteral("SIGINT") << m_binDir + u'/' + program;
+    return command + arguments;
+}
+
+bool PgCluster::create(const QString& binDir, QString* why)
+{
+    m_binDir = binDir;
+    if (!m_dir.isValid()) {
+        *why = QStringLiteral("no temporary folder: ") + m_dir.errorString();
+        return false;
+    }
+    m_dataDir = m_dir.filePath(QStringLiteral("data"));
+    m_socketDir = m_dir.filePath(QStringLiteral("socket"));
+    m_logPath = m_dir.filePath(QStringLiteral("server.log"));
+    if (!QDir().mkpath(m_socketDir)) {
+        *why = QStringLiteral("cannot make ") + m_socketDir;
+        return false;
+    }
+    if (::geteuid() == 0) {
+        const passwd* nobody = ::getpwnam("nobody");
+        if (!nobody) {
+            *why = QStringLiteral("running as root, and there is no user \"nobody\" to run the server as");
+            return false;
+        }
+        m_runAsUid = QString::number(nobody->pw_uid);
+        m_runAsGid = QString::number(nobody->pw_gid);
+        for (const QString& path : {m_dir.path(), m_socketDir}) {
+            if (::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+                *why = QStringLiteral("cannot give %1 to nobody").arg(path);
+                return false;
+            }
+        }
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (!runToEnd(
+            asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser(),
+                                                    QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
+                                                    QStringLiteral("--locale=C"), QStringLiteral("--no-sync"),
+                                                    QStringLiteral("--no-instructions")}),
+            why))
+        return false;
+    m_initMs = timer.elapsed();
+    return true;
+}
+
+bool PgCluster::running() const
+{
+    return m_server && m_server->state() != QProcess::NotRunning;
+}
+
+bool PgCluster::start(QString* why)
+{
+    if (running())
+        return true;
+    QElapsedTimer timer;
+    timer.start();
+    const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
+    QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
+    const QStringList command =
+        asServerUser(QStringLiteral("postgres"),
+                     {QStringLiteral("-D"), m_dataDir,
+                      QStringLiteral("-p"), QString::number(kPort),
+                      QStringLiteral("-c"), QStringLiteral("listen_addresses="),
+                      QStringLiteral("-c"), QStringLiteral("unix_socket_directories=") + m_socketDir,
+                      QStringLiteral("-c"), QStringLiteral("fsync=off"),
+                      QStringLiteral("-c"), QStringLiteral("synchronous_commit=off"),
+                      QStringLiteral("-c"), QStringLiteral("full_page_writes=off"),
+                      QStringLiteral("-c"), QStringLiteral("max_connections=30"),
+                      QStringLiteral("-c"), QStringLiteral("shared_buffers=16MB"),
+                      QStringLiteral("-c"), QStringLiteral("TimeZone=") + QLatin1String(kServerTimeZone)});
+    m_server = std::make_unique<QProcess>();
+    m_server->setStandardOutputFile(m_logPath, QIODevice::Append);
+    m_server->setStandardErrorFile(m_logPath, QIODevice::Append);
+    m_server->start(command.first(), command.mid(1));
+    if (!m_server->waitForStarted(10000)) {
+        *why = QStringLiteral("cannot run postgres: ") + m_server->errorString();
+        m_server.reset();
+        return false;
+    }
+    // Ready when the server writes "ready" into the status line of its
+    // pid file (as pg_ctl -w waits for it).
+    while (timer.elapsed() < 60000) {
+        QFile f(pidFile);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> lines = f.readAll().split('\n');
+            if (lines.size() > 7 && lines.at(7).trimmed() == "ready") {
+                m_startMs = timer.elapsed();
+                return true;
+            }
+        }
+        if (m_server->waitForFinished(20)) {
+            *why = QStringLiteral("postgres ended at its start: ") + logTail();
+            m_server.reset();
+            return false;
+        }
+    }
+    *why = QStringLiteral("postgres was not ready within 60 s: ") + logTail();
+    stop(StopMode::Immediate);
+    return false;
+}
+
+bool PgCluster::stop(StopMode mode)
+{
+    if (!running()) {
+        m_server.reset();
+        return true;
+    }
+    // SIGINT: fast shutdown; SIGQUIT: immediate shutdown.
+    ::kill(pid_t(m_server->processId()), mode == StopMode::Fast ? SIGINT : SIGQUIT);
+    const bool ended = m_server->waitForFinished(60000);
+    if (!ended) {
+        m_server->kill();
+        m_server->waitForFinished(5000);
+    }
+    m_server.reset();
+    return ended;
+}
+
+QString PgCluster::freshDatabase(QString* why)
+{
+    const QString name = QStringLiteral("t%1").arg(++m_databases);
+    PgConnection admin(*this, QStringLiteral("postgres"));
+    if (!admin.open(why))
+        return {};
+    QSqlQuery q(admin.db());
+    // FILE_COPY: a plain copy of the template, the quickest with fsync off.
+    if (!q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8' STRATEGY FILE_COPY").arg(name))) {
+        if (why)
+            *why = q.lastError().text();
+        return {};
+    }
+    return name;
+}
+
+QString PgCluster::logTail() const
+{
+    QFile f(m_logPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(f.readAll().right(3000));
+}
+
+PgConnection::PgConnection(const PgCluster& cluster, const QString& database)
+{
+    static int serial = 0;
+    m_name = QStringLiteral("pgcluster-%1").arg(++serial);
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+    m_db.setHostName(cluster.socketDir());
+    m_db.setPort(cluster.port());
+    m_db.setUserName(PgCluster::superuser());
+    m_db.setDatabaseName(database);
+}
+
+PgConnection::~PgConnection()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool PgConnection::open(QString* why)
+{
+    if (m_db.open())
+        return true;
+    if (why)
+        *why = m_db.lastError().text();
+    return false;
+}

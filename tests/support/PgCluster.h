@@ -1,0 +1,118 @@
+#pragma once
+
+// A throw-away PostgreSQL server for the tests of a PostgreSQL job
+// database: a cluster made with initdb in a temporary folder, served by
+// the postgres program of /usr/lib/postgresql/<newest>/bin (or
+// $VOV_PG_BINDIR) on a Unix socket in that folder only (no TCP), with
+// fsync off. It is started once per test process, on first use, and
+// stopped when the application object goes. Each test takes a fresh
+// database (freshDatabase) and makes its schemas there.
+//
+// The server refuses to run as root, so a test process running as root
+// runs initdb and postgres as the user "nobody" (setpriv), in a folder
+// that user owns. The server dies with the test process (a parent-death
+// signal), so a test that crashes leaves no server behind.
+//
+// The server's own time zone is one no test machine is in (UTC+12:45), so
+// that a connection that does not set the machine's zone shows.
+//
+// stop() and start() take the server away and bring it back in the middle
+// of a test: a fault test stops it under an import.
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class PgCluster {
+public:
+    // The cluster of this process, started now when it is not running.
+    // Null when it cannot be had; *why says why, and *missing is true when
+    // PostgreSQL's programs or Qt's QPSQL driver are not installed (a test
+    // skips then; any other reason is a failure).
+    static PgCluster* shared(QString* why, bool* missing);
+
+    ~PgCluster();
+    PgCluster(const PgCluster&) = delete;
+    PgCluster& operator=(const PgCluster&) = delete;
+
+    // The host (socket folder) and port a QPSQL connection uses.
+    [[nodiscard]] const QString& socketDir() const { return m_socketDir; }
+    [[nodiscard]] int port() const { return kPort; }
+    [[nodiscard]] static QString superuser() { return QStringLiteral("postgres"); }
+
+    // A new, empty database ("t1", "t2", ... in this process); empty
+    // string (and *why) when it could not be made.
+    QString freshDatabase(QString* why);
+
+    enum class StopMode {
+        Fast,     // clients are told (57P01) and the server shuts down in order
+        Immediate // as a crash: every process ends at once, recovery at the next start
+    };
+    bool stop(StopMode mode = StopMode::Fast);
+    // Starts the server again on the same cluster.
+    bool start(QString* why);
+    [[nodiscard]] bool running() const;
+
+    // The end of the server's log, for a failure message.
+    [[nodiscard]] QString logTail() const;
+
+    // How long making the cluster took (initdb), and the last start.
+    [[nodiscard]] qint64 initMs() const { return m_initMs; }
+    [[nodiscard]] qint64 startMs() const { return m_startMs; }
+
+private:
+    PgCluster() = default;
+    bool create(const QString& binDir, QString* why);
+    QStringList asServerUser(const QString& program, const QStringList& arguments) const;
+
+    static constexpr int kPort = 5432;
+    // The server's own time zone (UTC+12:45), one no test machine is in:
+    // a connection that does not set the machine's zone moves every time.
+    static constexpr const char* kServerTimeZone = "Pacific/Chatham";
+    QTemporaryDir m_dir;
+    QString m_binDir;
+    QString m_dataDir;
+    QString m_socketDir;
+    QString m_logPath;
+    QString m_runAsUid; // empty: as this process's user
+    QString m_runAsGid;
+    std::unique_ptr<QProcess> m_server;
+    int m_databases = 0;
+    qint64 m_initMs = 0;
+    qint64 m_startMs = 0;
+};
+
+// A QPSQL connection of its own to a database of the cluster, as the
+// superuser; closed and removed when it goes.
+class PgConnection {
+public:
+    PgConnection(const PgCluster& cluster, const QString& database);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Opens it; false with the driver's words in *why.
+    bool open(QString* why = nullptr);
+    QSqlDatabase& db() { return m_db; }
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+// In a test: the shared cluster into `var`, or skip the test when
+// PostgreSQL is not installed, or fail it when the cluster does not start.
+#define VOV_PG_CLUSTER_OR_SKIP(var)                                                                                    \
+    PgCluster* var = nullptr;                                                                                          \
+    do {                                                                                                               \
+        QString pgWhy_;                                                                                                \
+        bool pgMissing_ = false;                                                                                       \
+        var = PgCluster::shared(&pgWhy_, &pgMissing_);                                                                 \
+        if (!var && pgMissing_)                                                                                        \
+            GTEST_SKIP() << "PostgreSQL not installed: " << pgWhy_.toStdString();                                      \
+        if (!var)                                                                                                      \
+            FAIL() << "the PostgreSQL test cluster did not start: " << pgWhy_.toStdString();                           \
+    } while (false)
