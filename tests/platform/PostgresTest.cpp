@@ -1,7 +1,7 @@
 #include "platform/db/Database.h"
 #include "platform/db/PlantAdvisoryLock.h"
 #include "platform/db/PostgresDialect.h"
-#include "platform/db/StoreData.h"
+#include "platform/db/Connection.h"
 
 #include "PgCluster.h"
 #include "PgSchemaSql.h"
@@ -237,8 +237,8 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
         ++tables;
         const QString table = m.captured(1);
         SCOPED_TRACE(table.toStdString());
-        db::TableInfo pg;
-        db::TableInfo lite;
+        db::Table pg;
+        db::Table lite;
         QSqlError error;
         // Looked up in another case, as the store layer may ask.
         ASSERT_TRUE(dialect.readTable(conn->db(), table.toLower(), pg, error)) << error.text().toStdString();
@@ -246,7 +246,6 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
         EXPECT_EQ(pg.name.toStdString(), lite.name.toStdString());
         EXPECT_EQ(pg.keyColumn.toStdString(), table == u"ImportQueue" ? "" : lite.keyColumn.toStdString());
         EXPECT_EQ(pg.parentTable.toStdString(), lite.parentTable.toStdString());
-        EXPECT_EQ(pg.writesAsGiven, lite.writesAsGiven);
         ASSERT_EQ(pg.columns.size(), lite.columns.size());
         for (size_t i = 0; i < pg.columns.size(); ++i) {
             const db::Column& a = pg.columns[i];
@@ -258,7 +257,6 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
             EXPECT_EQ(a.size, b.size);
             // A primary key is never Null in PostgreSQL; SQLite allows it.
             EXPECT_EQ(a.notNull, b.notNull || (table == u"ImportQueue" && a.name == u"Kind"));
-            EXPECT_EQ(a.hasDefault, b.hasDefault);
         }
     }
     EXPECT_EQ(tables, 11);

@@ -1,6 +1,6 @@
 #include "platform/db/PostgresDialect.h"
 
-#include "platform/db/StoreData.h"
+#include "platform/db/Connection.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -157,7 +157,7 @@ bool PostgresDialect::setBusyTimeout(QSqlDatabase& db, int milliseconds) const
     return execute(db, QStringLiteral("SET lock_timeout = %1").arg(qMax(0, milliseconds)), error);
 }
 
-bool PostgresDialect::readTable(QSqlDatabase& db, const QString& name, TableInfo& info, QSqlError& error) const
+bool PostgresDialect::readTable(QSqlDatabase& db, const QString& name, Table& info, QSqlError& error) const
 {
     // The real name: names are quoted (they keep their case), looked up in
     // any case as in SQLite; the exact spelling wins.
@@ -196,7 +196,6 @@ bool PostgresDialect::readTable(QSqlDatabase& db, const QString& name, TableInfo
         c.name = column;
         c.kind = columnKindOf(declaredType(dataType, q.value(2)), &c.size);
         c.notNull = q.value(3).toString() == u"NO";
-        c.hasDefault = !q.value(4).isNull() || identity;
         info.columns.push_back(c);
     }
     q.finish();
@@ -215,17 +214,6 @@ bool PostgresDialect::readTable(QSqlDatabase& db, const QString& name, TableInfo
         return false;
     info.parentTable = parent.toString();
 
-    // A trigger that fires on adding or updating rows (tgtype bits 4 and
-    // 16), or a generated column, may change the row written; those on
-    // deleting only remove rows. The foreign keys' own triggers are internal.
-    QVariant changing;
-    if (!selectOne(db,
-                   QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = %1 AND NOT tgisinternal AND "
-                                  "(tgtype & 20) <> 0")
-                       .arg(regclass),
-                   {info.name}, changing, error))
-        return false;
-    info.writesAsGiven = changing.toInt() == 0 && !generated;
     return true;
 }
 
