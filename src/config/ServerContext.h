@@ -7,11 +7,13 @@
 #include "platform/OperatorPrompt.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowControl.h"
+#include "platform/db/JobDatabaseUrl.h"
 
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 // The server's long-lived state and the services it talks to, owned by the
@@ -35,6 +37,9 @@ struct ServerContext {
 
     SettingsForm form;
     Settings settings;
+    // The job database on a PostgreSQL server (--job-database); none:
+    // prog.mdb in the client directory.
+    std::optional<JobDatabaseUrl> jobDatabaseServer;
 
     // The scan timer; an interval of 0 means stopped.
     QTimer tmrLoad;

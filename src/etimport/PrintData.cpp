@@ -1,5 +1,6 @@
 #include "etimport/PrintData.h"
 
+#include "config/JobDatabaseLocation.h"
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
 #include "intake/JobName.h"
@@ -13,11 +14,6 @@ namespace et {
 namespace {
 
 const QString PrintTable = QStringLiteral("Druckdaten");
-
-QString jobDatabasePath(const ServerContext& ctx)
-{
-    return ctx.settings.clientDir + QStringLiteral("/prog.mdb");
-}
 
 int reportFailure(ServerContext& ctx, const QString& job, const QString& procedure, const PendingError& err)
 {
@@ -62,13 +58,13 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
 {
     if (shared) {
         // The job's transaction (job mode), opened by the first file that needs it.
-        if (!shared->isOpen() && !shared->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+        if (!shared->isOpen() && !openJobDatabase(ctx, *shared, err))
             return false;
         print.JobDatabase = shared;
     } else {
         print.ownDatabase = std::make_unique<db::Database>();
         print.JobDatabase = print.ownDatabase.get();
-        if (!print.JobDatabase->open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+        if (!openJobDatabase(ctx, *print.JobDatabase, err))
             return false;
     }
     // The table is looked for before the job's rows.
@@ -180,7 +176,7 @@ int DeletePrintData(ServerContext& ctx, const QString& job)
 {
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) && jobNameSearchable(job, err) &&
+    if (openJobDatabase(ctx, database, err) && jobNameSearchable(job, err) &&
         database.deleteWhere(PrintTable, jobRows(job), err) >= 0)
         (void)database.commit(err);
     if (err.pending())
@@ -197,7 +193,7 @@ void DeleteOrphanPrintData(ServerContext& ctx)
     // data). Failures leave the table as it was and are not reported.
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall)) {
+    if (openJobDatabase(ctx, database, err)) {
         database.executeFixed(QStringLiteral("DELETE FROM Druckdaten WHERE NOT EXISTS "
                                              "(SELECT 1 FROM LosNamen WHERE LosNamen.LosName = Druckdaten.LosName)"),
                               err);

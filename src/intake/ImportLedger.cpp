@@ -5,6 +5,7 @@
 #include "intake/FileHandling.h"
 #include "platform/FileOps.h"
 #include "platform/PendingError.h"
+#include "config/JobDatabaseLocation.h"
 #include "platform/db/Database.h"
 
 #include <QFile>
@@ -31,17 +32,12 @@ QString kindName(FileKind kind)
     return QStringLiteral("production");
 }
 
-QString jobDatabasePath(const ServerContext& ctx)
-{
-    return fileops::nativePath(fileops::joinPath(ctx.settings.clientDir, QStringLiteral("prog.mdb")));
-}
-
-bool openJobDatabase(const ServerContext& ctx, db::Database& database, db::Database::Transaction tx)
+bool openLedger(const ServerContext& ctx, db::Database& database, db::Database::Transaction tx)
 {
     if (ctx.settings.clientDir.isEmpty())
         return false;
     PendingError err;
-    return database.open(jobDatabasePath(ctx), err, tx);
+    return openJobDatabase(ctx, database, err, tx);
 }
 
 struct PendingRow {
@@ -158,7 +154,7 @@ QStringList settleLedger(ServerContext& ctx)
 {
     QStringList moved;
     db::Database database;
-    if (ctx.settings.serverDir.isEmpty() || !openJobDatabase(ctx, database, db::Database::Transaction::PerCall))
+    if (ctx.settings.serverDir.isEmpty() || !openLedger(ctx, database, db::Database::Transaction::PerCall))
         return moved;
     const std::vector<PendingRow> pending = pendingRows(database);
     if (pending.empty())
@@ -188,7 +184,7 @@ QStringList settleLedger(ServerContext& ctx)
 bool setAsideThroughLedger(ServerContext& ctx, const std::vector<LedgerEntry>& entries)
 {
     db::Database database;
-    if (!openJobDatabase(ctx, database, db::Database::Transaction::PerCall))
+    if (!openLedger(ctx, database, db::Database::Transaction::PerCall))
         return false;
     PendingError err;
     if (!recordInLedger(database, entries, ctx.clock.now(), err) || !database.commit(err))
@@ -200,7 +196,7 @@ bool setAsideThroughLedger(ServerContext& ctx, const std::vector<LedgerEntry>& e
 void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore)
 {
     db::Database database;
-    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+    if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
         return;
     PendingError err;
     database.execute(QStringLiteral("DELETE FROM ImportLedger WHERE Outcome = ? AND State = 'settled' AND TakenAt < ?"),
@@ -210,7 +206,7 @@ void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore)
 QString storedResumePoint(const ServerContext& ctx, FileKind kind)
 {
     db::Database database;
-    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+    if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
         return {};
     std::vector<QVariantList> rows;
     PendingError err;
@@ -222,7 +218,7 @@ QString storedResumePoint(const ServerContext& ctx, FileKind kind)
 void storeResumePoint(const ServerContext& ctx, FileKind kind, const QString& name)
 {
     db::Database database;
-    if (!openJobDatabase(ctx, database, db::Database::Transaction::AutoCommit))
+    if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
         return;
     PendingError err;
     database.execute(QStringLiteral("INSERT OR REPLACE INTO ImportQueue (Kind, ResumeAfter) VALUES (?, ?)"),

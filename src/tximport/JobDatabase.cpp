@@ -1,5 +1,6 @@
 #include "tximport/JobDatabase.h"
 
+#include "config/JobDatabaseLocation.h"
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
 #include "intake/JobName.h"
@@ -11,11 +12,6 @@
 namespace tx {
 
 namespace {
-
-QString jobDatabasePath(const ServerContext& ctx)
-{
-    return ctx.settings.clientDir + QStringLiteral("/prog.mdb");
-}
 
 QString tablePrefix(bool steelMode)
 {
@@ -112,7 +108,7 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
                 bool steelMode, bool& loadCancelled, PendingError& err)
 {
     // A job's transaction may be open already (job mode, a later file).
-    if (!conn.database.isOpen() && !conn.database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall))
+    if (!conn.database.isOpen() && !openJobDatabase(ctx, conn.database, err))
         return false;
 
     // The job row.
@@ -237,8 +233,7 @@ void DeleteLos(ServerContext& ctx, const QString& jobName, bool steelMode)
 {
     PendingError err;
     db::Database database;
-    if (database.open(jobDatabasePath(ctx), err, db::Database::Transaction::PerCall) &&
-        jobNameSearchable(jobName, err) &&
+    if (openJobDatabase(ctx, database, err) && jobNameSearchable(jobName, err) &&
         database.deleteWhere(tablePrefix(steelMode) + QStringLiteral("LosNamen"), jobRows(jobName), err) >= 0)
         (void)database.commit(err);
     if (err.pending())

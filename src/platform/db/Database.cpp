@@ -2,6 +2,7 @@
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbErrors.h"
+#include "platform/db/PostgresDialect.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,7 +73,8 @@ public:
         const bool ok = m_query.exec();
         if (!ok)
             error = m_query.lastError();
-        m_key = ok ? m_query.lastInsertId().toLongLong() : 0;
+        // A statement that hands back its row's key (RETURNING) has one row.
+        m_key = !ok ? 0 : m_query.next() ? m_query.value(0).toLongLong() : m_query.lastInsertId().toLongLong();
         m_query.finish();
         return ok;
     }
@@ -191,13 +193,15 @@ RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& col
               columnList(t, columns, QStringLiteral(" = ?")) + QStringLiteral(" WHERE ") + t.quotedKey +
               QStringLiteral(" = ?");
     } else if (columns.count('\1') == 0) {
-        sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" DEFAULT VALUES");
+        sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" DEFAULT VALUES") +
+              (t.keyColumn.isEmpty() ? QString() : dialect->returningKey(t.quotedKey));
     } else {
         QStringList marks;
         for (qsizetype n = columns.count('\1'); n > 0; --n)
             marks << QStringLiteral("?");
         sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") + columnList(t, columns, {}) +
-              QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")");
+              QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")") +
+              (t.keyColumn.isEmpty() ? QString() : dialect->returningKey(t.quotedKey));
     }
     QSqlError sqlError;
     std::shared_ptr<RowStatement> statement = dialect->prepareRowStatement(db, sql, sqlError);
@@ -329,9 +333,25 @@ bool Database::open(const QString& path, PendingError& err, Transaction tx, Acce
     conn->dialect = makeDialect(DefaultDriver);
     conn->connectionName = nextConnectionName();
     conn->transaction = tx;
-    const bool readOnly = access == Access::ReadOnly;
     conn->db = QSqlDatabase::addDatabase(conn->dialect->driverName(), conn->connectionName);
     conn->db.setDatabaseName(path);
+    return connect(std::move(conn), access == Access::ReadOnly, err);
+}
+
+bool Database::open(const JobDatabaseUrl& server, PendingError& err, Transaction tx, Access access)
+{
+    close();
+    auto conn = std::make_unique<ConnectionData>();
+    conn->dialect = std::make_unique<PostgresDialect>(server.schema);
+    conn->connectionName = nextConnectionName();
+    conn->transaction = tx;
+    conn->db = QSqlDatabase::addDatabase(conn->dialect->driverName(), conn->connectionName);
+    server.applyTo(conn->db);
+    return connect(std::move(conn), access == Access::ReadOnly, err);
+}
+
+bool Database::connect(std::unique_ptr<ConnectionData> conn, bool readOnly, PendingError& err)
+{
     conn->db.setConnectOptions(
         conn->dialect->connectOptions(readOnly, m_busyTimeoutMs > 0 ? m_busyTimeoutMs : DefaultBusyTimeoutMs));
     m_conn = std::move(conn);
@@ -342,7 +362,7 @@ bool Database::open(const QString& path, PendingError& err, Transaction tx, Acce
         sqlError = m_conn->db.lastError();
     else
         ok = m_conn->dialect->prepareConnection(m_conn->db, readOnly, sqlError);
-    if (ok && tx == Transaction::PerCall) {
+    if (ok && m_conn->transaction == Transaction::PerCall) {
         QSqlQuery begin(m_conn->db);
         ok = begin.exec(m_conn->dialect->beginTransactionSql(readOnly));
         if (!ok)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PendingError.h"
+#include "platform/db/JobDatabaseUrl.h"
 #include "platform/db/Row.h"
 
 #include <QString>
@@ -54,6 +55,11 @@ public:
     // "Could not find file '<path>'."; a file that is not a database raises
     // an error with the engine's text.
     bool open(const QString& path, PendingError& err, Transaction tx = Transaction::PerCall,
+              Access access = Access::ReadWrite);
+    // Opens the job database in a schema of a PostgreSQL server. A server
+    // that cannot be reached, or a schema that is missing, raises a fault
+    // of the machine.
+    bool open(const JobDatabaseUrl& server, PendingError& err, Transaction tx = Transaction::PerCall,
               Access access = Access::ReadWrite);
     [[nodiscard]] bool isOpen() const;
 
@@ -114,6 +120,7 @@ public:
     [[nodiscard]] ConnectionData* connection() const { return m_conn.get(); }
 
 private:
+    bool connect(std::unique_ptr<ConnectionData> conn, bool readOnly, PendingError& err);
     bool finish(bool commit, PendingError& err);
 
     std::unique_ptr<ConnectionData> m_conn;

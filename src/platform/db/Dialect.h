@@ -64,6 +64,13 @@ public:
     // Removes a database file and whatever the engine keeps beside it.
     virtual void removeDatabaseFiles(const QString& path) const = 0;
     [[nodiscard]] virtual EngineFailure classify(const QSqlError& error) const = 0;
+    // What an INSERT adds so that it hands back the key of its row (empty:
+    // the driver's last insert id is the key).
+    [[nodiscard]] virtual QString returningKey(const QString& quotedKey) const
+    {
+        (void)quotedKey;
+        return {};
+    }
     // The statements that write rows, through the engine's own interface
     // where that binds values cheaper than Qt SQL; null: use Qt SQL.
     virtual std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,

@@ -42,6 +42,10 @@ public:
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override;
     void removeDatabaseFiles(const QString& path) const override;
     [[nodiscard]] EngineFailure classify(const QSqlError& error) const override;
+    [[nodiscard]] QString returningKey(const QString& quotedKey) const override
+    {
+        return QStringLiteral(" RETURNING ") + quotedKey;
+    }
 
     [[nodiscard]] const QString& schema() const { return m_schema; }
 

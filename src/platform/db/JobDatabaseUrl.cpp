@@ -1,4 +1,4 @@
-#include "config/JobDatabaseUrl.h"
+#include "platform/db/JobDatabaseUrl.h"
 
 #include <QUrl>
 #include <QUrlQuery>
