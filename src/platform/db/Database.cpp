@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <atomic>
 
 namespace db {
@@ -168,18 +169,70 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
     if (upTo == 0)
         return true;
     // A refused row stays waiting with the rows after it: the commit tries
-    // it again and fails, so that a call never commits without it.
+    // it again and fails, so that a call never commits without it. Rows of
+    // one table with the same columns that follow each other go in together
+    // where the engine is a server.
+    const size_t perInsert = size_t(std::max(1, dialect->rowsPerInsert()));
     size_t written = 0;
     bool ok = true;
-    for (; written < upTo; ++written) {
-        if (!insertRow(*pending[written], err)) {
-            ok = false;
-            break;
+    while (ok && written < upTo) {
+        RowData& first = *pending[written];
+        size_t end = written + 1;
+        while (end < upTo && end - written < perInsert && pending[end]->table == first.table &&
+               pending[end]->given == first.given)
+            ++end;
+        if (end - written == 1) {
+            ok = insertRow(first, err);
+        } else {
+            std::vector<RowData*> rows;
+            for (size_t i = written; i < end; ++i)
+                rows.push_back(pending[i].get());
+            ok = insertRows(rows, err);
         }
-        pending[written]->pending = false;
+        if (ok) {
+            for (size_t i = written; i < end; ++i)
+                pending[i]->pending = false;
+            written = end;
+        }
     }
     pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
     return ok;
+}
+
+bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError& err)
+{
+    const RowData& first = *rows.front();
+    const Table& t = *first.table;
+    const qsizetype columns = first.given.count('\1');
+    QString sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") +
+                  columnList(t, first.given, {}) + QStringLiteral(") VALUES ");
+    QStringList marks;
+    for (qsizetype n = columns; n > 0; --n)
+        marks << QStringLiteral("?");
+    const QString tuple = u'(' + marks.join(QStringLiteral(", ")) + u')';
+    for (size_t r = 0; r < rows.size(); ++r)
+        sql += (r ? QStringLiteral(", ") : QString()) + tuple;
+    sql += dialect->returningKey(t.quotedKey);
+    QSqlQuery* q = prepared(sql, err);
+    if (!q)
+        return false;
+    int at = 0;
+    for (const RowData* row : rows)
+        for (int i = 0; i < row->given.size(); ++i)
+            if (row->given.at(i))
+                q->bindValue(at++, row->values[size_t(i)]);
+    if (!q->exec()) {
+        raise(q->lastError(), err, &t);
+        q->finish();
+        return false;
+    }
+    // The keys come back in the order of the rows.
+    for (RowData* row : rows) {
+        row->key = q->next() ? q->value(0).toLongLong() : 0;
+        row->changed.fill(0);
+    }
+    q->finish();
+    return true;
 }
 
 RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& columns, bool update, PendingError& err)
