@@ -521,6 +521,8 @@ bool Database::store(Row& row, PendingError& err)
         m_conn->pending.push_back(row.d);
         return m_conn->pending.size() < MaxPendingRows || m_conn->writePending(nullptr, err);
     }
+    if (data.key != 0 && !data.changed.contains('\1'))
+        return true; // nothing to write
     if (!m_conn->writePending(nullptr, err))
         return false;
     return data.key == 0 ? m_conn->insertRow(data, err) : m_conn->updateRow(data, err);
