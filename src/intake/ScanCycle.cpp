@@ -126,7 +126,7 @@ void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QStrin
         return;
     queue->resumeAfter[int(kind)] = name;
     storeResumePoint(ctx, kind, name);
-    if (!fileops::exists(serverFile(ctx, name))) {
+    if (!QFileInfo::exists(serverFile(ctx, name))) {
         queue->stayed.remove(name);
         return;
     }
@@ -251,7 +251,7 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
         // read-only one is never picked up. Reading a device or a pipe may
         // never end, and a link would let whoever may write the server
         // directory have any file the server can read copied into the logs.
-        if (!fileops::exists(path) && !QFileInfo(path).isSymLink())
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             continue;
         if (!fileops::isRegularFile(path)) {
             if (notRegular)
@@ -300,8 +300,8 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         const QString jobName = fileops::baseName(name);
         const QString labelPath = serverFile(ctx, jobName + u'.' + s.ExtensionEtikett);
         const QString steelPath = serverFile(ctx, jobName + u'.' + s.ExtensionStahl);
-        const bool labelListed = !s.ExtensionEtikett.isEmpty() && fileops::exists(labelPath);
-        const bool steelListed = !s.ExtensionStahl.isEmpty() && fileops::exists(steelPath);
+        const bool labelListed = !s.ExtensionEtikett.isEmpty() && QFileInfo::exists(labelPath);
+        const bool steelListed = !s.ExtensionStahl.isEmpty() && QFileInfo::exists(steelPath);
 
         OpenJob job(importer);
         std::vector<ImportOutcome> files;
@@ -313,11 +313,11 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         // took it away, and the job waits for the next cycle.
         noteJobFilesNotRegular(ctx, queue, jobName);
         if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
-            files.push_back(labelListed && !fileops::exists(labelPath)
+            files.push_back(labelListed && !QFileInfo::exists(labelPath)
                                 ? vanishedFile(ctx, FileKind::Label, labelPath, jobName)
                                 : importer.ReadLabelFile(labelPath));
         if (!failsJob(files.back()) && !s.ExtensionStahl.isEmpty())
-            files.push_back(steelListed && !fileops::exists(steelPath)
+            files.push_back(steelListed && !QFileInfo::exists(steelPath)
                                 ? vanishedFile(ctx, FileKind::Steel, steelPath, jobName)
                                 : importer.ImportProductionData(steelPath, true));
 
@@ -562,7 +562,7 @@ void ScanCycle::noteJobDatabaseAway(const CycleReport& report)
     if (jobDatabaseOpens(path, err) || err.number != notOpened->errorNumber)
         return;
     m_databaseAway = path;
-    m_databaseMissing = !fileops::exists(path);
+    m_databaseMissing = !QFileInfo::exists(path);
 }
 
 // A note of the scan cycle about the plant as a whole: the time, the
@@ -599,7 +599,7 @@ bool ScanCycle::backupFolderUsable()
     if (m_ctx.programDir.isEmpty())
         return true;
     const QString bak = fileops::joinPath(m_ctx.programDir, QStringLiteral("prog.bak"));
-    if (!fileops::isDirectory(bak))
+    if (!QFileInfo(bak).isDir())
         QDir().mkpath(fileops::nativePath(bak));
     const QFileInfo info(fileops::nativePath(bak));
     if (info.isDir() && info.isWritable()) {
@@ -636,7 +636,7 @@ bool ScanCycle::jobDatabaseUsable()
     if (m_lookedAtPlant == clientDir && !m_databaseDamaged)
         return true;
     const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
-    if (clientDir.isEmpty() || !fileops::exists(path))
+    if (clientDir.isEmpty() || !QFileInfo::exists(path))
         return true; // a missing database is the import's to report (once: jobDatabaseThere)
     const bool firstLook = m_lookedAtPlant != clientDir;
     m_lookedAtPlant = clientDir;
