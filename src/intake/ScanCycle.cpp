@@ -137,6 +137,14 @@ void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QStrin
     queue->stayed.insert(name);
 }
 
+// What an importer returned for a file. A file that failed is asked about
+// at once, before anything else is said or done about it or its job.
+ImportOutcome answered(ServerContext& ctx, ImportOutcome outcome)
+{
+    askAboutFailedFile(ctx, outcome);
+    return outcome;
+}
+
 // Separate mode: one file of a kind, handed to its importer; then the file
 // is ended as its outcome says.
 void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, ScanQueue* queue, FileKind kind,
@@ -149,7 +157,7 @@ void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sc
         const QString name = nextFile(ctx, title, extension, kind, queue, err);
         if (err.pending() || name.isEmpty())
             return;
-        const ImportOutcome outcome = import(serverFile(ctx, name));
+        const ImportOutcome outcome = answered(ctx, import(serverFile(ctx, name)));
         endFile(ctx, importer, outcome);
         noteTried(ctx, queue, kind, name);
         if (report)
@@ -305,7 +313,7 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
 
         OpenJob job(importer);
         std::vector<ImportOutcome> files;
-        files.push_back(importer.ImportProductionData(serverFile(ctx, name), false));
+        files.push_back(answered(ctx, importer.ImportProductionData(serverFile(ctx, name), false)));
 
         // The job's other files are read by name without looking for them
         // first; a missing one is the importer's to report, unless it was
@@ -315,11 +323,11 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
             files.push_back(labelListed && !QFileInfo::exists(labelPath)
                                 ? vanishedFile(ctx, FileKind::Label, labelPath, jobName)
-                                : importer.ReadLabelFile(labelPath));
+                                : answered(ctx, importer.ReadLabelFile(labelPath)));
         if (!failsJob(files.back()) && !s.ExtensionStahl.isEmpty())
             files.push_back(steelListed && !QFileInfo::exists(steelPath)
                                 ? vanishedFile(ctx, FileKind::Steel, steelPath, jobName)
-                                : importer.ImportProductionData(steelPath, true));
+                                : answered(ctx, importer.ImportProductionData(steelPath, true)));
 
         endJob(ctx, importer, files);
         job.ended();
