@@ -131,9 +131,8 @@ void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QStrin
         return;
     }
     if (queue->stayed.contains(name))
-        writeTotxtError(ctx, ctx.errorBox.text() + kCrLf + name +
-                                 QStringLiteral(" keeps failing and stays in the server directory; the files "
-                                                "waiting behind it are read first."));
+        addToErrorBox(ctx, name + QStringLiteral(" keeps failing and stays in the server directory; the files "
+                                                 "waiting behind it are read first."));
     queue->stayed.insert(name);
 }
 
@@ -364,9 +363,8 @@ void ScanCycle::runOnce()
     // The last cycle left files for a fault of the machine, answered by
     // policy: this cycle's reports are held, and dropped if it ends the
     // same way (the fault was said once), written if anything else happens.
-    std::vector<std::function<void()>> held;
     if (m_stayedForFault != 0 && m_ctx.prompt.answersByPolicy())
-        m_ctx.heldReports = &held;
+        m_ctx.reports.hold();
     if (canWork)
         settleTakenFiles();
     if (!canWork) {
@@ -387,13 +385,13 @@ void ScanCycle::runOnce()
         noteJobDatabaseAway(report);
     }
     report.durationMs = elapsed.elapsed();
-    m_ctx.heldReports = nullptr;
+    const std::vector<Report> held = m_ctx.reports.stopHolding();
     // A full disk may show as "full" in one cycle and as an I/O error of
     // the next open: any fault of the machine that goes on counts as the same.
     const int fault = faultFilesStayedFor(report);
     if (fault == 0 || m_stayedForFault == 0) {
-        for (const auto& write : held)
-            write();
+        for (const Report& r : held)
+            m_ctx.reports.send(r);
     }
     m_stayedForFault = fault;
     // An import that met a damaged database: check it again before the next.
