@@ -308,7 +308,7 @@ void ReadConfiguration(ServerContext& ctx)
     if (err.number > 0)
         writeTotxtError(ctx, QStringLiteral("ZEzad Read Configdatei : ") + err.description);
     SaveConfiguration(ctx);
-    ctx.errorBox.bringToFront();
+    raiseErrorBox(ctx);
 }
 
 void SaveConfiguration(ServerContext& ctx)

@@ -3,8 +3,8 @@
 #include "config/Settings.h"
 #include "config/SettingsForm.h"
 #include "platform/Clock.h"
-#include "platform/ErrorBox.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/Report.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowControl.h"
 #include "platform/db/JobDatabaseUrl.h"
@@ -14,14 +14,16 @@
 
 #include <functional>
 #include <optional>
-#include <vector>
 
 // The server's long-lived state and the services it talks to, owned by the
 // shell and passed by reference to every subsystem.
 struct ServerContext {
-    ServerContext(Clock& c, OperatorPrompt& p, SettingsStore& s, ErrorBox& e)
-        : clock(c), prompt(p), store(s), errorBox(e)
+    // Reports go to the error files and to shownIn (the error box, or
+    // standard error headless); more sinks may be added.
+    ServerContext(Clock& c, OperatorPrompt& p, SettingsStore& s, ReportSink& shownIn) : clock(c), prompt(p), store(s)
     {
+        reports.addSink(errorFiles);
+        reports.addSink(shownIn);
     }
     ServerContext(const ServerContext&) = delete;
     ServerContext& operator=(const ServerContext&) = delete;
@@ -29,7 +31,6 @@ struct ServerContext {
     Clock& clock;
     OperatorPrompt& prompt;
     SettingsStore& store;
-    ErrorBox& errorBox;
 
     QString programDir;     // directory of the executable: holds prog.bak
     QString ConfigFilePath; // the configuration file in use
@@ -41,6 +42,10 @@ struct ServerContext {
     // prog.mdb in the client directory.
     std::optional<JobDatabaseUrl> jobDatabaseServer;
 
+    // Every report of the server goes through here.
+    Reports reports;
+    ErrorFiles errorFiles{settings.clientDir};
+
     // The scan timer; an interval of 0 means stopped.
     QTimer tmrLoad;
 
@@ -49,25 +54,22 @@ struct ServerContext {
     // Asked by the directory listing before it takes a file (full path);
     // empty: every file that is not read-only may be taken.
     std::function<bool(const QString& path)> fileSettled;
-    // While set, reports (error log, error box, logged answers) are held
-    // here instead of written: a fault of the machine that persists from
-    // cycle to cycle under a policy answer is said once (see ScanCycle).
-    std::vector<std::function<void()>>* heldReports = nullptr;
 };
 
-// Holds a report's writing while reports are held; false when it is to be
-// written now.
-inline bool holdReport(ServerContext& ctx, std::function<void()> write)
+// Replaces the error box's whole text.
+inline void writeTotxtError(ServerContext& ctx, const QString& text)
 {
-    if (!ctx.heldReports)
-        return false;
-    ctx.heldReports->push_back(std::move(write));
-    return true;
+    ctx.reports.send({ReportKind::Shown, text, {}});
 }
 
-// Replaces the error box's whole text.
-inline void writeTotxtError(ServerContext& ctx, const QString& message)
+// Adds a line below the error box's text.
+inline void addToErrorBox(ServerContext& ctx, const QString& line)
 {
-    if (!holdReport(ctx, [&ctx, message] { ctx.errorBox.setText(message); }))
-        ctx.errorBox.setText(message);
+    ctx.reports.send({ReportKind::Added, line, {}});
+}
+
+// Brings the window with the error box to the front (headless: nothing).
+inline void raiseErrorBox(ServerContext& ctx)
+{
+    ctx.reports.send({ReportKind::Raised, {}, {}});
 }

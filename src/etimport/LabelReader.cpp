@@ -4,10 +4,8 @@
 #include "etimport/PrintData.h"
 #include "intake/ErrorLog.h"
 #include "intake/ImportLedger.h"
-#include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
-#include "platform/OperatorPrompt.h"
 #include "platform/PendingError.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
@@ -333,21 +331,17 @@ void LabelReader::noPieceFailure()
     failedFile();
 }
 
-// The Retry/Cancel question after a failed file. Nothing the file wrote
-// stays: its own transaction is rolled back (in job mode the scan cycle
-// rolls back the whole job).
+// A failed file: the scan cycle asks whether it is read again (Retry) or
+// set aside (Cancel). Nothing the file wrote stays: its own transaction is
+// rolled back (in job mode the scan cycle rolls back the whole job).
 void LabelReader::failedFile()
 {
     // Whichever report was written: a fault of the machine met on the way
     // keeps the file for a later cycle under the default policy.
     if (m_print.JobDatabase && m_print.JobDatabase->machineFault() != 0)
         m_outcome.machineFault = m_print.JobDatabase->machineFault();
-    const int answer = m_ctx.prompt.askAfterFailure(
-        QStringLiteral("$TX-VOV Server (") + m_ctx.settings.ExtensionEtikett + QStringLiteral(")"),
-        QStringLiteral("Job: ") + m_fileName + QStringLiteral(" not correct loaded!!\r\n\r\n") + m_errorText +
-            QStringLiteral("\r\n"),
-        m_outcome.infrastructureFault());
-    m_outcome.result = resultOfFailedFile(answer);
+    m_outcome.result = ImportResult::Failed;
+    m_outcome.errorText = m_errorText;
     m_file.close();
     m_print.close();
     m_err.clear();

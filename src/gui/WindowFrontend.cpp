@@ -35,7 +35,6 @@ void MainWindowControl::hideIfMinimised()
 
 void WindowErrorBox::setText(const QString& text)
 {
-    m_echo.setText(text);
     m_window.setErrorText(text);
 }
 
@@ -97,7 +96,7 @@ void WindowFrontend::finishLoad()
     // area comes.
     const QString note = QStringLiteral("No notification area on this desktop: the window stays minimised in the "
                                         "task bar until there is one.");
-    writeTotxtError(*m_ctx, m_ctx->errorBox.text() + QStringLiteral("\r\n") + note);
+    addToErrorBox(*m_ctx, note);
     m_window.setLastingNote(note);
     if (m_areaThere)
         m_areaWatch.start();

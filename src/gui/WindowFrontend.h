@@ -34,19 +34,17 @@ private:
     bool m_notificationArea = true;
 };
 
-// The error box on the window's text field. Each new text also goes to
-// standard error, as headless, so that a service log keeps it.
+// The error box on the window's text field.
 class WindowErrorBox final : public ErrorBox {
 public:
     WindowErrorBox(frmPROD& window, WindowControl& control) : m_window(window), m_control(control) {}
-    void setText(const QString& text) override;
-    [[nodiscard]] QString text() const override { return m_echo.text(); }
-    void bringToFront() override { m_control.showNormalAndRaise(); }
 
 private:
+    void setText(const QString& text) override;
+    void bringToFront() override { m_control.showNormalAndRaise(); }
+
     frmPROD& m_window;
     WindowControl& m_control;
-    HeadlessErrorBox m_echo;
 };
 
 // The notification-area tip: the program title followed by the server's

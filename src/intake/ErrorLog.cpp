@@ -2,28 +2,12 @@
 
 #include "config/ServerContext.h"
 #include "platform/Clock.h"
-#include "platform/FileOps.h"
-#include "platform/PendingError.h"
-#include "platform/TextFile.h"
-
-#include <QFileInfo>
 
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// The logs hold each message as one double-quoted field, unescaped, so line
-// breaks inside a message stay inside the quotes.
-QString asLogField(const QString& message)
-{
-    return u'"' + message + u'"' + kCrLf;
-}
-
 } // namespace
-
-// The three writes of a report (the logs and the error box); the entry has
-// its header already.
-void writeErrorLogEntry(ServerContext& ctx, const QString& message, const QString& entry);
 
 // Breaks a text into lines of about width characters for the error box:
 // - a CR ends a line wherever it stands, however long the line gets;
@@ -65,29 +49,9 @@ QString WrapText(const QString& text, int width)
     return result;
 }
 
-QString WriteErrorLog(ServerContext& ctx, const QString& message)
+void WriteErrorLog(ServerContext& ctx, const QString& message)
 {
     const QString entry =
         timeStamp(ctx.clock) + QStringLiteral(": ") + QStringLiteral(" ------------") + kCrLf + message;
-    if (holdReport(ctx, [&ctx, message, entry] { writeErrorLogEntry(ctx, message, entry); }))
-        return entry;
-    writeErrorLogEntry(ctx, message, entry);
-    return entry;
-}
-
-void writeErrorLogEntry(ServerContext& ctx, const QString& message, const QString& entry)
-{
-    const QString& clientDir = ctx.settings.clientDir;
-    // Without a client directory there is nowhere to log; the box still shows.
-    const bool canLog = !clientDir.isEmpty() && QFileInfo(clientDir).isDir();
-
-    PendingError ignored;
-    if (canLog)
-        (void)writeTextFile(fileops::joinPath(clientDir, QStringLiteral("$TXerror.dat")), asLogField(message), ignored);
-
-    if (canLog)
-        (void)appendTextFile(fileops::joinPath(clientDir, QStringLiteral("error.dat")), asLogField(entry), ignored);
-
-    writeTotxtError(ctx, entry);
-    ctx.errorBox.bringToFront();
+    ctx.reports.send({ReportKind::Logged, entry, message});
 }

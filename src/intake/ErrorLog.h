@@ -12,6 +12,6 @@ constexpr int kErrorWrapWidth = 75;
 QString WrapText(const QString& text, int width);
 
 // Reports an import error: $TXerror.dat (overwritten, latest message only),
-// error.dat (appended, with a time-stamp header), the error box, and the
-// window to the front. Returns the entry with its header.
-QString WriteErrorLog(ServerContext& ctx, const QString& message);
+// error.dat (appended, under a time-stamp header), the error box (the entry
+// with its header), and the window to the front.
+void WriteErrorLog(ServerContext& ctx, const QString& message);

@@ -14,6 +14,7 @@ enum class FileKind { Production, Label, Steel };
 
 enum class ImportResult {
     Loaded,     // read to its end (or its failure was no failure for the job): to the backup
+    Failed,     // failed and reported; the scan cycle asks Retry/Cancel, which makes it one of the next two
     ReadAgain,  // failed; the operator chose Retry: the file stays under its own name
     SetAside,   // failed; the operator chose Cancel: the file becomes an error copy
     GivenUp,    // cancelled at the job-exists / print-data-exists question
@@ -37,6 +38,7 @@ struct ImportOutcome {
     bool fileRead = false; // the file was opened for reading (it exists and goes with the job)
     RowsWritten rows;
     int errorNumber = 0; // the failure's error number (0: none, or a fault in the file's content)
+    QString errorText;   // a failed file: what the question after it says went wrong
     // The error number of a fault of the machine that the database engine
     // or the file system met on the way (0: none), whichever report the
     // reader wrote for it.

@@ -23,19 +23,15 @@ const ImportOutcome* fileOfKind(const std::vector<ImportOutcome>& files, FileKin
 }
 
 // The job's transaction could not be committed: nothing of it is in the
-// database. Reported like a failed file, and the operator decides.
+// database. Reported and asked about like a failed file.
 void reportFailedCommit(ServerContext& ctx, ImportOutcome& production, const PendingError& err)
 {
-    const QString fileName = fileops::fileName(production.path);
-    WriteErrorLog(ctx, QStringLiteral("Job: ") + fileName + QStringLiteral("\r\n") +
+    WriteErrorLog(ctx, QStringLiteral("Job: ") + fileops::fileName(production.path) + QStringLiteral("\r\n") +
                            WrapText(err.description, kErrorWrapWidth));
+    production.result = ImportResult::Failed;
     production.errorNumber = err.number;
-    const int answer = ctx.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
-                                                  QStringLiteral("Job: ") + fileName +
-                                                      QStringLiteral(" not correct loaded!!\r\n\r\n") +
-                                                      err.description + QStringLiteral("\r\n"),
-                                                  production.infrastructureFault());
-    production.result = resultOfFailedFile(answer);
+    production.errorText = err.description;
+    askAboutFailedFile(ctx, production);
 }
 
 LedgerEntry entryOf(const ImportOutcome& o, LedgerOutcome outcome)
@@ -86,8 +82,8 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
     const bool cancelled = failing.result == ImportResult::GivenUp;
     // A file whose database could not be opened for a fault of the machine
     // was never wrong, nor is a job that met one: the job's files stay to
-    // be read again.
-    const bool retry = failing.result == ImportResult::ReadAgain ||
+    // be read again, as they do after Retry (or when never asked about).
+    const bool retry = failing.result == ImportResult::ReadAgain || failing.result == ImportResult::Failed ||
                        (failing.result == ImportResult::NotStarted && failing.infrastructureFault());
     const ImportOutcome& production = files.front();
     const QString& job = production.jobName;
@@ -113,15 +109,25 @@ void rollBackJob(ServerContext& ctx, JobImporter& importer, const std::vector<Im
 
 } // namespace
 
-ImportResult resultOfFailedFile(int answer)
+void askAboutFailedFile(ServerContext& ctx, ImportOutcome& outcome)
 {
-    return answer == Answer::Cancel ? ImportResult::SetAside : ImportResult::ReadAgain;
+    if (outcome.result != ImportResult::Failed)
+        return;
+    const QString title = outcome.kind == FileKind::Label
+                              ? QStringLiteral("$TX-VOV Server (") + ctx.settings.ExtensionEtikett + u')'
+                              : QStringLiteral("$TX-VOV Server");
+    const int answer = ctx.prompt.askAfterFailure(title,
+                                                  QStringLiteral("Job: ") + fileops::fileName(outcome.path) +
+                                                      QStringLiteral(" not correct loaded!!\r\n\r\n") +
+                                                      outcome.errorText + QStringLiteral("\r\n"),
+                                                  outcome.infrastructureFault());
+    outcome.result = answer == Answer::Cancel ? ImportResult::SetAside : ImportResult::ReadAgain;
 }
 
 void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& outcome)
 {
     const bool label = outcome.kind == FileKind::Label;
-    const bool keep = outcome.result == ImportResult::ReadAgain;
+    const bool keep = outcome.result == ImportResult::ReadAgain || outcome.result == ImportResult::Failed;
     switch (outcome.result) {
     case ImportResult::Loaded:
         // Its ledger row went in with its rows: moved from the ledger.
@@ -138,6 +144,7 @@ void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& out
         if (QFileInfo::exists(outcome.path))
             MakeErrorCopy(ctx, outcome.path, false);
         break;
+    case ImportResult::Failed: // never asked about: the file stays, as after Retry
     case ImportResult::ReadAgain:
         // What the file wrote before is deleted again; the file stays.
         if (label)

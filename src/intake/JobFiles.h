@@ -13,9 +13,9 @@ class JobImporter;
 // Separate mode: ends one file after its importer returned. A loaded file
 // goes to the backup (production and steel data set the release flag); a
 // failed one becomes an error copy (Cancel) or stays under its own name
-// (Retry), and what it wrote is deleted again; a job given up at the
-// job-exists question becomes an error copy; a file whose database could
-// not be opened stays as it is.
+// (Retry, or never asked about), and what it wrote is deleted again; a job
+// given up at the job-exists question becomes an error copy; a file whose
+// database could not be opened stays as it is.
 void endFile(ServerContext& ctx, JobImporter& importer, const ImportOutcome& outcome);
 
 // True when this outcome ends a job in job mode. A label-data file whose
@@ -35,6 +35,9 @@ bool failsJob(const ImportOutcome& outcome);
 // to how the job ended.
 void endJob(ServerContext& ctx, JobImporter& importer, std::vector<ImportOutcome>& files);
 
-// Retry/Cancel answer -> how the file ends; anything but Cancel reads the
-// file again.
-ImportResult resultOfFailedFile(int answer);
+// The Retry/Cancel question after a file that failed (ImportResult::Failed),
+// asked here and nowhere else, as soon as the file's importer returned (or
+// the job's commit failed), before anything else is said or done: Cancel
+// sets the file aside, any other answer reads it again. Any other outcome
+// is left as it is.
+void askAboutFailedFile(ServerContext& ctx, ImportOutcome& outcome);

@@ -126,15 +126,22 @@ void noteTried(ServerContext& ctx, ScanQueue* queue, FileKind kind, const QStrin
         return;
     queue->resumeAfter[int(kind)] = name;
     storeResumePoint(ctx, kind, name);
-    if (!fileops::exists(serverFile(ctx, name))) {
+    if (!QFileInfo::exists(serverFile(ctx, name))) {
         queue->stayed.remove(name);
         return;
     }
     if (queue->stayed.contains(name))
-        writeTotxtError(ctx, ctx.errorBox.text() + kCrLf + name +
-                                 QStringLiteral(" keeps failing and stays in the server directory; the files "
-                                                "waiting behind it are read first."));
+        addToErrorBox(ctx, name + QStringLiteral(" keeps failing and stays in the server directory; the files "
+                                                 "waiting behind it are read first."));
     queue->stayed.insert(name);
+}
+
+// What an importer returned for a file. A file that failed is asked about
+// at once, before anything else is said or done about it or its job.
+ImportOutcome answered(ServerContext& ctx, ImportOutcome outcome)
+{
+    askAboutFailedFile(ctx, outcome);
+    return outcome;
 }
 
 // Separate mode: one file of a kind, handed to its importer; then the file
@@ -149,7 +156,7 @@ void scanKind(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sc
         const QString name = nextFile(ctx, title, extension, kind, queue, err);
         if (err.pending() || name.isEmpty())
             return;
-        const ImportOutcome outcome = import(serverFile(ctx, name));
+        const ImportOutcome outcome = answered(ctx, import(serverFile(ctx, name)));
         endFile(ctx, importer, outcome);
         noteTried(ctx, queue, kind, name);
         if (report)
@@ -251,7 +258,7 @@ QString FirstWritableFile(const QString& serverDir, const QString& extension, Pe
         // read-only one is never picked up. Reading a device or a pipe may
         // never end, and a link would let whoever may write the server
         // directory have any file the server can read copied into the logs.
-        if (!fileops::exists(path) && !QFileInfo(path).isSymLink())
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             continue;
         if (!fileops::isRegularFile(path)) {
             if (notRegular)
@@ -300,12 +307,12 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         const QString jobName = fileops::baseName(name);
         const QString labelPath = serverFile(ctx, jobName + u'.' + s.ExtensionEtikett);
         const QString steelPath = serverFile(ctx, jobName + u'.' + s.ExtensionStahl);
-        const bool labelListed = !s.ExtensionEtikett.isEmpty() && fileops::exists(labelPath);
-        const bool steelListed = !s.ExtensionStahl.isEmpty() && fileops::exists(steelPath);
+        const bool labelListed = !s.ExtensionEtikett.isEmpty() && QFileInfo::exists(labelPath);
+        const bool steelListed = !s.ExtensionStahl.isEmpty() && QFileInfo::exists(steelPath);
 
         OpenJob job(importer);
         std::vector<ImportOutcome> files;
-        files.push_back(importer.ImportProductionData(serverFile(ctx, name), false));
+        files.push_back(answered(ctx, importer.ImportProductionData(serverFile(ctx, name), false)));
 
         // The job's other files are read by name without looking for them
         // first; a missing one is the importer's to report, unless it was
@@ -313,13 +320,13 @@ void ScanJob(ServerContext& ctx, JobImporter& importer, CycleReport* report, Sca
         // took it away, and the job waits for the next cycle.
         noteJobFilesNotRegular(ctx, queue, jobName);
         if (!failsJob(files.back()) && !s.ExtensionEtikett.isEmpty())
-            files.push_back(labelListed && !fileops::exists(labelPath)
+            files.push_back(labelListed && !QFileInfo::exists(labelPath)
                                 ? vanishedFile(ctx, FileKind::Label, labelPath, jobName)
-                                : importer.ReadLabelFile(labelPath));
+                                : answered(ctx, importer.ReadLabelFile(labelPath)));
         if (!failsJob(files.back()) && !s.ExtensionStahl.isEmpty())
-            files.push_back(steelListed && !fileops::exists(steelPath)
+            files.push_back(steelListed && !QFileInfo::exists(steelPath)
                                 ? vanishedFile(ctx, FileKind::Steel, steelPath, jobName)
-                                : importer.ImportProductionData(steelPath, true));
+                                : answered(ctx, importer.ImportProductionData(steelPath, true)));
 
         endJob(ctx, importer, files);
         job.ended();
@@ -356,9 +363,8 @@ void ScanCycle::runOnce()
     // The last cycle left files for a fault of the machine, answered by
     // policy: this cycle's reports are held, and dropped if it ends the
     // same way (the fault was said once), written if anything else happens.
-    std::vector<std::function<void()>> held;
     if (m_stayedForFault != 0 && m_ctx.prompt.answersByPolicy())
-        m_ctx.heldReports = &held;
+        m_ctx.reports.hold();
     if (canWork)
         settleTakenFiles();
     if (!canWork) {
@@ -379,13 +385,13 @@ void ScanCycle::runOnce()
         noteJobDatabaseAway(report);
     }
     report.durationMs = elapsed.elapsed();
-    m_ctx.heldReports = nullptr;
+    const std::vector<Report> held = m_ctx.reports.stopHolding();
     // A full disk may show as "full" in one cycle and as an I/O error of
     // the next open: any fault of the machine that goes on counts as the same.
     const int fault = faultFilesStayedFor(report);
     if (fault == 0 || m_stayedForFault == 0) {
-        for (const auto& write : held)
-            write();
+        for (const Report& r : held)
+            m_ctx.reports.send(r);
     }
     m_stayedForFault = fault;
     // An import that met a damaged database: check it again before the next.
@@ -562,7 +568,7 @@ void ScanCycle::noteJobDatabaseAway(const CycleReport& report)
     if (jobDatabaseOpens(path, err) || err.number != notOpened->errorNumber)
         return;
     m_databaseAway = path;
-    m_databaseMissing = !fileops::exists(path);
+    m_databaseMissing = !QFileInfo::exists(path);
 }
 
 // A note of the scan cycle about the plant as a whole: the time, the
@@ -599,7 +605,7 @@ bool ScanCycle::backupFolderUsable()
     if (m_ctx.programDir.isEmpty())
         return true;
     const QString bak = fileops::joinPath(m_ctx.programDir, QStringLiteral("prog.bak"));
-    if (!fileops::isDirectory(bak))
+    if (!QFileInfo(bak).isDir())
         QDir().mkpath(fileops::nativePath(bak));
     const QFileInfo info(fileops::nativePath(bak));
     if (info.isDir() && info.isWritable()) {
@@ -636,7 +642,7 @@ bool ScanCycle::jobDatabaseUsable()
     if (m_lookedAtPlant == clientDir && !m_databaseDamaged)
         return true;
     const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
-    if (clientDir.isEmpty() || !fileops::exists(path))
+    if (clientDir.isEmpty() || !QFileInfo::exists(path))
         return true; // a missing database is the import's to report (once: jobDatabaseThere)
     const bool firstLook = m_lookedAtPlant != clientDir;
     m_lookedAtPlant = clientDir;

@@ -1,24 +1,24 @@
 #pragma once
 
+#include "platform/Report.h"
+
 #include <QString>
 
-// The window's error box: one text, replaced as a whole. Headless, each new
-// text goes to standard error (a text that only adds lines below the one
-// before: the added lines); with a window it is the read-only text field.
-class ErrorBox {
+// The window's error box as a sink of the reports: one text, replaced as a
+// whole (an added line comes with the whole text); an import error, or a
+// request to raise it, brings the window to the front.
+class ErrorBox : public ReportSink {
 public:
-    virtual ~ErrorBox() = default;
+    void deliver(const Report& report) final
+    {
+        if (report.kind == ReportKind::Shown || report.kind == ReportKind::Logged)
+            setText(report.text);
+        if (report.kind == ReportKind::Logged || report.kind == ReportKind::Raised)
+            bringToFront();
+    }
+
+protected:
     virtual void setText(const QString& text) = 0;
-    [[nodiscard]] virtual QString text() const = 0;
-    // Show the window (not modal) and bring it to the front; headless a no-op.
-    virtual void bringToFront() {}
-};
-
-class HeadlessErrorBox final : public ErrorBox {
-public:
-    void setText(const QString& text) override;
-    [[nodiscard]] QString text() const override { return m_text; }
-
-private:
-    QString m_text;
+    // Show the window (not modal) and bring it to the front.
+    virtual void bringToFront() = 0;
 };

@@ -131,17 +131,6 @@ QString baseName(const QString& path)
     return dot < 0 ? name : name.left(dot);
 }
 
-bool exists(const QString& path)
-{
-    return QFileInfo::exists(nativePath(path));
-}
-
-bool isDirectory(const QString& path)
-{
-    const QFileInfo fi(nativePath(path));
-    return fi.exists() && fi.isDir();
-}
-
 bool isReadOnly(const QString& path)
 {
     // A link has no read-only attribute of its own; what it leads to is not

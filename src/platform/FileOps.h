@@ -15,8 +15,6 @@ QString fileName(const QString& path);
 // Turns "\" into "/" (a leading "\\" becomes "//").
 QString nativePath(const QString& path);
 
-bool exists(const QString& path);
-bool isDirectory(const QString& path);
 // Deletes a file even when it is read-only. False when it could not.
 bool forceDelete(const QString& path);
 // Deletes a file unless it is read-only.

@@ -30,6 +30,8 @@ QString resultWords(ImportResult result)
     switch (result) {
     case ImportResult::Loaded:
         return QStringLiteral("loaded");
+    case ImportResult::Failed:
+        return QStringLiteral("failed");
     case ImportResult::ReadAgain:
         return QStringLiteral("read again next cycle");
     case ImportResult::SetAside:

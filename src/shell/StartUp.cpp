@@ -7,6 +7,7 @@
 #include "intake/JobState.h"
 #include "intake/PlantLock.h"
 #include "intake/ScanCycle.h"
+#include "platform/ErrorBox.h"
 #include "platform/FileOps.h"
 #include "platform/ProcessLock.h"
 #include "platform/SignalPipe.h"
@@ -130,18 +131,22 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
         return 1;
 
     SystemClock clock;
-    HeadlessErrorBox headlessErrorBox;
+    StandardErrorReports standardError;
     ServerContext* reportsOf = nullptr; // the answers' log lines are reports too
     PolicyPrompt policy(options.answerExists, options.answerFailed, [&reportsOf](const QString& line) {
-        if (!reportsOf || !holdReport(*reportsOf, [line] { printLine(line); }))
+        if (reportsOf)
+            reportsOf->reports.send({ReportKind::Answer, line, {}});
+        else
             printLine(line);
     });
-    ErrorBox& errorBox = frontend ? frontend->errorBox() : headlessErrorBox;
     OperatorPrompt& prompt = frontend ? frontend->prompt(options, policy) : policy;
     QtSettingsStore store(QStringLiteral("Server ") + kProgramTitle);
-    ServerContext ctx(clock, prompt, store, errorBox);
+    // Every report goes to standard error (the journal under the service),
+    // and with a window to its error box too.
+    ServerContext ctx(clock, prompt, store, standardError);
     reportsOf = &ctx;
     if (frontend) {
+        ctx.reports.addSink(frontend->errorBox());
         ctx.window = &frontend->window();
         frontend->attach(ctx);
     }

@@ -2,7 +2,6 @@
 
 #include "config/ServerContext.h"
 #include "intake/ImportLedger.h"
-#include "intake/JobFiles.h"
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
 #include "platform/Text.h"
@@ -108,8 +107,6 @@ void closeJobFile(ImportContext& ctx)
 }
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 // Cuts the line buffer after its first line feed, or empties it.
 void cutAfterLineFeed(ImportContext& ctx)
@@ -249,22 +246,18 @@ void endNormally(ImportContext& ctx)
     ctx.err.clear();
 }
 
-// Stop exit: a report was written; the operator decides whether the file
-// is read again (Retry) or set aside (Cancel). Nothing the file wrote stays:
-// its transaction is rolled back (in job mode the scan cycle rolls back the
-// whole job).
+// Stop exit: a report was written; the file failed, and the scan cycle asks
+// whether it is read again (Retry) or set aside (Cancel). Nothing the file
+// wrote stays: its transaction is rolled back (in job mode the scan cycle
+// rolls back the whole job).
 void stopExit(ImportContext& ctx)
 {
     // Whichever report was written: a fault of the machine met on the way
     // keeps the file for a later cycle under the default policy.
     if (ctx.conn.database.machineFault() != 0)
         ctx.outcome.machineFault = ctx.conn.database.machineFault();
-    const int answer = ctx.server.prompt.askAfterFailure(QStringLiteral("$TX-VOV Server"),
-                                                         QStringLiteral("Job: ") + ctx.fileName +
-                                                             QStringLiteral(" not correct loaded!!") + kCrLf + kCrLf +
-                                                             ctx.errorText + kCrLf,
-                                                         ctx.outcome.infrastructureFault());
-    ctx.outcome.result = resultOfFailedFile(answer);
+    ctx.outcome.result = ImportResult::Failed;
+    ctx.outcome.errorText = ctx.errorText;
 
     closePrintData(ctx);
     ctx.conn.close();

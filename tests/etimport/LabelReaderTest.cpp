@@ -51,7 +51,8 @@ TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
     plant.prompt.retryCancelAnswers = plant.prompt.yesNoCancelAnswers = {c.answer};
     const QString path = c.fileExists ? plant.writeJobFile(qs("A1.$et"), c.content) : plant.serverDir() + qs("/A1.$et");
     LabelImporter importer(plant);
-    const ImportOutcome outcome = importer.ReadLabelFile(path);
+    ImportOutcome outcome = importer.ReadLabelFile(path);
+    askAboutFailedFile(plant.ctx, outcome);
     if (c.loadMode == 0)
         endFile(plant.ctx, importer, outcome);
     const QStringList where{QFile::exists(path) ? qs("in") : QString(),

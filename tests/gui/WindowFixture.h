@@ -18,7 +18,8 @@
 #include <gtest/gtest.h>
 
 // The window on a context of its own: the configuration file in
-// <tmp>/Server, the window's error box, a scripted or the message-box prompt.
+// <tmp>/Server, the window's error box (its texts also kept in shown), a
+// scripted or the message-box prompt.
 class WindowTest : public ::testing::Test {
 protected:
     explicit WindowTest(bool notificationArea = true, bool messageBoxes = false)
@@ -29,6 +30,7 @@ protected:
         QDir(dir.path()).mkpath(QStringLiteral("Server"));
         ctx.programDir = dir.path() + QStringLiteral("/Server");
         ctx.ConfigFilePath = ctx.programDir + QStringLiteral("/ServerQuirnel.zezad");
+        ctx.reports.addSink(shown);
         ctx.window = &frontend.window();
         frontend.attach(ctx);
     }
@@ -42,6 +44,7 @@ protected:
     MemorySettingsStore store;
     ScriptedPrompt scripted;
     WindowFrontend frontend;
+    MemoryErrorBox shown; // what the window's error box was given
     ServerContext ctx;
 };
 

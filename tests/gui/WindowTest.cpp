@@ -66,7 +66,7 @@ TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
     window().showMinimized();
     writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
     menu("mnuLoad")->trigger();
-    EXPECT_TRUE(ctx.errorBox.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
+    EXPECT_TRUE(shown.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath).count("\r\n"), 20); // rewritten from the fields
@@ -145,8 +145,8 @@ TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
     window().resize(700, 600);
     window().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
-    ctx.errorBox.setText(QStringLiteral("first\r\nmessage"));
-    ctx.errorBox.setText(QStringLiteral("05.12.2026 10:30:00: Start Server"));
+    writeTotxtError(ctx, QStringLiteral("first\r\nmessage"));
+    writeTotxtError(ctx, QStringLiteral("05.12.2026 10:30:00: Start Server"));
     QApplication::processEvents();
     EXPECT_FALSE(box->verticalScrollBar()->isVisible() || box->horizontalScrollBar()->isVisible());
 
@@ -157,7 +157,7 @@ TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(box->textCursor().hasSelection());
 
-    ctx.errorBox.setText(QStringList(40, QString(100, u'x')).join(QStringLiteral("\r\n")));
+    writeTotxtError(ctx, QStringList(40, QString(100, u'x')).join(QStringLiteral("\r\n")));
     QApplication::processEvents();
     EXPECT_TRUE(box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible());
     EXPECT_EQ(box->toPlainText().count(u'\n'), 39);
@@ -212,11 +212,11 @@ TEST_F(NoNotificationArea, StartsMinimisedSaysSoOnceAndTheIconComesWithTheArea)
 {
     frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
     EXPECT_EQ(frontend.notificationIcon(), nullptr);
-    ctx.errorBox.setText(QStringLiteral("05.12.2026 10:30:00: Start Server"));
+    writeTotxtError(ctx, QStringLiteral("05.12.2026 10:30:00: Start Server"));
     frontend.finishLoad();
     EXPECT_TRUE(window().isVisible() && window().isMinimized());
-    EXPECT_TRUE(ctx.errorBox.text().startsWith(QStringLiteral("05.12.2026 10:30:00: Start Server\r\n")));
-    EXPECT_TRUE(ctx.errorBox.text().contains(QStringLiteral("No notification area")));
+    EXPECT_TRUE(shown.text().startsWith(QStringLiteral("05.12.2026 10:30:00: Start Server\r\n")));
+    EXPECT_TRUE(shown.text().contains(QStringLiteral("No notification area")));
     runOneCycle(ctx);
     EXPECT_TRUE(window().isVisible());
     writeTotxtError(ctx, QStringLiteral("a later report"));
@@ -225,7 +225,7 @@ TEST_F(NoNotificationArea, StartsMinimisedSaysSoOnceAndTheIconComesWithTheArea)
     for (int i = 0; i < 2; ++i)
         frontend.notificationAreaAppeared();
     ASSERT_NE(frontend.notificationIcon(), nullptr);
-    EXPECT_EQ(ctx.errorBox.text(),
+    EXPECT_EQ(shown.text(),
               QStringLiteral("05.12.2026 10:30:00: Notification area is there again; the server sits in it."));
     EXPECT_EQ(window().lastingNote(), QString());
     EXPECT_FALSE(window().isVisible());

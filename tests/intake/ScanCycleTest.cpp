@@ -126,12 +126,12 @@ TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkips
 TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
 {
     importer.failing = QStringLiteral("job1.$et");
-    importer.failAnswer = Answer::Retry;
+    plant.prompt.retryCancelAnswers = {Answer::Retry};
     EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) rollBackJob "
                        "DeleteLos(job1,0) DeletePrintData(job1)");
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     importer.failing = QStringLiteral("job1.$sx");
-    importer.failAnswer = Answer::Cancel;
+    plant.prompt.retryCancelAnswers = {Answer::Cancel};
     EXPECT_EQ(cycle(),
               "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
               "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");

@@ -3,7 +3,6 @@
 #include "intake/JobImporter.h"
 #include "intake/JobState.h"
 #include "platform/FileOps.h"
-#include "platform/OperatorPrompt.h"
 #include "platform/PendingError.h"
 
 #include <QFile>
@@ -18,7 +17,7 @@ inline void makeReadOnly(const QString& path)
 }
 
 // Records its calls and returns outcomes as the real importers do. The file
-// named failing fails (the operator answers failAnswer); throwing throws;
+// named failing fails (the scan cycle asks the operator); throwing throws;
 // failCommit makes the job's commit fail.
 class RecordingImporter final : public JobImporter {
 public:
@@ -53,7 +52,6 @@ public:
 
     QStringList calls;
     QString failing, throwing; // file names
-    int failAnswer = Answer::Cancel;
     bool cancelAtExistsQuestion = false;
     bool failCommit = false;
 
@@ -71,9 +69,7 @@ private:
         o.path = path;
         o.jobName = fileops::baseName(path);
         o.fileRead = QFileInfo::exists(path);
-        o.result = fileops::fileName(path) == failing
-                       ? (failAnswer == Answer::Retry ? ImportResult::ReadAgain : ImportResult::SetAside)
-                       : ImportResult::Loaded;
+        o.result = fileops::fileName(path) == failing ? ImportResult::Failed : ImportResult::Loaded;
         return o;
     }
 };

@@ -31,8 +31,8 @@ public:
         ++changes;
         history << text;
     }
-    [[nodiscard]] QString text() const override { return m_text; }
     void bringToFront() override { ++broughtToFront; }
+    [[nodiscard]] QString text() const { return m_text; }
     int changes = 0;
     int broughtToFront = 0;
     QStringList history; // every text, in order

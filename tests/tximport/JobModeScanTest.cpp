@@ -89,11 +89,23 @@ TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
     EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
+// Asked once, after the failure was reported and before any file moved.
 TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
 {
     writeJob(kOnlyHeader);
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
+    QString boxAtTheQuestion;
+    bool filesInPlace = false;
+    plant.prompt.onFailureQuestion = [&] {
+        boxAtTheQuestion = plant.errorBox.text();
+        filesInPlace = inServer("J1.$tx") && inServer("J1.$et") && !inServer("J1.$tx.$er");
+    };
     EXPECT_TRUE(scan());
+    ASSERT_EQ(plant.prompt.asked.size(), 1u);
+    EXPECT_EQ(plant.prompt.asked[0].title, QStringLiteral("$TX-VOV Server ($et)"));
+    EXPECT_TRUE(boxAtTheQuestion.endsWith(QStringLiteral("Job: J1.$et\r\nNo Piece found??\r\nNo label data loaded")))
+        << boxAtTheQuestion.toStdString();
+    EXPECT_TRUE(filesInPlace);
     EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
     EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 0);
     EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);

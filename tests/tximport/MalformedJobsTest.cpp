@@ -4,7 +4,6 @@
 
 #include "ReaderTestHelpers.h"
 
-#include "intake/JobFiles.h"
 #include "tximport/ProductionImport.h"
 
 #include <QDir>
@@ -58,8 +57,7 @@ TEST_P(MalformedJob, ReportsStopsAndSetsTheFileAside)
     const QString name = QString::fromUtf8(c.file);
     PieceImport run;
     const QString path = run.plant.writeJobFile(name, readFileBytes(kDataDir + QLatin1Char('/') + name));
-    const ImportOutcome outcome = run.importer.ImportProductionData(path, false);
-    endFile(run.plant.ctx, run.importer, outcome);
+    const ImportOutcome outcome = run.importFile(path);
 
     const QString report = QString::fromUtf8(c.report);
     EXPECT_EQ(readertest::lastLogMessage(run), QStringLiteral("Job: ") + name + QStringLiteral("\r\n") + report);

@@ -24,8 +24,13 @@ ImportOutcome PieceImport::import(std::initializer_list<QByteArray> lines, bool 
 
 ImportOutcome PieceImport::importBytes(const QByteArray& content, bool steelMode, const QString& job)
 {
-    const ImportOutcome outcome =
-        importer.ImportProductionData(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
+    return importFile(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
+}
+
+ImportOutcome PieceImport::importFile(const QString& path, bool steelMode)
+{
+    ImportOutcome outcome = importer.ImportProductionData(path, steelMode);
+    askAboutFailedFile(plant.ctx, outcome);
     if (plant.ctx.settings.separateMode())
         endFile(plant.ctx, importer, outcome);
     anyFailed |= outcome.failed();

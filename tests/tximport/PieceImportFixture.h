@@ -15,11 +15,13 @@ public:
     explicit PieceImport(bool printTable = true);
 
     // Imports "<job>.$tx" (".$sx" in steel mode); lines are joined by CR LF.
-    // In separate mode the file is then ended as the scan cycle ends it.
+    // A file that failed is asked about, and in separate mode the file is
+    // then ended, as the scan cycle does.
     ImportOutcome import(std::initializer_list<QByteArray> lines, bool steelMode = false,
                          const QString& job = QStringLiteral("J1"));
     ImportOutcome importBytes(const QByteArray& content, bool steelMode = false,
                               const QString& job = QStringLiteral("J1"));
+    ImportOutcome importFile(const QString& path, bool steelMode = false);
 
     // First column of the first row (Null when none), all rows, or no result.
     QVariant value(const QString& sql) const { return queryValue(plant.jobDatabasePath(), sql); }
