@@ -586,6 +586,21 @@ bool ScanCycle::plantIsOurs()
 {
     if (!m_plantLock)
         return true;
+    if (m_ctx.jobDatabaseServer) {
+        QString text;
+        switch (m_plantLock->claim(*m_ctx.jobDatabaseServer, &text)) {
+        case PlantLock::Claim::Ours:
+            return true;
+        case PlantLock::Claim::Unreachable:
+            return true; // nothing is written without the lock; the job database's checks say it once
+        case PlantLock::Claim::HeldElsewhere:
+            break;
+        }
+        sayInErrorBox(QStringLiteral("Another server (%1) works on the job database %2; this server ends.")
+                          .arg(text, jobDatabaseName(m_ctx)));
+        Q_EMIT plantLost();
+        return false;
+    }
     const QString& clientDir = m_ctx.settings.clientDir;
     QString holder;
     if (m_plantLock->lock(clientDir, &holder)) {
