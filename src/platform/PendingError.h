@@ -34,7 +34,6 @@ constexpr int PermissionDenied = 70;
 constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 constexpr int InvalidProcedureCall = 5;
-constexpr int UpdateWithoutAddNewOrEdit = 3020;
 constexpr int NoCurrentRecord = 3021;
 constexpr int DuplicateKey = 3022;
 constexpr int CouldNotFindFile = 3024;

@@ -332,3 +332,47 @@ TEST_F(PostgresJobDatabase, PlantLockAndFaultsOfTheMachine)
 }
 
 } // namespace
+
+namespace {
+
+// The store layer's writer on the server: waiting rows go in batches, their
+// keys come back for later updates, and nothing stays of a call that was
+// not committed.
+TEST_F(PostgresJobDatabase, TheWriterStoresRowsInBatchesAndCommitsWholeCalls)
+{
+    JobDatabaseUrl url;
+    url.socketDir = cluster->socketDir();
+    url.port = cluster->port();
+    url.user = PgCluster::superuser();
+    url.database = database;
+    url.schema = QStringLiteral("line1");
+    PendingError err;
+    for (const bool commit : {false, true}) {
+        db::Database writer;
+        ASSERT_TRUE(writer.open(url, err)) << err.description.toStdString();
+        db::Row job = writer.newRow(QStringLiteral("LosNamen"), err);
+        ASSERT_TRUE(job.set(QStringLiteral("LosName"), QStringLiteral("A1"), err) && writer.store(job, err));
+        std::vector<db::Row> bars;
+        for (int i = 1; i <= 1200; ++i) {
+            db::Row bar = writer.newRow(QStringLiteral("Stabdaten"), err);
+            ASSERT_TRUE(bar.set(QStringLiteral("LosName"), QStringLiteral("a1"), err) &&
+                        bar.set(QStringLiteral("StabNr"), i, err) && writer.store(bar, err))
+                << err.description.toStdString();
+            bars.push_back(bar);
+        }
+        ASSERT_FALSE(writer.findFirst(QStringLiteral("Stabdaten"), {{QStringLiteral("StabNr"), 1200}}, err).isNull());
+        ASSERT_TRUE(bars[700].set(QStringLiteral("Farbe"), QStringLiteral("rot"), err) && writer.store(bars[700], err))
+            << err.description.toStdString();
+        if (commit) {
+            ASSERT_TRUE(writer.commit(err)) << err.description.toStdString();
+        }
+    }
+    QSqlQuery q(conn->db());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*), max(\"StabNr\") FILTER (WHERE \"Farbe\" = 'rot') "
+                                      "FROM \"Stabdaten\"")) &&
+                q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1200) << "the call rolled back left nothing";
+    EXPECT_EQ(q.value(1).toInt(), 701) << "the update found its row by the key the batch handed back";
+}
+
+} // namespace

@@ -96,6 +96,8 @@ struct ConnectionData {
     // the last one of the table a statement is about to read.
     bool writePending(const Table* reading, PendingError& err);
     bool insertRow(RowData& row, PendingError& err);
+    // Rows of one table with the same columns given, in one INSERT.
+    bool insertRows(const std::vector<RowData*>& rows, PendingError& err);
     RowStatement* rowStatement(const Table& table, const QByteArray& columns, bool update, PendingError& err);
     bool updateRow(RowData& row, PendingError& err);
     // Turns an engine error into the store layer's numbers.

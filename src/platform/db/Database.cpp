@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <atomic>
 
 namespace db {
@@ -168,18 +169,70 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
     if (upTo == 0)
         return true;
     // A refused row stays waiting with the rows after it: the commit tries
-    // it again and fails, so that a call never commits without it.
+    // it again and fails, so that a call never commits without it. Rows of
+    // one table with the same columns that follow each other go in together
+    // where the engine is a server.
+    const size_t perInsert = size_t(std::max(1, dialect->rowsPerInsert()));
     size_t written = 0;
     bool ok = true;
-    for (; written < upTo; ++written) {
-        if (!insertRow(*pending[written], err)) {
-            ok = false;
-            break;
+    while (ok && written < upTo) {
+        RowData& first = *pending[written];
+        size_t end = written + 1;
+        while (end < upTo && end - written < perInsert && pending[end]->table == first.table &&
+               pending[end]->given == first.given)
+            ++end;
+        if (end - written == 1) {
+            ok = insertRow(first, err);
+        } else {
+            std::vector<RowData*> rows;
+            for (size_t i = written; i < end; ++i)
+                rows.push_back(pending[i].get());
+            ok = insertRows(rows, err);
         }
-        pending[written]->pending = false;
+        if (ok) {
+            for (size_t i = written; i < end; ++i)
+                pending[i]->pending = false;
+            written = end;
+        }
     }
     pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
     return ok;
+}
+
+bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError& err)
+{
+    const RowData& first = *rows.front();
+    const Table& t = *first.table;
+    const qsizetype columns = first.given.count('\1');
+    QString sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") +
+                  columnList(t, first.given, {}) + QStringLiteral(") VALUES ");
+    QStringList marks;
+    for (qsizetype n = columns; n > 0; --n)
+        marks << QStringLiteral("?");
+    const QString tuple = u'(' + marks.join(QStringLiteral(", ")) + u')';
+    for (size_t r = 0; r < rows.size(); ++r)
+        sql += (r ? QStringLiteral(", ") : QString()) + tuple;
+    sql += dialect->returningKey(t.quotedKey);
+    QSqlQuery* q = prepared(sql, err);
+    if (!q)
+        return false;
+    int at = 0;
+    for (const RowData* row : rows)
+        for (int i = 0; i < row->given.size(); ++i)
+            if (row->given.at(i))
+                q->bindValue(at++, row->values[size_t(i)]);
+    if (!q->exec()) {
+        raise(q->lastError(), err, &t);
+        q->finish();
+        return false;
+    }
+    // The keys come back in the order of the rows.
+    for (RowData* row : rows) {
+        row->key = q->next() ? q->value(0).toLongLong() : 0;
+        row->changed.fill(0);
+    }
+    q->finish();
+    return true;
 }
 
 RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& columns, bool update, PendingError& err)
@@ -468,6 +521,8 @@ bool Database::store(Row& row, PendingError& err)
         m_conn->pending.push_back(row.d);
         return m_conn->pending.size() < MaxPendingRows || m_conn->writePending(nullptr, err);
     }
+    if (data.key != 0 && !data.changed.contains('\1'))
+        return true; // nothing to write
     if (!m_conn->writePending(nullptr, err))
         return false;
     return data.key == 0 ? m_conn->insertRow(data, err) : m_conn->updateRow(data, err);
@@ -492,163 +547,143 @@ bool Database::remove(Row& row, PendingError& err)
     return true;
 }
 
-Row Database::findFirst(const QString& table, const Where& where, PendingError& err)
+Database::TableQuery Database::queryOn(const QString& table, const QString& column, const Where& where,
+                                       QVariantList values, bool reads, const SqlOf& sqlOf, PendingError& err)
 {
+    TableQuery q;
     if (!m_conn) {
         error::objectInvalid(err);
-        return {};
+        return q;
     }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(info.get(), err))
+    q.table = m_conn->table(table, err);
+    if (!q.table || !m_conn->writePending(reads ? q.table.get() : nullptr, err))
         return {};
-    QVariantList values;
+    const Table& t = *q.table;
+    q.column = column.isEmpty() ? -1 : t.indexOf(column);
     QString condition;
-    if (!whereSql(*info, where, condition, values, err))
+    if (!column.isEmpty() && q.column < 0) {
+        error::itemNotFound(err);
         return {};
-    QString sql = QStringLiteral("SELECT ") + info->quotedKey;
-    for (const QString& c : info->quotedColumns)
-        sql += QStringLiteral(", ") + c;
-    sql += QStringLiteral(" FROM ") + info->quotedName + condition + QStringLiteral(" ORDER BY ") + info->quotedKey +
-           QStringLiteral(" LIMIT 1");
-    QSqlQuery* q = m_conn->prepared(sql, err);
-    if (!q || !m_conn->run(*q, values, err, info.get()))
-        return {};
-    Row row;
-    if (q->next()) {
-        row = newRow(table, err);
-        row.d->key = q->value(0).toLongLong();
-        for (size_t i = 0; i < row.d->values.size(); ++i)
-            row.d->values[i] = q->value(int(i) + 1);
     }
-    q->finish();
+    if (!whereSql(t, where, condition, values, err))
+        return {};
+    q.query = m_conn->prepared(sqlOf(t, q.column < 0 ? QString() : t.quotedColumns[q.column], condition), err);
+    if (q.query && !m_conn->run(*q.query, values, err, &t))
+        q.query = nullptr;
+    return q;
+}
+
+Row Database::findFirst(const QString& table, const Where& where, PendingError& err)
+{
+    const TableQuery q = queryOn(
+        table, {}, where, {}, true,
+        [](const Table& t, const QString&, const QString& cond) {
+            return QStringLiteral("SELECT ") + t.quotedKey + u',' + t.quotedColumns.join(u',') +
+                   QStringLiteral(" FROM ") + t.quotedName + cond + QStringLiteral(" ORDER BY ") + t.quotedKey +
+                   QStringLiteral(" LIMIT 1");
+        },
+        err);
+    Row row;
+    if (q.query && q.query->next()) {
+        row = newRow(table, err);
+        row.d->key = q.query->value(0).toLongLong();
+        for (size_t i = 0; i < row.d->values.size(); ++i)
+            row.d->values[i] = q.query->value(int(i) + 1);
+    }
+    if (q.query)
+        q.query->finish();
     return row;
 }
 
 int Database::deleteWhere(const QString& table, const Where& where, PendingError& err)
 {
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return -1;
-    }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(nullptr, err))
-        return -1;
-    QVariantList values;
-    QString condition;
-    if (!whereSql(*info, where, condition, values, err))
-        return -1;
-    QSqlQuery* q = m_conn->prepared(QStringLiteral("DELETE FROM ") + info->quotedName + condition, err);
-    if (!q || !m_conn->run(*q, values, err, info.get()))
-        return -1;
-    const int n = q->numRowsAffected();
-    q->finish();
+    const TableQuery q = queryOn(
+        table, {}, where, {}, false,
+        [](const Table& t, const QString&, const QString& cond) {
+            return QStringLiteral("DELETE FROM ") + t.quotedName + cond;
+        },
+        err);
+    const int n = q.query ? q.query->numRowsAffected() : -1;
+    if (q.query)
+        q.query->finish();
     return n;
 }
 
 int Database::updateWhere(const QString& table, const QString& column, const QVariant& value, const Where& where,
                           PendingError& err)
 {
+    // The value passes the column's rules before anything is written.
     if (!m_conn) {
         error::objectInvalid(err);
         return -1;
     }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(nullptr, err))
+    const std::shared_ptr<const Table> t = m_conn->table(table, err);
+    if (!t)
         return -1;
-    const int i = info->indexOf(column);
-    if (i < 0) {
-        error::itemNotFound(err);
-        return -1;
-    }
+    const int i = t->indexOf(column);
     QVariant stored;
-    if (!toColumnValue(info->columns[size_t(i)], value, stored, err))
+    if (i < 0)
+        error::itemNotFound(err);
+    if (i < 0 || !toColumnValue(t->columns[size_t(i)], value, stored, err))
         return -1;
-    QVariantList values{stored};
-    QString condition;
-    if (!whereSql(*info, where, condition, values, err))
-        return -1;
-    QSqlQuery* q = m_conn->prepared(QStringLiteral("UPDATE ") + info->quotedName + QStringLiteral(" SET ") +
-                                        info->quotedColumns[i] + QStringLiteral(" = ?") + condition,
-                                    err);
-    if (!q || !m_conn->run(*q, values, err, info.get()))
-        return -1;
-    const int n = q->numRowsAffected();
-    q->finish();
+    const TableQuery q = queryOn(
+        table, column, where, {stored}, false,
+        [](const Table& t, const QString& c, const QString& cond) {
+            return QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") + c + QStringLiteral(" = ?") +
+                   cond;
+        },
+        err);
+    const int n = q.query ? q.query->numRowsAffected() : -1;
+    if (q.query)
+        q.query->finish();
     return n;
 }
 
 QVariant Database::maxOf(const QString& table, const QString& column, PendingError& err)
 {
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return {};
-    }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(info.get(), err))
-        return {};
-    const int i = info->indexOf(column);
-    if (i < 0) {
-        error::itemNotFound(err);
-        return {};
-    }
-    QSqlQuery* q = m_conn->prepared(
-        QStringLiteral("SELECT MAX(") + info->quotedColumns[i] + QStringLiteral(") FROM ") + info->quotedName, err);
-    if (!q || !m_conn->run(*q, {}, err, info.get()))
-        return {};
+    const TableQuery q = queryOn(
+        table, column, {}, {}, true,
+        [](const Table& t, const QString& c, const QString&) {
+            return QStringLiteral("SELECT MAX(") + c + QStringLiteral(") FROM ") + t.quotedName;
+        },
+        err);
     QVariant result;
-    if (q->next())
-        result = fromStoredValue(info->columns[size_t(i)], q->value(0));
-    q->finish();
+    if (q.query && q.query->next())
+        result = fromStoredValue(q.table->columns[size_t(q.column)], q.query->value(0));
+    if (q.query)
+        q.query->finish();
     return result;
 }
 
 QVariantList Database::distinctOf(const QString& table, const QString& column, const Where& where, PendingError& err)
 {
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return {};
-    }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(info.get(), err))
-        return {};
-    const int i = info->indexOf(column);
-    if (i < 0) {
-        error::itemNotFound(err);
-        return {};
-    }
-    QVariantList values;
-    QString condition;
-    if (!whereSql(*info, where, condition, values, err))
-        return {};
-    const QString& quoted = info->quotedColumns[i];
-    condition += (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + quoted +
-                 QStringLiteral(" IS NOT NULL");
-    QSqlQuery* q = m_conn->prepared(
-        QStringLiteral("SELECT DISTINCT ") + quoted + QStringLiteral(" FROM ") + info->quotedName + condition, err);
-    if (!q || !m_conn->run(*q, values, err, info.get()))
-        return {};
+    const TableQuery q = queryOn(
+        table, column, where, {}, true,
+        [](const Table& t, const QString& c, const QString& cond) {
+            return QStringLiteral("SELECT DISTINCT ") + c + QStringLiteral(" FROM ") + t.quotedName +
+                   (cond.isEmpty() ? QStringLiteral(" WHERE ") : cond + QStringLiteral(" AND ")) + c +
+                   QStringLiteral(" IS NOT NULL");
+        },
+        err);
     QVariantList result;
-    while (q->next())
-        result << fromStoredValue(info->columns[size_t(i)], q->value(0));
-    q->finish();
+    while (q.query && q.query->next())
+        result << fromStoredValue(q.table->columns[size_t(q.column)], q.query->value(0));
+    if (q.query)
+        q.query->finish();
     return result;
 }
 
 bool Database::hasRows(const QString& table, PendingError& err)
 {
-    if (!m_conn) {
-        error::objectInvalid(err);
-        return false;
-    }
-    const std::shared_ptr<const Table> info = m_conn->table(table, err);
-    if (!info || !m_conn->writePending(info.get(), err))
-        return false;
-    QSqlQuery* q =
-        m_conn->prepared(QStringLiteral("SELECT 1 FROM ") + info->quotedName + QStringLiteral(" LIMIT 1"), err);
-    if (!q || !m_conn->run(*q, {}, err, info.get()))
-        return false;
-    const bool any = q->next();
-    q->finish();
+    const TableQuery q = queryOn(
+        table, {}, {}, {}, true,
+        [](const Table& t, const QString&, const QString&) {
+            return QStringLiteral("SELECT 1 FROM ") + t.quotedName + QStringLiteral(" LIMIT 1");
+        },
+        err);
+    const bool any = q.query && q.query->next();
+    if (q.query)
+        q.query->finish();
     return any;
 }
 

@@ -6,8 +6,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QSqlQuery>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,6 +17,7 @@
 namespace db {
 
 struct ConnectionData;
+struct Table;
 
 // Columns and the values they must equal; values are bound as parameters,
 // never pasted into SQL. A QString compares as text (job names without
@@ -120,6 +123,18 @@ public:
     [[nodiscard]] ConnectionData* connection() const { return m_conn.get(); }
 
 private:
+    // A statement about one table (and one of its columns), run with
+    // values and then where's values bound; query is null with err raised
+    // when it failed. A statement that reads the table writes the rows
+    // waiting for it first; any other writes all waiting rows first.
+    struct TableQuery {
+        std::shared_ptr<const Table> table;
+        int column = -1;
+        QSqlQuery* query = nullptr;
+    };
+    using SqlOf = std::function<QString(const Table&, const QString& quotedColumn, const QString& where)>;
+    TableQuery queryOn(const QString& table, const QString& column, const Where& where, QVariantList values, bool reads,
+                       const SqlOf& sqlOf, PendingError& err);
     bool connect(std::unique_ptr<ConnectionData> conn, bool readOnly, PendingError& err);
     bool finish(bool commit, PendingError& err);
 

@@ -11,13 +11,9 @@ namespace db::error {
 
 using namespace ErrorNumber;
 
-constexpr int TooFewParameters = 3061;
-constexpr int NotValidBookmark = 3159;
-constexpr int RecordDeleted = 3167;
 constexpr int RelatedRecordRequired = 3201;
 constexpr int FieldRequired = 3314;
 constexpr int ObjectInvalid = 3420;
-constexpr int CriteriaTypeMismatch = 3464;
 
 inline void overflow(PendingError& err)
 {
@@ -36,38 +32,13 @@ inline void fieldTooSmall(PendingError& err)
     err.raise(FieldTooSmall, QStringLiteral("The field is too small to accept the amount of data you "
                                             "attempted to add. Try inserting or pasting less data."));
 }
-inline void updateWithoutEdit(PendingError& err)
-{
-    err.raise(UpdateWithoutAddNewOrEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-}
 inline void noCurrentRecord(PendingError& err)
 {
     err.raise(NoCurrentRecord, QStringLiteral("No current record."));
 }
-inline void recordDeleted(PendingError& err)
-{
-    err.raise(RecordDeleted, QStringLiteral("Record is deleted."));
-}
-inline void notValidBookmark(PendingError& err)
-{
-    err.raise(NotValidBookmark, QStringLiteral("Not a valid bookmark."));
-}
 inline void objectInvalid(PendingError& err)
 {
     err.raise(ObjectInvalid, QStringLiteral("Object invalid or no longer set."));
-}
-inline void criteriaSyntax(PendingError& err, const QString& criteria)
-{
-    err.raise(SyntaxInQueryExpression,
-              QStringLiteral("Syntax error (missing operator) in query expression '%1'.").arg(criteria));
-}
-inline void tooFewParameters(PendingError& err)
-{
-    err.raise(TooFewParameters, QStringLiteral("Too few parameters. Expected 1."));
-}
-inline void criteriaTypeMismatch(PendingError& err)
-{
-    err.raise(CriteriaTypeMismatch, QStringLiteral("Data type mismatch in criteria expression."));
 }
 inline void tableNotFound(PendingError& err, const QString& table)
 {

@@ -71,6 +71,10 @@ public:
         (void)quotedKey;
         return {};
     }
+    // How many new rows of a table one INSERT may carry when they wait
+    // together: 1 for an engine in the same process, more for a server,
+    // where each statement is a round trip.
+    [[nodiscard]] virtual int rowsPerInsert() const { return 1; }
     // The statements that write rows, through the engine's own interface
     // where that binds values cheaper than Qt SQL; null: use Qt SQL.
     virtual std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,

@@ -42,6 +42,7 @@ public:
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override;
     void removeDatabaseFiles(const QString& path) const override;
     [[nodiscard]] EngineFailure classify(const QSqlError& error) const override;
+    [[nodiscard]] int rowsPerInsert() const override { return 500; }
     [[nodiscard]] QString returningKey(const QString& quotedKey) const override
     {
         return QStringLiteral(" RETURNING ") + quotedKey;
