@@ -16,6 +16,7 @@ packages=(
   libssl-dev                       # SHA-256 of the job files (import ledger)
   strace                           # tests that kill the server at a chosen system call
   libqt6sql6-psql                  # the toolkit's PostgreSQL driver: a plant-wide job database
+  libpq-dev                        # libpq's COPY for the PostgreSQL benchmark (bench/pg_bench)
   postgresql                       # initdb and postgres for the tests' throw-away server (tests/support/PgCluster)
 )
 if [ "${1:-}" = package ]; then

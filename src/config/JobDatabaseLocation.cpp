@@ -15,7 +15,11 @@ QString jobDatabaseName(const ServerContext& ctx)
 bool openJobDatabase(const ServerContext& ctx, db::Database& database, PendingError& err, db::Database::Transaction tx,
                      db::Database::Access access)
 {
-    if (ctx.jobDatabaseServer)
+    if (ctx.jobDatabaseServer) {
+        // Nothing is written while another server may hold the schema.
+        if (access == db::Database::Access::ReadWrite && ctx.holdsPlant && !ctx.holdsPlant(err))
+            return false;
         return database.open(*ctx.jobDatabaseServer, err, tx, access);
+    }
     return database.open(jobDatabaseFile(ctx), err, tx, access);
 }

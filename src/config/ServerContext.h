@@ -4,6 +4,7 @@
 #include "config/SettingsForm.h"
 #include "platform/Clock.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/PendingError.h"
 #include "platform/Report.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowControl.h"
@@ -41,6 +42,11 @@ struct ServerContext {
     // The job database on a PostgreSQL server (--job-database); none:
     // prog.mdb in the client directory.
     std::optional<JobDatabaseUrl> jobDatabaseServer;
+    // Asked before a connection that may write to the job database on a
+    // server is opened: whether this server holds the plant (the schema's
+    // lock, taken again first when its connection was lost). False, with
+    // the fault raised into err, when it does not. Unset: nothing to ask.
+    std::function<bool(PendingError& err)> holdsPlant;
 
     // Every report of the server goes through here.
     Reports reports;

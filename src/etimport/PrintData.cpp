@@ -42,11 +42,12 @@ int existingRowsAnswer(ServerContext& ctx, const QString& job, bool skipQuestion
 bool holdsLabelText(db::Database& database, const QString& job, bool& found, PendingError& err)
 {
     std::vector<QVariantList> rows;
-    if (!database.execute(QStringLiteral("SELECT 1 FROM Druckdaten WHERE LosName = ? AND "
-                                         "(coalesce(Tintendruckdaten, '') <> '' OR "
-                                         "(coalesce(Etikettendaten, '') <> '' AND "
-                                         "Etikettendaten <> ? || TeileNr AND Etikettendaten <> ? || TeileNr)) "
-                                         "LIMIT 1"),
+    // The piece number is made text by CAST: PostgreSQL joins text to text only.
+    if (!database.execute(QStringLiteral("SELECT 1 FROM \"Druckdaten\" WHERE \"LosName\" = ? AND "
+                                         "(coalesce(\"Tintendruckdaten\", '') <> '' OR "
+                                         "(coalesce(\"Etikettendaten\", '') <> '' AND "
+                                         "\"Etikettendaten\" <> ? || CAST(\"TeileNr\" AS TEXT) AND "
+                                         "\"Etikettendaten\" <> ? || CAST(\"TeileNr\" AS TEXT))) LIMIT 1"),
                           {job, PlaceholderLabel, PlaceholderRemnantLabel}, err, &rows))
         return false;
     found = !rows.empty();
@@ -194,9 +195,10 @@ void DeleteOrphanPrintData(ServerContext& ctx)
     PendingError err;
     db::Database database;
     if (openJobDatabase(ctx, database, err)) {
-        database.executeFixed(QStringLiteral("DELETE FROM Druckdaten WHERE NOT EXISTS "
-                                             "(SELECT 1 FROM LosNamen WHERE LosNamen.LosName = Druckdaten.LosName)"),
-                              err);
+        database.executeFixed(
+            QStringLiteral("DELETE FROM \"Druckdaten\" WHERE NOT EXISTS (SELECT 1 FROM "
+                           "\"LosNamen\" WHERE \"LosNamen\".\"LosName\" = \"Druckdaten\".\"LosName\")"),
+            err);
         if (!err.pending())
             (void)database.commit(err);
     }

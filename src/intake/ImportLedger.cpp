@@ -50,8 +50,8 @@ std::vector<PendingRow> pendingRows(db::Database& database)
 {
     std::vector<QVariantList> rows;
     PendingError err;
-    database.execute(QStringLiteral("SELECT FileName, FileSize, FileTime, Sha256, Outcome, Kind FROM ImportLedger "
-                                    "WHERE State = ? ORDER BY RowKey"),
+    database.execute(QStringLiteral("SELECT \"FileName\", \"FileSize\", \"FileTime\", \"Sha256\", \"Outcome\", "
+                                    "\"Kind\" FROM \"ImportLedger\" WHERE \"State\" = ? ORDER BY \"RowKey\""),
                      {kPending}, err, &rows);
     std::vector<PendingRow> pending;
     for (const QVariantList& r : rows) {
@@ -122,8 +122,9 @@ bool recordInLedger(db::Database& database, const std::vector<LedgerEntry>& entr
     for (const LedgerEntry& e : entries) {
         if (!e.file.known())
             continue;
-        if (!database.execute(QStringLiteral("INSERT INTO ImportLedger (FileName, FileSize, FileTime, Sha256, LosName, "
-                                             "Kind, Outcome, State, TakenAt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        if (!database.execute(QStringLiteral("INSERT INTO \"ImportLedger\" (\"FileName\", \"FileSize\", \"FileTime\", "
+                                             "\"Sha256\", \"LosName\", \"Kind\", \"Outcome\", \"State\", \"TakenAt\") "
+                                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                               {e.file.name, e.file.size, e.file.modifiedMs, QString::fromLatin1(e.file.sha256),
                                e.jobName, kindName(e.kind), e.outcome == LedgerOutcome::Loaded ? kLoaded : kSetAside,
                                kPending, takenAt},
@@ -133,15 +134,31 @@ bool recordInLedger(db::Database& database, const std::vector<LedgerEntry>& entr
     return true;
 }
 
+bool hasLedgerTables(db::Database& database, bool& present, PendingError& err)
+{
+    // Asked through the store layer, which finds a table the same way on
+    // every engine: a missing one raises 3078.
+    present = true;
+    for (const QString& table : {QStringLiteral("ImportLedger"), QStringLiteral("ImportQueue")}) {
+        PendingError missing;
+        (void)database.newRow(table, missing);
+        if (missing.number == ErrorNumber::TableNotFound) {
+            present = false;
+        } else if (missing.pending()) {
+            err = missing;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ensureLedgerTables(db::Database& database, bool& created, PendingError& err)
 {
     created = false;
-    std::vector<QVariantList> rows;
-    if (!database.execute(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                                         "('ImportLedger', 'ImportQueue')"),
-                          {}, err, &rows))
+    bool present = false;
+    if (!hasLedgerTables(database, present, err))
         return false;
-    if (!rows.empty() && rows.front().at(0).toInt() == 2)
+    if (present)
         return true;
     for (const QString& sql : schema::importLedgerSql())
         if (!database.executeFixed(sql, err))
@@ -176,7 +193,8 @@ QStringList settleLedger(ServerContext& ctx)
     if (backedUpJobData)
         SetReleaseFlag(ctx);
     PendingError err;
-    if (database.execute(QStringLiteral("UPDATE ImportLedger SET State = 'settled' WHERE State = ?"), {kPending}, err))
+    if (database.execute(QStringLiteral("UPDATE \"ImportLedger\" SET \"State\" = 'settled' WHERE \"State\" = ?"),
+                         {kPending}, err))
         (void)database.commit(err);
     return moved;
 }
@@ -199,7 +217,8 @@ void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore)
     if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
         return;
     PendingError err;
-    database.execute(QStringLiteral("DELETE FROM ImportLedger WHERE Outcome = ? AND State = 'settled' AND TakenAt < ?"),
+    database.execute(QStringLiteral("DELETE FROM \"ImportLedger\" WHERE \"Outcome\" = ? AND \"State\" = 'settled' "
+                                    "AND \"TakenAt\" < ?"),
                      {kSetAside, takenBefore}, err);
 }
 
@@ -210,8 +229,8 @@ QString storedResumePoint(const ServerContext& ctx, FileKind kind)
         return {};
     std::vector<QVariantList> rows;
     PendingError err;
-    database.execute(QStringLiteral("SELECT ResumeAfter FROM ImportQueue WHERE Kind = ?"), {kindName(kind)}, err,
-                     &rows);
+    database.execute(QStringLiteral("SELECT \"ResumeAfter\" FROM \"ImportQueue\" WHERE \"Kind\" = ?"), {kindName(kind)},
+                     err, &rows);
     return rows.empty() ? QString() : rows.front().at(0).toString();
 }
 
@@ -221,6 +240,8 @@ void storeResumePoint(const ServerContext& ctx, FileKind kind, const QString& na
     if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
         return;
     PendingError err;
-    database.execute(QStringLiteral("INSERT OR REPLACE INTO ImportQueue (Kind, ResumeAfter) VALUES (?, ?)"),
+    // An upsert both engines know (SQLite since 3.24).
+    database.execute(QStringLiteral("INSERT INTO \"ImportQueue\" (\"Kind\", \"ResumeAfter\") VALUES (?, ?) "
+                                    "ON CONFLICT (\"Kind\") DO UPDATE SET \"ResumeAfter\" = excluded.\"ResumeAfter\""),
                      {kindName(kind), name}, err);
 }

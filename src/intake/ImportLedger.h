@@ -54,8 +54,11 @@ LedgerEntry ledgerEntry(const QString& path, const QString& jobName, FileKind ki
 bool recordInLedger(db::Database& database, const std::vector<LedgerEntry>& entries, const QDateTime& takenAt,
                     PendingError& err);
 
-// Creates the ledger's tables in a job database made before they existed;
-// created tells whether they were missing.
+// Whether the job database has the ledger's tables (ImportLedger and
+// ImportQueue); false, with err raised, when that cannot be told.
+bool hasLedgerTables(db::Database& database, bool& present, PendingError& err);
+// Creates the ledger's tables in a job database file made before they
+// existed; created tells whether they were missing.
 bool ensureLedgerTables(db::Database& database, bool& created, PendingError& err);
 
 // Settles the pending rows against the server directory: a file still there

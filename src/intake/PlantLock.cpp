@@ -1,11 +1,33 @@
 #include "intake/PlantLock.h"
 
 #include "platform/FileOps.h"
+#include "platform/PendingError.h"
 #include "platform/ProcessLock.h"
+#include "platform/db/PlantAdvisoryLock.h"
+#include "platform/db/PostgresDialect.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSqlError>
+
+#include <atomic>
+
+// The schema's lock and the connection it lives on.
+struct PlantLock::SchemaLock {
+    QString url; // JobDatabaseUrl::toString() of the server it was taken on
+    QString connectionName;
+    QSqlDatabase db;
+    db::PlantAdvisoryLock lock;
+
+    ~SchemaLock()
+    {
+        lock.release();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+    }
+};
 
 PlantLock::PlantLock() = default;
 
@@ -34,6 +56,7 @@ void PlantLock::unlock()
                                                               .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
                                                               .toUtf8());
     m_lock.reset();
+    m_schemaLock.reset();
     m_dir.clear();
     m_previousStopClean = false;
     m_databaseSound = false;
@@ -64,5 +87,62 @@ bool PlantLock::lock(const QString& clientDir, QString* holder)
     }
     if (holder)
         *holder = lock->holder();
+    return false;
+}
+
+PlantLock::Claim PlantLock::claim(const JobDatabaseUrl& server, QString* text)
+{
+    const QString url = server.toString();
+    if (m_schemaLock && m_schemaLock->url == url && m_schemaLock->lock.held())
+        return Claim::Ours;
+    // Lost with its connection, or never taken: a connection of its own,
+    // set up as the imports' are (the server's name, keepalives, the busy
+    // timeout), so that the holder shows as "serverquirnel".
+    unlock();
+    static std::atomic<quint64> serial{0};
+    auto taken = std::make_unique<SchemaLock>();
+    taken->url = url;
+    taken->connectionName = QStringLiteral("vov-plant-lock-%1").arg(++serial);
+    taken->db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), taken->connectionName);
+    server.applyTo(taken->db);
+    constexpr int kBusyTimeoutMs = 5000;
+    taken->db.setConnectOptions(db::PostgresDialect(server.schema).connectOptions(false, kBusyTimeoutMs));
+    if (!taken->db.open()) {
+        if (text)
+            *text = taken->db.lastError().text().trimmed();
+        return Claim::Unreachable;
+    }
+    QString said;
+    switch (taken->lock.take(taken->db, server.schema, &said)) {
+    case db::PlantAdvisoryLock::Result::Taken:
+        m_schemaLock = std::move(taken);
+        return Claim::Ours;
+    case db::PlantAdvisoryLock::Result::HeldElsewhere:
+        if (text)
+            *text = said;
+        return Claim::HeldElsewhere;
+    case db::PlantAdvisoryLock::Result::Failed:
+        break;
+    }
+    if (text)
+        *text = said;
+    return Claim::Unreachable;
+}
+
+bool PlantLock::claimForWriting(const JobDatabaseUrl& server, PendingError& err)
+{
+    QString text;
+    switch (claim(server, &text)) {
+    case Claim::Ours:
+        return true;
+    case Claim::HeldElsewhere:
+        err.raise(ErrorNumber::RecordLocked,
+                  QStringLiteral("Another server (%1) works on the job database %2.").arg(text, server.toString()));
+        return false;
+    case Claim::Unreachable:
+        break;
+    }
+    err.raise(ErrorNumber::DiskOrNetwork,
+              text.isEmpty() ? QStringLiteral("no connection to the database server") : text);
     return false;
 }

@@ -1,5 +1,6 @@
 #include "intake/ScanCycle.h"
 
+#include "config/JobDatabaseLocation.h"
 #include "config/ServerContext.h"
 #include "intake/ErrorLog.h"
 #include "intake/FileHandling.h"
@@ -434,15 +435,23 @@ void ScanCycle::prepareLedger()
 {
     db::Database database;
     PendingError err;
-    const QString path = fileops::joinPath(m_ctx.settings.clientDir, QStringLiteral("prog.mdb"));
-    if (m_ctx.settings.clientDir.isEmpty() ||
-        !database.open(fileops::nativePath(path), err, db::Database::Transaction::PerCall))
+    if (m_ctx.settings.clientDir.isEmpty() || !openJobDatabase(m_ctx, database, err))
         return;
     bool created = false;
-    if (ensureLedgerTables(database, created, err) && created && database.commit(err))
-        sayInErrorBox(QStringLiteral("The job database %1 had no import ledger; it was "
-                                     "added (the tables ImportLedger and ImportQueue).")
-                          .arg(path));
+    bool present = true;
+    if (!m_ctx.jobDatabaseServer) {
+        if (ensureLedgerTables(database, created, err) && created && database.commit(err))
+            sayInErrorBox(QStringLiteral("The job database %1 had no import ledger; it was "
+                                         "added (the tables ImportLedger and ImportQueue).")
+                              .arg(jobDatabaseName(m_ctx)));
+    } else if (hasLedgerTables(database, present, err) && !present) {
+        // A schema made by --init-db has them; one made otherwise is not
+        // changed behind its owner's back.
+        sayInErrorBox(QStringLiteral("The job database %1 has no import ledger (the tables ImportLedger and "
+                                     "ImportQueue); jobs cannot be recorded there. Make the schema with "
+                                     "serverquirnel --init-db URL.")
+                          .arg(jobDatabaseName(m_ctx)));
+    }
     database.close();
     for (FileKind kind : {FileKind::Production, FileKind::Label, FileKind::Steel}) {
         if (m_queue.resumeAfter[int(kind)].isEmpty())
@@ -509,18 +518,20 @@ bool ScanCycle::serverDirectoryThere()
 namespace {
 
 // Whether the job database can be opened and read; why not, when not.
-bool jobDatabaseOpens(const QString& path, PendingError& err)
+bool jobDatabaseOpens(const ServerContext& ctx, PendingError& err)
 {
     db::Database database;
-    if (!database.open(fileops::nativePath(path), err, db::Database::Transaction::AutoCommit))
+    if (!openJobDatabase(ctx, database, err, db::Database::Transaction::AutoCommit))
         return false;
     (void)database.hasRows(QStringLiteral("LosNamen"), err);
     return !err.pending();
 }
 
-QString jobDatabasePath(const ServerContext& ctx)
+// A job database file that is not there (a server's schema is never
+// "missing" in this sense: it cannot be reached, or is not usable).
+bool jobDatabaseFileMissing(const ServerContext& ctx)
 {
-    return fileops::joinPath(ctx.settings.clientDir, QStringLiteral("prog.mdb"));
+    return !ctx.jobDatabaseServer && !QFileInfo::exists(jobDatabaseFile(ctx));
 }
 
 } // namespace
@@ -536,9 +547,9 @@ bool ScanCycle::jobDatabaseThere()
         return true;
     if (m_databaseAway.isEmpty())
         return true; // one that goes is found when an import meets it
-    const QString path = jobDatabasePath(m_ctx);
+    const QString path = jobDatabaseName(m_ctx);
     PendingError err;
-    if (m_databaseAway != path || jobDatabaseOpens(path, err)) {
+    if (m_databaseAway != path || jobDatabaseOpens(m_ctx, err)) {
         if (m_databaseAway == path)
             writeTotxtError(m_ctx, timeStamp(m_ctx.clock) +
                                        QStringLiteral(": Job database %1 %2; job files are read again.")
@@ -563,12 +574,11 @@ void ScanCycle::noteJobDatabaseAway(const CycleReport& report)
         return;
     // Lasting only when the database still fails to open the same way (not
     // a lock that passed, nor a fault of another step).
-    const QString path = jobDatabasePath(m_ctx);
     PendingError err;
-    if (jobDatabaseOpens(path, err) || err.number != notOpened->errorNumber)
+    if (jobDatabaseOpens(m_ctx, err) || err.number != notOpened->errorNumber)
         return;
-    m_databaseAway = path;
-    m_databaseMissing = !QFileInfo::exists(path);
+    m_databaseAway = jobDatabaseName(m_ctx);
+    m_databaseMissing = jobDatabaseFileMissing(m_ctx);
 }
 
 // A note of the scan cycle about the plant as a whole: the time, the
@@ -582,6 +592,21 @@ bool ScanCycle::plantIsOurs()
 {
     if (!m_plantLock)
         return true;
+    if (m_ctx.jobDatabaseServer) {
+        QString text;
+        switch (m_plantLock->claim(*m_ctx.jobDatabaseServer, &text)) {
+        case PlantLock::Claim::Ours:
+            return true;
+        case PlantLock::Claim::Unreachable:
+            return true; // nothing is written without the lock; the job database's checks say it once
+        case PlantLock::Claim::HeldElsewhere:
+            break;
+        }
+        sayInErrorBox(QStringLiteral("Another server (%1) works on the job database %2; this server ends.")
+                          .arg(text, jobDatabaseName(m_ctx)));
+        Q_EMIT plantLost();
+        return false;
+    }
     const QString& clientDir = m_ctx.settings.clientDir;
     QString holder;
     if (m_plantLock->lock(clientDir, &holder)) {
@@ -638,10 +663,13 @@ void ScanCycle::noteDatabaseDamaged(bool damaged)
 // every stored job, is spared.
 bool ScanCycle::jobDatabaseUsable()
 {
+    // A database server keeps its own files sound: there is no file here to check.
+    if (m_ctx.jobDatabaseServer)
+        return true;
     const QString& clientDir = m_ctx.settings.clientDir;
     if (m_lookedAtPlant == clientDir && !m_databaseDamaged)
         return true;
-    const QString path = fileops::joinPath(clientDir, QStringLiteral("prog.mdb"));
+    const QString path = jobDatabaseFile(m_ctx);
     if (clientDir.isEmpty() || !QFileInfo::exists(path))
         return true; // a missing database is the import's to report (once: jobDatabaseThere)
     const bool firstLook = m_lookedAtPlant != clientDir;

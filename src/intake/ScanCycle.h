@@ -68,6 +68,10 @@ Q_SIGNALS:
     // At the end of every cycle, after the timer was re-armed: the files
     // read and how each ended.
     void cycleFinished(const CycleReport& report);
+    // The schema of the job database on a server is held by another server
+    // (this one's lock went with a lost connection and was taken meanwhile):
+    // this server is to end.
+    void plantLost();
 
 private:
     ServerContext& m_ctx;

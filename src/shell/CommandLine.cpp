@@ -58,9 +58,15 @@ const std::vector<OptionDefinition>& optionDefinitions()
          QStringLiteral("DIR"),
          QStringLiteral("folder that holds prog.bak (default: the program's folder; needed, with the "
                         "configuration file, when the program is installed in a system folder)")},
+        {{QStringLiteral("job-database")},
+         QStringLiteral("URL"),
+         QStringLiteral("the job database in a schema of a PostgreSQL server, "
+                        "postgresql://[user@]host[:port]/db?schema=NAME (default: prog.mdb in the client "
+                        "directory); the password comes from ~/.pgpass, PGPASSFILE or PGPASSWORD, never the URL")},
         {{QStringLiteral("init-db")},
-         QStringLiteral("DIR"),
-         QStringLiteral("create DIR/prog.mdb, an empty job database, and end")},
+         QStringLiteral("DIR|URL"),
+         QStringLiteral("create DIR/prog.mdb, an empty job database, or the schema of a postgresql:// URL with its "
+                        "tables, and end; refuses, changing nothing, when they exist")},
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("show this text and end")},
         {{QStringLiteral("v"), QStringLiteral("version")},
          {},
@@ -94,6 +100,13 @@ QString valueError(const OptionDefinition& definition, const QString& value)
     if (value.startsWith(QLatin1String("--")))
         return QStringLiteral("%1 needs a value, not the option %2: %1=%3").arg(name, value, definition.valueName);
     return {};
+}
+
+// --init-db takes a directory or a URL; anything with a scheme is read as
+// a URL, so that "mysql://..." is refused rather than made a folder.
+bool isJobDatabaseUrl(const QString& value)
+{
+    return value.contains(QLatin1String("://"));
 }
 
 } // namespace
@@ -149,9 +162,29 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments)
     o.once = parser.isSet(QStringLiteral("once"));
     o.metricsFile = parser.value(QStringLiteral("metrics-file"));
     o.programDir = parser.value(QStringLiteral("program-dir"));
+    // A URL is read here: one that cannot be used starts nothing.
+    QString why;
     if (parser.isSet(QStringLiteral("init-db"))) {
         o.initDb = true;
-        o.initDbDir = parser.value(QStringLiteral("init-db"));
+        const QString value = parser.value(QStringLiteral("init-db"));
+        if (isJobDatabaseUrl(value)) {
+            JobDatabaseUrl url;
+            if (!parseJobDatabaseUrl(value, url, &why)) {
+                o.usageError = QStringLiteral("--init-db: %1").arg(why);
+                return o;
+            }
+            o.initDbServer = url;
+        } else {
+            o.initDbDir = value;
+        }
+    }
+    if (parser.isSet(QStringLiteral("job-database"))) {
+        JobDatabaseUrl url;
+        if (!parseJobDatabaseUrl(parser.value(QStringLiteral("job-database")), url, &why)) {
+            o.usageError = QStringLiteral("--job-database: %1").arg(why);
+            return o;
+        }
+        o.jobDatabase = url;
     }
     bool ok = true;
     if (parser.isSet(QStringLiteral("answer-exists"))) {
@@ -182,7 +215,7 @@ QString usageText(const QString& programName)
     QString t;
     t += QStringLiteral("Usage: %1 [CONFIG.zezad] [options]\n").arg(programName);
     t += QStringLiteral("       %1 -REGSERVER | /REGSERVER\n").arg(programName);
-    t += QStringLiteral("       %1 --init-db DIR | --help | --version\n\n").arg(programName);
+    t += QStringLiteral("       %1 --init-db DIR|URL | --help | --version\n\n").arg(programName);
     t += QStringLiteral("Production-data server of the VOV machining centre: polls the server directory\n"
                         "and writes the job files it finds into the job database.\n\n");
     t += QStringLiteral("Argument 1:\n"

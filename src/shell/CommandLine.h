@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/OperatorPrompt.h"
+#include "platform/db/JobDatabaseUrl.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // What argument 1 asks for. Argument 1 is the first argument that is not one
 // of our options, exactly as the system handed it over: blanks and quotes
@@ -25,7 +28,11 @@ struct LaunchOptions {
     bool headless = false;
     bool once = false;
     bool initDb = false;
-    QString initDbDir;
+    QString initDbDir;                          // --init-db DIR: the client directory for prog.mdb
+    std::optional<JobDatabaseUrl> initDbServer; // --init-db URL: the schema to create
+    // --job-database=URL: the job database in a PostgreSQL schema; none:
+    // prog.mdb in the client directory.
+    std::optional<JobDatabaseUrl> jobDatabase;
     int answerExists = 7; // No
     int answerFailed = PolicyPrompt::AutoRetryCancel;
     // Given on the command line: then answered by policy even with a window.

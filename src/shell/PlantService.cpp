@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 PlantService::PlantService(ServerContext& ctx, ScanCycle& cycle, const LaunchOptions& options)
     : m_ctx(ctx), m_cycle(cycle)
 {
@@ -103,9 +105,10 @@ void PlantService::reloadNow()
     m_notifier.ready(QStringLiteral("Configuration read again from ") + m_ctx.ConfigFilePath);
 }
 
-void PlantService::stop()
+void PlantService::stop(int exitCode)
 {
     m_stopPending = true;
+    m_exitCode = std::max(m_exitCode, exitCode); // a later SIGTERM does not hide why the server ends
     stopWhenIdle();
 }
 
@@ -121,5 +124,5 @@ void PlantService::stopWhenIdle()
         QTimer::singleShot(kLookAgainMs, this, &PlantService::stopWhenIdle);
         return;
     }
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(m_exitCode);
 }

@@ -36,7 +36,7 @@ public:
     // A cycle in progress ends first, and an open message box is answered
     // first: ending the event loop under it would take the answer away from
     // the import that asked.
-    void stop();
+    void stop(int exitCode = 0);
 
 private:
     void reloadNow();
@@ -49,4 +49,5 @@ private:
     std::unique_ptr<MetricsFile> m_metrics;
     bool m_reloadPending = false;
     bool m_stopPending = false;
+    int m_exitCode = 0;
 };

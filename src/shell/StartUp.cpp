@@ -105,7 +105,8 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
 
     if (options.initDb) {
         QString message;
-        const bool ok = initJobDatabase(options.initDbDir, &message);
+        const bool ok = options.initDbServer ? initJobDatabase(*options.initDbServer, &message)
+                                             : initJobDatabase(options.initDbDir, &message);
         printLine(message);
         return ok ? 0 : 1;
     }
@@ -144,6 +145,7 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     // Every report goes to standard error (the journal under the service),
     // and with a window to its error box too.
     ServerContext ctx(clock, prompt, store, standardError);
+    ctx.jobDatabaseServer = options.jobDatabase;
     reportsOf = &ctx;
     if (frontend) {
         ctx.reports.addSink(frontend->errorBox());
@@ -181,11 +183,29 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
                           .arg(instanceLock.path(), instanceLock.errorString()));
     }
 
-    // One plant, one server, whoever started the other one.
+    // One plant, one server, whoever started the other one. On a database
+    // server the plant is the schema; a server that cannot be reached now
+    // is asked again before anything is written.
     PlantLock plantLock;
     QString holder;
-    const QString plant = configuredClientDir(ctx);
-    if (!plantLock.lock(plant, &holder)) {
+    if (ctx.jobDatabaseServer) {
+        const QString name = ctx.jobDatabaseServer->toString();
+        switch (plantLock.claim(*ctx.jobDatabaseServer, &holder)) {
+        case PlantLock::Claim::Ours:
+            break;
+        case PlantLock::Claim::HeldElsewhere:
+            printLine(
+                QStringLiteral("Another server (%1) works on the job database %2; this copy ends.").arg(holder, name));
+            return 2;
+        case PlantLock::Claim::Unreachable:
+            printLine(QStringLiteral("The job database %1 cannot be reached (%2); job files wait until it can.")
+                          .arg(name, holder));
+            break;
+        }
+        ctx.holdsPlant = [&plantLock, &ctx](PendingError& err) {
+            return plantLock.claimForWriting(*ctx.jobDatabaseServer, err);
+        };
+    } else if (const QString plant = configuredClientDir(ctx); !plantLock.lock(plant, &holder)) {
         printLine(
             QStringLiteral("Another server (%1) works on the job database in %2; this copy ends.").arg(holder, plant));
         return 2;
@@ -212,12 +232,20 @@ int runServerIn(QCoreApplication& app, Frontend* frontend)
     ScanCycle cycle(ctx, importer);
     cycle.setPlantLock(&plantLock);
     PlantService service(ctx, cycle, options);
+    // Another server took the schema while this one had lost its lock:
+    // this one ends, as a second server at its start would.
+    constexpr int kPlantTakenExitCode = 2;
+    bool plantLost = false;
+    QObject::connect(&cycle, &ScanCycle::plantLost, &app, [&plantLost, &service] {
+        plantLost = true;
+        service.stop(kPlantTakenExitCode);
+    });
     if (options.once) {
         service.started();
         cycle.runOnce();
         ctx.tmrLoad.stop();
         managerLink.DisconnectServerManager();
-        return 0;
+        return plantLost ? kPlantTakenExitCode : 0;
     }
     if (signalsCaught)
         handleSignals(app, cycle, service);

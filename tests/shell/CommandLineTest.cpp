@@ -101,6 +101,11 @@ TEST(LaunchOptionsTest, UsageErrorsHelpAndVersionStartNothing)
         {{QStringLiteral("--answer-exists=maybe")}, "--answer-exists takes yes, no or cancel"},
         {{QStringLiteral("--settle-ms"), QStringLiteral("soon")}, "--settle-ms"},
         {{QStringLiteral("--help"), QStringLiteral("--answer-failed=RETRY")}, ""},
+        // A job database URL is read before anything starts.
+        {{QStringLiteral("--job-database")}, "--job-database needs a value"},
+        {{QStringLiteral("--job-database=postgresql://saw:secret@db/plant?schema=line1")}, "password"},
+        {{QStringLiteral("--init-db"), QStringLiteral("mysql://db/plant")}, "--init-db: not a postgresql:// URL"},
+        {{QStringLiteral("--job-database"), QStringLiteral("postgresql://db/plant")}, "--job-database: "},
     };
     for (const auto& [arguments, error] : cases) {
         const LaunchOptions o = parseLaunchOptions(arguments);

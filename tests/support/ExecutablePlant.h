@@ -3,6 +3,8 @@
 // A temporary plant tree for running the built executables: Server (program
 // and configuration), In, Client, Backup, Profil, and the private XDG
 // folders (config, xdg, data, run) the process environment points at.
+// PlantTree is one such tree (a test of several machines makes more);
+// ExecutablePlant is the fixture with one.
 
 #include <QDir>
 #include <QFile>
@@ -17,9 +19,9 @@ struct ProcessRun {
     QString err;
 };
 
-class ExecutablePlant : public ::testing::Test {
-protected:
-    ExecutablePlant()
+class PlantTree {
+public:
+    PlantTree()
     {
         for (const char* d : {"Server", "In", "Client", "Backup", "Profil", "config", "xdg", "run", "run2"})
             QDir(root()).mkpath(QLatin1String(d));
@@ -103,3 +105,5 @@ protected:
 private:
     QTemporaryDir m_dir;
 };
+
+class ExecutablePlant : public ::testing::Test, public PlantTree {};

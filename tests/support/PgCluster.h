@@ -58,6 +58,8 @@ public:
 
     // The end of the server's log, for a failure message.
     [[nodiscard]] QString logTail() const;
+    // The server's whole log (standard output and error, appended).
+    [[nodiscard]] const QString& logPath() const { return m_logPath; }
 
     // How long making the cluster took (initdb), and the last start.
     [[nodiscard]] qint64 initMs() const { return m_initMs; }

@@ -286,7 +286,9 @@ bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, P
             error::fieldTooSmall(err);
             return false;
         }
-        out = t;
+        // Empty text is text, not Null: a driver that binds a null string
+        // as Null (PostgreSQL's) must store it as SQLite does.
+        out = t.isNull() ? QString(0, QChar()) : t;
         return true;
     }
     if (kind == ColumnKind::DateTime)

@@ -48,6 +48,10 @@ public:
         return QStringLiteral(" RETURNING ") + quotedKey;
     }
 
+    // Through Qt SQL; an added row's key comes from RETURNING alone.
+    std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,
+                                                      QSqlError& error) const override;
+
     [[nodiscard]] const QString& schema() const { return m_schema; }
 
 private:
