@@ -98,6 +98,8 @@ struct ConnectionData {
     bool insertRow(RowData& row, PendingError& err);
     // Rows of one table with the same columns given, in one INSERT.
     bool insertRows(const std::vector<RowData*>& rows, PendingError& err);
+    // The same through the dialect's bulk path; copied false when it has none.
+    bool copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err);
     RowStatement* rowStatement(const Table& table, const QByteArray& columns, bool update, PendingError& err);
     bool updateRow(RowData& row, PendingError& err);
     // Turns an engine error into the store layer's numbers.

@@ -19,9 +19,12 @@ namespace {
 
 const QString DefaultDriver = QStringLiteral("QSQLITE");
 constexpr int DefaultBusyTimeoutMs = 5000;
-// New rows waiting for their INSERT are written once this many wait, so
-// that memory stays flat however long a job file is.
-constexpr size_t MaxPendingRows = 512;
+// New rows waiting for their INSERT are written once as many wait as the
+// dialect allows, so that memory stays flat however long a job file is.
+size_t maxPendingRows(const Dialect& dialect)
+{
+    return size_t(std::max(1, dialect.rowsWaiting()));
+}
 
 // Every Database gets a connection name of its own.
 QString nextConnectionName()
@@ -169,34 +172,87 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
     if (upTo == 0)
         return true;
     // A refused row stays waiting with the rows after it: the commit tries
-    // it again and fails, so that a call never commits without it. Rows of
-    // one table with the same columns that follow each other go in together
-    // where the engine is a server.
+    // it again and fails, so that a call never commits without it.
     const size_t perInsert = size_t(std::max(1, dialect->rowsPerInsert()));
-    size_t written = 0;
-    bool ok = true;
-    while (ok && written < upTo) {
-        RowData& first = *pending[written];
-        size_t end = written + 1;
-        while (end < upTo && end - written < perInsert && pending[end]->table == first.table &&
-               pending[end]->given == first.given)
-            ++end;
-        if (end - written == 1) {
-            ok = insertRow(first, err);
-        } else {
-            std::vector<RowData*> rows;
-            for (size_t i = written; i < end; ++i)
-                rows.push_back(pending[i].get());
-            ok = insertRows(rows, err);
+    if (perInsert == 1) {
+        size_t written = 0;
+        for (; written < upTo; ++written) {
+            if (!insertRow(*pending[written], err))
+                break;
+            pending[written]->pending = false;
         }
-        if (ok) {
-            for (size_t i = written; i < end; ++i)
-                pending[i]->pending = false;
-            written = end;
-        }
+        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
+        return written == upTo;
     }
-    pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
+    // A server gets the rows of one table with the same columns together,
+    // tables in the order their first row waited (the job's row before its
+    // bars and pieces), in INSERTs of up to perInsert rows each.
+    std::vector<std::vector<RowData*>> groups;
+    for (size_t i = 0; i < upTo; ++i) {
+        RowData* row = pending[i].get();
+        auto group = std::find_if(groups.begin(), groups.end(), [row](const std::vector<RowData*>& g) {
+            return g.front()->table == row->table && g.front()->given == row->given;
+        });
+        if (group == groups.end())
+            groups.push_back({row});
+        else
+            group->push_back(row);
+    }
+    bool ok = true;
+    for (const auto& group : groups) {
+        // The engine's bulk path takes a whole group at once.
+        if (group.size() > 1) {
+            bool copied = false;
+            ok = copyRows(group, copied, err);
+            if (copied || !ok) {
+                if (!ok)
+                    break;
+                continue;
+            }
+        }
+        // Batches of perInsert rows, then of a quarter of that, and so on:
+        // a few statement shapes per table, each prepared once.
+        for (size_t from = 0, size = perInsert; ok && from < group.size(); from += size) {
+            while (size > 1 && group.size() - from < size)
+                size /= 4;
+            size = std::max<size_t>(size, 1);
+            const std::vector<RowData*> rows(group.begin() + std::ptrdiff_t(from),
+                                             group.begin() + std::ptrdiff_t(from + size));
+            ok = rows.size() == 1 ? insertRow(*rows.front(), err) : insertRows(rows, err);
+            if (ok)
+                for (RowData* row : rows)
+                    row->pending = false;
+        }
+        if (!ok)
+            break;
+    }
+    pending.erase(std::remove_if(pending.begin(), pending.begin() + std::ptrdiff_t(upTo),
+                                 [](const std::shared_ptr<RowData>& row) { return !row->pending; }),
+                  pending.begin() + std::ptrdiff_t(upTo));
     return ok;
+}
+
+bool ConnectionData::copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err)
+{
+    const Table& t = *rows.front()->table;
+    std::vector<const std::vector<QVariant>*> values;
+    for (const RowData* row : rows)
+        values.push_back(&row->values);
+    std::vector<qint64> keys;
+    QSqlError error;
+    copied = dialect->copyRows(db, t, rows.front()->given, values, keys, error) && keys.size() == rows.size();
+    if (copied) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            rows[i]->key = keys[i];
+            rows[i]->changed.fill(0);
+            rows[i]->pending = false;
+        }
+        return true;
+    }
+    if (!error.isValid())
+        return true; // no bulk path: INSERTs then
+    raise(error, err, &t);
+    return false;
 }
 
 bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError& err)
@@ -519,7 +575,7 @@ bool Database::store(Row& row, PendingError& err)
     if (data.key == 0 && m_conn->inTransaction) {
         data.pending = true;
         m_conn->pending.push_back(row.d);
-        return m_conn->pending.size() < MaxPendingRows || m_conn->writePending(nullptr, err);
+        return m_conn->pending.size() < maxPendingRows(*m_conn->dialect) || m_conn->writePending(nullptr, err);
     }
     if (data.key != 0 && !data.changed.contains('\1'))
         return true; // nothing to write

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 namespace db {
 
@@ -75,6 +76,20 @@ public:
     // together: 1 for an engine in the same process, more for a server,
     // where each statement is a round trip.
     [[nodiscard]] virtual int rowsPerInsert() const { return 1; }
+    // How many new rows may wait before they are written (memory stays
+    // flat; a server gets fewer, larger writes).
+    [[nodiscard]] virtual int rowsWaiting() const { return 512; }
+    // Writes new rows of one table (the columns given in `columns`, one byte
+    // per column, values in table order) through the engine's bulk path and
+    // hands back their keys in order. False without an error when the
+    // engine has none (INSERTs are used then).
+    virtual bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+                          const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                          QSqlError& error) const
+    {
+        (void)db, (void)table, (void)columns, (void)rows, (void)keys, (void)error;
+        return false;
+    }
     // The statements that write rows, through the engine's own interface
     // where that binds values cheaper than Qt SQL; null: use Qt SQL.
     virtual std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,

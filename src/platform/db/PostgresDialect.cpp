@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlDriver>
+#include <QLibrary>
 #include <QSqlQuery>
 #include <QTimeZone>
 
@@ -380,6 +381,182 @@ CreateSchemaResult createPostgresJobSchema(QSqlDatabase& db, const QString& sche
     if (!db.commit())
         return abandon(CreateSchemaResult::Failed, db.lastError().text());
     return result(CreateSchemaResult::Created, {});
+}
+
+namespace {
+
+// libpq as the driver loaded it: the few calls COPY needs, looked up at run
+// time, so that a server on SQLite neither links nor installs libpq.
+struct LibPq {
+    using Exec = void* (*)(void*, const char*);
+    using PutCopyData = int (*)(void*, const char*, int);
+    using PutCopyEnd = int (*)(void*, const char*);
+    using GetResult = void* (*)(void*);
+    using ResultStatus = int (*)(const void*);
+    using ErrorField = char* (*)(const void*, int);
+    using ErrorMessage = char* (*)(const void*);
+    using Clear = void (*)(void*);
+    Exec exec = nullptr;
+    PutCopyData putCopyData = nullptr;
+    PutCopyEnd putCopyEnd = nullptr;
+    GetResult getResult = nullptr;
+    ResultStatus resultStatus = nullptr;
+    ErrorField errorField = nullptr;
+    ErrorMessage errorMessage = nullptr;
+    Clear clear = nullptr;
+    // libpq's ExecStatusType and PG_DIAG_SQLSTATE: part of its stable interface.
+    static constexpr int CommandOk = 1;
+    static constexpr int CopyIn = 4;
+    static constexpr int SqlState = 'C';
+
+    static const LibPq* get()
+    {
+        static const LibPq lib = [] {
+            LibPq l;
+            QLibrary pq(QStringLiteral("pq"), 5);
+            if (!pq.load())
+                return l;
+            l.exec = reinterpret_cast<Exec>(pq.resolve("PQexec"));
+            l.putCopyData = reinterpret_cast<PutCopyData>(pq.resolve("PQputCopyData"));
+            l.putCopyEnd = reinterpret_cast<PutCopyEnd>(pq.resolve("PQputCopyEnd"));
+            l.getResult = reinterpret_cast<GetResult>(pq.resolve("PQgetResult"));
+            l.resultStatus = reinterpret_cast<ResultStatus>(pq.resolve("PQresultStatus"));
+            l.errorField = reinterpret_cast<ErrorField>(pq.resolve("PQresultErrorField"));
+            l.errorMessage = reinterpret_cast<ErrorMessage>(pq.resolve("PQresultErrorMessage"));
+            l.clear = reinterpret_cast<Clear>(pq.resolve("PQclear"));
+            return l;
+        }();
+        const bool complete = lib.exec && lib.putCopyData && lib.putCopyEnd && lib.getResult && lib.resultStatus &&
+                              lib.errorField && lib.errorMessage && lib.clear;
+        return complete ? &lib : nullptr;
+    }
+
+    // The error of a result, as the driver would report it (SQLSTATE as the code).
+    QSqlError failure(void* result) const
+    {
+        const char* state = result ? errorField(result, SqlState) : nullptr;
+        const char* message = result ? errorMessage(result) : nullptr;
+        return QSqlError(QStringLiteral("Unable to copy rows"), QString::fromUtf8(message ? message : "").trimmed(),
+                         QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+    }
+    // Runs the statement and ends its results; false with error on failure.
+    bool finish(void* conn, QSqlError& error) const
+    {
+        bool ok = true;
+        while (void* result = getResult(conn)) {
+            if (ok && resultStatus(result) != CommandOk) {
+                error = failure(result);
+                ok = false;
+            }
+            clear(result);
+        }
+        return ok;
+    }
+};
+
+// A value in COPY's text form: \N for Null, texts with their backslashes,
+// tabs and line ends escaped.
+void appendCopyValue(QByteArray& out, const QVariant& v)
+{
+    if (v.isNull()) {
+        out += "\\N";
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+        out += QByteArray::number(v.toLongLong());
+        return;
+    case QMetaType::Double:
+        out += QByteArray::number(v.toDouble(), 'g', 17);
+        return;
+    default:
+        break;
+    }
+    for (const char c : v.toString().toUtf8()) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+} // namespace
+
+bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+                               const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                               QSqlError& error) const
+{
+    const LibPq* pq = LibPq::get();
+    const QVariant handle = db.driver()->handle();
+    if (!pq || table.keyColumn.isEmpty() || !handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return false;
+    void* conn = *static_cast<void* const*>(handle.constData());
+
+    // The keys first, from the table's own sequence, so that the rows can
+    // be changed later by key.
+    // One server works on a schema (its plant lock), so a block of keys can
+    // be taken from the sequence in one step.
+    const QString sequence = QStringLiteral("pg_get_serial_sequence('%1', '%2')")
+                                 .arg(QString(table.quotedName).replace(u'\'', QStringLiteral("''")),
+                                      QString(table.keyColumn).replace(u'\'', QStringLiteral("''")));
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT setval(%1, nextval(%1) + %2)").arg(sequence).arg(rows.size() - 1)) ||
+        !q.next()) {
+        error = q.lastError();
+        return false;
+    }
+    const qint64 last = q.value(0).toLongLong();
+    q.finish();
+    keys.clear();
+    for (qint64 key = last - qint64(rows.size()) + 1; key <= last; ++key)
+        keys.push_back(key);
+
+    QString sql = QStringLiteral("COPY ") + table.quotedName + QStringLiteral(" (") + table.quotedKey;
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns.at(i))
+            sql += QStringLiteral(", ") + table.quotedColumns[i];
+    sql += QStringLiteral(") FROM STDIN");
+    void* started = pq->exec(conn, sql.toUtf8().constData());
+    if (!started || pq->resultStatus(started) != LibPq::CopyIn) {
+        error = pq->failure(started);
+        if (started)
+            pq->clear(started);
+        (void)pq->finish(conn, error);
+        return false;
+    }
+    pq->clear(started);
+    QByteArray data;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        data += QByteArray::number(keys[r]);
+        const std::vector<QVariant>& values = *rows[r];
+        for (int i = 0; i < columns.size(); ++i) {
+            if (columns.at(i)) {
+                data += '\t';
+                appendCopyValue(data, values[size_t(i)]);
+            }
+        }
+        data += '\n';
+    }
+    const bool sent = pq->putCopyData(conn, data.constData(), int(data.size())) == 1;
+    pq->putCopyEnd(conn, sent ? nullptr : "the rows could not be sent");
+    return pq->finish(conn, error) && sent;
 }
 
 } // namespace db

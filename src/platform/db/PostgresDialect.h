@@ -42,7 +42,13 @@ public:
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override;
     void removeDatabaseFiles(const QString& path) const override;
     [[nodiscard]] EngineFailure classify(const QSqlError& error) const override;
-    [[nodiscard]] int rowsPerInsert() const override { return 500; }
+    [[nodiscard]] int rowsPerInsert() const override { return 256; }
+    [[nodiscard]] int rowsWaiting() const override { return 4096; }
+    // COPY ... FROM STDIN on the driver's own libpq connection, with keys
+    // taken from the table's identity sequence first.
+    bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+                  const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                  QSqlError& error) const override;
     [[nodiscard]] QString returningKey(const QString& quotedKey) const override
     {
         return QStringLiteral(" RETURNING ") + quotedKey;
