@@ -222,11 +222,8 @@ void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore)
                      {kSetAside, takenBefore}, err);
 }
 
-QString storedResumePoint(const ServerContext& ctx, FileKind kind)
+QString storedResumePoint(db::Database& database, FileKind kind)
 {
-    db::Database database;
-    if (!openLedger(ctx, database, db::Database::Transaction::AutoCommit))
-        return {};
     std::vector<QVariantList> rows;
     PendingError err;
     database.execute(QStringLiteral("SELECT \"ResumeAfter\" FROM \"ImportQueue\" WHERE \"Kind\" = ?"), {kindName(kind)},

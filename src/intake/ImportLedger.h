@@ -78,5 +78,5 @@ void purgeSetAsideRows(const ServerContext& ctx, const QDateTime& takenBefore);
 
 // Where each kind's listing resumes, kept in the job database so that it
 // outlives the process; empty when unknown.
-QString storedResumePoint(const ServerContext& ctx, FileKind kind);
+QString storedResumePoint(db::Database& database, FileKind kind);
 void storeResumePoint(const ServerContext& ctx, FileKind kind, const QString& name);

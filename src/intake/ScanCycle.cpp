@@ -452,10 +452,12 @@ void ScanCycle::prepareLedger()
                                      "serverquirnel --init-db URL.")
                           .arg(jobDatabaseName(m_ctx)));
     }
-    database.close();
+    // The resume points on the same connection (a commit above closed it).
+    if (!database.isOpen() && !openJobDatabase(m_ctx, database, err, db::Database::Transaction::AutoCommit))
+        return;
     for (FileKind kind : {FileKind::Production, FileKind::Label, FileKind::Steel}) {
         if (m_queue.resumeAfter[int(kind)].isEmpty())
-            m_queue.resumeAfter[int(kind)] = storedResumePoint(m_ctx, kind);
+            m_queue.resumeAfter[int(kind)] = storedResumePoint(database, kind);
     }
 }
 
