@@ -73,7 +73,7 @@ bool openPrintRows(ServerContext& ctx, PrintData& print, db::Database* shared, c
     if (err.pending() || !jobNameSearchable(job, err))
         return false;
     print.job = job;
-    bool hasRows = !print.JobDatabase->findFirst(PrintTable, jobRows(job), err).isNull();
+    bool hasRows = !print.JobDatabase->firstRow(PrintTable, jobRows(job), err).isNull();
     if (err.pending())
         return false;
     bool existing = hasRows;
@@ -106,7 +106,7 @@ db::Row printRow(PrintData& print, const QString& job, int piece, PendingError& 
     db::Row row;
     if (print.keptRows) {
         PendingError failed;
-        row = print.JobDatabase->findFirst(
+        row = print.JobDatabase->firstRow(
             PrintTable, {{QStringLiteral("LosName"), job}, {QStringLiteral("TeileNr"), piece}}, failed);
         if (failed.pending()) {
             err = failed;

@@ -111,7 +111,7 @@ Flow readBarSelectionRecord(ImportContext& ctx)
         return wrongBarNumberReport(ctx);
     }
 
-    db::Row found = ctx.conn.database.findFirst(
+    db::Row found = ctx.conn.database.firstRow(
         ctx.conn.table(QStringLiteral("Stabdaten")),
         {{QStringLiteral("LosName"), ctx.jobName}, {QStringLiteral("StabNr"), qlonglong(number)}}, ctx.err);
     if (!found.isNull())

@@ -20,7 +20,7 @@ db::Row findNumbered(ImportContext& ctx, const QString& table, const QString& co
     }
     db::Where where = ctx.jobWhere();
     where.emplace_back(column, value);
-    return ctx.conn.database.findFirst(ctx.conn.table(table), where, err);
+    return ctx.conn.database.firstRow(ctx.conn.table(table), where, err);
 }
 
 } // namespace

@@ -116,7 +116,7 @@ bool openTables(ServerContext& ctx, JobState& job, ImportCarry& carry, JobConnec
     conn.job = conn.database.newRow(jobTable, err);
     if (err.pending() || !jobNameSearchable(jobName, err))
         return false;
-    conn.job = conn.database.findFirst(jobTable, jobRows(jobName), err);
+    conn.job = conn.database.firstRow(jobTable, jobRows(jobName), err);
     if (err.pending())
         return false;
     conn.override = false;

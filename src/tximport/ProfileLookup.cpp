@@ -45,7 +45,7 @@ QString LookupProfileName(ServerContext& ctx, ProfileCache& cache, const QString
     const QVariant value = text::searchNumber(number);
     if (value.isValid()) {
         const db::Row row =
-            database.findFirst(QStringLiteral("Profilliste"), {{QStringLiteral("ProfilNr"), value}}, err);
+            database.firstRow(QStringLiteral("Profilliste"), {{QStringLiteral("ProfilNr"), value}}, err);
         const QVariant name = row.isNull() ? QVariant() : row.get(QStringLiteral("Profilname"), err);
         if (!err.pending() && !name.isNull())
             result = name.toString();

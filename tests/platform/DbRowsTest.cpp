@@ -166,7 +166,7 @@ TEST_F(JobDbTest, DeleteAndUpdateWhereCountRowsAndDeletingAJobCascadesButNotToPr
     EXPECT_EQ(count("Stabdaten", "Farbe = 'rot'"), 1);
     EXPECT_EQ(database.deleteWhere(qs("Nix"), {}, err), -1);
     EXPECT_EQ(err.description, qs("Cannot find the input table or query 'Nix'."));
-    db::Row job = database.findFirst(qs("LosNamen"), {{qs("LosName"), qs("J1")}}, err);
+    db::Row job = database.firstRow(qs("LosNamen"), {{qs("LosName"), qs("J1")}}, err);
     ASSERT_TRUE(!job.isNull() && database.remove(job, err));
     for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"})
         EXPECT_EQ(count(table), 1) << table; // J2's
@@ -182,7 +182,7 @@ TEST_F(JobDbTest, NewRowsGoInWithTheirLastStoreAndRefusalsAreReportedWhereWritte
     db::Row bar = addRow("Stabdaten", {{"LosName", qs("J1")}, {"StabNr", 1}});
     ASSERT_TRUE(bar.set(qs("Farbe"), qs("weiss"), err) && database.store(bar, err));
     EXPECT_EQ(bar.get(qs("StabNr"), err), QVariant(1)) << "read back from the row, as the column stores it";
-    const db::Row found = database.findFirst(qs("Stabdaten"), {{qs("StabNr"), 1}}, err);
+    const db::Row found = database.firstRow(qs("Stabdaten"), {{qs("StabNr"), 1}}, err);
     ASSERT_FALSE(found.isNull()) << "written before its table is read";
     EXPECT_EQ(found.get(qs("Farbe"), err).toString(), qs("weiss"));
     ASSERT_TRUE(bar.set(qs("Farbe"), qs("rot"), err) && database.store(bar, err));
@@ -234,7 +234,7 @@ TEST_P(FieldConversion, StoresLikeTheEngineOrRaises)
         return;
     }
     ASSERT_TRUE(database.store(row, err)) << err.description.toStdString();
-    const QVariant read = database.findFirst(qs("Stabdaten"), {{qs("LosName"), qs("J")}}, err).get(qs(c.column), err);
+    const QVariant read = database.firstRow(qs("Stabdaten"), {{qs("LosName"), qs("J")}}, err).get(qs(c.column), err);
     EXPECT_EQ(row.get(qs(c.column), err), read) << "the row in memory reads as the database does";
     EXPECT_EQ(read.typeId(), c.readBack.typeId()) << read.typeName();
     EXPECT_EQ(read, c.readBack) << err.description.toStdString();

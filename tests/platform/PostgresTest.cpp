@@ -360,7 +360,7 @@ TEST_F(PostgresJobDatabase, TheWriterStoresRowsInBatchesAndCommitsWholeCalls)
                 << err.description.toStdString();
             bars.push_back(bar);
         }
-        ASSERT_FALSE(writer.findFirst(QStringLiteral("Stabdaten"), {{QStringLiteral("StabNr"), 1200}}, err).isNull());
+        ASSERT_FALSE(writer.firstRow(QStringLiteral("Stabdaten"), {{QStringLiteral("StabNr"), 1200}}, err).isNull());
         ASSERT_TRUE(bars[700].set(QStringLiteral("Farbe"), QStringLiteral("rot"), err) && writer.store(bars[700], err))
             << err.description.toStdString();
         if (commit) {

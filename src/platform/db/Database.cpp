@@ -60,10 +60,16 @@ QString columnList(const Table& table, const QByteArray& mask, const QString& su
 }
 
 // Rows written through Qt SQL, for a driver whose dialect has no way of
-// its own.
+// its own. The key of an added row is the row its RETURNING clause hands
+// back where the dialect asks for one: the driver's last insert id would
+// then ask the server (PostgreSQL's lastval()), which fails in a session
+// that has added no row yet and ends the transaction.
 class QueryRowStatement final : public RowStatement {
 public:
-    explicit QueryRowStatement(const QSqlDatabase& db) : m_query(db) { m_query.setForwardOnly(true); }
+    QueryRowStatement(const QSqlDatabase& db, bool keyReturned) : m_query(db), m_keyReturned(keyReturned)
+    {
+        m_query.setForwardOnly(true);
+    }
     bool prepare(const QString& sql, QSqlError& error)
     {
         if (m_query.prepare(sql))
@@ -78,7 +84,12 @@ public:
         if (!ok)
             error = m_query.lastError();
         // A statement that hands back its row's key (RETURNING) has one row.
-        m_key = !ok ? 0 : m_query.next() ? m_query.value(0).toLongLong() : m_query.lastInsertId().toLongLong();
+        if (!ok)
+            m_key = 0;
+        else if (m_keyReturned)
+            m_key = m_query.isSelect() && m_query.next() ? m_query.value(0).toLongLong() : 0;
+        else
+            m_key = m_query.lastInsertId().toLongLong();
         m_query.finish();
         return ok;
     }
@@ -86,6 +97,7 @@ public:
 
 private:
     QSqlQuery m_query;
+    bool m_keyReturned = false;
     qint64 m_key = 0;
 };
 
@@ -315,7 +327,7 @@ RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& col
     QSqlError sqlError;
     std::shared_ptr<RowStatement> statement = dialect->prepareRowStatement(db, sql, sqlError);
     if (!statement && !sqlError.isValid()) {
-        auto query = std::make_shared<QueryRowStatement>(db);
+        auto query = std::make_shared<QueryRowStatement>(db, !dialect->returningKey(QStringLiteral("k")).isEmpty());
         if (query->prepare(sql, sqlError))
             statement = std::move(query);
     }
@@ -629,7 +641,7 @@ Database::TableQuery Database::queryOn(const QString& table, const QString& colu
     return q;
 }
 
-Row Database::findFirst(const QString& table, const Where& where, PendingError& err)
+Row Database::firstRow(const QString& table, const Where& where, PendingError& err)
 {
     const TableQuery q = queryOn(
         table, {}, where, {}, true,

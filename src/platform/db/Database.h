@@ -85,7 +85,7 @@ public:
 
     // The first row (in the order rows were added) matching where, or a
     // null row when there is none.
-    Row findFirst(const QString& table, const Where& where, PendingError& err);
+    Row firstRow(const QString& table, const Where& where, PendingError& err);
     // Set-based statements; return the number of rows touched, or -1 with
     // err raised. An empty where means all rows. updateWhere applies the
     // column's rules to the value.

@@ -80,37 +80,6 @@ QString primaryMessage(const QSqlError& error)
     return text.remove(severity).trimmed();
 }
 
-// Rows written through Qt SQL. The key of an added row is the one row its
-// RETURNING clause hands back; an UPDATE has none. (The driver's last
-// insert id would ask the server for lastval(), which fails in a session
-// that has added no row yet, and a failed statement ends the transaction.)
-class QueryRowStatement final : public RowStatement {
-public:
-    explicit QueryRowStatement(const QSqlDatabase& db) : m_query(db) { m_query.setForwardOnly(true); }
-    bool prepare(const QString& sql, QSqlError& error)
-    {
-        if (m_query.prepare(sql))
-            return true;
-        error = m_query.lastError();
-        return false;
-    }
-    void bind(int index, const QVariant& value) override { m_query.bindValue(index, value); }
-    bool run(QSqlError& error) override
-    {
-        const bool ok = m_query.exec();
-        if (!ok)
-            error = m_query.lastError();
-        m_key = ok && m_query.isSelect() && m_query.next() ? m_query.value(0).toLongLong() : 0;
-        m_query.finish();
-        return ok;
-    }
-    [[nodiscard]] qint64 lastKey() const override { return m_key; }
-
-private:
-    QSqlQuery m_query;
-    qint64 m_key = 0;
-};
-
 } // namespace
 
 PostgresDialect::PostgresDialect(QString schema) : m_schema(std::move(schema)) {}
@@ -255,15 +224,6 @@ bool PostgresDialect::prepareNewFile(QSqlDatabase&, QSqlError&) const
 }
 
 void PostgresDialect::removeDatabaseFiles(const QString&) const {}
-
-std::unique_ptr<RowStatement> PostgresDialect::prepareRowStatement(QSqlDatabase& db, const QString& sql,
-                                                                   QSqlError& error) const
-{
-    auto statement = std::make_unique<QueryRowStatement>(db);
-    if (!statement->prepare(sql, error))
-        return nullptr;
-    return statement;
-}
 
 EngineFailure PostgresDialect::classify(const QSqlError& error) const
 {

@@ -55,8 +55,6 @@ public:
     }
 
     // Through Qt SQL; an added row's key comes from RETURNING alone.
-    std::unique_ptr<RowStatement> prepareRowStatement(QSqlDatabase& db, const QString& sql,
-                                                      QSqlError& error) const override;
 
     [[nodiscard]] const QString& schema() const { return m_schema; }
 
