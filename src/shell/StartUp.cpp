@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -45,7 +46,9 @@ void printLine(const QString& text)
 // stop that arrives during a cycle is said at once by the handler itself
 // (once), so that whoever sent it knows why the server is still there.
 volatile std::sig_atomic_t g_cycleRunning = 0;
-volatile std::sig_atomic_t g_stopSaid = 0;
+// Set by the first stop said: test-and-set is one step, so a second signal
+// that interrupts the handler of the first does not say it again.
+std::atomic_flag g_stopSaid = ATOMIC_FLAG_INIT;
 constexpr char kStopAfterImportTerm[] =
     "Stop requested (SIGTERM): the server ends when the import in progress is done.\n";
 constexpr char kStopAfterImportInt[] =
@@ -53,9 +56,8 @@ constexpr char kStopAfterImportInt[] =
 
 void sayStopDuringCycle(int sig)
 {
-    if (sig == SIGHUP || !g_cycleRunning || g_stopSaid)
+    if (sig == SIGHUP || !g_cycleRunning || g_stopSaid.test_and_set())
         return;
-    g_stopSaid = 1;
     [[maybe_unused]] ssize_t n = 0;
     if (sig == SIGTERM)
         n = ::write(STDERR_FILENO, kStopAfterImportTerm, sizeof kStopAfterImportTerm - 1);
