@@ -2,39 +2,39 @@
 // what it leaves behind: standard error (the error box), the settings store
 // file, the configuration file, the job database, backups and error copies.
 #include "ExecutablePlant.h"
-#include "TestSupport.h"
 #include "platform/ProcessLock.h"
 
 #include <QDirIterator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <QThread>
-
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <unistd.h>
 
 namespace {
 
+const QByteArray kGoodJob = crlf({
+    "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
+    "KTN0001FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350",
+    "KTN0002FW001012KA1001  PPos01TBRGG+4500+4500L12350WB 3,1200,55,12;",
+    "KRN0005L10100AR",
+});
+const QStringList kUnprivileged{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                QStringLiteral("--clear-groups")};
+
+bool straceWorks()
+{
+    QProcess p;
+    p.start(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")});
+    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 class EndToEnd : public ExecutablePlant {
 protected:
-    void writeConfig(int jobLoadMode)
-    {
-        ExecutablePlant::writeConfig(1500, "\"BackupPath\",\"~apppath~\\Backup\"\n\"AutoFreigabe\",\" 1\"\n"
-                                           "\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
-                                           "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"GenLoadID\",1\n"
-                                           "\"JobLoadMode\"," +
-                                               QByteArray::number(jobLoadMode) + "\n");
-    }
-    QString settingsValue(const QString& key) const
+    QSettings settings() const
     {
         return QSettings(root() + QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf"),
-                         QSettings::IniFormat)
-            .value(QStringLiteral("Settings/") + key)
-            .toString();
+                         QSettings::IniFormat);
     }
+    QString settingsValue(const QString& key) const { return settings().value("Settings/" + key).toString(); }
 
     // Every file of the plant and the settings store with its bytes and
     // modification time (the running server's locks left out).
@@ -52,43 +52,15 @@ protected:
         }
         return files;
     }
-
-    ProcessRun runOnce(const QStringList& extra = {})
-    {
-        return run(QStringList{configPath(), QStringLiteral("--headless"), QStringLiteral("--once")} + extra);
-    }
-
-    // Rows of a table of the job database (all, or of one job).
-    qlonglong count(const char* table, const char* job = nullptr) const
-    {
-        QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table);
-        if (job)
-            sql += QStringLiteral(" WHERE LosName='%1'").arg(QLatin1String(job));
-        return queryValue(client() + QStringLiteral("/prog.mdb"), sql).toLongLong();
-    }
-
-    static QStringList sampleFiles()
-    {
-        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
-    }
-    // The sample plant's jobs in a fresh plant (job mode 1, separate 0).
-    void deliverSamples(int jobLoadMode)
+    // The sample plant's jobs in a fresh plant.
+    void resetToSamples(int jobLoadMode)
     {
         for (const char* d : {"/In", "/Client", "/Server/prog.bak"})
             QDir(root() + QLatin1String(d)).removeRecursively();
         QDir(root()).mkpath(QStringLiteral("In"));
         QDir(root()).mkpath(QStringLiteral("Client"));
-        writeConfig(jobLoadMode);
+        deliverSamples(jobLoadMode);
         initDatabase();
-        for (const QString& name : sampleFiles())
-            writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
-    }
-    void drain()
-    {
-        for (int run = 0; run < 8 && !QDir(in()).entryList(QDir::Files).isEmpty(); ++run) {
-            const ProcessRun r = runOnce();
-            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        }
     }
     // Rows per table, the backups and the files still waiting.
     QString outcome() const
@@ -96,8 +68,7 @@ protected:
         QString s;
         for (const char* t : {"LosNamen", "Stabdaten", "Teiledaten", "Werkzeugdaten", "Druckdaten", "StahlTeiledaten"})
             s += QString::number(count(t)) + u' ';
-        s += QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name).join(u',');
-        return s + u'|' + QDir(in()).entryList(QDir::Files, QDir::Name).join(u',');
+        return s + backedUp().join(u',') + u'|' + waiting().join(u',');
     }
 };
 
@@ -120,20 +91,11 @@ TEST_F(EndToEnd, MissingConfigurationIsReportedAndWrittenFromTheFields)
 // with another runtime directory works on the same plant.
 TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 {
-    writeConfig(0);
+    writeSampleConfig(0);
     initDatabase();
-    QProcess first;
-    first.setReadChannel(QProcess::StandardError);
-    start(first, installExecutable(), {configPath(), QStringLiteral("--headless")},
-          environment(QStringLiteral("run2")));
-    QByteArray started;
-    while (!started.contains(": Start Server") && first.waitForReadyRead(10000))
-        started += first.readAllStandardError();
-    ASSERT_TRUE(started.contains(": Start Server")) << started.constData();
-
-    QSettings(root() + QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf"),
-              QSettings::IniFormat)
-        .setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
+    Running& first = startServer({}, environment(QStringLiteral("run2")));
+    ASSERT_TRUE(first.waitForError(QStringLiteral(": Start Server"))) << first.errorBox().toStdString();
+    settings().setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
     writeJob(QStringLiteral("A1.$tx.$er"), "old error copy");
     {
         QFile old(in() + QStringLiteral("/A1.$tx.$er"));
@@ -141,32 +103,25 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
         old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime);
     }
     const QMap<QString, QByteArray> before = snapshot();
-
-    // The plant's lock: a different runtime directory does not help.
-    ProcessRun r = runOnce();
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Another server (process %1 on %2) works on the job database in %3")
-                                   .arg(first.processId())
-                                   .arg(QSysInfo::machineHostName(), client())))
-        << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
-    EXPECT_EQ(snapshot(), before);
-
-    // The runtime directory's lock, held by another process.
-    ::kill(pid_t(first.processId()), SIGKILL);
-    ASSERT_TRUE(first.waitForFinished(10000));
+    const QString byPlantLock = QStringLiteral("Another server (process %1 on %2) works on the job database in %3")
+                                    .arg(first.processId())
+                                    .arg(QSysInfo::machineHostName(), client());
+    const QString byRuntimeLock = QStringLiteral("is running already (process %1 on ").arg(::getpid());
     ProcessLock held(root() + QStringLiteral("/run/Server VOV - Produktionsdaten.lock"));
-    ASSERT_EQ(held.tryLock(), ProcessLock::Result::Taken);
-    r = runOnce();
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("is running already (process %1 on ").arg(::getpid())))
-        << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
-    EXPECT_EQ(snapshot(), before);
-
+    for (const QString& refusal : {byPlantLock, byRuntimeLock}) {
+        if (refusal == byRuntimeLock) { // the runtime directory's lock, held by another process
+            first.end(SIGKILL);
+            ASSERT_EQ(held.tryLock(), ProcessLock::Result::Taken);
+        }
+        const ProcessRun r = runOnce();
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(refusal)) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
+        EXPECT_EQ(snapshot(), before);
+    }
     // The killed server's plant lock keeps nobody out, not even for a moment.
     held.unlock();
-    r = runOnce();
+    const ProcessRun r = runOnce();
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
 }
@@ -181,7 +136,7 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (asRoot && setpriv.isEmpty())
         GTEST_SKIP() << "as root the run needs setpriv to become an unprivileged user";
-    writeConfig(0);
+    writeSampleConfig(0);
     const auto all = QFileDevice::Permissions(0x7777);
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                           QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
@@ -195,18 +150,10 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
     ASSERT_TRUE(QFile::setPermissions(folder, readOnly));
     const QMap<QString, QByteArray> before = snapshot();
 
-    const QStringList cases[] = {
-        {},
-        {configPath()},
-        {QStringLiteral("--program-dir=") + server()},
-    };
-    for (const QStringList& arguments : cases) {
-        const QStringList args = arguments + QStringList{QStringLiteral("--headless"), QStringLiteral("--once")};
-        const ProcessRun r = asRoot ? run(setpriv,
-                                          QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                      QStringLiteral("--clear-groups"), exe} +
-                                              args,
-                                          environment())
+    for (const QStringList& given : {QStringList{}, QStringList{configPath()},
+                                     QStringList{QStringLiteral("--program-dir=") + server()}}) {
+        const QStringList args = given + QStringList{QStringLiteral("--headless"), QStringLiteral("--once")};
+        const ProcessRun r = asRoot ? run(setpriv, kUnprivileged + QStringList{exe} + args, environment())
                                     : run(exe, args, environment());
         EXPECT_EQ(r.exitCode, 2) << args.join(u' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
@@ -224,47 +171,21 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
 TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
 {
     initDatabase();
-    const QByteArray before = readFileBytes(client() + QStringLiteral("/prog.mdb"));
+    const QByteArray before = readFileBytes(jobDatabase());
     EXPECT_FALSE(before.isEmpty());
     const ProcessRun again = run({QStringLiteral("--init-db"), client()});
     EXPECT_NE(again.exitCode, 0);
     EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
-    EXPECT_EQ(readFileBytes(client() + QStringLiteral("/prog.mdb")), before);
+    EXPECT_EQ(readFileBytes(jobDatabase()), before);
 }
-
-const QByteArray kGoodJob = crlf({
-    "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
-    "KTN0001FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350",
-    "KTN0002FW001012KA1001  PPos01TBRGG+4500+4500L12350WB 3,1200,55,12;",
-    "KRN0005L10100AR",
-});
 
 // The paths of the configuration are taken from ~apppath~ (the Server
-// folder's parent) and published in the settings store.
-TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlag)
+// folder's parent) and published in the settings store. The server built
+// without the window needs no display: a command line meant for the window
+// gets one line saying so and imports as --headless.
+TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADisplay)
 {
-    writeConfig(0);
-    initDatabase();
-    writeJob(QStringLiteral("A1.$tx"), kGoodJob);
-    const ProcessRun r = runOnce();
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), root() + QStringLiteral("/In"));
-    EXPECT_EQ(count("LosNamen", "A1"), 1);
-    EXPECT_EQ(count("Stabdaten", "A1"), 1);
-    EXPECT_EQ(count("Teiledaten", "A1"), 2);
-    EXPECT_EQ(count("Werkzeugdaten", "A1"), 2);
-    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
-    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/A1.$tx")), kGoodJob);
-    EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/A1.$tx")), kGoodJob);
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
-}
-
-// The server built without the window needs no display: a command line
-// meant for the window gets one line saying so and imports as --headless.
-TEST_F(EndToEnd, WithoutHeadlessTheWindowlessServerSaysSoOnceAndImports)
-{
-    writeConfig(0);
+    writeSampleConfig(0);
     initDatabase();
     writeJob(QStringLiteral("A1.$tx"), kGoodJob);
     QProcessEnvironment env = environment();
@@ -274,20 +195,25 @@ TEST_F(EndToEnd, WithoutHeadlessTheWindowlessServerSaysSoOnceAndImports)
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
-    EXPECT_EQ(count("LosNamen", "A1"), 1);
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
+    for (const auto& [table, rows] : {std::pair{"LosNamen", 1}, {"Stabdaten", 1}, {"Teiledaten", 2}, {"Werkzeugdaten", 2}})
+        EXPECT_EQ(count(table, "A1"), rows) << table;
     EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
+    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/A1.$tx")), kGoodJob);
+    EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/A1.$tx")), kGoodJob);
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
 TEST_F(EndToEnd, BrokenJobBecomesAnErrorCopyAndIsLogged)
 {
-    writeConfig(0);
+    writeSampleConfig(0);
     initDatabase();
     const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
     writeJob(QStringLiteral("B7.$tx"), broken);
     const ProcessRun r = runOnce({QStringLiteral("--answer-failed=cancel")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Wrong ID: <Z>"))) << r.err.toStdString();
-    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/B7.$tx")));
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("B7.$tx.$er")});
     EXPECT_EQ(readFileBytes(in() + QStringLiteral("/B7.$tx.$er")), broken);
     const QByteArray last = readFileBytes(client() + QStringLiteral("/$TXerror.dat"));
     EXPECT_TRUE(last.startsWith("\"Job: B7.$tx\r\nLine: 1\r\nCol: 16\r\nWrong ID: <Z>")) << last.constData();
@@ -298,83 +224,35 @@ TEST_F(EndToEnd, BrokenJobBecomesAnErrorCopyAndIsLogged)
     EXPECT_EQ(count("Stabdaten", "B7"), 0);
 }
 
-TEST_F(EndToEnd, JobModeReadsTheThreeFilesAndBacksThemUpTogether)
-{
-    writeConfig(1);
-    initDatabase();
-    writeJob(QStringLiteral("J5.$tx"), kGoodJob);
-    const QByteArray label = crlf({"ED 0000 PRNTyp=4 ETKTyp=0", "ED 0001 ^XA^FDpiece one^XZ", "ED 0002 ^XA^FDtwo^XZ"});
-    writeJob(QStringLiteral("J5.$et"), label);
-    const QByteArray steel = crlf({"KB 001L60000TBST 4711 ", "KTN0001SA1100011180000250101L11800"});
-    writeJob(QStringLiteral("J5.$sx"), steel);
-    const ProcessRun r = runOnce();
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(count("Teiledaten", "J5"), 2);
-    EXPECT_EQ(count("Druckdaten", "J5"), 2);
-    EXPECT_EQ(count("StahlTeiledaten", "J5"), 1);
-    for (const char* name : {"J5.$tx", "J5.$et", "J5.$sx"}) {
-        EXPECT_FALSE(QFile::exists(in() + QLatin1Char('/') + QLatin1String(name))) << name;
-        EXPECT_TRUE(QFile::exists(server() + QStringLiteral("/prog.bak/") + QLatin1String(name))) << name;
-    }
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
-}
-
 // The whole-file check of the job database runs at the first cycle only when
 // the server before did not stop in order; a database damaged since is then
 // not looked at before an import meets the damage.
-struct StopBefore {
-    const char* name;
-    enum { NoServer, Clean, Killed } stop;
-    bool checked;
-};
-
-class DatabaseCheck : public EndToEnd, public ::testing::WithParamInterface<StopBefore> {
-protected:
-    void runAndKill()
-    {
-        QProcess server;
-        server.setReadChannel(QProcess::StandardError);
-        start(server, installExecutable(), {configPath(), QStringLiteral("--headless")}, environment());
-        QByteArray started;
-        while (!started.contains(": Start Server") && server.waitForReadyRead(10000))
-            started += server.readAllStandardError();
-        ::kill(pid_t(server.processId()), SIGKILL);
-        server.waitForFinished();
-    }
-    // Damaged past the header: it opens, and only reading it all tells.
-    void damageDatabase()
-    {
-        const QString db = client() + QStringLiteral("/prog.mdb");
-        QByteArray bytes = readFileBytes(db);
+TEST_F(EndToEnd, DatabaseCheckRunsAtTheFirstCycleUnlessTheServerBeforeStoppedInOrder)
+{
+    enum Stop { NoServer, Clean, Killed };
+    const std::pair<Stop, bool> cases[] = {{NoServer, true}, {Clean, false}, {Killed, true}};
+    writeSampleConfig(1);
+    for (const auto& [stop, checked] : cases) {
+        SCOPED_TRACE(stop);
+        QFile::remove(jobDatabase());
+        initDatabase();
+        if (stop == Clean) {
+            EXPECT_EQ(runOnce().exitCode, 0);
+        } else if (stop == Killed) {
+            Running& server = startServer();
+            server.waitForError(QStringLiteral(": Start Server"), 10000);
+            server.end(SIGKILL);
+        }
+        // Damaged past the header: it opens, and only reading it all tells.
+        QByteArray bytes = readFileBytes(jobDatabase());
         for (qsizetype i = 4096; i < bytes.size(); i += 7)
             bytes[i] = char(0x5a);
-        writeFile(db, bytes);
+        writeFile(jobDatabase(), bytes);
+        const ProcessRun r = runOnce();
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err.contains(QStringLiteral("is damaged")), checked) << r.err.toStdString();
     }
-};
-
-TEST_P(DatabaseCheck, RunsAtTheFirstCycleUnlessTheServerBeforeStoppedInOrder)
-{
-    writeConfig(1000);
-    initDatabase();
-    if (GetParam().stop == StopBefore::Clean)
-        EXPECT_EQ(runOnce().exitCode, 0);
-    else if (GetParam().stop == StopBefore::Killed)
-        runAndKill();
-    damageDatabase();
-    const ProcessRun r = runOnce();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err.contains(QStringLiteral("is damaged")), GetParam().checked) << r.err.toStdString();
 }
-
-const StopBefore kStops[] = {
-    {"FirstStartEver", StopBefore::NoServer, true},
-    {"AfterACleanStop", StopBefore::Clean, false},
-    {"AfterAKill", StopBefore::Killed, true},
-};
-INSTANTIATE_TEST_SUITE_P(Stops, DatabaseCheck, ::testing::ValuesIn(kStops),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-} // namespace
 
 // A large job that ends in a broken line is killed at moments spread over
 // its import and the stop exit, then read again: after every kill no row of
@@ -382,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Stops, DatabaseCheck, ::testing::ValuesIn(kStops),
 // never gone; the run that gets to the end sets it aside with nothing kept.
 TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
 {
-    writeConfig(0);
+    writeSampleConfig(0);
     initDatabase();
     QByteArray job;
     for (int bar = 1; bar <= 600; ++bar) {
@@ -392,60 +270,40 @@ TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
     }
     job += "KTN0000\r\n";
     writeJob(QStringLiteral("BIG.$tx"), job);
-    const QString exe = installExecutable();
 
     int kills = 0;
     bool finished = false;
     for (int delayMs = 10; !finished && delayMs < 60000; delayMs = std::max(delayMs + 10, delayMs * 5 / 4)) {
-        QProcess p;
-        start(p, exe,
-              {configPath(), QStringLiteral("--headless"), QStringLiteral("--once"),
-               QStringLiteral("--answer-failed=cancel")},
-              environment());
+        Running& p = startServer({QStringLiteral("--once"), QStringLiteral("--answer-failed=cancel")});
         finished = p.waitForFinished(delayMs);
-        if (!finished) {
-            ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
-            p.waitForFinished();
-            ++kills;
-        } else {
+        if (finished) {
             ASSERT_EQ(p.exitCode(), 0) << "a killed copy's locks keep nobody out";
+        } else {
+            p.end(SIGKILL);
+            ++kills;
         }
         ASSERT_EQ(count("Stabdaten") + count("Teiledaten") + count("LosNamen"), 0) << "after " << delayMs << " ms";
-        const bool waiting = QFile::exists(in() + QStringLiteral("/BIG.$tx"));
-        const bool setAside = QFile::exists(in() + QStringLiteral("/BIG.$tx.$er"));
-        ASSERT_TRUE(waiting != setAside) << "after " << delayMs << " ms";
-        ASSERT_EQ(readFileBytes(in() + (waiting ? QStringLiteral("/BIG.$tx") : QStringLiteral("/BIG.$tx.$er"))), job);
+        const QStringList left = waiting();
+        ASSERT_TRUE(left == QStringList{QStringLiteral("BIG.$tx")} || left == QStringList{QStringLiteral("BIG.$tx.$er")})
+            << "after " << delayMs << " ms";
+        ASSERT_EQ(readFileBytes(in() + u'/' + left.value(0)), job);
     }
     EXPECT_TRUE(finished);
     EXPECT_GT(kills, 2);
-    EXPECT_TRUE(QFile::exists(in() + QStringLiteral("/BIG.$tx.$er")));
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("BIG.$tx.$er")});
 }
 
-namespace {
-
-// The sample plant's jobs, killed with the real server at its N-th rename
-// (the settings store's writes, then the moves of a job's files after its
-// commit, then the release flag), N = 1, 2, ... until a run gets through.
-// In job mode, where a kill fell between two moves of a job, the planning
-// system delivers the files already moved again, unchanged (in separate
-// mode each file's move is its own end, and a file delivered again after
-// it is a new delivery). The runs after every
+// The sample plant's jobs imported with their rows; then killed with the
+// real server at its N-th rename (the settings store's writes, then the
+// moves of a job's files after its commit, then the release flag), N = 1,
+// 2, ... until a run gets through. In job mode, where a kill fell between
+// two moves of a job, the planning system delivers the files already moved
+// again, unchanged (in separate mode each file's move is its own end, and
+// a file delivered again after it is a new delivery). The runs after every
 // kill end as if there had been none: every file once in prog.bak, every
 // job complete, no file taken twice.
-class KilledAtARename : public EndToEnd, public ::testing::WithParamInterface<int> {
+class SamplePlant : public EndToEnd, public ::testing::WithParamInterface<int> {
 protected:
-    // One run with the N-th rename killed; true when it was killed.
-    bool runKilledAtRename(int n)
-    {
-        QProcess p;
-        start(p, QStringLiteral("strace"),
-              {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
-               QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1").arg(n), installExecutable(),
-               configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
-              environment());
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return p.exitStatus() == QProcess::CrashExit || p.exitCode() != 0;
-    }
     // A job's files partly in prog.bak, partly still waiting: those moved
     // are delivered again as they were.
     void redeliverHalfMovedJobs()
@@ -464,28 +322,34 @@ protected:
     }
 };
 
-TEST_P(KilledAtARename, TheRunsAfterAnyKillEndAsIfThereHadBeenNone)
+TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHadBeenNone)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
-        GTEST_SKIP() << "strace is not installed";
-    deliverSamples(GetParam());
+    resetToSamples(GetParam());
     drain();
     const QString expected = outcome();
-    ASSERT_EQ(expected.section(u'|', 1), QString());
+    EXPECT_EQ(expected, QStringLiteral("2 4 12 12 12 11 ") + sampleFiles().join(u',') + u'|');
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    if (!straceWorks())
+        GTEST_SKIP() << "strace is not installed or may not trace here";
 
     int kills = 0;
     for (int n = 1; n < 40; ++n) {
-        deliverSamples(GetParam());
-        if (!runKilledAtRename(n))
+        resetToSamples(GetParam());
+        const ProcessRun killed = run(
+            QStringLiteral("strace"),
+            {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
+             QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1").arg(n), installExecutable(),
+             configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
+            environment());
+        if (killed.exitCode == 0)
             break;
         ++kills;
         if (GetParam() == 1)
             redeliverHalfMovedJobs();
         drain();
         ASSERT_EQ(outcome().toStdString(), expected.toStdString()) << "killed at rename " << n;
-        EXPECT_EQ(queryValue(client() + QStringLiteral("/prog.mdb"),
-                             QStringLiteral("SELECT count(*) FROM (SELECT FileName FROM ImportLedger "
-                                            "GROUP BY FileName HAVING count(*) > 1)"))
+        EXPECT_EQ(queryValue(jobDatabase(), QStringLiteral("SELECT count(*) FROM (SELECT FileName FROM ImportLedger "
+                                                           "GROUP BY FileName HAVING count(*) > 1)"))
                       .toInt(),
                   0)
             << "a file was taken twice after the kill at rename " << n;
@@ -493,9 +357,7 @@ TEST_P(KilledAtARename, TheRunsAfterAnyKillEndAsIfThereHadBeenNone)
     EXPECT_GT(kills, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, KilledAtARename, ::testing::Values(0, 1));
-
-} // namespace
+INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlant, ::testing::Values(0, 1));
 
 // A value the server cannot read makes it rewrite the configuration. The
 // server is killed (by strace) at its first write to the file or at the
@@ -504,16 +366,12 @@ INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, KilledAtARename, ::testing::Values(
 // which would leave the next start without its plant.
 TEST_F(EndToEnd, KilledWhileRewritingTheConfigurationLeavesAWholeFile)
 {
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty() ||
-        run(strace, {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")}, environment())
-                .exitCode != 0)
+    if (!straceWorks())
         GTEST_SKIP() << "strace is not installed or may not trace here";
-    ExecutablePlant::writeConfig(1500, "\"Printertyp\",\" 7\"\n");
+    writeConfig(1500, "\"Printertyp\",\" 7\"\n");
     const QByteArray old = readFileBytes(configPath());
-
     const ProcessRun r =
-        run(strace,
+        run(QStringLiteral("strace"),
             {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-P"),
              configPath(), QStringLiteral("-e"),
              QStringLiteral("inject=write,pwrite64,writev,linkat,rename,renameat,renameat2:signal=SIGKILL"),
@@ -527,8 +385,6 @@ TEST_F(EndToEnd, KilledWhileRewritingTheConfigurationLeavesAWholeFile)
         EXPECT_EQ(now, old) << "killed while it wrote: the old file";
     }
 }
-
-namespace {
 
 // Faults of the machine, met by the real server on the sample plant in job
 // mode: a job database its user may not write, and a disk without room for
@@ -547,13 +403,11 @@ protected:
     bool makeFault()
     {
         if (QByteArray(GetParam()) == "read-only database") {
-            QFile::setPermissions(client() + QStringLiteral("/prog.mdb"),
-                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+            QFile::setPermissions(jobDatabase(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
             if (::geteuid() != 0)
                 return true;
             // Root writes anyway: the server runs as an unprivileged user.
-            m_runAs = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                       QStringLiteral("--clear-groups")};
+            m_runAs = kUnprivileged;
             return QProcess::execute(QStringLiteral("chown"),
                                      {QStringLiteral("-R"), QStringLiteral("65534:65534"), root()}) == 0 &&
                    QFile::setPermissions(root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -562,9 +416,9 @@ protected:
         }
         // A small file system for the client directory, filled up but for
         // a few pages after the empty job database was made.
-        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("mount"),
-                                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                   QStringLiteral("size=1m"), QStringLiteral("tmpfs"), client()}) != 0)
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                        QStringLiteral("-o"), QStringLiteral("size=1m"),
+                                                        QStringLiteral("tmpfs"), client()}) != 0)
             return false;
         m_mounted = true;
         initDatabase();
@@ -578,26 +432,6 @@ protected:
         filler.resize(filler.size() - 10 * 4096);
         return true;
     }
-    void removeFault()
-    {
-        QFile::remove(client() + QStringLiteral("/filler"));
-        QFile::setPermissions(client() + QStringLiteral("/prog.mdb"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    // The server with the scan interval of the configuration, ended by
-    // SIGTERM after the given time.
-    ProcessRun runFor(int ms)
-    {
-        QProcess p;
-        QStringList args{installExecutable(), configPath(), QStringLiteral("--headless")};
-        if (!m_runAs.isEmpty())
-            start(p, QStringLiteral("setpriv"), m_runAs + args, environment());
-        else
-            start(p, args.takeFirst(), args, environment());
-        QThread::msleep(ms);
-        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), {}, QString::fromLocal8Bit(p.readAllStandardError())};
-    }
 
     QStringList m_runAs;
     bool m_mounted = false;
@@ -605,36 +439,37 @@ protected:
 
 TEST_P(MachineFault, KeepsEveryFileSaysItOnceAndImportsWhenItIsGone)
 {
-    const QString fault = QString::fromLatin1(GetParam());
-    if (fault.startsWith(QStringLiteral("full")) && ::geteuid() != 0)
+    if (QByteArray(GetParam()) == "full disk" && ::geteuid() != 0)
         GTEST_SKIP() << "a small file system for the client directory needs root";
-    deliverSamples(1);
-    ExecutablePlant::writeConfig(1100, "\"AutoFreigabe\",\" 1\"\n\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
-                                       "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"JobLoadMode\",1\n");
+    resetToSamples(1);
+    writeConfig(1100, "\"AutoFreigabe\",\" 1\"\n\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
+                      "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"JobLoadMode\",1\n");
     if (!makeFault())
         GTEST_SKIP() << "this machine cannot make a " << GetParam();
-    const QStringList waiting = QDir(in()).entryList(QDir::Files, QDir::Name);
+    const QStringList waitingBefore = waiting();
 
     // Two or three cycles: the first meets the fault with A1001, the next
     // with A1002 (the listing goes on after a file that stayed), and only
     // the first is said.
-    const ProcessRun r = runFor(3500);
+    const QStringList args{installExecutable(), configPath(), QStringLiteral("--headless")};
+    Running& p = m_runAs.isEmpty() ? start(args.first(), args.mid(1), environment())
+                                   : start(QStringLiteral("setpriv"), m_runAs + args, environment());
+    QThread::msleep(3500);
+    const ProcessRun r = p.end(SIGTERM);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(QDir(in()).entryList(QDir::Files, QDir::Name), waiting) << r.err.toStdString();
+    EXPECT_EQ(waiting(), waitingBefore) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("Job: A1001"))) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("Job: A1002"))) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("-> Cancel"))) << r.err.toStdString();
 
-    removeFault();
+    QFile::remove(client() + QStringLiteral("/filler"));
+    QFile::setPermissions(jobDatabase(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     drain();
-    EXPECT_EQ(QDir(in()).entryList(QDir::Files), QStringList());
     EXPECT_EQ(count("LosNamen"), 2);
-    EXPECT_EQ(QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name), waiting);
+    EXPECT_EQ(backedUp(), waitingBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, MachineFault, ::testing::Values("read-only database", "full disk"));
-
-} // namespace
 
 // The listing of each kind goes on after the file its last cycle took, in
 // the next process too: a file that keeps failing and stays (Retry) does
@@ -642,14 +477,14 @@ INSTANTIATE_TEST_SUITE_P(Faults, MachineFault, ::testing::Values("read-only data
 // prog.bak is never read: its files would be imported at every cycle.
 TEST_F(EndToEnd, RepeatedRunsTakeTheFilesInTurnAndNeverReadTheBackupFolder)
 {
-    writeConfig(0);
+    writeSampleConfig(0);
     initDatabase();
     writeJob(QStringLiteral("A0.$tx"), "KTN0000\r\n"); // fails, and stays with Retry
     writeJob(QStringLiteral("B1.$tx"), kGoodJob);
     writeJob(QStringLiteral("C2.$tx"), kGoodJob);
     for (int run = 0; run < 3; ++run)
         ASSERT_EQ(runOnce({QStringLiteral("--answer-failed=retry")}).exitCode, 0);
-    EXPECT_EQ(QDir(in()).entryList(QDir::Files), QStringList{QStringLiteral("A0.$tx")});
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("A0.$tx")});
     EXPECT_EQ(count("LosNamen"), 2);
 
     writeFile(configPath(),
@@ -660,3 +495,5 @@ TEST_F(EndToEnd, RepeatedRunsTakeTheFilesInTurnAndNeverReadTheBackupFolder)
     EXPECT_TRUE(r.err.contains(QStringLiteral("nothing is read there"))) << r.err.toStdString();
     EXPECT_EQ(count("LosNamen"), 2);
 }
+
+} // namespace

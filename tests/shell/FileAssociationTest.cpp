@@ -1,55 +1,39 @@
 #include "shell/FileAssociation.h"
 
-#include "TestSupport.h"
+#include "ExecutablePlant.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <map>
 
 namespace {
 
-struct MimeappsCase {
-    const char* name;
-    const char* before;
-    const char* after;
-};
-
-class DefaultApplicationEntry : public ::testing::TestWithParam<MimeappsCase> {};
-
-TEST_P(DefaultApplicationEntry, SetsOurEntryAndKeepsEveryOtherLine)
+TEST(DefaultApplicationEntry, SetsOurEntryAndKeepsEveryOtherLine)
 {
-    const MimeappsCase& c = GetParam();
+    const std::pair<const char*, const char*> cases[] = {
+        // no file
+        {"", "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"},
+        // another group only, without a final line end
+        {"[Added Associations]\ntext/plain=a.desktop;",
+         "[Added Associations]\ntext/plain=a.desktop;\n\n[Default Applications]\n"
+         "application/x-zezad=serverquirnel-zezad.desktop\n"},
+        // appended inside the group
+        {"[Default Applications]\ntext/plain=a.desktop\n\n[Added Associations]\nx/y=b.desktop;\n",
+         "[Default Applications]\ntext/plain=a.desktop\napplication/x-zezad=serverquirnel-zezad.desktop\n\n"
+         "[Added Associations]\nx/y=b.desktop;\n"},
+        // replaces another program
+        {"[Default Applications]\napplication/x-zezad = editor.desktop\napplication/x-zezadx=c.desktop\n",
+         "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\napplication/x-zezadx=c.desktop\n"},
+    };
     const QString type = QStringLiteral("application/x-zezad");
     const QString id = QStringLiteral("serverquirnel-zezad.desktop");
-    const QByteArray once = withDefaultApplication(QByteArray(c.before), type, id);
-    EXPECT_EQ(once.toStdString(), std::string(c.after));
-    EXPECT_EQ(withDefaultApplication(once, type, id), once) << "a second run changes nothing";
+    for (const auto& [before, after] : cases) {
+        const QByteArray once = withDefaultApplication(QByteArray(before), type, id);
+        EXPECT_EQ(once.toStdString(), std::string(after));
+        EXPECT_EQ(withDefaultApplication(once, type, id), once) << "a second run changes nothing";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DefaultApplicationEntry,
-    ::testing::Values(
-        MimeappsCase{"NoFile", "", "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"},
-        MimeappsCase{"OtherGroupOnlyWithoutAFinalLineEnd", "[Added Associations]\ntext/plain=a.desktop;",
-                     "[Added Associations]\ntext/plain=a.desktop;\n\n[Default Applications]\n"
-                     "application/x-zezad=serverquirnel-zezad.desktop\n"},
-        MimeappsCase{"AppendedInsideTheGroup",
-                     "[Default Applications]\ntext/plain=a.desktop\n\n[Added Associations]\nx/y=b.desktop;\n",
-                     "[Default Applications]\ntext/plain=a.desktop\napplication/x-zezad=serverquirnel-zezad.desktop\n\n"
-                     "[Added Associations]\nx/y=b.desktop;\n"},
-        MimeappsCase{"ReplacesAnotherProgram",
-                     "[Default Applications]\napplication/x-zezad = editor.desktop\napplication/x-zezadx=c.desktop\n",
-                     "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"
-                     "application/x-zezadx=c.desktop\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesktopEntry, ExecQuotesTheProgramAndPassesTheFileAsArgumentOne)
 {
@@ -60,91 +44,72 @@ TEST(DesktopEntry, ExecQuotesTheProgramAndPassesTheFileAsArgumentOne)
     EXPECT_TRUE(associationMimePackage(QStringLiteral("ZEZAD")).contains("<glob pattern=\"*.zezad\"/>"));
 }
 
-// The registration request of the real executable on temporary XDG folders.
-class RegistrationRequest : public ::testing::Test {
+// The registration request of the real executable on the plant's XDG folders.
+class RegistrationRequest : public ExecutablePlant {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-
-    QString root() const { return m_dir.path(); }
-
-    int registerOnce(const QString& dataHome, const QString& configHome, const QString& systemDir, QString* err)
+    ProcessRun registerOnce(const QString& under)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), systemDir);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("-REGSERVER"), QStringLiteral("other.zezad")});
-        EXPECT_TRUE(p.waitForFinished(60000));
-        *err = QString::fromLocal8Bit(p.readAllStandardError());
-        return p.exitCode();
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), under + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), under + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), under + QStringLiteral("/xdg"));
+        return run(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("-REGSERVER"), QStringLiteral("other.zezad")}, env);
     }
-
-    // Every file under the folder with its content and modification time.
-    static std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString& dir)
+    // Every file of the data and configuration folders with its content
+    // and modification time.
+    std::map<QString, std::pair<QByteArray, qint64>> snapshot() const
     {
         std::map<QString, std::pair<QByteArray, qint64>> files;
-        QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            files[path] = {readFileBytes(path), QFileInfo(path).lastModified().toMSecsSinceEpoch()};
+        for (const char* dir : {"/data", "/config"}) {
+            QDirIterator it(root() + QLatin1String(dir), QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                files[path] = {readFileBytes(path), QFileInfo(path).lastModified().toMSecsSinceEpoch()};
+            }
         }
         return files;
     }
-
-    QTemporaryDir m_dir;
 };
 
 TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceAndTheTypeIsKnown)
 {
     const QString data = root() + QStringLiteral("/data");
-    const QString config = root() + QStringLiteral("/config");
-    const QString system = root() + QStringLiteral("/xdg");
-    QString err;
-    ASSERT_EQ(registerOnce(data, config, system, &err), 0);
-    EXPECT_EQ(err, QString());
+    ProcessRun r = registerOnce(root());
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, QString());
     EXPECT_EQ(readFileBytes(data + QStringLiteral("/mime/packages/serverquirnel-zezad.xml")),
               associationMimePackage(QStringLiteral("ZEZAD")));
     EXPECT_EQ(readFileBytes(data + QStringLiteral("/applications/serverquirnel-zezad.desktop")),
               associationDesktopEntry(QStringLiteral("ZEZAD"), QStringLiteral(VOV_SERVER_EXE)));
-    EXPECT_EQ(readFileBytes(config + QStringLiteral("/mimeapps.list")),
+    EXPECT_EQ(readFileBytes(root() + QStringLiteral("/config/mimeapps.list")),
               QByteArray("[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"));
 
-    const auto before = std::make_pair(snapshot(data), snapshot(config));
-    ASSERT_EQ(registerOnce(data, config, system, &err), 0);
-    EXPECT_TRUE(std::make_pair(snapshot(data), snapshot(config)) == before) << "the second run changed a file";
+    const auto before = snapshot();
+    ASSERT_EQ(registerOnce(root()).exitCode, 0);
+    EXPECT_TRUE(snapshot() == before) << "the second run changed a file";
 
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty() ||
         QStandardPaths::findExecutable(QStringLiteral("update-mime-database")).isEmpty())
         GTEST_SKIP() << "xdg-mime or update-mime-database not installed";
     for (const char* name : {"x.zezad", "Upper.ZEZAD"}) {
-        QFile file(root() + QLatin1Char('/') + QLatin1String(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.close();
-        QProcess q;
+        const QString path = root() + QLatin1Char('/') + QLatin1String(name);
+        writeFile(path, {});
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), data);
-        q.setProcessEnvironment(env);
-        q.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("filetype"), root() + QLatin1Char('/') + QLatin1String(name)});
-        ASSERT_TRUE(q.waitForFinished(30000));
-        EXPECT_EQ(q.readAllStandardOutput().trimmed(), QByteArray("application/x-zezad")) << name;
+        r = run(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), path}, env);
+        EXPECT_EQ(r.out.trimmed(), QStringLiteral("application/x-zezad")) << name;
     }
 }
 
 TEST_F(RegistrationRequest, UnwritableFoldersAreLeftAloneWithoutAReport)
 {
-    QFile blocker(root() + QStringLiteral("/file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QString err;
-    const QString under = blocker.fileName();
-    EXPECT_EQ(registerOnce(under + QStringLiteral("/data"), under + QStringLiteral("/config"),
-                           under + QStringLiteral("/xdg"), &err),
-              0);
-    EXPECT_EQ(err, QString());
-    EXPECT_EQ(QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("file")});
+    const QString blocker = root() + QStringLiteral("/file");
+    writeFile(blocker, {});
+    const QStringList before = QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const ProcessRun r = registerOnce(blocker);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, QString());
+    EXPECT_EQ(QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
 
 } // namespace

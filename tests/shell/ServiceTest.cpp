@@ -8,28 +8,14 @@
 #include "StepImporter.h"
 #include "TestPlant.h"
 #include "config/Configuration.h"
-#include "intake/JobImporter.h"
 #include "intake/ScanCycle.h"
 #include "shell/CommandLine.h"
 #include "shell/PlantService.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 
-#include <gtest/gtest.h>
-
-#include <csignal>
 #include <optional>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
@@ -86,10 +72,10 @@ public:
 
     void writeConfig(int refreshMs)
     {
-        QFile f(plant->ctx.ConfigFilePath);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"" +
-                QByteArray::number(refreshMs) + "\"\r\n");
+        PlantTree::writeFile(plant->ctx.ConfigFilePath,
+                             "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
+                             "\"RefreshZyklus\",\"" +
+                                 QByteArray::number(refreshMs) + "\"\r\n");
     }
 
     TestPlant* plant = nullptr;
@@ -175,11 +161,7 @@ TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
         {"empty", QByteArray(), "no configuration key"},
         {"missing", std::nullopt, "File not found"},
     };
-    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    };
+    const auto writeFile = &PlantTree::writeFile;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestPlant plant;
@@ -258,120 +240,69 @@ const QByteArray kGoodJob = crlf({
     "KRN0005L10100AR",
 });
 
-// A plant tree with the executable in its Server folder and a datagram
-// socket that stands in for the service manager.
+// A plant tree with the executable in its Server folder and a notify socket
+// of its own.
 class ServiceRun : public ExecutablePlant {
 protected:
     void SetUp() override
     {
-        m_exe = installExecutable();
-        m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(m_socket, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray path = (root() + QStringLiteral("/notify.sock")).toLocal8Bit();
-        ASSERT_LT(size_t(path.size()), sizeof(addr.sun_path));
-        std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
-        ASSERT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-        m_env = environment();
-        m_env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
+        m_env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path);
+        writeConfig(1000, "\"Extension\",\"$tx\"\n");
     }
-    void TearDown() override
-    {
-        if (m_socket >= 0)
-            ::close(m_socket);
-    }
+    Running& serve(const QStringList& args) { return start(installExecutable(), args, m_env); }
 
-    void writeConfig(int refreshMs) { ExecutablePlant::writeConfig(refreshMs, "\"Extension\",\"$tx\"\n"); }
-    void start(QProcess& p, const QStringList& args) { ExecutablePlant::start(p, m_exe, args, m_env); }
-
-    // The messages received so far, waiting up to timeoutMs for one that
-    // contains until (when given).
-    QStringList messages(int timeoutMs = 0, const char* until = nullptr)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        for (;;) {
-            char buf[4096];
-            const ssize_t n = ::recv(m_socket, buf, sizeof(buf), MSG_DONTWAIT);
-            if (n > 0) {
-                m_received << QString::fromUtf8(buf, n);
-                if (until && m_received.last().contains(QLatin1String(until)))
-                    return m_received;
-                continue;
-            }
-            if (!until || deadline.hasExpired())
-                return m_received;
-            QThread::msleep(20);
-        }
-    }
-
-    QString m_exe;
-    QProcessEnvironment m_env;
-    QStringList m_received;
-
-private:
-    int m_socket = -1;
+    NotifySocket notify{root() + QStringLiteral("/notify.sock")};
+    QProcessEnvironment m_env = environment();
 };
 
 TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
 {
-    struct Case {
-        QStringList args;
-        int exitCode;
-        const char* out;
-        const char* err;
-    };
-    const std::vector<Case> cases{
+    QFile::remove(configPath());
+    const QString config = configPath();
+    const std::tuple<QStringList, int, const char*, const char*> cases[] = {
         {{QStringLiteral("--help")}, 0, "--settle-ms=N", ""},
-        {{configPath(), QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
+        {{config, QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
         {{QStringLiteral("--version")}, 0, "serverquirnel 1.", ""},
-        {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
-        {{configPath(), QStringLiteral("--headless"), QStringLiteral("--metrics-file"), QStringLiteral("--once")},
+        {{config, QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
+        {{config, QStringLiteral("--headless"), QStringLiteral("--metrics-file"), QStringLiteral("--once")},
          2,
          "",
          "--metrics-file"},
-        {{configPath(), QStringLiteral("--answer-failed=maybe"), QStringLiteral("--once")}, 2, "", "--answer-failed"},
+        {{config, QStringLiteral("--answer-failed=maybe"), QStringLiteral("--once")}, 2, "", "--answer-failed"},
     };
-    for (const Case& c : cases) {
-        QProcess p;
-        start(p, c.args);
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        EXPECT_EQ(p.exitCode(), c.exitCode) << c.args.join(u' ').toStdString();
-        EXPECT_TRUE(out.contains(QLatin1String(c.out))) << out.toStdString();
-        EXPECT_TRUE(err.contains(QLatin1String(c.err))) << err.toStdString();
-        if (c.exitCode == 2) {
-            EXPECT_EQ(err.count(u'\n'), 2) << "one line and the hint: " << err.toStdString();
-            EXPECT_TRUE(err.contains(QStringLiteral("--help")));
+    for (const auto& [args, exitCode, out, err] : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ProcessRun r = serve(args).end(0);
+        EXPECT_EQ(r.exitCode, exitCode);
+        EXPECT_TRUE(r.out.contains(QLatin1String(out))) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(err))) << r.err.toStdString();
+        if (exitCode == 2) {
+            EXPECT_EQ(r.err.count(u'\n'), 2) << "one line and the hint: " << r.err.toStdString();
+            EXPECT_TRUE(r.err.contains(QStringLiteral("--help")));
         }
     }
     // Nothing was written: no configuration, no settings, no lock, no
     // metrics file named after the option, no message.
-    EXPECT_FALSE(QFile::exists(configPath()));
+    EXPECT_FALSE(QFile::exists(config));
     EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/--once")));
     EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
     EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
-    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(notify.messages().isEmpty());
 }
 
 TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 {
     if (!ServiceNotifier::builtWithSystemd())
         GTEST_SKIP() << "built without libsystemd";
-    writeConfig(1500);
     initDatabase();
     writeJob(QStringLiteral("A1.$tx"), kGoodJob);
-
-    QProcess p;
-    start(p, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once")});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QStringList got = messages(5000, "STOPPING=1");
+    const ProcessRun r = serve({configPath(), QStringLiteral("--headless"), QStringLiteral("--once")}).end(0);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList got = notify.messages(5000, "STOPPING=1");
     ASSERT_EQ(got.size(), 3) << got.join(u'|').toStdString();
     EXPECT_TRUE(got[0].startsWith(QStringLiteral("READY=1"))) << got[0].toStdString();
-    EXPECT_TRUE(got[1].contains(QStringLiteral("WATCHDOG=1"))) << got[1].toStdString();
-    EXPECT_TRUE(got[1].contains(QStringLiteral("STATUS="))) << got[1].toStdString();
+    EXPECT_TRUE(got[1].contains(QStringLiteral("WATCHDOG=1")) && got[1].contains(QStringLiteral("STATUS=")))
+        << got[1].toStdString();
     EXPECT_TRUE(got[2].startsWith(QStringLiteral("STOPPING=1"))) << got[2].toStdString();
 }
 
@@ -379,42 +310,33 @@ TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 // is changed to 1.1 s and SIGHUP sent, it is taken at once.
 TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
 {
-    writeConfig(60000);
+    const bool systemd = ServiceNotifier::builtWithSystemd();
+    writeConfig(60000, "\"Extension\",\"$tx\"\n");
     initDatabase();
-    QProcess p;
-    start(p, {configPath(), QStringLiteral("--headless")});
-    if (ServiceNotifier::builtWithSystemd()) {
-        ASSERT_TRUE(messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
+    Running& p = serve({configPath(), QStringLiteral("--headless")});
+    if (systemd) {
+        ASSERT_TRUE(notify.messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
     } else {
         // No readiness message: the start line, then time for the signal handlers.
-        ASSERT_TRUE(p.waitForReadyRead(20000));
+        ASSERT_TRUE(p.waitForError(QStringLiteral(": Start Server")));
         QThread::msleep(1000);
     }
-
-    const QString jobPath = in() + QStringLiteral("/H1.$tx");
     writeJob(QStringLiteral("H1.$tx"), kGoodJob);
     QThread::msleep(2500);
-    EXPECT_TRUE(QFile::exists(jobPath)) << "taken before the reload";
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("H1.$tx")}) << "taken before the reload";
 
-    writeConfig(1100);
-    ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), SIGHUP), 0);
-    QDeadlineTimer deadline(15000);
-    while (QFile::exists(jobPath) && !deadline.hasExpired())
-        QThread::msleep(100);
-    EXPECT_FALSE(QFile::exists(jobPath)) << "not taken after the reload";
-    EXPECT_TRUE(QFile::exists(root() + QStringLiteral("/Server/prog.bak/H1.$tx")));
-    if (ServiceNotifier::builtWithSystemd()) {
-        EXPECT_TRUE(messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
+    writeConfig(1100, "\"Extension\",\"$tx\"\n");
+    ASSERT_EQ(::kill(p.pid(), SIGHUP), 0);
+    EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 15000, 100)) << "not taken after the reload";
+    EXPECT_EQ(backedUp(), QStringList{QStringLiteral("H1.$tx")});
+    if (systemd) {
+        EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
     }
-
-    p.terminate();
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral(": Reload Configuration"))) << err.toStdString();
-    if (ServiceNotifier::builtWithSystemd()) {
-        EXPECT_TRUE(messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
+    const ProcessRun r = p.end(SIGTERM);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Reload Configuration"))) << r.err.toStdString();
+    if (systemd) {
+        EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
     }
 }
 
@@ -433,7 +355,7 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
                        .arg(((bar - 1) * 40 + p) % 9999 + 1, 4, 10, QLatin1Char('0'))
                        .toLatin1();
     }
-    writeConfig(1000);
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
     for (const bool headless : {true, false}) {
         SCOPED_TRACE(headless ? "headless" : "with the window");
@@ -442,12 +364,9 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
         QDir(root()).mkpath(QStringLiteral("Client"));
         initDatabase();
         writeJob(QStringLiteral("BIG.$tx"), job);
-        QProcess p;
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        start(p, headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
-        const pid_t pid = static_cast<pid_t>(p.processId());
+        Running& p = serve(headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
         // The import runs while the job file is open.
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
         const auto importing = [&] {
             for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
                 if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
@@ -455,25 +374,17 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
             }
             return false;
         };
-        QDeadlineTimer deadline(20000);
-        bool seen = false;
-        while (!(seen = importing()) && !deadline.hasExpired())
-            QThread::msleep(1);
-        ASSERT_TRUE(seen) << "the import was not seen";
+        ASSERT_TRUE(waitUntil(importing, 20000, 1)) << "the import was not seen";
         for (const int sig : {SIGTERM, SIGTERM, SIGINT})
-            ASSERT_EQ(::kill(pid, sig), 0);
+            ASSERT_EQ(::kill(p.pid(), sig), 0);
 
-        ASSERT_TRUE(p.waitForFinished(30000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 0);
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        EXPECT_EQ(err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
-            << err.toStdString();
-        EXPECT_FALSE(QFile::exists(jobPath));
+        const ProcessRun r = p.end(0);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
+            << r.err.toStdString();
+        EXPECT_EQ(waiting(), QStringList());
         EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
-        EXPECT_EQ(queryValue(client() + QStringLiteral("/prog.mdb"), QStringLiteral("SELECT count(*) FROM Teiledaten"))
-                      .toInt(),
-                  999 * 40);
+        EXPECT_EQ(count("Teiledaten"), 999 * 40);
     }
 }
 
