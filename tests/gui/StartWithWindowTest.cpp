@@ -62,6 +62,8 @@ TEST_F(WindowedExecutable, WithoutADisplayItSaysToUseHeadlessAndEnds)
     EXPECT_FALSE(r.err.contains(QStringLiteral("Start Server")));
 }
 
+// A broken job becomes an error copy, is logged in the client directory and
+// leaves no row; the box's question is answered from the command line.
 TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
 {
     initDatabase();
@@ -78,6 +80,12 @@ TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
     EXPECT_TRUE(r.err.contains(QStringLiteral("[question] $TX-VOV Server"))) << r.err.toStdString();
     EXPECT_EQ(waiting(), QStringList{QStringLiteral("B7.$tx.$er")});
     EXPECT_EQ(readFileBytes(in() + QStringLiteral("/B7.$tx.$er")), broken);
+    const QByteArray last = readFileBytes(client() + QStringLiteral("/$TXerror.dat"));
+    EXPECT_TRUE(last.startsWith("\"Job: B7.$tx\r\nLine: 1\r\nCol: 16\r\nWrong ID: <Z>")) << last.constData();
+    const QByteArray log = readFileBytes(client() + QStringLiteral("/error.dat"));
+    EXPECT_TRUE(log.contains(" ------------\r\nJob: B7.$tx\r\n")) << log.constData();
+    // the job is deleted again: nothing half-written stays
+    EXPECT_EQ(count("LosNamen", "B7") + count("Stabdaten", "B7"), 0);
 }
 
 // SIGTERM and SIGINT end the server with its window as they end it headless:

@@ -204,26 +204,6 @@ TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADi
     EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
-TEST_F(EndToEnd, BrokenJobBecomesAnErrorCopyAndIsLogged)
-{
-    writeSampleConfig(0);
-    initDatabase();
-    const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
-    writeJob(QStringLiteral("B7.$tx"), broken);
-    const ProcessRun r = runOnce({QStringLiteral("--answer-failed=cancel")});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Wrong ID: <Z>"))) << r.err.toStdString();
-    EXPECT_EQ(waiting(), QStringList{QStringLiteral("B7.$tx.$er")});
-    EXPECT_EQ(readFileBytes(in() + QStringLiteral("/B7.$tx.$er")), broken);
-    const QByteArray last = readFileBytes(client() + QStringLiteral("/$TXerror.dat"));
-    EXPECT_TRUE(last.startsWith("\"Job: B7.$tx\r\nLine: 1\r\nCol: 16\r\nWrong ID: <Z>")) << last.constData();
-    const QByteArray log = readFileBytes(client() + QStringLiteral("/error.dat"));
-    EXPECT_TRUE(log.contains(" ------------\r\nJob: B7.$tx\r\n")) << log.constData();
-    // the job is deleted again: nothing half-written stays
-    EXPECT_EQ(count("LosNamen", "B7"), 0);
-    EXPECT_EQ(count("Stabdaten", "B7"), 0);
-}
-
 // The whole-file check of the job database runs at the first cycle only when
 // the server before did not stop in order; a database damaged since is then
 // not looked at before an import meets the damage.
