@@ -1,12 +1,9 @@
 #include "shell/CommandLine.h"
 
+#include "ExecutablePlant.h"
 #include "platform/OperatorPrompt.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <set>
@@ -69,13 +66,21 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArgumentsAndHasDefaults)
     }
 }
 
-// Usage errors end with 2 and help or version with 0, before anything
-// starts (--help, -h, --version and a misspelt option: ServiceRun); single-dash
-// words other than -h and -v belong to the legacy command line.
-TEST(LaunchOptionsTest, UsageErrorsHelpAndVersionStartNothing)
+// Usage errors end with 2 (one line and the hint to --help) and help or
+// version with 0, before anything starts: the built server writes no
+// configuration, settings, lock, metrics file named after an option or
+// message to the service manager. Single-dash words other than -h and -v
+// belong to the legacy command line.
+using CommandLine = ExecutablePlant;
+
+TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
 {
     const std::pair<QStringList, const char*> cases[] = {
         {{QStringLiteral("-v")}, ""},
+        {{QStringLiteral("--version")}, ""},
+        {{QStringLiteral("--help")}, ""},
+        {{configPath(), QStringLiteral("-h")}, ""},
+        {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, "'headles'"},
         {{QStringLiteral("--settle-ms=0")}, nullptr}, // the default written out
         {{QStringLiteral("--once=1")}, "once"},
         {{QStringLiteral("--answer-exists")}, "--answer-exists needs a value"},
@@ -100,15 +105,38 @@ TEST(LaunchOptionsTest, UsageErrorsHelpAndVersionStartNothing)
         {{QStringLiteral("--init-db"), QStringLiteral("mysql://db/plant")}, "--init-db: not a postgresql:// URL"},
         {{QStringLiteral("--job-database"), QStringLiteral("postgresql://db/plant")}, "--job-database: "},
     };
+    NotifySocket notify(root() + QStringLiteral("/notify.sock"));
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path);
     for (const auto& [arguments, error] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
         const LaunchOptions o = parseLaunchOptions(arguments);
-        const QString name = arguments.join(u' ');
-        EXPECT_EQ(o.usageError.isEmpty(), !error || !*error) << name.toStdString();
+        EXPECT_EQ(o.usageError.isEmpty(), !error || !*error);
         EXPECT_TRUE(!error || o.usageError.contains(QLatin1String(error))) << o.usageError.toStdString();
         int code = -1;
-        EXPECT_EQ(answerWithoutStarting(o, &code), error != nullptr) << name.toStdString();
-        EXPECT_EQ(code, !error ? -1 : *error ? 2 : 0) << name.toStdString();
+        EXPECT_EQ(answerWithoutStarting(o, &code), error != nullptr);
+        EXPECT_EQ(code, !error ? -1 : *error ? 2 : 0);
+        if (!error)
+            continue;
+        const ProcessRun r = run(QStringLiteral(VOV_SERVER_EXE), arguments, env);
+        EXPECT_EQ(r.exitCode, code);
+        if (code == 2) {
+            EXPECT_TRUE(r.err.contains(QLatin1String(error)) && r.err.contains(QStringLiteral("--help")))
+                << r.err.toStdString();
+            EXPECT_EQ(r.err.count(u'\n'), 2) << "one line and the hint: " << r.err.toStdString();
+        } else {
+            const bool version = arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version"));
+            EXPECT_TRUE(r.out.startsWith(version ? QStringLiteral("serverquirnel 1.") : QStringLiteral("Usage: serverquirnel")))
+                << r.out.toStdString();
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        }
     }
+    EXPECT_TRUE(run(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("--help")}, env).out.contains("--settle-ms=N"));
+    EXPECT_TRUE(QDir(root() + QStringLiteral("/Server")).isEmpty());
+    EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/--once")));
+    EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
+    EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
+    EXPECT_TRUE(notify.messages().isEmpty());
     for (const QString& line : usageText(QStringLiteral("serverquirnel")).split(u'\n'))
         EXPECT_LE(line.size(), 80) << line.toStdString();
 }

@@ -255,41 +255,6 @@ protected:
     QProcessEnvironment m_env = environment();
 };
 
-TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
-{
-    QFile::remove(configPath());
-    const QString config = configPath();
-    const std::tuple<QStringList, int, const char*, const char*> cases[] = {
-        {{QStringLiteral("--help")}, 0, "--settle-ms=N", ""},
-        {{config, QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
-        {{QStringLiteral("--version")}, 0, "serverquirnel 1.", ""},
-        {{config, QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
-        {{config, QStringLiteral("--headless"), QStringLiteral("--metrics-file"), QStringLiteral("--once")},
-         2,
-         "",
-         "--metrics-file"},
-        {{config, QStringLiteral("--answer-failed=maybe"), QStringLiteral("--once")}, 2, "", "--answer-failed"},
-    };
-    for (const auto& [args, exitCode, out, err] : cases) {
-        SCOPED_TRACE(args.join(u' ').toStdString());
-        const ProcessRun r = serve(args).end(0);
-        EXPECT_EQ(r.exitCode, exitCode);
-        EXPECT_TRUE(r.out.contains(QLatin1String(out))) << r.out.toStdString();
-        EXPECT_TRUE(r.err.contains(QLatin1String(err))) << r.err.toStdString();
-        if (exitCode == 2) {
-            EXPECT_EQ(r.err.count(u'\n'), 2) << "one line and the hint: " << r.err.toStdString();
-            EXPECT_TRUE(r.err.contains(QStringLiteral("--help")));
-        }
-    }
-    // Nothing was written: no configuration, no settings, no lock, no
-    // metrics file named after the option, no message.
-    EXPECT_FALSE(QFile::exists(config));
-    EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/--once")));
-    EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
-    EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
-    EXPECT_TRUE(notify.messages().isEmpty());
-}
-
 TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 {
     if (!ServiceNotifier::builtWithSystemd())
