@@ -4,7 +4,6 @@
 #include "ExecutablePlant.h"
 #include "platform/ProcessLock.h"
 
-#include <QDirIterator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -36,31 +35,13 @@ protected:
     }
     QString settingsValue(const QString& key) const { return settings().value("Settings/" + key).toString(); }
 
-    // Every file of the plant and the settings store with its bytes and
-    // modification time (the running server's locks left out).
-    QMap<QString, QByteArray> snapshot() const
-    {
-        QMap<QString, QByteArray> files;
-        QDirIterator it(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
-                path.endsWith(QStringLiteral("/Server/serverquirnel")))
-                continue;
-            files.insert(path, readFileBytes(path) + '@' +
-                                   QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
-        }
-        return files;
-    }
     // The sample plant's jobs in a fresh plant.
     void resetToSamples(int jobLoadMode)
     {
-        for (const char* d : {"/In", "/Client", "/Server/prog.bak"})
-            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(in()).removeRecursively();
         QDir(root()).mkpath(QStringLiteral("In"));
-        QDir(root()).mkpath(QStringLiteral("Client"));
         deliverSamples(jobLoadMode);
-        initDatabase();
+        freshDatabase();
     }
     // Rows per table, the backups and the files still waiting.
     QString outcome() const

@@ -324,10 +324,7 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
     for (const bool headless : {true, false}) {
         SCOPED_TRACE(headless ? "headless" : "with the window");
-        for (const char* d : {"/Client", "/Server/prog.bak"})
-            QDir(root() + QLatin1String(d)).removeRecursively();
-        QDir(root()).mkpath(QStringLiteral("Client"));
-        initDatabase();
+        freshDatabase();
         writeJob(QStringLiteral("BIG.$tx"), job);
         Running& p = serve(headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
         // The import runs while the job file is open.

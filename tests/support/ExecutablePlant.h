@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -167,6 +168,34 @@ public:
     }
     QStringList waiting() const { return QDir(in()).entryList(QDir::Files, QDir::Name); }
     QStringList backedUp() const { return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name); }
+
+    // Every file under the folders (the whole plant and its settings store)
+    // with its bytes and modification time; the running server's locks and
+    // the copied executable left out.
+    QMap<QString, QByteArray> snapshot(QStringList dirs = {}) const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString& dir : dirs.isEmpty() ? QStringList{root()} : dirs) {
+            QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
+                    path.endsWith(QStringLiteral("/Server/serverquirnel")))
+                    continue;
+                files.insert(path, readFileBytes(path) + '@' +
+                                       QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
+            }
+        }
+        return files;
+    }
+    // An empty job database in an empty client directory, no backups.
+    void freshDatabase()
+    {
+        for (const char* d : {"/Client", "/Server/prog.bak"})
+            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(root()).mkpath(QStringLiteral("Client"));
+        initDatabase();
+    }
 
     // The executable copied alone into the plant's Server folder.
     QString installExecutable() const
