@@ -58,53 +58,38 @@ TEST(StatusText, OneLinePerCycle)
     }
 }
 
+const QByteArray kDirs = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n";
+
 // A reload asked for while a cycle runs (an operator question keeps the
-// event loop going) waits for the cycle's end.
-class ReloadInTheMiddle final : public StepImporter {
-public:
-    ImportOutcome ImportProductionData(const QString&, bool) override
-    {
-        writeConfig(5000);
-        service->reloadConfiguration();
-        intervalDuringCycle = plant->ctx.settings.scanInterval;
-        return {};
-    }
-
-    void writeConfig(int refreshMs)
-    {
-        PlantTree::writeFile(plant->ctx.ConfigFilePath,
-                             "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
-                             "\"RefreshZyklus\",\"" +
-                                 QByteArray::number(refreshMs) + "\"\r\n");
-    }
-
-    TestPlant* plant = nullptr;
-    PlantService* service = nullptr;
-    int intervalDuringCycle = 0;
-};
-
+// event loop going) waits for the cycle's end; between cycles it is applied
+// at once.
 TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
 {
     TestPlant plant;
-    ReloadInTheMiddle importer;
-    importer.plant = &plant;
-    importer.writeConfig(3000);
+    const auto writeConfig = [&](int refreshMs) {
+        PlantTree::writeFile(plant.ctx.ConfigFilePath,
+                             kDirs + "\"RefreshZyklus\",\"" + QByteArray::number(refreshMs) + "\"\r\n");
+    };
+    writeConfig(3000);
     ReadConfiguration(plant.ctx);
-    ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
-
+    StepImporter importer;
     ScanCycle cycle(plant.ctx, importer);
     PlantService service(plant.ctx, cycle, LaunchOptions{});
-    importer.service = &service;
+    int intervalDuringCycle = 0;
+    importer.step = [&] {
+        writeConfig(5000);
+        service.reloadConfiguration();
+        intervalDuringCycle = plant.ctx.settings.scanInterval;
+    };
     plant.writeJobFile(QStringLiteral("R1.$tx"), "x");
     cycle.runOnce();
-    EXPECT_EQ(importer.intervalDuringCycle, 3000);
+    EXPECT_EQ(intervalDuringCycle, 3000);
     EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
     EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
     EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration")))
         << plant.errorBox.text().toStdString();
 
-    // Between cycles it is applied at once.
-    importer.writeConfig(7000);
+    writeConfig(7000);
     service.reloadConfiguration();
     EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
 }
@@ -145,16 +130,15 @@ TEST(PlantServiceTest, StopWaitsForTheOperatorsAnswerAndTheCycleEnd)
 TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
 {
     static const char kBinary[] = {'\x7f', 'E', 'L', 'F', 2, 1, 0, 0, '\r', '\n', '"', ',', '\xff', 0};
-    const QByteArray dirs = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n";
     struct Case {
         const char* name;
         std::optional<QByteArray> file; // none: missing
         const char* reason;             // none: applied
     };
     const Case cases[] = {
-        {"clean file", dirs + "\"RefreshZyklus\",\"5000\"\r\n", nullptr},
-        {"interval abc", dirs + "\"RefreshZyklus\",\"abc\"\r\n", "no scan interval"},
-        {"bad check box", dirs + "\"RefreshZyklus\",\"5000\"\r\n\"Steeldata\",x\r\n", "\"Steeldata\": Type mismatch"},
+        {"clean file", kDirs + "\"RefreshZyklus\",\"5000\"\r\n", nullptr},
+        {"interval abc", kDirs + "\"RefreshZyklus\",\"abc\"\r\n", "no scan interval"},
+        {"bad check box", kDirs + "\"RefreshZyklus\",\"5000\"\r\n\"Steeldata\",x\r\n", "\"Steeldata\": Type mismatch"},
         {"no server directory", "\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"5000\"\r\n",
          "no server directory"},
         {"binary", QByteArray(kBinary, sizeof kBinary), "no configuration key"},
@@ -169,7 +153,7 @@ TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
         ScanCycle cycle(plant.ctx, importer);
         PlantService service(plant.ctx, cycle, LaunchOptions{});
         const QString config = plant.ctx.ConfigFilePath;
-        writeFile(config, dirs + "\"RefreshZyklus\",\"3000\"\r\n\"Steeldata\",1\r\n");
+        writeFile(config, kDirs + "\"RefreshZyklus\",\"3000\"\r\n\"Steeldata\",1\r\n");
         ReadConfiguration(plant.ctx);
         ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
         const QString serverDir = plant.ctx.settings.serverDir;
