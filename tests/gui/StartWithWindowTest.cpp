@@ -69,9 +69,9 @@ TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
     initDatabase();
     const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
     writeJob(QStringLiteral("B7.$tx"), broken);
-    const ProcessRun r = run(QStringLiteral(VOV_SERVER_EXE),
-                             {configPath(), QStringLiteral("--once"), QStringLiteral("--answer-failed=cancel")},
-                             env("offscreen"));
+    const ProcessRun r =
+        run(QStringLiteral(VOV_SERVER_EXE),
+            {configPath(), QStringLiteral("--once"), QStringLiteral("--answer-failed=cancel")}, env("offscreen"));
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     // Once each, though the note is added below the start line in the box.
     EXPECT_EQ(r.err.count(QStringLiteral(": Start Server")), 1) << r.err.toStdString();

@@ -78,13 +78,16 @@ protected:
     }
     Running& startManager()
     {
-        Running& m = start(QStringLiteral(VOV_MANAGER_EXE), {QStringLiteral("serve")}, environment(QStringLiteral("run"), m_address));
-        EXPECT_TRUE(waitUntil([&] { return m_bus->interface()->isServiceRegistered(managerbus::service()).value(); }, 5000));
+        Running& m = start(QStringLiteral(VOV_MANAGER_EXE), {QStringLiteral("serve")},
+                           environment(QStringLiteral("run"), m_address));
+        EXPECT_TRUE(
+            waitUntil([&] { return m_bus->interface()->isServiceRegistered(managerbus::service()).value(); }, 5000));
         return m;
     }
     ProcessRun manager(const QStringList& args, const QString& bus = {})
     {
-        return run(QStringLiteral(VOV_MANAGER_EXE), args, environment(QStringLiteral("run"), bus.isEmpty() ? m_address : bus));
+        return run(QStringLiteral(VOV_MANAGER_EXE), args,
+                   environment(QStringLiteral("run"), bus.isEmpty() ? m_address : bus));
     }
     QString listed() { return manager({QStringLiteral("list")}).out; }
 
@@ -118,10 +121,10 @@ TEST_F(ManagerBus, ManagedServerIsListedKeptSingleAndObeysStartRestartStop)
     EXPECT_TRUE(server.waitForError(QStringLiteral("serverStart"), 5000));
 
     // restart changes nothing; the title may also come as separate words
-    EXPECT_EQ(
-        manager({QStringLiteral("restart"), QStringLiteral("VOV"), QStringLiteral("-"), QStringLiteral("Produktionsdaten")})
-            .exitCode,
-        0);
+    EXPECT_EQ(manager({QStringLiteral("restart"), QStringLiteral("VOV"), QStringLiteral("-"),
+                       QStringLiteral("Produktionsdaten")})
+                  .exitCode,
+              0);
     QThread::msleep(200);
     EXPECT_FALSE(server.finished());
     EXPECT_EQ(listed(), list.out);

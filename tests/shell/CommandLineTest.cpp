@@ -125,8 +125,10 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
                 << r.err.toStdString();
             EXPECT_EQ(r.err.count(u'\n'), 2) << "one line and the hint: " << r.err.toStdString();
         } else {
-            const bool version = arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version"));
-            EXPECT_TRUE(r.out.startsWith(version ? QStringLiteral("serverquirnel 1.") : QStringLiteral("Usage: serverquirnel")))
+            const bool version =
+                arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version"));
+            EXPECT_TRUE(
+                r.out.startsWith(version ? QStringLiteral("serverquirnel 1.") : QStringLiteral("Usage: serverquirnel")))
                 << r.out.toStdString();
             EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
         }

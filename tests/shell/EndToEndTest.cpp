@@ -131,8 +131,8 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
     ASSERT_TRUE(QFile::setPermissions(folder, readOnly));
     const QMap<QString, QByteArray> before = snapshot();
 
-    for (const QStringList& given : {QStringList{}, QStringList{configPath()},
-                                     QStringList{QStringLiteral("--program-dir=") + server()}}) {
+    for (const QStringList& given :
+         {QStringList{}, QStringList{configPath()}, QStringList{QStringLiteral("--program-dir=") + server()}}) {
         const QStringList args = given + QStringList{QStringLiteral("--headless"), QStringLiteral("--once")};
         const ProcessRun r = asRoot ? run(setpriv, kUnprivileged + QStringList{exe} + args, environment())
                                     : run(exe, args, environment());
@@ -177,7 +177,8 @@ TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADi
     EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
     EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
-    for (const auto& [table, rows] : {std::pair{"LosNamen", 1}, {"Stabdaten", 1}, {"Teiledaten", 2}, {"Werkzeugdaten", 2}})
+    for (const auto& [table, rows] :
+         {std::pair{"LosNamen", 1}, {"Stabdaten", 1}, {"Teiledaten", 2}, {"Werkzeugdaten", 2}})
         EXPECT_EQ(count(table, "A1"), rows) << table;
     EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
     EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/A1.$tx")), kGoodJob);
@@ -245,7 +246,8 @@ TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
         }
         ASSERT_EQ(count("Stabdaten") + count("Teiledaten") + count("LosNamen"), 0) << "after " << delayMs << " ms";
         const QStringList left = waiting();
-        ASSERT_TRUE(left == QStringList{QStringLiteral("BIG.$tx")} || left == QStringList{QStringLiteral("BIG.$tx.$er")})
+        ASSERT_TRUE(left == QStringList{QStringLiteral("BIG.$tx")} ||
+                    left == QStringList{QStringLiteral("BIG.$tx.$er")})
             << "after " << delayMs << " ms";
         ASSERT_EQ(readFileBytes(in() + u'/' + left.value(0)), job);
     }
@@ -296,12 +298,12 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
     int kills = 0;
     for (int n = 1; n < 40; ++n) {
         resetToSamples(GetParam());
-        const ProcessRun killed = run(
-            QStringLiteral("strace"),
-            {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
-             QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1").arg(n), installExecutable(),
-             configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
-            environment());
+        const ProcessRun killed =
+            run(QStringLiteral("strace"),
+                {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                 QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1").arg(n), installExecutable(),
+                 configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
+                environment());
         if (killed.exitCode == 0)
             break;
         ++kills;
@@ -364,7 +366,8 @@ protected:
     bool makeFault()
     {
         if (QByteArray(GetParam()) == "read-only database") {
-            QFile::setPermissions(jobDatabase(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+            QFile::setPermissions(jobDatabase(),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
             if (::geteuid() != 0)
                 return true;
             // Root writes anyway: the server runs as an unprivileged user.
@@ -377,9 +380,9 @@ protected:
         }
         // A small file system for the client directory, filled up but for
         // a few pages after the empty job database was made.
-        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                        QStringLiteral("-o"), QStringLiteral("size=1m"),
-                                                        QStringLiteral("tmpfs"), client()}) != 0)
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), client()}) != 0)
             return false;
         m_mounted = true;
         initDatabase();

@@ -310,7 +310,8 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
         SCOPED_TRACE(headless ? "headless" : "with the window");
         freshDatabase();
         writeJob(QStringLiteral("BIG.$tx"), job);
-        Running& p = serve(headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
+        Running& p =
+            serve(headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
         // The import runs while the job file is open.
         const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
         const auto importing = [&] {

@@ -167,7 +167,10 @@ public:
         f.write(content);
     }
     QStringList waiting() const { return QDir(in()).entryList(QDir::Files, QDir::Name); }
-    QStringList backedUp() const { return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name); }
+    QStringList backedUp() const
+    {
+        return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name);
+    }
 
     // Every file under the folders (the whole plant and its settings store)
     // with its bytes and modification time; the running server's locks and
