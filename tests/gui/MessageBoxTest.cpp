@@ -1,11 +1,9 @@
 // The operator's message boxes: exact title, text, icon, buttons and default
-// button, answered by the test; explicit command-line answers bypass them;
-// no scan cycle starts while one is open.
+// button, answered by the test; no scan cycle starts while one is open.
 #include "WindowFixture.h"
 
 #include "intake/JobState.h"
 #include "intake/ScanCycle.h"
-#include "shell/CommandLine.h"
 
 #include <QTest>
 
@@ -34,12 +32,6 @@ TEST_F(MessageBoxes, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
         {"exists", QStringLiteral("$TX-VOV Server - PVC -"),
          QStringLiteral("A123 exists !\r\nDelete Job = Yes / Override Job = No"), B::Question,
          B::Yes | B::No | B::Cancel, B::No, B::Yes, Answer::Yes},
-        {"exists", QStringLiteral("$ET-VOV Server"),
-         QStringLiteral("Printdata: A123 exists !\r\nDelete Data = Yes / Override Data = No"), B::Question,
-         B::Yes | B::No | B::Cancel, B::No, B::Cancel, Answer::Cancel},
-        {"failed", QStringLiteral("$TX-VOV Server"),
-         QStringLiteral("Job: A123.$tx not correct loaded!!\r\n\r\nDE111234 <Wrong piece number> KTN0012\r\n"),
-         B::Warning, B::Retry | B::Cancel, B::Retry, B::Retry, Answer::Retry},
         {"failed", QStringLiteral("$TX-VOV Server ($et)"),
          QStringLiteral("Job: A123.$et not correct loaded!!\r\n\r\nNo piece found ??\r\nNo label data loaded ??\r\n"),
          B::Warning, B::Retry | B::Cancel, B::Retry, B::Cancel, Answer::Cancel},
@@ -69,28 +61,6 @@ TEST_F(MessageBoxes, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
     }
 }
 
-// --answer-failed given on the command line answers Retry/Cancel without a
-// box, with a window too; the job-exists question still asks.
-TEST_F(MessageBoxes, ExplicitCommandLineAnswersAreUsedWithoutABox)
-{
-    const LaunchOptions options = parseLaunchOptions({QStringLiteral("--answer-failed=retry")});
-    QStringList logged;
-    PolicyPrompt policy(options.answerExists, options.answerFailed, [&](const QString& l) { logged << l; });
-    OperatorPrompt& asked = frontend.prompt(options, policy);
-    int answer = 0;
-    const SeenBox none = answerModalBox(QMessageBox::Cancel, [&] {
-        answer = asked.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x"));
-    });
-    EXPECT_FALSE(none.found);
-    EXPECT_EQ(answer, Answer::Retry);
-    EXPECT_EQ(logged.size(), 1);
-    const SeenBox box = answerModalBox(QMessageBox::Yes, [&] {
-        answer = asked.askYesNoCancel(QStringLiteral("$TX-VOV Server - PVC -"), QStringLiteral("a exists !"));
-    });
-    EXPECT_TRUE(box.found);
-    EXPECT_EQ(answer, Answer::Yes);
-}
-
 // While the operator leaves a box open no cycle runs and no file moves; the
 // next cycle is armed one interval after the box closed.
 TEST_F(MessageBoxes, NoScanCycleStartsWhileABoxIsOpen)
@@ -111,7 +81,10 @@ TEST_F(MessageBoxes, NoScanCycleStartsWhileABoxIsOpen)
     importer.step = [&] {
         const SeenBox seen = answerModalBox(
             QMessageBox::Retry,
-            [&] { ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x")); },
+            [&] {
+                EXPECT_EQ(ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x")),
+                          Answer::Retry);
+            },
             [&] {
                 QTest::qWait(2500); // more than two intervals with the box open
                 timerWhileOpen = ctx.tmrLoad.isActive();

@@ -1,42 +1,8 @@
-// Starting with the window: which command lines run headless, when a display
-// is there, and the executable run with its window on the offscreen platform.
+// The executable with its window: without a display, and on the offscreen
+// platform.
 #include "ExecutablePlant.h"
-#include "gui/WindowFrontend.h"
-#include "shell/CommandLine.h"
 
 namespace {
-
-TEST(StartMode, OnlyTheServerItselfOpensAWindow)
-{
-    const std::pair<QStringList, bool> cases[] = {
-        {{}, false},
-        {{QStringLiteral("/plant/Server/Line1.zezad"), QStringLiteral("--once")}, false},
-        {{QStringLiteral("--headless")}, true},
-        {{QStringLiteral("--init-db"), QStringLiteral("/plant/Client")}, true},
-        {{QStringLiteral("/REGSERVER")}, true},
-        {{QStringLiteral("-regserver"), QStringLiteral("a.zezad")}, true},
-    };
-    for (const auto& [args, headless] : cases)
-        EXPECT_EQ(runsHeadless(parseLaunchOptions(args)), headless) << args.join(u' ').toStdString();
-}
-
-TEST(StartMode, AWindowNeedsADisplayUnlessThePlatformDrawsWithoutOne)
-{
-    // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY -> a window can be opened
-    const std::tuple<const char*, const char*, const char*, bool> cases[] = {
-        {"", "", "", false},
-        {"", ":0", "", true},
-        {"", "", "wayland-0", true},
-        {"xcb", "", "", false},
-        {"wayland", "", "", false},
-        {"offscreen", "", "", true},
-        {"xcb;offscreen", "", "", true},
-        {"vnc:size=800x600", "", "", true},
-    };
-    for (const auto& [platform, display, wayland, available] : cases)
-        EXPECT_EQ(displayAvailable(QLatin1String(platform), QLatin1String(display), QLatin1String(wayland)), available)
-            << platform << "|" << display << "|" << wayland;
-}
 
 // The server with its window on the offscreen platform (or without any).
 class WindowedExecutable : public ExecutablePlant {

@@ -20,10 +20,7 @@ TEST(LegacyCommandLine, ReadsOnlyArgumentOneAsGiven)
     const std::tuple<QStringList, bool, const char*> cases[] = {
         {{"/regserver", "other.zezad"}, true, ""},
         {{"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}, false, "D:\\cfg\\line1.zezad"},
-        {{"/plant/Server/Plant.ZEZAD"}, false, "/plant/Server/Plant.ZEZAD"},
-        {{".zezad"}, false, ".zezad"},
         {{"a.zeza", "cfg.zezad"}, false, ""},
-        {{"/srv/My Plant/Server/cfg.zezad"}, false, "/srv/My Plant/Server/cfg.zezad"},
         {{"/srv/Plant \"B\"/cfg.zezad"}, false, "/srv/Plant \"B\"/cfg.zezad"},
         {{"\"/srv/My Plant/cfg.zezad\""}, false, "/srv/My Plant/cfg.zezad"},
         {{"\"/srv/cfg.zezad"}, false, "\"/srv/cfg.zezad"},
@@ -35,9 +32,9 @@ TEST(LegacyCommandLine, ReadsOnlyArgumentOneAsGiven)
     }
 }
 
-TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArgumentsAndHasDefaults)
+TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArguments)
 {
-    LaunchOptions o = parseLaunchOptions(
+    const LaunchOptions o = parseLaunchOptions(
         {QStringLiteral("-REGSERVER"), QStringLiteral("--headless"), QStringLiteral("cfg.zezad"),
          QStringLiteral("--once"), QStringLiteral("--answer-exists=YES"), QStringLiteral("--answer-failed=retry"),
          QStringLiteral("/x"), QStringLiteral("--settle-ms=2500"), QStringLiteral("--metrics-file=/m/s.prom"),
@@ -51,19 +48,6 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromLegacyArgumentsAndHasDefaults)
     EXPECT_EQ(o.programDir, QStringLiteral("/srv/p/Server"));
     EXPECT_EQ(o.legacyArguments,
               (QStringList{QStringLiteral("-REGSERVER"), QStringLiteral("cfg.zezad"), QStringLiteral("/x")}));
-
-    o = parseLaunchOptions({});
-    EXPECT_FALSE(o.headless);
-    EXPECT_EQ(o.answerExists, Answer::No);
-    EXPECT_EQ(o.answerFailed, PolicyPrompt::AutoRetryCancel);
-    EXPECT_EQ(o.settleMs, 0);
-    EXPECT_TRUE(o.metricsFile.isEmpty());
-    for (const QStringList& initDb : {QStringList{QStringLiteral("--init-db"), QStringLiteral("/c")},
-                                      QStringList{QStringLiteral("--init-db=/c")}}) {
-        o = parseLaunchOptions(initDb);
-        EXPECT_TRUE(o.initDb);
-        EXPECT_EQ(o.initDbDir, QStringLiteral("/c"));
-    }
 }
 
 // Usage errors end with 2 (one line and the hint to --help) and help or
@@ -77,30 +61,20 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
 {
     const std::pair<QStringList, const char*> cases[] = {
         {{QStringLiteral("-v")}, ""},
-        {{QStringLiteral("--version")}, ""},
         {{QStringLiteral("--help")}, ""},
         {{configPath(), QStringLiteral("-h")}, ""},
         {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, "'headles'"},
         {{QStringLiteral("--settle-ms=0")}, nullptr}, // the default written out
         {{QStringLiteral("--once=1")}, "once"},
         {{QStringLiteral("--answer-exists")}, "--answer-exists needs a value"},
-        {{QStringLiteral("--init-db")}, "--init-db needs a value"},
-        {{QStringLiteral("--settle-ms=-5")}, "--settle-ms"},
         {{QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, nullptr},
         // A value that is missing, empty, another option or outside its set.
         {{QStringLiteral("--metrics-file"), QStringLiteral("--once")},
          "--metrics-file needs a value, not the option --once"},
-        {{QStringLiteral("--program-dir"), QStringLiteral("--once"), QStringLiteral("a.zezad")}, "--program-dir needs"},
-        {{QStringLiteral("--answer-failed"), QStringLiteral("--headless")}, "--answer-failed needs"},
         {{QStringLiteral("a.zezad"), QStringLiteral("--program-dir")}, "--program-dir needs a value"},
-        {{QStringLiteral("--metrics-file=")}, "--metrics-file needs a value"},
-        {{QStringLiteral("--program-dir=--once")}, "--program-dir needs"},
         {{QStringLiteral("--answer-failed=maybe")}, "--answer-failed takes auto, retry or cancel"},
-        {{QStringLiteral("--answer-exists=maybe")}, "--answer-exists takes yes, no or cancel"},
         {{QStringLiteral("--settle-ms"), QStringLiteral("soon")}, "--settle-ms"},
-        {{QStringLiteral("--help"), QStringLiteral("--answer-failed=RETRY")}, ""},
         // A job database URL is read before anything starts.
-        {{QStringLiteral("--job-database")}, "--job-database needs a value"},
         {{QStringLiteral("--job-database=postgresql://saw:secret@db/plant?schema=line1")}, "password"},
         {{QStringLiteral("--init-db"), QStringLiteral("mysql://db/plant")}, "--init-db: not a postgresql:// URL"},
         {{QStringLiteral("--job-database"), QStringLiteral("postgresql://db/plant")}, "--job-database: "},
@@ -141,38 +115,6 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
     EXPECT_TRUE(notify.messages().isEmpty());
     for (const QString& line : usageText(QStringLiteral("serverquirnel")).split(u'\n'))
         EXPECT_LE(line.size(), 80) << line.toStdString();
-}
-
-// An installed program (a system folder, or one the user may not write to)
-// starts only with the plant's configuration and --program-dir; a program in
-// a plant's own Server folder keeps its defaults.
-TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
-{
-    const QStringList both{QStringLiteral("/srv/p/Server/ServerQuirnel.zezad"),
-                           QStringLiteral("--program-dir=/srv/p/Server")};
-    const std::tuple<const char*, bool, QStringList, bool> cases[] = {
-        // folder, writable, arguments -> refused
-        {"/usr/bin", true, {}, true},
-        {"/usr/local/bin/", true, {}, true},
-        {"/bin", true, {QStringLiteral("/srv/p/Server/ServerQuirnel.zezad")}, true},
-        {"/usr/sbin", true, {QStringLiteral("--program-dir=/srv/p/Server")}, true},
-        {"/usr/bin", true, both, false},
-        {"/usr/bin", true, {QStringLiteral("/REGSERVER")}, false},
-        {"/opt/line1/Server", false, {QStringLiteral("/opt/line1/Server/ServerQuirnel.zezad")}, true},
-        {"/opt/line1/Server", false, both, false},
-        {"/plant/Server", true, {}, false},
-        {"/usr/bin/plant", true, {}, false},
-        {"/usr", true, {}, false},
-    };
-    for (const auto& [dir, writable, arguments, refused] : cases) {
-        const QString why = installedProgramLacks(parseLaunchOptions(arguments), QLatin1String(dir), writable);
-        EXPECT_EQ(!why.isEmpty(), refused) << dir << " " << arguments.join(u' ').toStdString();
-        if (refused) {
-            EXPECT_TRUE(why.contains(QStringLiteral("--program-dir")) &&
-                        why.contains(QStringLiteral("configuration")) && !why.contains(u'\n'))
-                << why.toStdString();
-        }
-    }
 }
 
 // The man pages and --help of the server and the manager name the same

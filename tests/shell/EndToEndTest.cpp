@@ -53,18 +53,6 @@ protected:
     }
 };
 
-TEST_F(EndToEnd, MissingConfigurationIsReportedAndWrittenFromTheFields)
-{
-    // No argument: the configuration beside the (copied) executable is used.
-    const ProcessRun r = run({QStringLiteral("--headless"), QStringLiteral("--once")});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("ZEzad Read Configdatei : "))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server")));
-    const QByteArray written = readFileBytes(configPath());
-    EXPECT_EQ(written.count("\r\n"), 20);
-    EXPECT_TRUE(written.startsWith("\"ServerPath\",\"\"\r\n")) << written.constData();
-}
-
 // A refused copy ends before ": Start Server" and changes nothing: not the
 // release flag, the configuration file, the server directory (an old error
 // copy it would purge, a job it would read) or the logs. Refused by the lock
@@ -149,21 +137,11 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
     QFile::setPermissions(folder, all);
 }
 
-TEST_F(EndToEnd, InitDbCreatesOnceAndRefusesAnExistingFile)
-{
-    initDatabase();
-    const QByteArray before = readFileBytes(jobDatabase());
-    EXPECT_FALSE(before.isEmpty());
-    const ProcessRun again = run({QStringLiteral("--init-db"), client()});
-    EXPECT_NE(again.exitCode, 0);
-    EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
-    EXPECT_EQ(readFileBytes(jobDatabase()), before);
-}
-
-// The paths of the configuration are taken from ~apppath~ (the Server
-// folder's parent) and published in the settings store. The server built
-// without the window needs no display: a command line meant for the window
-// gets one line saying so and imports as --headless.
+// Without arguments the configuration beside the executable is used; its
+// paths are taken from ~apppath~ (the Server folder's parent) and published
+// in the settings store. The server built without the window needs no
+// display: a command line meant for the window gets one line saying so and
+// imports as --headless.
 TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADisplay)
 {
     writeSampleConfig(0);
@@ -172,7 +150,7 @@ TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADi
     QProcessEnvironment env = environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
-    const ProcessRun r = run(installExecutable(), {configPath(), QStringLiteral("--once")}, env);
+    const ProcessRun r = run(installExecutable(), {QStringLiteral("--once")}, env);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
@@ -214,46 +192,12 @@ TEST_F(EndToEnd, DatabaseCheckRunsAtTheFirstCycleUnlessTheServerBeforeStoppedInO
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.err.contains(QStringLiteral("is damaged")), checked) << r.err.toStdString();
     }
-}
-
-// A large job that ends in a broken line is killed at moments spread over
-// its import and the stop exit, then read again: after every kill no row of
-// it is visible and its file is in the server directory or an error copy,
-// never gone; the run that gets to the end sets it aside with nothing kept.
-TEST_F(EndToEnd, KilledAnywhereInAFailingImportLeavesNoRowAndKeepsTheFile)
-{
-    writeSampleConfig(0);
-    initDatabase();
-    QByteArray job;
-    for (int bar = 1; bar <= 600; ++bar) {
-        job += QStringLiteral("KB %1L65000T12\r\n").arg(bar, 3, 10, QLatin1Char('0')).toLatin1();
-        for (int p = 1; p <= 8; ++p)
-            job += QStringLiteral("KTN%1L01000W0100100\r\n").arg((bar - 1) * 8 + p, 4, 10, QLatin1Char('0')).toLatin1();
-    }
-    job += "KTN0000\r\n";
-    writeJob(QStringLiteral("BIG.$tx"), job);
-
-    int kills = 0;
-    bool finished = false;
-    for (int delayMs = 10; !finished && delayMs < 60000; delayMs = std::max(delayMs + 10, delayMs * 5 / 4)) {
-        Running& p = startServer({QStringLiteral("--once"), QStringLiteral("--answer-failed=cancel")});
-        finished = p.waitForFinished(delayMs);
-        if (finished) {
-            ASSERT_EQ(p.exitCode(), 0) << "a killed copy's locks keep nobody out";
-        } else {
-            p.end(SIGKILL);
-            ++kills;
-        }
-        ASSERT_EQ(count("Stabdaten") + count("Teiledaten") + count("LosNamen"), 0) << "after " << delayMs << " ms";
-        const QStringList left = waiting();
-        ASSERT_TRUE(left == QStringList{QStringLiteral("BIG.$tx")} ||
-                    left == QStringList{QStringLiteral("BIG.$tx.$er")})
-            << "after " << delayMs << " ms";
-        ASSERT_EQ(readFileBytes(in() + u'/' + left.value(0)), job);
-    }
-    EXPECT_TRUE(finished);
-    EXPECT_GT(kills, 2);
-    EXPECT_EQ(waiting(), QStringList{QStringLiteral("BIG.$tx.$er")});
+    // --init-db makes a job database once and leaves an existing file alone.
+    const QByteArray before = readFileBytes(jobDatabase());
+    const ProcessRun again = run({QStringLiteral("--init-db"), client()});
+    EXPECT_NE(again.exitCode, 0);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
+    EXPECT_EQ(readFileBytes(jobDatabase()), before);
 }
 
 // The sample plant's jobs imported with their rows; then killed with the
@@ -321,143 +265,5 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
 }
 
 INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlant, ::testing::Values(0, 1));
-
-// A value the server cannot read makes it rewrite the configuration. The
-// server is killed (by strace) at its first write to the file or at the
-// step that puts a new file in its place, whichever comes first: the file is
-// then the old one or the whole new one, never an empty or a partial one,
-// which would leave the next start without its plant.
-TEST_F(EndToEnd, KilledWhileRewritingTheConfigurationLeavesAWholeFile)
-{
-    if (!straceWorks())
-        GTEST_SKIP() << "strace is not installed or may not trace here";
-    writeConfig(1500, "\"Printertyp\",\" 7\"\n");
-    const QByteArray old = readFileBytes(configPath());
-    const ProcessRun r =
-        run(QStringLiteral("strace"),
-            {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-P"),
-             configPath(), QStringLiteral("-e"),
-             QStringLiteral("inject=write,pwrite64,writev,linkat,rename,renameat,renameat2:signal=SIGKILL"),
-             installExecutable(), configPath(), QStringLiteral("--headless"), QStringLiteral("--once")},
-            environment());
-    EXPECT_TRUE(r.err.contains(QStringLiteral("ZEzad Read Configdatei : "))) << r.err.toStdString();
-    const QByteArray now = readFileBytes(configPath());
-    if (r.exitCode == 0) {
-        EXPECT_EQ(now.count("\r\n"), 20) << "not killed: the whole new file";
-    } else {
-        EXPECT_EQ(now, old) << "killed while it wrote: the old file";
-    }
-}
-
-// Faults of the machine, met by the real server on the sample plant in job
-// mode: a job database its user may not write, and a disk without room for
-// the job. The server reads the first job, meets the fault and keeps every
-// file of the plant in the server directory (none set aside, the label and
-// steel data included), says so once however many cycles meet it, and
-// imports the jobs once the fault is gone.
-class MachineFault : public EndToEnd, public ::testing::WithParamInterface<const char*> {
-protected:
-    void TearDown() override
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), client()});
-    }
-    // Makes the fault; false when this machine cannot make it.
-    bool makeFault()
-    {
-        if (QByteArray(GetParam()) == "read-only database") {
-            QFile::setPermissions(jobDatabase(),
-                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-            if (::geteuid() != 0)
-                return true;
-            // Root writes anyway: the server runs as an unprivileged user.
-            m_runAs = kUnprivileged;
-            return QProcess::execute(QStringLiteral("chown"),
-                                     {QStringLiteral("-R"), QStringLiteral("65534:65534"), root()}) == 0 &&
-                   QFile::setPermissions(root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                     QFileDevice::ExeOther);
-        }
-        // A small file system for the client directory, filled up but for
-        // a few pages after the empty job database was made.
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), client()}) != 0)
-            return false;
-        m_mounted = true;
-        initDatabase();
-        QFile filler(client() + QStringLiteral("/filler"));
-        if (!filler.open(QIODevice::WriteOnly))
-            return false;
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-        filler.close();
-        filler.resize(filler.size() - 10 * 4096);
-        return true;
-    }
-
-    QStringList m_runAs;
-    bool m_mounted = false;
-};
-
-TEST_P(MachineFault, KeepsEveryFileSaysItOnceAndImportsWhenItIsGone)
-{
-    if (QByteArray(GetParam()) == "full disk" && ::geteuid() != 0)
-        GTEST_SKIP() << "a small file system for the client directory needs root";
-    resetToSamples(1);
-    writeConfig(1100, "\"AutoFreigabe\",\" 1\"\n\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
-                      "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"JobLoadMode\",1\n");
-    if (!makeFault())
-        GTEST_SKIP() << "this machine cannot make a " << GetParam();
-    const QStringList waitingBefore = waiting();
-
-    // Two or three cycles: the first meets the fault with A1001, the next
-    // with A1002 (the listing goes on after a file that stayed), and only
-    // the first is said.
-    const QStringList args{installExecutable(), configPath(), QStringLiteral("--headless")};
-    Running& p = m_runAs.isEmpty() ? start(args.first(), args.mid(1), environment())
-                                   : start(QStringLiteral("setpriv"), m_runAs + args, environment());
-    QThread::msleep(3500);
-    const ProcessRun r = p.end(SIGTERM);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(waiting(), waitingBefore) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Job: A1001"))) << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains(QStringLiteral("Job: A1002"))) << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains(QStringLiteral("-> Cancel"))) << r.err.toStdString();
-
-    QFile::remove(client() + QStringLiteral("/filler"));
-    QFile::setPermissions(jobDatabase(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    drain();
-    EXPECT_EQ(count("LosNamen"), 2);
-    EXPECT_EQ(backedUp(), waitingBefore);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, MachineFault, ::testing::Values("read-only database", "full disk"));
-
-// The listing of each kind goes on after the file its last cycle took, in
-// the next process too: a file that keeps failing and stays (Retry) does
-// not come first in every --once run. And a server directory inside
-// prog.bak is never read: its files would be imported at every cycle.
-TEST_F(EndToEnd, RepeatedRunsTakeTheFilesInTurnAndNeverReadTheBackupFolder)
-{
-    writeSampleConfig(0);
-    initDatabase();
-    writeJob(QStringLiteral("A0.$tx"), "KTN0000\r\n"); // fails, and stays with Retry
-    writeJob(QStringLiteral("B1.$tx"), kGoodJob);
-    writeJob(QStringLiteral("C2.$tx"), kGoodJob);
-    for (int run = 0; run < 3; ++run)
-        ASSERT_EQ(runOnce({QStringLiteral("--answer-failed=retry")}).exitCode, 0);
-    EXPECT_EQ(waiting(), QStringList{QStringLiteral("A0.$tx")});
-    EXPECT_EQ(count("LosNamen"), 2);
-
-    writeFile(configPath(),
-              "\"ServerPath\",\"" + QFile::encodeName(server()) +
-                  "/prog.bak\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"1500\"\r\n");
-    const ProcessRun r = runOnce();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("nothing is read there"))) << r.err.toStdString();
-    EXPECT_EQ(count("LosNamen"), 2);
-}
 
 } // namespace

@@ -1,7 +1,7 @@
 // The built server with its job database in schemas of a throw-away
 // PostgreSQL server (PgCluster): the sample plant's rows against the same
-// import into prog.mdb, two machines on one database, one server per
-// schema, and a database server that goes away under an import.
+// import into prog.mdb, a database server that goes away under an import,
+// and one server per schema.
 #include "ExecutablePlant.h"
 #include "PgCluster.h"
 #include "PgSchemaSql.h"
@@ -62,8 +62,8 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
     return rows;
 }
 
-// A fresh database of the test cluster per test; each machine's plant has
-// its job database in a schema of it.
+// A fresh database of the test cluster per test; each plant has its job
+// database in a schema of it.
 class PostgresPlants : public ExecutablePlant {
 protected:
     void SetUp() override
@@ -156,51 +156,15 @@ TEST_P(SamplePlantOnBothEngines, WriteTheSameRows)
 
 INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlantOnBothEngines, ::testing::Values(0, 1));
 
-// Two machines keep their jobs in two schemas of one database and import
-// at the same time. A further server on a machine's schema, from a plant
-// of its own (so that no lock of the plant's files stops it), ends with
-// exit code 2 before it starts, naming the database session that holds
-// the schema.
-TEST_F(PostgresPlants, TwoMachinesImportAtOnceAndASchemaHasOneServer)
-{
-    PlantTree saw2;
-    initSchema(*this, QStringLiteral("line1"));
-    initSchema(saw2, QStringLiteral("line2"));
-    deliverSamples(1, 300);
-    saw2.deliverSamples(1, 300);
-    Running& first = startServer({jobDatabaseOption(QStringLiteral("line1"))});
-    Running& second = saw2.startServer({jobDatabaseOption(QStringLiteral("line2"))});
-    EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty() && saw2.waiting().isEmpty(); }, 30000));
-
-    PlantTree saw3;
-    saw3.writeConfig(300);
-    saw3.writeJob(QStringLiteral("C1.$tx"), "KB 001L65000T12\r\n");
-    const ProcessRun third = saw3.runOnce({jobDatabaseOption(QStringLiteral("line1"))});
-    EXPECT_EQ(third.exitCode, 2);
-    EXPECT_TRUE(third.err.contains(
-        QStringLiteral("Another server (session %1 (serverquirnel from a local socket, user postgres, since ")
-            .arg(lockHolder(QStringLiteral("line1")))))
-        << third.err.toStdString();
-    EXPECT_TRUE(third.err.contains(url(QStringLiteral("line1")) + QStringLiteral("; this copy ends.")))
-        << third.err.toStdString();
-    EXPECT_FALSE(third.err.contains(QStringLiteral(": Start Server"))) << third.err.toStdString();
-    EXPECT_EQ(saw3.waiting(), QStringList{QStringLiteral("C1.$tx")});
-
-    EXPECT_EQ(first.end().exitCode, 0);
-    EXPECT_EQ(second.end().exitCode, 0);
-    EXPECT_EQ(backedUp(), sampleFiles());
-    EXPECT_EQ(saw2.backedUp(), sampleFiles());
-    const Rows line1 = schemaRows(QStringLiteral("line1"));
-    EXPECT_EQ(line1.at("LosNamen").size(), 2u);
-    EXPECT_EQ(schemaRows(QStringLiteral("line2")), line1);
-}
-
 // The database server stops while a polling server's job transaction has
 // written rows (it waits for a lock the test holds on the steel tables).
 // The job files stay in the server directory, none is set aside, the
 // fault is said once; the server connects again at a later cycle, takes
 // the schema's lock again before it writes, and imports the jobs, finding
-// nothing of the lost transaction (no job to override).
+// nothing of the lost transaction (no job to override). A further server on
+// the schema, from a plant of its own (so that no lock of the plant's files
+// stops it), then ends with exit code 2 before it starts, naming the
+// database session that holds the schema.
 TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 {
     initSchema(*this, QStringLiteral("line1"));
@@ -229,7 +193,21 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 
     ASSERT_TRUE(cluster->start(&why)) << why.toStdString();
     EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 20000, 50));
-    EXPECT_GT(lockHolder(QStringLiteral("line1")), 0);
+    const qlonglong holder = lockHolder(QStringLiteral("line1"));
+    EXPECT_GT(holder, 0);
+    PlantTree saw3;
+    saw3.writeConfig(300);
+    saw3.writeJob(QStringLiteral("C1.$tx"), "KB 001L65000T12\r\n");
+    const ProcessRun third = saw3.runOnce({jobDatabaseOption(QStringLiteral("line1"))});
+    EXPECT_EQ(third.exitCode, 2);
+    EXPECT_TRUE(third.err.contains(
+        QStringLiteral("Another server (session %1 (serverquirnel from a local socket, user postgres, since ")
+            .arg(holder)))
+        << third.err.toStdString();
+    EXPECT_TRUE(third.err.contains(url(QStringLiteral("line1")) + QStringLiteral("; this copy ends.")))
+        << third.err.toStdString();
+    EXPECT_FALSE(third.err.contains(QStringLiteral(": Start Server"))) << third.err.toStdString();
+    EXPECT_EQ(saw3.waiting(), QStringList{QStringLiteral("C1.$tx")});
     const ProcessRun r = server.end();
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(backedUp(), sampleFiles()) << r.err.toStdString();

@@ -1,19 +1,16 @@
-// The server as a plant service: the status line after a cycle, and the
-// built executable with its command-line conventions, its messages to the
-// service manager (on a notify socket of the test's own) and SIGHUP.
+// The server as a plant service: the status line after a cycle, a reload,
+// and the built executable with its messages to the service manager (on a
+// notify socket of the test's own), SIGHUP and a stop during an import.
 #include "shell/ServiceNotifier.h"
 
 #include "ExecutablePlant.h"
 #include "RecordingImporter.h"
-#include "StepImporter.h"
 #include "TestPlant.h"
 #include "config/Configuration.h"
 #include "intake/ScanCycle.h"
 #include "shell/CommandLine.h"
 #include "shell/PlantService.h"
 
-#include <QEventLoop>
-#include <QTimer>
 
 #include <optional>
 
@@ -41,9 +38,6 @@ TEST(StatusText, OneLinePerCycle)
           file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
          "Imported job A1 (2 bars, 10 pieces, 4 machining, 10 print rows; steel: 1 bars, 2 pieces, 0 machining) "
          "at 10:30:01"},
-        {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-          file(FileKind::Label, "A1", ImportResult::SetAside)},
-         "Job A1 failed: label data set aside as error copy at 10:30:01"},
         {{file(FileKind::Production, "B7", ImportResult::NotStarted),
           file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
          "Job B7 failed: production data job database could not be opened; "
@@ -60,70 +54,6 @@ TEST(StatusText, OneLinePerCycle)
 
 const QByteArray kDirs = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n";
 
-// A reload asked for while a cycle runs (an operator question keeps the
-// event loop going) waits for the cycle's end; between cycles it is applied
-// at once.
-TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
-{
-    TestPlant plant;
-    const auto writeConfig = [&](int refreshMs) {
-        PlantTree::writeFile(plant.ctx.ConfigFilePath,
-                             kDirs + "\"RefreshZyklus\",\"" + QByteArray::number(refreshMs) + "\"\r\n");
-    };
-    writeConfig(3000);
-    ReadConfiguration(plant.ctx);
-    StepImporter importer;
-    ScanCycle cycle(plant.ctx, importer);
-    PlantService service(plant.ctx, cycle, LaunchOptions{});
-    int intervalDuringCycle = 0;
-    importer.step = [&] {
-        writeConfig(5000);
-        service.reloadConfiguration();
-        intervalDuringCycle = plant.ctx.settings.scanInterval;
-    };
-    plant.writeJobFile(QStringLiteral("R1.$tx"), "x");
-    cycle.runOnce();
-    EXPECT_EQ(intervalDuringCycle, 3000);
-    EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
-    EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
-    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration")))
-        << plant.errorBox.text().toStdString();
-
-    writeConfig(7000);
-    service.reloadConfiguration();
-    EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
-}
-
-// A stop asked for while an import waits for the operator's answer (a box
-// runs a nested event loop) ends the server only after the answer is in and
-// the cycle is over, and no further cycle starts.
-TEST(PlantServiceTest, StopWaitsForTheOperatorsAnswerAndTheCycleEnd)
-{
-    TestPlant plant;
-    StepImporter importer;
-    plant.ctx.settings.scanInterval = 50;
-    ScanCycle cycle(plant.ctx, importer);
-    PlantService service(plant.ctx, cycle, LaunchOptions{});
-    plant.writeJobFile(QStringLiteral("S1.$tx"), "x");
-    int answer = -1;
-    importer.step = [&] {
-        QEventLoop box;
-        QTimer::singleShot(0, &service, [&service] { service.stop(); });
-        QTimer::singleShot(300, &box, [&box] { box.exit(Answer::Retry); });
-        answer = box.exec();
-    };
-    QTimer::singleShot(0, &cycle, &ScanCycle::runOnce);
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    giveUp.start(10000);
-
-    EXPECT_EQ(QCoreApplication::exec(), 0);
-    EXPECT_EQ(answer, Answer::Retry) << "the box was closed under the operator";
-    EXPECT_EQ(cycle.cyclesRun(), 1);
-    EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
-}
-
 // SIGHUP applies only a file that reads cleanly and keeps the server a
 // server directory and a scan interval; any other file leaves the running
 // settings, is named with the reason once, and is not rewritten.
@@ -138,11 +68,9 @@ TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
     const Case cases[] = {
         {"clean file", kDirs + "\"RefreshZyklus\",\"5000\"\r\n", nullptr},
         {"interval abc", kDirs + "\"RefreshZyklus\",\"abc\"\r\n", "no scan interval"},
-        {"bad check box", kDirs + "\"RefreshZyklus\",\"5000\"\r\n\"Steeldata\",x\r\n", "\"Steeldata\": Type mismatch"},
         {"no server directory", "\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"5000\"\r\n",
          "no server directory"},
         {"binary", QByteArray(kBinary, sizeof kBinary), "no configuration key"},
-        {"empty", QByteArray(), "no configuration key"},
         {"missing", std::nullopt, "File not found"},
     };
     const auto writeFile = &PlantTree::writeFile;
@@ -184,38 +112,6 @@ TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
             EXPECT_EQ(readFileBytes(config), *c.file) << "the operator's file is left as it is";
         }
     }
-}
-
-// Job mode reads the label-data file by name with the job: a job whose
-// label-data file is still being written waits for it.
-TEST(PlantServiceTest, JobModeWaitsUntilTheJobsOtherFilesSettledToo)
-{
-    TestPlant plant;
-    RecordingImporter importer;
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    LaunchOptions options;
-    options.settleMs = 300;
-    ScanCycle scan(plant.ctx, importer);
-    PlantService service(plant.ctx, scan, options);
-    const auto cycle = [&]() {
-        importer.calls.clear();
-        scan.runOnce();
-        return importer.calls.join(u' ').toStdString();
-    };
-
-    plant.writeJobFile(QStringLiteral("j.$tx"), "KB 001L65000T12\r\n");
-    const QString label = plant.writeJobFile(QStringLiteral("j.$et"), "ED 0000 PRNTyp=4\r\n");
-    EXPECT_EQ(cycle(), "");
-    QThread::msleep(400);
-    {
-        QFile f(label);
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write("ED 0001 ^XA^XZ\r\n");
-    }
-    EXPECT_EQ(cycle(), "") << "taken while its label-data file grew";
-    QThread::msleep(400);
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(j.$tx,0) ReadLabelFile(j.$et) commitJob");
 }
 
 const QByteArray kGoodJob = crlf({
@@ -291,7 +187,7 @@ TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
 
 // A stop that arrives while a long import runs is said at once, and once
 // however often it is sent; the import is finished and backed up, and the
-// server ends with exit code 0. With and without the window.
+// server ends with exit code 0.
 TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
 {
     QByteArray job;
@@ -304,35 +200,30 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
                        .arg(((bar - 1) * 40 + p) % 9999 + 1, 4, 10, QLatin1Char('0'))
                        .toLatin1();
     }
-    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
-    for (const bool headless : {true, false}) {
-        SCOPED_TRACE(headless ? "headless" : "with the window");
-        freshDatabase();
-        writeJob(QStringLiteral("BIG.$tx"), job);
-        Running& p =
-            serve(headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
-        // The import runs while the job file is open.
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
-        const auto importing = [&] {
-            for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
-                if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
-                    return true;
-            }
-            return false;
-        };
-        ASSERT_TRUE(waitUntil(importing, 20000, 1)) << "the import was not seen";
-        for (const int sig : {SIGTERM, SIGTERM, SIGINT})
-            ASSERT_EQ(::kill(p.pid(), sig), 0);
+    initDatabase();
+    writeJob(QStringLiteral("BIG.$tx"), job);
+    Running& p = serve({configPath(), QStringLiteral("--headless")});
+    // The import runs while the job file is open.
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
+    const auto importing = [&] {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
+            if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitUntil(importing, 20000, 1)) << "the import was not seen";
+    for (const int sig : {SIGTERM, SIGTERM, SIGINT})
+        ASSERT_EQ(::kill(p.pid(), sig), 0);
 
-        const ProcessRun r = p.end(0);
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
-            << r.err.toStdString();
-        EXPECT_EQ(waiting(), QStringList());
-        EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
-        EXPECT_EQ(count("Teiledaten"), 999 * 40);
-    }
+    const ProcessRun r = p.end(0);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
+        << r.err.toStdString();
+    EXPECT_EQ(waiting(), QStringList());
+    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
+    EXPECT_EQ(count("Teiledaten"), 999 * 40);
 }
 
 } // namespace
