@@ -1,16 +1,14 @@
 // The operator window: fields bound to the configuration file, edit mode,
-// the error box and the notification icon.
+// the error box.
 #include "WindowFixture.h"
 
 #include "intake/JobState.h"
-#include "intake/ScanCycle.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 namespace {
@@ -20,12 +18,6 @@ void writeFile(const QString& path, QByteArray lines)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(lines.replace("\n", "\r\n"));
-}
-
-void runOneCycle(ServerContext& ctx)
-{
-    StepImporter importer;
-    ScanCycle(ctx, importer).runOnce();
 }
 
 // The fields are locked after start-up; edit mode opens them and Save locks
@@ -109,29 +101,6 @@ TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
     QApplication::processEvents();
     EXPECT_TRUE(box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible());
     EXPECT_EQ(box->toPlainText().count(u'\n'), 39);
-}
-
-TEST_F(WindowTest, AMinimisedWindowIsHiddenByTheNextCycleAndTheIconsLeftClickBringsItBack)
-{
-    frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
-    QSystemTrayIcon* icon = frontend.notificationIcon();
-    ASSERT_NE(icon, nullptr);
-    EXPECT_FALSE(icon->icon().pixmap(32).isNull()); // the drawing is in the resources and renders
-    EXPECT_EQ(icon->toolTip(), QStringLiteral("VOV - Produktionsdaten  PROD-Server (Übertragung der Produktion"));
-
-    frontend.finishLoad();
-    EXPECT_FALSE(window().isVisible());
-    for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick})
-        Q_EMIT icon->activated(reason);
-    EXPECT_FALSE(window().isVisible());
-
-    Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window().isVisible());
-    window().showMinimized();
-    runOneCycle(ctx);
-    EXPECT_FALSE(window().isVisible() || (window().windowState() & Qt::WindowMinimized));
-    Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window().isVisible() && !window().isMinimized());
 }
 
 } // namespace

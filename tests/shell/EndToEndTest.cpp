@@ -10,12 +10,6 @@
 
 namespace {
 
-const QByteArray kGoodJob = crlf({
-    "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",
-    "KTN0001FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350",
-    "KTN0002FW001012KA1001  PPos01TBRGG+4500+4500L12350WB 3,1200,55,12;",
-    "KRN0005L10100AR",
-});
 const QStringList kUnprivileged{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                                 QStringLiteral("--clear-groups")};
 
@@ -41,7 +35,10 @@ protected:
         QDir(in()).removeRecursively();
         QDir(root()).mkpath(QStringLiteral("In"));
         deliverSamples(jobLoadMode);
-        freshDatabase();
+        for (const char* d : {"/Client", "/Server/prog.bak"})
+            QDir(root() + QLatin1String(d)).removeRecursively();
+        QDir(root()).mkpath(QStringLiteral("Client"));
+        initDatabase();
     }
     // Rows per table, the backups and the files still waiting.
     QString outcome() const
@@ -89,9 +86,16 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
         EXPECT_EQ(snapshot(), before);
     }
     // The killed server's plant lock keeps nobody out, not even for a moment.
+    // Without arguments the configuration beside the executable is used; the
+    // server built without the window needs no display: a command line meant
+    // for the window gets one line saying so and runs as --headless.
     held.unlock();
-    const ProcessRun r = runOnce();
+    QProcessEnvironment env = environment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const ProcessRun r = run(installExecutable(), {QStringLiteral("--once")}, env);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
 }
 
@@ -137,69 +141,6 @@ TEST_F(EndToEnd, AnInstalledProgramWithoutThePlantsFoldersWritesNothing)
     QFile::setPermissions(folder, all);
 }
 
-// Without arguments the configuration beside the executable is used; its
-// paths are taken from ~apppath~ (the Server folder's parent) and published
-// in the settings store. The server built without the window needs no
-// display: a command line meant for the window gets one line saying so and
-// imports as --headless.
-TEST_F(EndToEnd, SeparateModeImportsAJobBacksItUpAndSetsTheReleaseFlagWithoutADisplay)
-{
-    writeSampleConfig(0);
-    initDatabase();
-    writeJob(QStringLiteral("A1.$tx"), kGoodJob);
-    QProcessEnvironment env = environment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QLatin1String(name));
-    const ProcessRun r = run(installExecutable(), {QStringLiteral("--once")}, env);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.err.count(QStringLiteral("no window")), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral(": Start Server"))) << r.err.toStdString();
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
-    for (const auto& [table, rows] :
-         {std::pair{"LosNamen", 1}, {"Stabdaten", 1}, {"Teiledaten", 2}, {"Werkzeugdaten", 2}})
-        EXPECT_EQ(count(table, "A1"), rows) << table;
-    EXPECT_FALSE(QFile::exists(in() + QStringLiteral("/A1.$tx")));
-    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/A1.$tx")), kGoodJob);
-    EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/A1.$tx")), kGoodJob);
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
-}
-
-// The whole-file check of the job database runs at the first cycle only when
-// the server before did not stop in order; a database damaged since is then
-// not looked at before an import meets the damage.
-TEST_F(EndToEnd, DatabaseCheckRunsAtTheFirstCycleUnlessTheServerBeforeStoppedInOrder)
-{
-    enum Stop { NoServer, Clean, Killed };
-    const std::pair<Stop, bool> cases[] = {{NoServer, true}, {Clean, false}, {Killed, true}};
-    writeSampleConfig(1);
-    for (const auto& [stop, checked] : cases) {
-        SCOPED_TRACE(stop);
-        QFile::remove(jobDatabase());
-        initDatabase();
-        if (stop == Clean) {
-            EXPECT_EQ(runOnce().exitCode, 0);
-        } else if (stop == Killed) {
-            Running& server = startServer();
-            server.waitForError(QStringLiteral(": Start Server"), 10000);
-            server.end(SIGKILL);
-        }
-        // Damaged past the header: it opens, and only reading it all tells.
-        QByteArray bytes = readFileBytes(jobDatabase());
-        for (qsizetype i = 4096; i < bytes.size(); i += 7)
-            bytes[i] = char(0x5a);
-        writeFile(jobDatabase(), bytes);
-        const ProcessRun r = runOnce();
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err.contains(QStringLiteral("is damaged")), checked) << r.err.toStdString();
-    }
-    // --init-db makes a job database once and leaves an existing file alone.
-    const QByteArray before = readFileBytes(jobDatabase());
-    const ProcessRun again = run({QStringLiteral("--init-db"), client()});
-    EXPECT_NE(again.exitCode, 0);
-    EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
-    EXPECT_EQ(readFileBytes(jobDatabase()), before);
-}
-
 // The sample plant's jobs imported with their rows; then killed with the
 // real server at its N-th rename (the settings store's writes, then the
 // moves of a job's files after its commit, then the release flag), N = 1,
@@ -236,6 +177,20 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
     const QString expected = outcome();
     EXPECT_EQ(expected, QStringLiteral("2 4 12 12 12 11 ") + sampleFiles().join(u',') + u'|');
     EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    // The paths are taken from ~apppath~ (the Server folder's parent) and
+    // published; each file is kept as it came in prog.bak and the backup path.
+    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
+    for (const QString& name : sampleFiles()) {
+        const QByteArray delivered = readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name);
+        EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/") + name), delivered) << name.toStdString();
+        EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/") + name), delivered) << name.toStdString();
+    }
+    // --init-db leaves an existing job database alone.
+    const QByteArray database = readFileBytes(jobDatabase());
+    const ProcessRun again = run({QStringLiteral("--init-db"), client()});
+    EXPECT_NE(again.exitCode, 0);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
+    EXPECT_EQ(readFileBytes(jobDatabase()), database);
     if (!straceWorks())
         GTEST_SKIP() << "strace is not installed or may not trace here";
 

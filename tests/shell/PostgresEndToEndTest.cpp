@@ -46,10 +46,9 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
                 if (left.contains(q.record().fieldName(i)))
                     continue;
                 const QVariant v = q.value(i);
-                const int type = v.metaType().id();
-                const bool number = type == QMetaType::Int || type == QMetaType::LongLong ||
-                                    type == QMetaType::Double || type == QMetaType::UInt ||
-                                    type == QMetaType::ULongLong;
+                const bool number = QList<int>{QMetaType::Int, QMetaType::LongLong, QMetaType::Double, QMetaType::UInt,
+                                               QMetaType::ULongLong}
+                                        .contains(v.metaType().id());
                 values << q.record().fieldName(i) + u'=' +
                               (v.isNull() ? QStringLiteral("NULL")
                                : number   ? QString::number(v.toDouble(), 'g', 15)
@@ -103,13 +102,6 @@ protected:
             return -1;
         QSqlQuery q(c.db());
         return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
-    }
-    // The database session that holds a schema's plant lock; -1: none.
-    qlonglong lockHolder(const QString& schema)
-    {
-        return pgValue(QStringLiteral("SELECT coalesce(max(pid), -1) FROM pg_locks WHERE locktype = 'advisory' AND "
-                                      "granted AND objid = (hashtext('%1')::bigint & 4294967295)::oid")
-                           .arg(schema));
     }
     Rows fileRows() const
     {
@@ -193,7 +185,10 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 
     ASSERT_TRUE(cluster->start(&why)) << why.toStdString();
     EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 20000, 50));
-    const qlonglong holder = lockHolder(QStringLiteral("line1"));
+    // The database session that holds the schema's plant lock.
+    const qlonglong holder = pgValue(QStringLiteral("SELECT coalesce(max(pid), -1) FROM pg_locks WHERE locktype = "
+                                                    "'advisory' AND granted AND objid = (hashtext('line1')::bigint & "
+                                                    "4294967295)::oid"));
     EXPECT_GT(holder, 0);
     PlantTree saw3;
     saw3.writeConfig(300);

@@ -1,11 +1,9 @@
 #pragma once
 
 // Running the built executables (server, manager, a session bus) on a
-// temporary plant tree: Server (program and configuration), In, Client,
-// Backup, Profil, and the private XDG folders (config, xdg, data, run) the
-// process environment points at. PlantTree is one such tree (a test of
-// several machines makes more); ExecutablePlant is the fixture with one.
-// Every process a tree starts is killed with it if it still runs.
+// temporary plant tree: Server, In, Client, Backup, Profil, and the private
+// XDG folders the process environment points at. ExecutablePlant is the
+// fixture with one tree. Every process a tree starts is killed with it.
 
 #include "TestSupport.h"
 
@@ -52,11 +50,7 @@ inline bool waitUntil(const std::function<bool()>& condition, int ms = 20000, in
 // gathered as it comes.
 class Running : public QProcess {
 public:
-    QString errorBox()
-    {
-        m_err += QString::fromLocal8Bit(readAllStandardError());
-        return m_err;
-    }
+    QString errorBox() { return m_err += QString::fromLocal8Bit(readAllStandardError()); }
     bool waitForError(const QString& text, int ms = 20000)
     {
         return waitUntil([&] { return errorBox().contains(text); }, ms);
@@ -91,19 +85,15 @@ public:
     }
     ~NotifySocket() { ::close(m_fd); }
 
-    // The messages received so far, waiting up to ms for one that contains
-    // until (when given).
+    // The messages so far, waiting up to ms for one containing until.
     QStringList messages(int ms = 0, const char* until = nullptr)
     {
         waitUntil(
             [&] {
                 char buf[4096];
-                for (ssize_t n; (n = ::recv(m_fd, buf, sizeof(buf), MSG_DONTWAIT)) > 0;) {
+                for (ssize_t n; (n = ::recv(m_fd, buf, sizeof(buf), MSG_DONTWAIT)) > 0;)
                     received << QString::fromUtf8(buf, n);
-                    if (until && received.last().contains(QLatin1String(until)))
-                        return true;
-                }
-                return !until;
+                return !until || received.join(u'|').contains(QLatin1String(until));
             },
             ms, 20);
         return received;
@@ -141,8 +131,7 @@ public:
     QString configPath() const { return server() + QStringLiteral("/ServerQuirnel.zezad"); }
     QString jobDatabase() const { return client() + QStringLiteral("/prog.mdb"); }
 
-    // The configuration with the plant's folders, the scan interval and the
-    // further lines given ("key",value pairs, one a line, LF or CR LF).
+    // The plant's folders, the scan interval and further "key",value lines.
     void writeConfig(int refreshMs, QByteArray more = {})
     {
         writeFile(configPath(), "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n"
@@ -172,9 +161,8 @@ public:
         return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name);
     }
 
-    // Every file under the folders (the whole plant and its settings store)
-    // with its bytes and modification time; the running server's locks and
-    // the copied executable left out.
+    // Every file under the folders (default: the whole tree) with its bytes
+    // and modification time; locks and the copied executable left out.
     QMap<QString, QByteArray> snapshot(QStringList dirs = {}) const
     {
         QMap<QString, QByteArray> files;
@@ -191,15 +179,6 @@ public:
         }
         return files;
     }
-    // An empty job database in an empty client directory, no backups.
-    void freshDatabase()
-    {
-        for (const char* d : {"/Client", "/Server/prog.bak"})
-            QDir(root() + QLatin1String(d)).removeRecursively();
-        QDir(root()).mkpath(QStringLiteral("Client"));
-        initDatabase();
-    }
-
     // The executable copied alone into the plant's Server folder.
     QString installExecutable() const
     {
@@ -210,7 +189,7 @@ public:
         return target;
     }
 
-    // The settings store, the lock and the registration go to the plant's own
+    // The settings store, the lock and the registration in the plant's own
     // folders; no session bus unless one is given.
     QProcessEnvironment environment(const QString& runDir = QStringLiteral("run"), const QString& bus = {}) const
     {
@@ -236,10 +215,10 @@ public:
         return p;
     }
     // The plant's server polling on its configuration, headless.
-    Running& startServer(const QStringList& extra = {}) { return startServer(extra, environment()); }
-    Running& startServer(const QStringList& extra, const QProcessEnvironment& env)
+    Running& startServer(const QStringList& extra = {}, const QProcessEnvironment& env = {})
     {
-        return start(installExecutable(), QStringList{configPath(), QStringLiteral("--headless")} + extra, env);
+        return start(installExecutable(), QStringList{configPath(), QStringLiteral("--headless")} + extra,
+                     env.isEmpty() ? environment() : env);
     }
     ProcessRun run(const QString& exe, const QStringList& args, const QProcessEnvironment& env)
     {
@@ -266,17 +245,13 @@ public:
         const ProcessRun r = run({QStringLiteral("--init-db"), client()});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
-    // Rows of a table of prog.mdb (all, or of one job).
-    qlonglong count(const char* table, const char* job = nullptr) const
+    // Rows of a table of prog.mdb.
+    qlonglong count(const char* table) const
     {
-        QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table);
-        if (job)
-            sql += QStringLiteral(" WHERE LosName='%1'").arg(QLatin1String(job));
-        return queryValue(jobDatabase(), sql).toLongLong();
+        return queryValue(jobDatabase(), QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)).toLongLong();
     }
 
-    // A private session bus (dbus-daemon on the given configuration): its
-    // address, empty when it did not start.
+    // A private dbus-daemon's address, empty when it did not start.
     QString startSessionBus(const QString& config)
     {
         Running& daemon = start(QStringLiteral("dbus-daemon"),
