@@ -2,7 +2,7 @@
 // the error box.
 #include "WindowFixture.h"
 
-#include "intake/JobState.h"
+#include "ExecutablePlant.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,13 +12,6 @@
 #include <QTest>
 
 namespace {
-
-void writeFile(const QString& path, QByteArray lines)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(lines.replace("\n", "\r\n"));
-}
 
 // The fields are locked after start-up; edit mode opens them and Save locks
 // them again.
@@ -31,9 +24,9 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
                  w->isEnabled();
         return n;
     };
-    writeFile(ctx.ConfigFilePath,
-              "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
-              "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
+    PlantTree::writeFile(ctx.ConfigFilePath,
+                         "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
+                         "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_EQ(field<QLineEdit>("txtRefresh")->text(), QStringLiteral("2000"));
@@ -71,7 +64,7 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
 TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
 {
     window().showMinimized();
-    writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
+    PlantTree::writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_TRUE(shown.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));

@@ -32,15 +32,10 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromArgumentOne)
     EXPECT_EQ(o.legacyArguments,
               (QStringList{QStringLiteral("-REGSERVER"), QStringLiteral("cfg.zezad"), QStringLiteral("/x")}));
     EXPECT_TRUE(legacyArgument(o).registration);
-    const std::pair<QStringList, const char*> configs[] = {
-        {{"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}, "D:\\cfg\\line1.zezad"},
-        {{"\"/srv/cfg.zezad"}, "\"/srv/cfg.zezad"},
-    };
-    for (const auto& [arguments, config] : configs) {
-        const LegacyArgument a = legacyArgument(parseLaunchOptions(arguments));
-        EXPECT_FALSE(a.registration);
-        EXPECT_EQ(a.configFile, QString::fromUtf8(config)) << arguments.join(u' ').toStdString();
-    }
+    const LegacyArgument quoted =
+        legacyArgument(parseLaunchOptions({"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}));
+    EXPECT_FALSE(quoted.registration);
+    EXPECT_EQ(quoted.configFile, QStringLiteral("D:\\cfg\\line1.zezad"));
 }
 
 // Usage errors end with 2 (one line and the hint to --help) and help or
@@ -63,7 +58,6 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
         {{QStringLiteral("--metrics-file"), QStringLiteral("--once")},
          "--metrics-file needs a value, not the option --once"},
         {{QStringLiteral("a.zezad"), QStringLiteral("--program-dir")}, "--program-dir needs a value"},
-        {{QStringLiteral("--answer-failed=maybe")}, "--answer-failed takes auto, retry or cancel"},
         // A job database URL is read before anything starts.
         {{QStringLiteral("--job-database=postgresql://saw:secret@db/plant?schema=line1")}, "password"},
         {{QStringLiteral("--init-db"), QStringLiteral("mysql://db/plant")}, "--init-db: not a postgresql:// URL"},
@@ -103,6 +97,30 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
     EXPECT_TRUE(notify.messages().isEmpty());
     for (const QString& line : usageText(QStringLiteral("serverquirnel")).split(u'\n'))
         EXPECT_LE(line.size(), 80) << line.toStdString();
+}
+
+// An installed program (a system folder, or one the user may not write to)
+// starts only with the plant's configuration and --program-dir, and says so
+// in one line; one in a plant's Server folder (every end-to-end run) does not.
+TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
+{
+    const QStringList both{QStringLiteral("/srv/p/Server/ServerQuirnel.zezad"),
+                           QStringLiteral("--program-dir=/srv/p/Server")};
+    const std::tuple<const char*, bool, QStringList, bool> cases[] = {
+        // folder, writable, arguments -> refused
+        {"/usr/local/bin/", true, {}, true},
+        {"/usr/bin", true, {QStringLiteral("--program-dir=/srv/p/Server")}, true},
+        {"/usr/bin", true, both, false},
+        {"/opt/line1/Server", false, {QStringLiteral("/opt/line1/Server/ServerQuirnel.zezad")}, true},
+        {"/usr/bin/plant", true, {}, false},
+    };
+    for (const auto& [dir, writable, arguments, refused] : cases) {
+        const QString why = installedProgramLacks(parseLaunchOptions(arguments), QLatin1String(dir), writable);
+        EXPECT_EQ(!why.isEmpty(), refused) << dir << " " << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(!refused || (why.contains(QStringLiteral("--program-dir")) &&
+                                 why.contains(QStringLiteral("configuration")) && !why.contains(u'\n')))
+            << why.toStdString();
+    }
 }
 
 // The man pages and --help of the server and the manager name the same
@@ -194,10 +212,8 @@ TEST(ManPages, NameWhatHelpNames)
         {VOV_MANAGER_EXE, "serverquirnel-manager.1", {"COMMANDS", "OPTIONS"}},
     };
     for (const auto& [exe, page, sections] : programs) {
-        QProcess program;
-        program.start(QString::fromUtf8(exe), {QStringLiteral("--help")});
-        ASSERT_TRUE(program.waitForFinished(30000)) << exe;
-        const QString help = QString::fromUtf8(program.readAllStandardOutput());
+        PlantTree tree;
+        const QString help = tree.run(QString::fromUtf8(exe), {QStringLiteral("--help")}, tree.environment()).out;
         QFile file(QStringLiteral(VOV_MAN_DIR "/") + QLatin1String(page));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
         const QString man = QString::fromUtf8(file.readAll());

@@ -6,42 +6,21 @@
 
 namespace {
 
-TEST(DefaultApplicationEntry, SetsOurEntryAndKeepsEveryOtherLine)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        // appended inside the group
-        {"[Default Applications]\ntext/plain=a.desktop\n\n[Added Associations]\nx/y=b.desktop;\n",
-         "[Default Applications]\ntext/plain=a.desktop\napplication/x-zezad=serverquirnel-zezad.desktop\n\n"
-         "[Added Associations]\nx/y=b.desktop;\n"},
-        // replaces another program
-        {"[Default Applications]\napplication/x-zezad = editor.desktop\napplication/x-zezadx=c.desktop\n",
-         "[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\napplication/x-zezadx=c.desktop\n"},
-    };
-    const QString type = QStringLiteral("application/x-zezad");
-    const QString id = QStringLiteral("serverquirnel-zezad.desktop");
-    for (const auto& [before, after] : cases) {
-        const QByteArray once = withDefaultApplication(QByteArray(before), type, id);
-        EXPECT_EQ(once.toStdString(), std::string(after));
-        EXPECT_EQ(withDefaultApplication(once, type, id), once) << "a second run changes nothing";
-    }
-}
+using RegistrationRequest = ExecutablePlant;
 
-// The registration request of the real executable on the plant's XDG folders.
-class RegistrationRequest : public ExecutablePlant {
-protected:
-    ProcessRun registerOnce(const QString& under)
-    {
+TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceWhereItMay)
+{
+    // The registration request of the real executable on XDG folders under
+    // the given one.
+    const auto registerOnce = [&](const QString& under) {
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), under + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), under + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_CONFIG_DIRS"), under + QStringLiteral("/xdg"));
         return run(QStringLiteral(VOV_SERVER_EXE), {QStringLiteral("-REGSERVER"), QStringLiteral("other.zezad")}, env);
-    }
-};
-
-TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceWhereItMay)
-{
+    };
     const QString data = root() + QStringLiteral("/data");
+    writeFile(root() + QStringLiteral("/config/mimeapps.list"), "[Added Associations]\ntext/plain=a.desktop;");
     ProcessRun r = registerOnce(root());
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, QString());
@@ -50,7 +29,8 @@ TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceWhereItMay)
     EXPECT_EQ(readFileBytes(data + QStringLiteral("/applications/serverquirnel-zezad.desktop")),
               associationDesktopEntry(QStringLiteral("ZEZAD"), QStringLiteral(VOV_SERVER_EXE)));
     EXPECT_EQ(readFileBytes(root() + QStringLiteral("/config/mimeapps.list")),
-              QByteArray("[Default Applications]\napplication/x-zezad=serverquirnel-zezad.desktop\n"));
+              QByteArray("[Added Associations]\ntext/plain=a.desktop;\n\n[Default Applications]\n"
+                         "application/x-zezad=serverquirnel-zezad.desktop\n"));
     // Every start publishes the program and the extension in the first
     // machine-wide folder.
     QSettings paths(root() + QStringLiteral("/xdg/Quenmark/Lorvane-Application.conf"), QSettings::IniFormat);

@@ -15,11 +15,13 @@ const QByteArray kGoodJob = crlf({
 });
 
 // A plant tree with the executable in its Server folder and a notify socket
-// of its own.
+// of its own; the server built with libsystemd.
 class ServiceRun : public ExecutablePlant {
 protected:
     void SetUp() override
     {
+        if (!ServiceNotifier::builtWithSystemd())
+            GTEST_SKIP() << "built without libsystemd";
         m_env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path);
         writeConfig(1000, "\"Extension\",\"$tx\"\n");
     }
@@ -31,8 +33,6 @@ protected:
 
 TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 {
-    if (!ServiceNotifier::builtWithSystemd())
-        GTEST_SKIP() << "built without libsystemd";
     initDatabase();
     writeJob(QStringLiteral("A1.$tx"), kGoodJob);
     const ProcessRun r = serve({configPath(), QStringLiteral("--headless"), QStringLiteral("--once")}).end(0);
@@ -52,17 +52,10 @@ TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 // only a file that reads cleanly.
 TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
 {
-    const bool systemd = ServiceNotifier::builtWithSystemd();
     writeConfig(60000, "\"Extension\",\"$tx\"\n");
     initDatabase();
     Running& p = serve({configPath(), QStringLiteral("--headless")});
-    if (systemd) {
-        ASSERT_TRUE(notify.messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
-    } else {
-        // No readiness message: the start line, then time for the signal handlers.
-        ASSERT_TRUE(p.waitForError(QStringLiteral(": Start Server")));
-        QThread::msleep(1000);
-    }
+    ASSERT_TRUE(notify.messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
     writeJob(QStringLiteral("H1.$tx"), kGoodJob);
     QThread::msleep(2500);
     EXPECT_EQ(waiting(), QStringList{QStringLiteral("H1.$tx")}) << "taken before the reload";
@@ -82,15 +75,11 @@ TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
     ASSERT_EQ(::kill(p.pid(), SIGHUP), 0);
     EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 15000, 100)) << "not taken after the reload";
     EXPECT_EQ(backedUp(), QStringList{QStringLiteral("H1.$tx")});
-    if (systemd) {
-        EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
-    }
+    EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
     const ProcessRun r = p.end(SIGTERM);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral(": Reload Configuration"))) << r.err.toStdString();
-    if (systemd) {
-        EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
-    }
+    EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
 }
 
 // A stop that arrives while a long import runs is said at once, and once

@@ -155,11 +155,8 @@ public:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);
     }
-    QStringList waiting() const { return QDir(in()).entryList(QDir::Files, QDir::Name); }
-    QStringList backedUp() const
-    {
-        return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList waiting() const { return QDir(in()).entryList(QDir::Files); }
+    QStringList backedUp() const { return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files); }
 
     // Every file under the folders (default: the whole tree) with its bytes
     // and modification time; locks and the copied executable left out.
@@ -183,9 +180,7 @@ public:
     QString installExecutable() const
     {
         const QString target = server() + QStringLiteral("/serverquirnel");
-        if (!QFile::exists(target)) {
-            EXPECT_TRUE(QFile::copy(QStringLiteral(VOV_SERVER_EXE), target));
-        }
+        EXPECT_TRUE(QFile::exists(target) || QFile::copy(QStringLiteral(VOV_SERVER_EXE), target));
         return target;
     }
 
@@ -202,6 +197,17 @@ public:
                    bus.isEmpty() ? QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus") : bus);
         env.remove(QStringLiteral("NOTIFY_SOCKET"));
         env.remove(QStringLiteral("WATCHDOG_USEC"));
+        return env;
+    }
+
+    // No display; the given platform plugin, or none.
+    QProcessEnvironment withoutDisplay(const char* platform = nullptr) const
+    {
+        QProcessEnvironment env = environment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        if (platform)
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QLatin1String(platform));
         return env;
     }
 
@@ -266,7 +272,7 @@ public:
 #ifdef VOV_EXAMPLES_DIR
     static QStringList sampleFiles()
     {
-        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
+        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files);
     }
     // The sample plant's configuration and its jobs.
     void deliverSamples(int jobLoadMode, int refreshMs = 1500)
