@@ -48,12 +48,9 @@ protected:
 inline QString boxLooks(const QString& title, const QString& text, int icon, int buttons, int defaultButton,
                         bool applicationModal)
 {
-    return QStringLiteral("%1|%2|icon %3|buttons %4|default %5|%6")
-        .arg(title, text)
-        .arg(icon)
-        .arg(buttons)
-        .arg(defaultButton)
-        .arg(applicationModal ? "application modal" : "not application modal");
+    const QString modality = applicationModal ? QStringLiteral("application modal") : QStringLiteral("not modal");
+    return QStringLiteral("%1|%2|%3|%4|%5|%6")
+        .arg(title, text, QString::number(icon), QString::number(buttons), QString::number(defaultButton), modality);
 }
 
 // Runs ask(), which opens a modal box; a timer finds the box, notes how it

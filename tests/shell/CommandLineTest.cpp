@@ -52,7 +52,6 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersionStartNothing)
         {{QStringLiteral("--help")}, ""},
         {{configPath(), QStringLiteral("-h")}, ""},
         {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, "'headles'"},
-        {{QStringLiteral("--settle-ms=0")}, nullptr}, // the default written out
         {{QStringLiteral("-x"), QStringLiteral("/REGSERVER")}, nullptr},
         // A value that is missing, empty, another option or outside its set.
         {{QStringLiteral("--metrics-file"), QStringLiteral("--once")},

@@ -10,8 +10,7 @@ using RegistrationRequest = ExecutablePlant;
 
 TEST_F(RegistrationRequest, WritesTheTypeTheEntryAndTheDefaultOnceWhereItMay)
 {
-    // The registration request of the real executable on XDG folders under
-    // the given one.
+    // The real executable's registration request, its XDG folders under one.
     const auto registerOnce = [&](const QString& under) {
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), under + QStringLiteral("/data"));

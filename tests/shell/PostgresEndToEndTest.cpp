@@ -80,12 +80,6 @@ protected:
             .arg(database, cluster->socketDir(), schema);
     }
     QString jobDatabaseOption(const QString& schema) const { return QStringLiteral("--job-database=") + url(schema); }
-    // The machine's schema, made as an operator makes it.
-    void initSchema(PlantTree& plant, const QString& schema) const
-    {
-        const ProcessRun r = plant.run({QStringLiteral("--init-db"), url(schema)});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    }
     Rows schemaRows(const QString& schema)
     {
         PgConnection c(*cluster, database);
@@ -126,7 +120,8 @@ class SamplePlantOnBothEngines : public PostgresPlants, public ::testing::WithPa
 TEST_P(SamplePlantOnBothEngines, WriteTheSameRows)
 {
     PlantTree onServer;
-    initSchema(onServer, QStringLiteral("line1"));
+    // The schema, made as an operator makes it.
+    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
     initDatabase();
     deliverSamples(GetParam());
     onServer.deliverSamples(GetParam());
@@ -154,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlantOnBothEngines, ::testing
 // nothing of the lost transaction (no job to override).
 TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 {
-    initSchema(*this, QStringLiteral("line1"));
+    ASSERT_EQ(run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
     deliverSamples(1, 500);
     QString why;
     PgConnection blocker(*cluster, database);

@@ -1,12 +1,37 @@
-// The built server as a plant service: its messages to the service manager
-// (on a notify socket of the test's own), SIGHUP and a stop during an import.
+// The server as a plant service: the status line of a cycle, and the built
+// server's messages to the service manager (on a notify socket of the test's
+// own), SIGHUP and a stop during an import.
 #include "shell/ServiceNotifier.h"
 
 #include "ExecutablePlant.h"
 
 #include <QRegularExpression>
 
+#include <tuple>
+
 namespace {
+
+// A failed job names the file and what became of it; jobs follow one another,
+// a job's steel rows apart (the notify run pins a plain import).
+TEST(StatusText, NamesFailedJobsAndTheRowsOfEachJob)
+{
+    CycleReport report;
+    report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
+    report.durationMs = 1500;
+    for (const auto& [kind, job, result, rows] :
+         {std::tuple{FileKind::Production, "B7", ImportResult::NotStarted, RowsWritten{}},
+          {FileKind::Production, "C2", ImportResult::Loaded, RowsWritten{1, 2, 10, 4, 0}},
+          {FileKind::Steel, "C2", ImportResult::Loaded, RowsWritten{1, 1, 2, 0, 0}}}) {
+        ImportOutcome& o = report.files.emplace_back();
+        o.kind = kind;
+        o.jobName = QLatin1String(job);
+        o.result = result;
+        o.rows = rows;
+    }
+    EXPECT_EQ(cycleStatusText(report).toStdString(),
+              "Job B7 failed: production data job database could not be opened; Imported job C2 (2 bars, 10 pieces, "
+              "4 machining, 0 print rows; steel: 1 bars, 2 pieces, 0 machining) at 10:30:01");
+}
 
 const QByteArray kGoodJob = crlf({
     "KB 001L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1",

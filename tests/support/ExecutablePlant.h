@@ -269,11 +269,7 @@ public:
         return QString::fromLocal8Bit(daemon.readLine()).trimmed();
     }
 
-#ifdef VOV_EXAMPLES_DIR
-    static QStringList sampleFiles()
-    {
-        return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files);
-    }
+    static QStringList sampleFiles() { return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files); }
     // The sample plant's configuration and its jobs.
     void deliverSamples(int jobLoadMode, int refreshMs = 1500)
     {
@@ -281,7 +277,6 @@ public:
         for (const QString& name : sampleFiles())
             writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
     }
-#endif
 
 private:
     QTemporaryDir m_dir;
