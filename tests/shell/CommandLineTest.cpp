@@ -108,7 +108,6 @@ TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
     const std::tuple<const char*, bool, QStringList, bool> cases[] = {
         // folder, writable, arguments -> refused
         {"/usr/local/bin/", true, {}, true},
-        {"/usr/bin", true, {QStringLiteral("--program-dir=/srv/p/Server")}, true},
         {"/usr/bin", true, both, false},
         {"/opt/line1/Server", false, {QStringLiteral("/opt/line1/Server/ServerQuirnel.zezad")}, true},
         {"/usr/bin/plant", true, {}, false},

@@ -9,13 +9,6 @@
 
 namespace {
 
-bool straceWorks()
-{
-    QProcess p;
-    p.start(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")});
-    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 class EndToEnd : public ExecutablePlant {
 protected:
     QSettings settings() const
@@ -135,12 +128,20 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
         EXPECT_EQ(readFileBytes(root() + QStringLiteral("/Backup/") + name), delivered) << name.toStdString();
     }
     // --init-db leaves an existing job database alone.
-    const QByteArray database = readFileBytes(jobDatabase());
+    QByteArray database = readFileBytes(jobDatabase());
     const ProcessRun again = run({QStringLiteral("--init-db"), client()});
     EXPECT_NE(again.exitCode, 0);
     EXPECT_TRUE(again.err.contains(QStringLiteral("exists"))) << again.err.toStdString();
     EXPECT_EQ(readFileBytes(jobDatabase()), database);
-    if (!straceWorks())
+    // The whole job database is checked at the first cycle only after a server
+    // that did not stop in order: damage past the header goes unseen here.
+    for (qsizetype i = 4096; i < database.size(); i += 7)
+        database[i] = char(0x5a);
+    writeFile(jobDatabase(), database);
+    const ProcessRun unchecked = runOnce();
+    EXPECT_FALSE(unchecked.err.contains(QStringLiteral("is damaged"))) << unchecked.err.toStdString();
+    if (QProcess::execute(QStringLiteral("strace"),
+                          {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")}) != 0)
         GTEST_SKIP() << "strace is not installed or may not trace here";
 
     int kills = 0;

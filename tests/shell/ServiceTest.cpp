@@ -114,13 +114,11 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
 {
     QByteArray job;
     for (int bar = 1; bar <= 999; ++bar) {
-        job += QStringLiteral("KB %1L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1\r\n")
-                   .arg(bar, 3, 10, QLatin1Char('0'))
-                   .toLatin1();
+        job += "KB " + QByteArray::number(bar).rightJustified(3, '0') +
+               "L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1\r\n";
         for (int p = 1; p <= 40; ++p)
-            job += QStringLiteral("KTN%1FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n")
-                       .arg(((bar - 1) * 40 + p) % 9999 + 1, 4, 10, QLatin1Char('0'))
-                       .toLatin1();
+            job += "KTN" + QByteArray::number(((bar - 1) * 40 + p) % 9999 + 1).rightJustified(4, '0') +
+                   "FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n";
     }
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
     initDatabase();
