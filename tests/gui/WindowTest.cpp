@@ -3,9 +3,11 @@
 #include "WindowFixture.h"
 
 #include "ExecutablePlant.h"
+#include "shell/StartUp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -59,6 +61,9 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     EXPECT_EQ(enabledFields(), 0);
     EXPECT_FALSE(menu("mnuEditModus")->isChecked());
     EXPECT_TRUE(window().errorBoxWidget()->isEnabled() && window().errorBoxWidget()->isReadOnly());
+    const QLabel* version = field<QLabel>("VersionNum");
+    ASSERT_NE(version, nullptr) << "the version is shown in the window";
+    EXPECT_EQ(version->text(), versionText());
 }
 
 TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
