@@ -1,27 +1,22 @@
 // The operator's message boxes: exact title, text, icon, buttons and default
-// button, answered by the test; explicit command-line answers bypass them;
-// no scan cycle starts while one is open.
+// button, answered by the test; no scan cycle starts while one is open.
 #include "WindowFixture.h"
 
-#include "intake/JobState.h"
+#include "ExecutablePlant.h"
+
 #include "intake/ScanCycle.h"
-#include "shell/CommandLine.h"
 
 #include <QTest>
 
+#include <string_view>
+
 namespace {
 
-class MessageBoxes : public WindowTest {
-protected:
-    MessageBoxes() : WindowTest(true, true) {}
-    MessageBoxPrompt& prompt() { return frontend.messageBoxes(); }
-};
-
-TEST_F(MessageBoxes, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
+TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
 {
     using B = QMessageBox;
     struct Case {
-        const char* kind;
+        std::string_view kind;
         QString title;
         QString text;
         B::Icon icon;
@@ -34,12 +29,6 @@ TEST_F(MessageBoxes, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
         {"exists", QStringLiteral("$TX-VOV Server - PVC -"),
          QStringLiteral("A123 exists !\r\nDelete Job = Yes / Override Job = No"), B::Question,
          B::Yes | B::No | B::Cancel, B::No, B::Yes, Answer::Yes},
-        {"exists", QStringLiteral("$ET-VOV Server"),
-         QStringLiteral("Printdata: A123 exists !\r\nDelete Data = Yes / Override Data = No"), B::Question,
-         B::Yes | B::No | B::Cancel, B::No, B::Cancel, Answer::Cancel},
-        {"failed", QStringLiteral("$TX-VOV Server"),
-         QStringLiteral("Job: A123.$tx not correct loaded!!\r\n\r\nDE111234 <Wrong piece number> KTN0012\r\n"),
-         B::Warning, B::Retry | B::Cancel, B::Retry, B::Retry, Answer::Retry},
         {"failed", QStringLiteral("$TX-VOV Server ($et)"),
          QStringLiteral("Job: A123.$et not correct loaded!!\r\n\r\nNo piece found ??\r\nNo label data loaded ??\r\n"),
          B::Warning, B::Retry | B::Cancel, B::Retry, B::Cancel, Answer::Cancel},
@@ -48,58 +37,28 @@ TEST_F(MessageBoxes, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
     };
     for (const Case& c : cases) {
         int answer = 0;
-        const SeenBox seen = answerModalBox(c.click, [&] {
-            const QString kind = QLatin1String(c.kind);
-            if (kind == QLatin1String("exists"))
-                answer = prompt().askYesNoCancel(c.title, c.text);
-            else if (kind == QLatin1String("failed"))
-                answer = prompt().askRetryCancel(c.title, c.text);
+        const QString seen = answerModalBox(c.click, [&] {
+            if (c.kind == "exists")
+                answer = frontend.messageBoxes().askYesNoCancel(c.title, c.text);
+            else if (c.kind == "failed")
+                answer = frontend.messageBoxes().askRetryCancel(c.title, c.text);
             else
-                prompt().showMessage(c.title, c.text), answer = Answer::Ok;
+                frontend.messageBoxes().showMessage(c.title, c.text), answer = Answer::Ok;
         });
         SCOPED_TRACE(c.title.toStdString());
-        ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.title, c.title);
-        EXPECT_EQ(seen.text, QString(c.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        EXPECT_EQ(seen.icon, c.icon);
-        EXPECT_EQ(seen.buttons, c.buttons);
-        EXPECT_EQ(seen.defaultButton, c.defaultButton);
-        EXPECT_EQ(seen.modality, Qt::ApplicationModal);
+        EXPECT_EQ(seen, boxLooks(c.title, QString(c.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), c.icon,
+                                 c.buttons, c.defaultButton, true));
         EXPECT_EQ(answer, c.answer);
     }
 }
 
-// --answer-failed given on the command line answers Retry/Cancel without a
-// box, with a window too; the job-exists question still asks.
-TEST_F(MessageBoxes, ExplicitCommandLineAnswersAreUsedWithoutABox)
-{
-    const LaunchOptions options = parseLaunchOptions({QStringLiteral("--answer-failed=retry")});
-    QStringList logged;
-    PolicyPrompt policy(options.answerExists, options.answerFailed, [&](const QString& l) { logged << l; });
-    OperatorPrompt& asked = frontend.prompt(options, policy);
-    int answer = 0;
-    const SeenBox none = answerModalBox(QMessageBox::Cancel, [&] {
-        answer = asked.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x"));
-    });
-    EXPECT_FALSE(none.found);
-    EXPECT_EQ(answer, Answer::Retry);
-    EXPECT_EQ(logged.size(), 1);
-    const SeenBox box = answerModalBox(QMessageBox::Yes, [&] {
-        answer = asked.askYesNoCancel(QStringLiteral("$TX-VOV Server - PVC -"), QStringLiteral("a exists !"));
-    });
-    EXPECT_TRUE(box.found);
-    EXPECT_EQ(answer, Answer::Yes);
-}
-
 // While the operator leaves a box open no cycle runs and no file moves; the
 // next cycle is armed one interval after the box closed.
-TEST_F(MessageBoxes, NoScanCycleStartsWhileABoxIsOpen)
+TEST_F(WindowTest, NoScanCycleStartsWhileABoxIsOpen)
 {
     const QString in = dir.path() + QStringLiteral("/In");
     QDir(dir.path()).mkpath(QStringLiteral("In"));
-    QFile job(in + QStringLiteral("/a.$tx"));
-    ASSERT_TRUE(job.open(QIODevice::WriteOnly));
-    job.close();
+    PlantTree::writeFile(in + QStringLiteral("/a.$tx"), {});
     ctx.settings.serverDir = in;
     ctx.settings.clientDir = dir.path();
     ctx.settings.scanInterval = 1100;
@@ -109,15 +68,18 @@ TEST_F(MessageBoxes, NoScanCycleStartsWhileABoxIsOpen)
     bool timerWhileOpen = true;
     int importsWhileOpen = -1;
     importer.step = [&] {
-        const SeenBox seen = answerModalBox(
+        const QString seen = answerModalBox(
             QMessageBox::Retry,
-            [&] { ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x")); },
+            [&] {
+                EXPECT_EQ(ctx.prompt.askRetryCancel(QStringLiteral("$TX-VOV Server"), QStringLiteral("x")),
+                          Answer::Retry);
+            },
             [&] {
                 QTest::qWait(2500); // more than two intervals with the box open
                 timerWhileOpen = ctx.tmrLoad.isActive();
                 importsWhileOpen = importer.imports;
             });
-        EXPECT_TRUE(seen.found);
+        EXPECT_FALSE(seen.isEmpty());
     };
     ctx.tmrLoad.start(1100);
     cycle.runOnce();

@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 #include "config/ServerContext.h"
 #include "gui/WindowFrontend.h"
-#include "intake/JobImporter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,14 +17,11 @@
 #include <gtest/gtest.h>
 
 // The window on a context of its own: the configuration file in
-// <tmp>/Server, the window's error box (its texts also kept in shown), a
-// scripted or the message-box prompt.
+// <tmp>/Server, the window's error box (its texts also kept in shown) and
+// its message boxes.
 class WindowTest : public ::testing::Test {
 protected:
-    explicit WindowTest(bool notificationArea = true, bool messageBoxes = false)
-        : frontend(notificationArea),
-          ctx(clock, messageBoxes ? static_cast<OperatorPrompt&>(frontend.messageBoxes()) : scripted, store,
-              frontend.errorBox())
+    WindowTest() : frontend(true), ctx(clock, frontend.messageBoxes(), store, frontend.errorBox())
     {
         QDir(dir.path()).mkpath(QStringLiteral("Server"));
         ctx.programDir = dir.path() + QStringLiteral("/Server");
@@ -42,41 +38,36 @@ protected:
     QTemporaryDir dir;
     FixedClock clock{QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0))};
     MemorySettingsStore store;
-    ScriptedPrompt scripted;
     WindowFrontend frontend;
     MemoryErrorBox shown; // what the window's error box was given
     ServerContext ctx;
 };
 
-// What a test saw of a message box before answering it.
-struct SeenBox {
-    bool found = false;
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    Qt::WindowModality modality = Qt::NonModal;
-};
+// What the operator sees of a message box: title, text, icon, buttons,
+// default button and whether it blocks the whole application.
+inline QString boxLooks(const QString& title, const QString& text, int icon, int buttons, int defaultButton,
+                        bool applicationModal)
+{
+    const QString modality = applicationModal ? QStringLiteral("application modal") : QStringLiteral("not modal");
+    return QStringLiteral("%1|%2|%3|%4|%5|%6")
+        .arg(title, text, QString::number(icon), QString::number(buttons), QString::number(defaultButton), modality);
+}
 
-// Runs ask(), which opens a modal box; a timer finds the box, records it,
-// runs whileOpen() with the box still open, then clicks answer.
-inline SeenBox answerModalBox(QMessageBox::StandardButton answer, const std::function<void()>& ask,
+// Runs ask(), which opens a modal box; a timer finds the box, notes how it
+// looks, runs whileOpen() with the box still open, then clicks answer.
+// Empty when no box came.
+inline QString answerModalBox(QMessageBox::StandardButton answer, const std::function<void()>& ask,
                               const std::function<void()>& whileOpen = {})
 {
-    SeenBox seen;
+    QString seen;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
             return;
         poll.stop();
-        seen = {true,
-                box->windowTitle(),
-                box->text(),
-                box->icon(),
-                box->standardButtons(),
-                box->standardButton(box->defaultButton()),
-                box->windowModality()};
+        seen = boxLooks(box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                        box->standardButton(box->defaultButton()), box->windowModality() == Qt::ApplicationModal);
         if (whileOpen)
             whileOpen();
         box->button(answer)->click();

@@ -1,39 +1,34 @@
 // The operator window: fields bound to the configuration file, edit mode,
-// the three-state boxes, Save As, the error box, the chrome and the icon.
+// the error box.
 #include "WindowFixture.h"
 
-#include "intake/JobState.h"
-#include "intake/ScanCycle.h"
+#include "ExecutablePlant.h"
+#include "shell/StartUp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 namespace {
 
-void writeFile(const QString& path, QByteArray lines)
+// The fields are locked after start-up; edit mode opens them and Save locks
+// them again.
+TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChanged)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(lines.replace("\n", "\r\n"));
-}
-
-void runOneCycle(ServerContext& ctx)
-{
-    StepImporter importer;
-    ScanCycle(ctx, importer).runOnce();
-}
-
-TEST_F(WindowTest, LoadFillsTheFieldsAndSaveWritesWhatTheOperatorChanged)
-{
-    writeFile(ctx.ConfigFilePath,
-              "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
-              "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
+    const auto enabledFields = [this] {
+        int n = 0;
+        for (QWidget* w : window().tabs()->findChildren<QWidget*>())
+            n += (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w)) &&
+                 w->isEnabled();
+        return n;
+    };
+    PlantTree::writeFile(ctx.ConfigFilePath,
+                         "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
+                         "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_EQ(field<QLineEdit>("txtRefresh")->text(), QStringLiteral("2000"));
@@ -43,8 +38,12 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveWritesWhatTheOperatorChanged)
     EXPECT_EQ(field<QComboBox>("cmbPrintertyp")->currentText(), QStringLiteral("Zebra"));
     EXPECT_EQ(field<QComboBox>("cmbWBAddData")->currentIndex(), 3);
     EXPECT_EQ(field<QComboBox>("cmbSADefault")->currentText(), QStringLiteral("No steel"));
+    frontend.finishLoad();
+    EXPECT_EQ(enabledFields(), 0);
 
     menu("mnuEditModus")->trigger();
+    EXPECT_EQ(enabledFields(), 20);
+    EXPECT_TRUE(menu("mnuEditModus")->isChecked());
     QLineEdit* refresh = field<QLineEdit>("txtRefresh");
     refresh->selectAll();
     QTest::keyClicks(refresh, QStringLiteral("500"));
@@ -59,84 +58,23 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveWritesWhatTheOperatorChanged)
         EXPECT_TRUE(saved.contains(line)) << line << "\n" << saved.constData();
     EXPECT_EQ(refresh->text(), QStringLiteral("1100")); // the raised interval shows
     EXPECT_TRUE(ctx.settings.WinkelKonverter);
+    EXPECT_EQ(enabledFields(), 0);
+    EXPECT_FALSE(menu("mnuEditModus")->isChecked());
+    EXPECT_TRUE(window().errorBoxWidget()->isEnabled() && window().errorBoxWidget()->isReadOnly());
+    const QLabel* version = field<QLabel>("VersionNum");
+    ASSERT_NE(version, nullptr) << "the version is shown in the window";
+    EXPECT_EQ(version->text(), versionText());
 }
 
 TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
 {
     window().showMinimized();
-    writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
+    PlantTree::writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_TRUE(shown.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath).count("\r\n"), 20); // rewritten from the fields
-}
-
-TEST_F(WindowTest, EditModeIsOffAfterStartUpTogglesAndEndsWithSave)
-{
-    auto enabledFields = [this] {
-        int n = 0;
-        for (QWidget* w : window().tabs()->findChildren<QWidget*>())
-            n += (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w)) &&
-                 w->isEnabled();
-        return n;
-    };
-    frontend.finishLoad();
-    EXPECT_EQ(enabledFields(), 0);
-    EXPECT_FALSE(menu("mnuEditModus")->isChecked());
-    menu("mnuEditModus")->trigger();
-    EXPECT_EQ(enabledFields(), 20);
-    EXPECT_TRUE(menu("mnuEditModus")->isChecked());
-    field<QPushButton>("cmdSave")->click();
-    EXPECT_EQ(enabledFields(), 0);
-    EXPECT_FALSE(menu("mnuEditModus")->isChecked());
-    EXPECT_TRUE(window().errorBoxWidget()->isEnabled() && window().errorBoxWidget()->isReadOnly());
-}
-
-// A click on a ticked three-state box greys it; the value is in the settings
-// in memory at once, before any save.
-TEST_F(WindowTest, ThreeStateBoxesGreyATickedBoxAndApplyAtOnce)
-{
-    menu("mnuEditModus")->trigger();
-    const std::pair<const char*, std::function<int()>> boxes[] = {
-        {"chkSteeldata", [this]() { return int(ctx.settings.Steeldata); }},
-        {"chkLoadMode", [this]() { return int(ctx.settings.JobLoadMode); }}};
-    for (const auto& [name, setting] : boxes) {
-        QCheckBox* box = field<QCheckBox>(name);
-        std::vector<int> seen;
-        for (int click = 0; click < 3; ++click) {
-            box->click();
-            seen.push_back(setting() * 10 + box->checkState());
-        }
-        // value in memory, box state: ticked, greyed, cleared
-        EXPECT_EQ(seen, (std::vector<int>{10 + Qt::Checked, 20 + Qt::PartiallyChecked, Qt::Unchecked})) << name;
-    }
-    EXPECT_FALSE(QFile::exists(ctx.ConfigFilePath));
-}
-
-TEST_F(WindowTest, SaveAsAcceptsAZezadNameRefusesOthersAndSavesToTheCurrentFileWhenCancelled)
-{
-    const QString current = ctx.ConfigFilePath;
-    const QString other = dir.path() + QStringLiteral("/Line2.ZEZAD");
-    const QString wrong = dir.path() + QStringLiteral("/line2.txt");
-    // chosen in the dialog (empty: cancelled), the file saved to (empty: refused)
-    const std::pair<QString, QString> cases[] = {{wrong, QString()}, {QString(), current}, {other, other}};
-    for (const auto& [chosen, savedTo] : cases) {
-        QString proposed;
-        window().setSaveDialog([&](QWidget*, const QString& p) { return proposed = p, chosen; });
-        scripted.asked.clear();
-        QFile::remove(current);
-        menu("mnuSaveAs")->trigger();
-        EXPECT_EQ(proposed, current);
-        EXPECT_EQ(ctx.ConfigFilePath, savedTo.isEmpty() ? current : savedTo);
-        EXPECT_EQ(QFile::exists(ctx.ConfigFilePath), !savedTo.isEmpty()) << chosen.toStdString();
-        const QStringList messages =
-            savedTo.isEmpty() ? QStringList{QStringLiteral("Wrong Filename :") + wrong} : QStringList{};
-        QStringList asked;
-        for (const auto& q : scripted.asked)
-            asked << q.text;
-        EXPECT_EQ(asked, messages);
-    }
 }
 
 TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
@@ -161,74 +99,6 @@ TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
     QApplication::processEvents();
     EXPECT_TRUE(box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible());
     EXPECT_EQ(box->toPlainText().count(u'\n'), 39);
-}
-
-TEST_F(WindowTest, CloseRequestsAreIgnoredAndFileExitEndsTheServer)
-{
-    window().show();
-    EXPECT_FALSE(window().windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(window().close());
-    QTest::keyClick(&window(), Qt::Key_F4, Qt::AltModifier);
-    EXPECT_TRUE(window().isVisible());
-
-    QSignalSpy exit(&window(), &frmPROD::exitRequested);
-    menu("mnu_exit")->trigger();
-    EXPECT_EQ(exit.count(), 1);
-    EXPECT_FALSE(window().isVisible());
-}
-
-TEST_F(WindowTest, AMinimisedWindowIsHiddenByTheNextCycleAndTheIconsLeftClickBringsItBack)
-{
-    frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
-    QSystemTrayIcon* icon = frontend.notificationIcon();
-    ASSERT_NE(icon, nullptr);
-    EXPECT_FALSE(icon->icon().pixmap(32).isNull()); // the drawing is in the resources and renders
-    EXPECT_EQ(icon->toolTip(), QStringLiteral("VOV - Produktionsdaten  PROD-Server (Übertragung der Produktion"));
-
-    frontend.finishLoad();
-    EXPECT_FALSE(window().isVisible());
-    for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick})
-        Q_EMIT icon->activated(reason);
-    EXPECT_FALSE(window().isVisible());
-
-    Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window().isVisible());
-    window().showMinimized();
-    runOneCycle(ctx);
-    EXPECT_FALSE(window().isVisible() || (window().windowState() & Qt::WindowMinimized));
-    Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window().isVisible() && !window().isMinimized());
-}
-
-class NoNotificationArea : public WindowTest {
-protected:
-    NoNotificationArea() : WindowTest(false) {}
-};
-
-// Said once below the start line and kept in view while it lasts; when the
-// area comes (a panel started after the server) the icon goes into it and
-// that is said once, with the time.
-TEST_F(NoNotificationArea, StartsMinimisedSaysSoOnceAndTheIconComesWithTheArea)
-{
-    frontend.installNotificationIcon(QStringLiteral("VOV - Produktionsdaten"));
-    EXPECT_EQ(frontend.notificationIcon(), nullptr);
-    writeTotxtError(ctx, QStringLiteral("05.12.2026 10:30:00: Start Server"));
-    frontend.finishLoad();
-    EXPECT_TRUE(window().isVisible() && window().isMinimized());
-    EXPECT_TRUE(shown.text().startsWith(QStringLiteral("05.12.2026 10:30:00: Start Server\r\n")));
-    EXPECT_TRUE(shown.text().contains(QStringLiteral("No notification area")));
-    runOneCycle(ctx);
-    EXPECT_TRUE(window().isVisible());
-    writeTotxtError(ctx, QStringLiteral("a later report"));
-    EXPECT_TRUE(window().lastingNote().startsWith(QStringLiteral("No notification area"))) << "not replaced";
-
-    for (int i = 0; i < 2; ++i)
-        frontend.notificationAreaAppeared();
-    ASSERT_NE(frontend.notificationIcon(), nullptr);
-    EXPECT_EQ(shown.text(),
-              QStringLiteral("05.12.2026 10:30:00: Notification area is there again; the server sits in it."));
-    EXPECT_EQ(window().lastingNote(), QString());
-    EXPECT_FALSE(window().isVisible());
 }
 
 } // namespace

@@ -1,27 +1,19 @@
 // The built server with its job database in schemas of a throw-away
 // PostgreSQL server (PgCluster): the sample plant's rows against the same
-// import into prog.mdb, two machines on one database, one server per
-// schema, and a database server that goes away under an import.
+// import into prog.mdb, and a database server that goes away under an
+// import.
 #include "ExecutablePlant.h"
 #include "PgCluster.h"
 #include "PgSchemaSql.h"
-#include "TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
-#include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -43,10 +35,8 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
         if (!m.hasMatch())
             continue;
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT * FROM %1\"%2\"").arg(schemaPrefix, m.captured(1)))) {
-            ADD_FAILURE() << q.lastError().text().toStdString();
-            continue;
-        }
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM %1\"%2\"").arg(schemaPrefix, m.captured(1))))
+            << q.lastError().text().toStdString();
         std::vector<std::string>& table = rows[m.captured(1).toStdString()];
         while (q.next()) {
             QStringList values;
@@ -54,10 +44,9 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
                 if (left.contains(q.record().fieldName(i)))
                     continue;
                 const QVariant v = q.value(i);
-                const int type = v.metaType().id();
-                const bool number = type == QMetaType::Int || type == QMetaType::LongLong ||
-                                    type == QMetaType::Double || type == QMetaType::UInt ||
-                                    type == QMetaType::ULongLong;
+                const bool number = QList<int>{QMetaType::Int, QMetaType::LongLong, QMetaType::Double, QMetaType::UInt,
+                                               QMetaType::ULongLong}
+                                        .contains(v.metaType().id());
                 values << q.record().fieldName(i) + u'=' +
                               (v.isNull() ? QStringLiteral("NULL")
                                : number   ? QString::number(v.toDouble(), 'g', 15)
@@ -70,25 +59,8 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
     return rows;
 }
 
-QStringList sampleFiles()
-{
-    return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files, QDir::Name);
-}
-
-bool waitUntil(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
-
-// A fresh database of the test cluster per test; each machine's plant has
-// its job database in a schema of it.
+// A fresh database of the test cluster per test; each plant has its job
+// database in a schema of it.
 class PostgresPlants : public ExecutablePlant {
 protected:
     void SetUp() override
@@ -107,52 +79,7 @@ protected:
             .arg(cluster->port())
             .arg(database, cluster->socketDir(), schema);
     }
-    // The machine's schema, made as an operator makes it.
-    void initSchema(PlantTree& plant, const QString& schema) const
-    {
-        const ProcessRun r = plant.run({QStringLiteral("--init-db"), url(schema)});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    }
-    // The sample plant's configuration (job mode 1, separate 0) and its job files.
-    static void deliverSamples(PlantTree& plant, int jobLoadMode, int refreshMs = 1500)
-    {
-        plant.writeConfig(refreshMs, "\"BackupPath\",\"~apppath~\\Backup\"\n\"AutoFreigabe\",\" 1\"\n"
-                                     "\"Extension\",\"$tx\"\n\"ExtensionEtikett\",\"$et\"\n"
-                                     "\"ExtensionStahl\",\"$sx\"\n\"Printertyp\",\" 4\"\n\"GenLoadID\",1\n"
-                                     "\"JobLoadMode\"," +
-                                         QByteArray::number(jobLoadMode) + "\n");
-        for (const QString& name : sampleFiles())
-            plant.writeJob(name, readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name));
-    }
-    static QStringList waiting(const PlantTree& plant) { return QDir(plant.in()).entryList(QDir::Files, QDir::Name); }
-    static QStringList backedUp(const PlantTree& plant)
-    {
-        return QDir(plant.server() + QStringLiteral("/prog.bak")).entryList(QDir::Files, QDir::Name);
-    }
-    // Single cycles until the server directory is empty.
-    static void drain(PlantTree& plant, const QStringList& extra = {})
-    {
-        for (int run = 0; run < 8 && !waiting(plant).isEmpty(); ++run) {
-            const ProcessRun r = plant.run(
-                QStringList{plant.configPath(), QStringLiteral("--headless"), QStringLiteral("--once")} + extra);
-            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        }
-        ASSERT_EQ(waiting(plant), QStringList());
-    }
-    // A polling server of the plant.
-    void startServer(PlantTree& plant, QProcess& server, const QString& schema) const
-    {
-        plant.start(server, plant.installExecutable(),
-                    {plant.configPath(), QStringLiteral("--headless"), QStringLiteral("--job-database=") + url(schema)},
-                    plant.environment());
-    }
-    static ProcessRun stopServer(QProcess& server)
-    {
-        ::kill(pid_t(server.processId()), SIGTERM);
-        EXPECT_TRUE(server.waitForFinished(30000));
-        return {server.exitCode(), {}, QString::fromLocal8Bit(server.readAllStandardError())};
-    }
-
+    QString jobDatabaseOption(const QString& schema) const { return QStringLiteral("--job-database=") + url(schema); }
     Rows schemaRows(const QString& schema)
     {
         PgConnection c(*cluster, database);
@@ -168,22 +95,14 @@ protected:
         QSqlQuery q(c.db());
         return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
     }
-    // The database session that holds a schema's plant lock; -1: none.
-    qlonglong lockHolder(const QString& schema)
-    {
-        return pgValue(QStringLiteral("SELECT coalesce(max(pid), -1) FROM pg_locks WHERE locktype = 'advisory' AND "
-                                      "granted AND objid = (hashtext('%1')::bigint & 4294967295)::oid")
-                           .arg(schema));
-    }
-    static Rows fileRows(const PlantTree& plant)
+    Rows fileRows() const
     {
         Rows rows;
         {
             QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rows-of-file"));
-            file.setDatabaseName(plant.client() + QStringLiteral("/prog.mdb"));
+            file.setDatabaseName(jobDatabase());
             EXPECT_TRUE(file.open());
             rows = tableRows(file, {});
-            file.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("rows-of-file"));
         return rows;
@@ -200,70 +119,27 @@ class SamplePlantOnBothEngines : public PostgresPlants, public ::testing::WithPa
 
 TEST_P(SamplePlantOnBothEngines, WriteTheSameRows)
 {
-    const int jobLoadMode = GetParam();
     PlantTree onServer;
-    initSchema(onServer, QStringLiteral("line1"));
+    // The schema, made as an operator makes it.
+    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
     initDatabase();
-    deliverSamples(*this, jobLoadMode);
-    deliverSamples(onServer, jobLoadMode);
-    drain(*this);
-    drain(onServer, {QStringLiteral("--job-database=") + url(QStringLiteral("line1"))});
+    deliverSamples(GetParam());
+    onServer.deliverSamples(GetParam());
+    drain();
+    onServer.drain({jobDatabaseOption(QStringLiteral("line1"))});
 
-    const Rows expected = fileRows(*this);
+    const Rows expected = fileRows();
     ASSERT_EQ(expected.at("LosNamen").size(), 2u);
     ASSERT_EQ(expected.at("ImportLedger").size(), size_t(sampleFiles().size()));
     const Rows written = schemaRows(QStringLiteral("line1"));
     for (const auto& [table, rows] : expected)
         EXPECT_EQ(written.at(table), rows) << table;
-    EXPECT_EQ(backedUp(onServer), sampleFiles());
+    EXPECT_EQ(onServer.backedUp(), sampleFiles());
     // The job database is not in the client directory; the logs are.
-    EXPECT_FALSE(QFile::exists(onServer.client() + QStringLiteral("/prog.mdb")));
+    EXPECT_FALSE(QFile::exists(onServer.jobDatabase()));
 }
 
 INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlantOnBothEngines, ::testing::Values(0, 1));
-
-// Two machines keep their jobs in two schemas of one database and import
-// at the same time. A further server on a machine's schema, from a plant
-// of its own (so that no lock of the plant's files stops it), ends with
-// exit code 2 before it starts, naming the database session that holds
-// the schema.
-TEST_F(PostgresPlants, TwoMachinesImportAtOnceAndASchemaHasOneServer)
-{
-    PlantTree saw2;
-    initSchema(*this, QStringLiteral("line1"));
-    initSchema(saw2, QStringLiteral("line2"));
-    deliverSamples(*this, 1, 300);
-    deliverSamples(saw2, 1, 300);
-    QProcess first;
-    QProcess second;
-    startServer(*this, first, QStringLiteral("line1"));
-    startServer(saw2, second, QStringLiteral("line2"));
-    EXPECT_TRUE(waitUntil([&] { return waiting(*this).isEmpty() && waiting(saw2).isEmpty(); }, 30000));
-
-    PlantTree saw3;
-    saw3.writeConfig(300);
-    saw3.writeJob(QStringLiteral("C1.$tx"), "KB 001L65000T12\r\n");
-    const ProcessRun third = saw3.run({saw3.configPath(), QStringLiteral("--headless"), QStringLiteral("--once"),
-                                       QStringLiteral("--job-database=") + url(QStringLiteral("line1"))});
-    const qlonglong holder = lockHolder(QStringLiteral("line1"));
-    EXPECT_EQ(third.exitCode, 2);
-    EXPECT_TRUE(third.err.contains(
-        QStringLiteral("Another server (session %1 (serverquirnel from a local socket, user postgres, since ")
-            .arg(holder)))
-        << third.err.toStdString();
-    EXPECT_TRUE(third.err.contains(url(QStringLiteral("line1")) + QStringLiteral("; this copy ends.")))
-        << third.err.toStdString();
-    EXPECT_FALSE(third.err.contains(QStringLiteral(": Start Server"))) << third.err.toStdString();
-    EXPECT_EQ(waiting(saw3), QStringList{QStringLiteral("C1.$tx")});
-
-    EXPECT_EQ(stopServer(first).exitCode, 0);
-    EXPECT_EQ(stopServer(second).exitCode, 0);
-    EXPECT_EQ(backedUp(*this), sampleFiles());
-    EXPECT_EQ(backedUp(saw2), sampleFiles());
-    const Rows line1 = schemaRows(QStringLiteral("line1"));
-    EXPECT_EQ(line1.at("LosNamen").size(), 2u);
-    EXPECT_EQ(schemaRows(QStringLiteral("line2")), line1);
-}
 
 // The database server stops while a polling server's job transaction has
 // written rows (it waits for a lock the test holds on the steel tables).
@@ -273,8 +149,8 @@ TEST_F(PostgresPlants, TwoMachinesImportAtOnceAndASchemaHasOneServer)
 // nothing of the lost transaction (no job to override).
 TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 {
-    initSchema(*this, QStringLiteral("line1"));
-    deliverSamples(*this, 1, 500);
+    ASSERT_EQ(run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
+    deliverSamples(1, 500);
     QString why;
     PgConnection blocker(*cluster, database);
     ASSERT_TRUE(blocker.open(&why)) << why.toStdString();
@@ -283,27 +159,30 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
     ASSERT_TRUE(lock.exec(QStringLiteral("LOCK TABLE line1.\"StahlLosNamen\" IN ACCESS EXCLUSIVE MODE")))
         << lock.lastError().text().toStdString();
 
-    QProcess server;
-    startServer(*this, server, QStringLiteral("line1"));
+    Running& server = startServer({jobDatabaseOption(QStringLiteral("line1"))});
     const bool blocked = waitUntil(
         [&] {
             return pgValue(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = "
                                           "'serverquirnel' AND wait_event_type = 'Lock' AND backend_xid IS NOT "
                                           "NULL")) == 1;
         },
-        20000);
-    ASSERT_TRUE(blocked) << QString::fromLocal8Bit(server.readAllStandardError()).toStdString();
+        20000, 50);
+    ASSERT_TRUE(blocked) << server.errorBox().toStdString();
     ASSERT_TRUE(cluster->stop(PgCluster::StopMode::Fast));
     QThread::msleep(2000); // a few cycles meet the stopped server
-    EXPECT_EQ(waiting(*this), sampleFiles());
-    EXPECT_EQ(backedUp(*this), QStringList());
+    EXPECT_EQ(waiting(), sampleFiles());
+    EXPECT_EQ(backedUp(), QStringList());
 
     ASSERT_TRUE(cluster->start(&why)) << why.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return waiting(*this).isEmpty(); }, 20000));
-    EXPECT_GT(lockHolder(QStringLiteral("line1")), 0);
-    const ProcessRun r = stopServer(server);
+    EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 20000, 50));
+    // A database session holds the schema's plant lock again.
+    EXPECT_GT(pgValue(QStringLiteral("SELECT coalesce(max(pid), -1) FROM pg_locks WHERE locktype = "
+                                     "'advisory' AND granted AND objid = (hashtext('line1')::bigint & "
+                                     "4294967295)::oid")),
+              0);
+    const ProcessRun r = server.end();
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(backedUp(*this), sampleFiles()) << r.err.toStdString();
+    EXPECT_EQ(backedUp(), sampleFiles()) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("exists"))) << r.err.toStdString();
     // Said by the job that met it; the cycles after it meet it again with
     // the next job and say nothing until the database is back.

@@ -1,255 +1,36 @@
-// The server as a plant service: the status line after a cycle, and the
-// built executable with its command-line conventions, its messages to the
-// service manager (on a notify socket of the test's own) and SIGHUP.
+// The server as a plant service: the status line of a cycle, and the built
+// server's messages to the service manager (on a notify socket of the test's
+// own), SIGHUP and a stop during an import.
 #include "shell/ServiceNotifier.h"
 
 #include "ExecutablePlant.h"
-#include "RecordingImporter.h"
-#include "StepImporter.h"
-#include "TestPlant.h"
-#include "config/Configuration.h"
-#include "intake/JobImporter.h"
-#include "intake/ScanCycle.h"
-#include "shell/CommandLine.h"
-#include "shell/PlantService.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QRegularExpression>
 
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <optional>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <tuple>
 
 namespace {
 
-ImportOutcome file(FileKind kind, const char* job, ImportResult result, RowsWritten rows = {})
+// A failed job names the file and what became of it; jobs follow one another,
+// a job's steel rows apart (the notify run pins a plain import).
+TEST(StatusText, NamesFailedJobsAndTheRowsOfEachJob)
 {
-    ImportOutcome o;
-    o.kind = kind;
-    o.jobName = QString::fromLatin1(job);
-    o.result = result;
-    o.rows = rows;
-    return o;
-}
-
-// One line per cycle: idle, the rows of a job's files (its steel rows apart
-// from its production rows), a failed job naming the file and what became
-// of it, separate-mode jobs one after the other.
-TEST(StatusText, OneLinePerCycle)
-{
-    const std::pair<std::vector<ImportOutcome>, const char*> cases[] = {
-        {{}, "Idle; last scan at 10:30:01"},
-        {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-          file(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
-          file(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})},
-         "Imported job A1 (2 bars, 10 pieces, 4 machining, 10 print rows; steel: 1 bars, 2 pieces, 0 machining) "
-         "at 10:30:01"},
-        {{file(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 0}),
-          file(FileKind::Label, "A1", ImportResult::SetAside)},
-         "Job A1 failed: label data set aside as error copy at 10:30:01"},
-        {{file(FileKind::Production, "B7", ImportResult::NotStarted),
-          file(FileKind::Label, "C2", ImportResult::Loaded, {0, 0, 0, 0, 1})},
-         "Job B7 failed: production data job database could not be opened; "
-         "Imported job C2 (0 bars, 0 pieces, 0 machining, 1 print rows) at 10:30:01"},
-    };
-    for (const auto& [files, expected] : cases) {
-        CycleReport report;
-        report.files = files;
-        report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
-        report.durationMs = 1500;
-        EXPECT_EQ(cycleStatusText(report).toStdString(), expected);
+    CycleReport report;
+    report.startedMs = QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)).toMSecsSinceEpoch();
+    report.durationMs = 1500;
+    for (const auto& [kind, job, result, rows] :
+         {std::tuple{FileKind::Production, "B7", ImportResult::NotStarted, RowsWritten{}},
+          {FileKind::Production, "C2", ImportResult::Loaded, RowsWritten{1, 2, 10, 4, 0}},
+          {FileKind::Steel, "C2", ImportResult::Loaded, RowsWritten{1, 1, 2, 0, 0}}}) {
+        ImportOutcome& o = report.files.emplace_back();
+        o.kind = kind;
+        o.jobName = QLatin1String(job);
+        o.result = result;
+        o.rows = rows;
     }
-}
-
-// A reload asked for while a cycle runs (an operator question keeps the
-// event loop going) waits for the cycle's end.
-class ReloadInTheMiddle final : public StepImporter {
-public:
-    ImportOutcome ImportProductionData(const QString&, bool) override
-    {
-        writeConfig(5000);
-        service->reloadConfiguration();
-        intervalDuringCycle = plant->ctx.settings.scanInterval;
-        return {};
-    }
-
-    void writeConfig(int refreshMs)
-    {
-        QFile f(plant->ctx.ConfigFilePath);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"" +
-                QByteArray::number(refreshMs) + "\"\r\n");
-    }
-
-    TestPlant* plant = nullptr;
-    PlantService* service = nullptr;
-    int intervalDuringCycle = 0;
-};
-
-TEST(PlantServiceTest, ReloadDuringACycleIsAppliedWhenTheCycleEnds)
-{
-    TestPlant plant;
-    ReloadInTheMiddle importer;
-    importer.plant = &plant;
-    importer.writeConfig(3000);
-    ReadConfiguration(plant.ctx);
-    ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
-
-    ScanCycle cycle(plant.ctx, importer);
-    PlantService service(plant.ctx, cycle, LaunchOptions{});
-    importer.service = &service;
-    plant.writeJobFile(QStringLiteral("R1.$tx"), "x");
-    cycle.runOnce();
-    EXPECT_EQ(importer.intervalDuringCycle, 3000);
-    EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
-    EXPECT_EQ(plant.ctx.tmrLoad.interval(), 5000);
-    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral(": Reload Configuration")))
-        << plant.errorBox.text().toStdString();
-
-    // Between cycles it is applied at once.
-    importer.writeConfig(7000);
-    service.reloadConfiguration();
-    EXPECT_EQ(plant.ctx.settings.scanInterval, 7000);
-}
-
-// A stop asked for while an import waits for the operator's answer (a box
-// runs a nested event loop) ends the server only after the answer is in and
-// the cycle is over, and no further cycle starts.
-TEST(PlantServiceTest, StopWaitsForTheOperatorsAnswerAndTheCycleEnd)
-{
-    TestPlant plant;
-    StepImporter importer;
-    plant.ctx.settings.scanInterval = 50;
-    ScanCycle cycle(plant.ctx, importer);
-    PlantService service(plant.ctx, cycle, LaunchOptions{});
-    plant.writeJobFile(QStringLiteral("S1.$tx"), "x");
-    int answer = -1;
-    importer.step = [&] {
-        QEventLoop box;
-        QTimer::singleShot(0, &service, [&service] { service.stop(); });
-        QTimer::singleShot(300, &box, [&box] { box.exit(Answer::Retry); });
-        answer = box.exec();
-    };
-    QTimer::singleShot(0, &cycle, &ScanCycle::runOnce);
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    giveUp.start(10000);
-
-    EXPECT_EQ(QCoreApplication::exec(), 0);
-    EXPECT_EQ(answer, Answer::Retry) << "the box was closed under the operator";
-    EXPECT_EQ(cycle.cyclesRun(), 1);
-    EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
-}
-
-// SIGHUP applies only a file that reads cleanly and keeps the server a
-// server directory and a scan interval; any other file leaves the running
-// settings, is named with the reason once, and is not rewritten.
-TEST(PlantServiceTest, ReloadAppliesOnlyAFileThatKeepsThePlantRunning)
-{
-    static const char kBinary[] = {'\x7f', 'E', 'L', 'F', 2, 1, 0, 0, '\r', '\n', '"', ',', '\xff', 0};
-    const QByteArray dirs = "\"ServerPath\",\"~apppath~\\In\"\r\n\"ClientPath\",\"~apppath~\\Client\"\r\n";
-    struct Case {
-        const char* name;
-        std::optional<QByteArray> file; // none: missing
-        const char* reason;             // none: applied
-    };
-    const Case cases[] = {
-        {"clean file", dirs + "\"RefreshZyklus\",\"5000\"\r\n", nullptr},
-        {"interval abc", dirs + "\"RefreshZyklus\",\"abc\"\r\n", "no scan interval"},
-        {"bad check box", dirs + "\"RefreshZyklus\",\"5000\"\r\n\"Steeldata\",x\r\n", "\"Steeldata\": Type mismatch"},
-        {"no server directory", "\"ClientPath\",\"~apppath~\\Client\"\r\n\"RefreshZyklus\",\"5000\"\r\n",
-         "no server directory"},
-        {"binary", QByteArray(kBinary, sizeof kBinary), "no configuration key"},
-        {"empty", QByteArray(), "no configuration key"},
-        {"missing", std::nullopt, "File not found"},
-    };
-    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestPlant plant;
-        RecordingImporter importer;
-        ScanCycle cycle(plant.ctx, importer);
-        PlantService service(plant.ctx, cycle, LaunchOptions{});
-        const QString config = plant.ctx.ConfigFilePath;
-        writeFile(config, dirs + "\"RefreshZyklus\",\"3000\"\r\n\"Steeldata\",1\r\n");
-        ReadConfiguration(plant.ctx);
-        ASSERT_EQ(plant.ctx.settings.scanInterval, 3000);
-        const QString serverDir = plant.ctx.settings.serverDir;
-
-        QFile::remove(config);
-        if (c.file)
-            writeFile(config, *c.file);
-        const int boxChanges = plant.errorBox.changes;
-        service.reloadConfiguration();
-
-        const QString box = plant.errorBox.text();
-        EXPECT_EQ(plant.errorBox.changes, boxChanges + 1) << box.toStdString();
-        if (!c.reason) {
-            EXPECT_EQ(plant.ctx.settings.scanInterval, 5000);
-            EXPECT_EQ(plant.ctx.settings.Steeldata, TriState::Cleared);
-            EXPECT_FALSE(box.contains(QStringLiteral("Not applied"))) << box.toStdString();
-            continue;
-        }
-        EXPECT_EQ(plant.ctx.settings.scanInterval, 3000);
-        EXPECT_EQ(plant.ctx.tmrLoad.interval(), 3000);
-        EXPECT_EQ(plant.ctx.settings.serverDir, serverDir);
-        EXPECT_EQ(plant.ctx.settings.Steeldata, TriState::Ticked);
-        EXPECT_EQ(plant.ctx.form.txtRefresh, QStringLiteral("3000"));
-        EXPECT_TRUE(box.contains(QStringLiteral("Not applied")) && box.contains(QLatin1String(c.reason)))
-            << box.toStdString();
-        EXPECT_EQ(QFile::exists(config), c.file.has_value());
-        if (c.file) {
-            EXPECT_EQ(readFileBytes(config), *c.file) << "the operator's file is left as it is";
-        }
-    }
-}
-
-// Job mode reads the label-data file by name with the job: a job whose
-// label-data file is still being written waits for it.
-TEST(PlantServiceTest, JobModeWaitsUntilTheJobsOtherFilesSettledToo)
-{
-    TestPlant plant;
-    RecordingImporter importer;
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    LaunchOptions options;
-    options.settleMs = 300;
-    ScanCycle scan(plant.ctx, importer);
-    PlantService service(plant.ctx, scan, options);
-    const auto cycle = [&]() {
-        importer.calls.clear();
-        scan.runOnce();
-        return importer.calls.join(u' ').toStdString();
-    };
-
-    plant.writeJobFile(QStringLiteral("j.$tx"), "KB 001L65000T12\r\n");
-    const QString label = plant.writeJobFile(QStringLiteral("j.$et"), "ED 0000 PRNTyp=4\r\n");
-    EXPECT_EQ(cycle(), "");
-    QThread::msleep(400);
-    {
-        QFile f(label);
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write("ED 0001 ^XA^XZ\r\n");
-    }
-    EXPECT_EQ(cycle(), "") << "taken while its label-data file grew";
-    QThread::msleep(400);
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(j.$tx,0) ReadLabelFile(j.$et) commitJob");
+    EXPECT_EQ(cycleStatusText(report).toStdString(),
+              "Job B7 failed: production data job database could not be opened; Imported job C2 (2 bars, 10 pieces, "
+              "4 machining, 0 print rows; steel: 1 bars, 2 pieces, 0 machining) at 10:30:01");
 }
 
 const QByteArray kGoodJob = crlf({
@@ -258,223 +39,111 @@ const QByteArray kGoodJob = crlf({
     "KRN0005L10100AR",
 });
 
-// A plant tree with the executable in its Server folder and a datagram
-// socket that stands in for the service manager.
+// A plant tree with the executable in its Server folder and a notify socket
+// of its own; the server built with libsystemd.
 class ServiceRun : public ExecutablePlant {
 protected:
     void SetUp() override
     {
-        m_exe = installExecutable();
-        m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(m_socket, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray path = (root() + QStringLiteral("/notify.sock")).toLocal8Bit();
-        ASSERT_LT(size_t(path.size()), sizeof(addr.sun_path));
-        std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
-        ASSERT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-        m_env = environment();
-        m_env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
+        if (!ServiceNotifier::builtWithSystemd())
+            GTEST_SKIP() << "built without libsystemd";
+        m_env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path);
+        writeConfig(1000, "\"Extension\",\"$tx\"\n");
     }
-    void TearDown() override
-    {
-        if (m_socket >= 0)
-            ::close(m_socket);
-    }
+    Running& serve(const QStringList& args) { return start(installExecutable(), args, m_env); }
 
-    void writeConfig(int refreshMs) { ExecutablePlant::writeConfig(refreshMs, "\"Extension\",\"$tx\"\n"); }
-    void start(QProcess& p, const QStringList& args) { ExecutablePlant::start(p, m_exe, args, m_env); }
-
-    // The messages received so far, waiting up to timeoutMs for one that
-    // contains until (when given).
-    QStringList messages(int timeoutMs = 0, const char* until = nullptr)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        for (;;) {
-            char buf[4096];
-            const ssize_t n = ::recv(m_socket, buf, sizeof(buf), MSG_DONTWAIT);
-            if (n > 0) {
-                m_received << QString::fromUtf8(buf, n);
-                if (until && m_received.last().contains(QLatin1String(until)))
-                    return m_received;
-                continue;
-            }
-            if (!until || deadline.hasExpired())
-                return m_received;
-            QThread::msleep(20);
-        }
-    }
-
-    QString m_exe;
-    QProcessEnvironment m_env;
-    QStringList m_received;
-
-private:
-    int m_socket = -1;
+    NotifySocket notify{root() + QStringLiteral("/notify.sock")};
+    QProcessEnvironment m_env = environment();
 };
-
-TEST_F(ServiceRun, HelpVersionAndUnknownOptionsStartNothing)
-{
-    struct Case {
-        QStringList args;
-        int exitCode;
-        const char* out;
-        const char* err;
-    };
-    const std::vector<Case> cases{
-        {{QStringLiteral("--help")}, 0, "--settle-ms=N", ""},
-        {{configPath(), QStringLiteral("-h")}, 0, "Usage: serverquirnel", ""},
-        {{QStringLiteral("--version")}, 0, "serverquirnel 1.", ""},
-        {{configPath(), QStringLiteral("--headles"), QStringLiteral("--once")}, 2, "", "'headles'"},
-        {{configPath(), QStringLiteral("--headless"), QStringLiteral("--metrics-file"), QStringLiteral("--once")},
-         2,
-         "",
-         "--metrics-file"},
-        {{configPath(), QStringLiteral("--answer-failed=maybe"), QStringLiteral("--once")}, 2, "", "--answer-failed"},
-    };
-    for (const Case& c : cases) {
-        QProcess p;
-        start(p, c.args);
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        EXPECT_EQ(p.exitCode(), c.exitCode) << c.args.join(u' ').toStdString();
-        EXPECT_TRUE(out.contains(QLatin1String(c.out))) << out.toStdString();
-        EXPECT_TRUE(err.contains(QLatin1String(c.err))) << err.toStdString();
-        if (c.exitCode == 2) {
-            EXPECT_EQ(err.count(u'\n'), 2) << "one line and the hint: " << err.toStdString();
-            EXPECT_TRUE(err.contains(QStringLiteral("--help")));
-        }
-    }
-    // Nothing was written: no configuration, no settings, no lock, no
-    // metrics file named after the option, no message.
-    EXPECT_FALSE(QFile::exists(configPath()));
-    EXPECT_FALSE(QFile::exists(root() + QStringLiteral("/--once")));
-    EXPECT_TRUE(QDir(root() + QStringLiteral("/config")).isEmpty());
-    EXPECT_TRUE(QDir(root() + QStringLiteral("/run")).isEmpty());
-    EXPECT_TRUE(messages().isEmpty());
-}
 
 TEST_F(ServiceRun, TellsTheServiceManagerReadyStatusWatchdogAndStopping)
 {
-    if (!ServiceNotifier::builtWithSystemd())
-        GTEST_SKIP() << "built without libsystemd";
-    writeConfig(1500);
     initDatabase();
     writeJob(QStringLiteral("A1.$tx"), kGoodJob);
-
-    QProcess p;
-    start(p, {configPath(), QStringLiteral("--headless"), QStringLiteral("--once")});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QStringList got = messages(5000, "STOPPING=1");
+    const ProcessRun r = serve({configPath(), QStringLiteral("--headless"), QStringLiteral("--once")}).end(0);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList got = notify.messages(5000, "STOPPING=1");
     ASSERT_EQ(got.size(), 3) << got.join(u'|').toStdString();
     EXPECT_TRUE(got[0].startsWith(QStringLiteral("READY=1"))) << got[0].toStdString();
-    EXPECT_TRUE(got[1].contains(QStringLiteral("WATCHDOG=1"))) << got[1].toStdString();
-    EXPECT_TRUE(got[1].contains(QStringLiteral("STATUS="))) << got[1].toStdString();
+    // The status line of the cycle: the rows of the job's files.
+    static const QRegularExpression status(QStringLiteral(
+        R"(^STATUS=Imported job A1 \(1 bars, 1 pieces, 1 machining, 0 print rows\) at \d\d:\d\d:\d\d\nWATCHDOG=1$)"));
+    EXPECT_TRUE(status.match(got[1]).hasMatch()) << got[1].toStdString();
     EXPECT_TRUE(got[2].startsWith(QStringLiteral("STOPPING=1"))) << got[2].toStdString();
 }
 
 // With a scan interval of a minute a new job waits; after the configuration
-// is changed to 1.1 s and SIGHUP sent, it is taken at once.
+// is changed to 1.1 s and SIGHUP sent, it is taken at once. SIGHUP applies
+// only a file that reads cleanly.
 TEST_F(ServiceRun, SighupReadsTheConfigurationAgainBetweenCycles)
 {
-    writeConfig(60000);
+    writeConfig(60000, "\"Extension\",\"$tx\"\n");
     initDatabase();
-    QProcess p;
-    start(p, {configPath(), QStringLiteral("--headless")});
-    if (ServiceNotifier::builtWithSystemd()) {
-        ASSERT_TRUE(messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
-    } else {
-        // No readiness message: the start line, then time for the signal handlers.
-        ASSERT_TRUE(p.waitForReadyRead(20000));
-        QThread::msleep(1000);
-    }
-
-    const QString jobPath = in() + QStringLiteral("/H1.$tx");
+    Running& p = serve({configPath(), QStringLiteral("--headless")});
+    ASSERT_TRUE(notify.messages(20000, "READY=1").join(u'|').contains(QStringLiteral("READY=1")));
     writeJob(QStringLiteral("H1.$tx"), kGoodJob);
     QThread::msleep(2500);
-    EXPECT_TRUE(QFile::exists(jobPath)) << "taken before the reload";
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("H1.$tx")}) << "taken before the reload";
 
-    writeConfig(1100);
-    ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), SIGHUP), 0);
-    QDeadlineTimer deadline(15000);
-    while (QFile::exists(jobPath) && !deadline.hasExpired())
-        QThread::msleep(100);
-    EXPECT_FALSE(QFile::exists(jobPath)) << "not taken after the reload";
-    EXPECT_TRUE(QFile::exists(root() + QStringLiteral("/Server/prog.bak/H1.$tx")));
-    if (ServiceNotifier::builtWithSystemd()) {
-        EXPECT_TRUE(messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
-    }
+    // A file that does not read cleanly is not applied (the job still waits),
+    // is named with the reason once, and is left as the operator wrote it.
+    writeConfig(1100, "\"Extension\",\"$tx\"\n\"Steeldata\",x\n");
+    const QByteArray unclean = readFileBytes(configPath());
+    ASSERT_EQ(::kill(p.pid(), SIGHUP), 0);
+    EXPECT_TRUE(p.waitForError(QStringLiteral("\"Steeldata\": Type mismatch"), 5000)) << p.errorBox().toStdString();
+    QThread::msleep(2500);
+    EXPECT_EQ(waiting(), QStringList{QStringLiteral("H1.$tx")}) << "taken after a reload that was not applied";
+    EXPECT_EQ(p.errorBox().count(QStringLiteral("Not applied")), 1) << p.errorBox().toStdString();
+    EXPECT_EQ(readFileBytes(configPath()), unclean);
 
-    p.terminate();
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral(": Reload Configuration"))) << err.toStdString();
-    if (ServiceNotifier::builtWithSystemd()) {
-        EXPECT_TRUE(messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
-    }
+    writeConfig(1100, "\"Extension\",\"$tx\"\n");
+    ASSERT_EQ(::kill(p.pid(), SIGHUP), 0);
+    EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 15000, 100)) << "not taken after the reload";
+    EXPECT_EQ(backedUp(), QStringList{QStringLiteral("H1.$tx")});
+    EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
+    const ProcessRun r = p.end(SIGTERM);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Reload Configuration"))) << r.err.toStdString();
+    EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
 }
 
 // A stop that arrives while a long import runs is said at once, and once
 // however often it is sent; the import is finished and backed up, and the
-// server ends with exit code 0. With and without the window.
+// server ends with exit code 0.
 TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
 {
     QByteArray job;
     for (int bar = 1; bar <= 999; ++bar) {
-        job += QStringLiteral("KB %1L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1\r\n")
-                   .arg(bar, 3, 10, QLatin1Char('0'))
-                   .toLatin1();
+        job += "KB " + QByteArray::number(bar).rightJustified(3, '0') +
+               "L65000T12TFWeiss RAL 9016      BBlendrahmen 70      E1\r\n";
         for (int p = 1; p <= 40; ++p)
-            job += QStringLiteral("KTN%1FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n")
-                       .arg(((bar - 1) * 40 + p) % 9999 + 1, 4, 10, QLatin1Char('0'))
-                       .toLatin1();
+            job += "KTN" + QByteArray::number(((bar - 1) * 40 + p) % 9999 + 1).rightJustified(4, '0') +
+                   "FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n";
     }
-    writeConfig(1000);
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
-    for (const bool headless : {true, false}) {
-        SCOPED_TRACE(headless ? "headless" : "with the window");
-        for (const char* d : {"/Client", "/Server/prog.bak"})
-            QDir(root() + QLatin1String(d)).removeRecursively();
-        QDir(root()).mkpath(QStringLiteral("Client"));
-        initDatabase();
-        writeJob(QStringLiteral("BIG.$tx"), job);
-        QProcess p;
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        start(p, headless ? QStringList{configPath(), QStringLiteral("--headless")} : QStringList{configPath()});
-        const pid_t pid = static_cast<pid_t>(p.processId());
-        // The import runs while the job file is open.
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
-        const auto importing = [&] {
-            for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
-                if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
-                    return true;
-            }
-            return false;
-        };
-        QDeadlineTimer deadline(20000);
-        bool seen = false;
-        while (!(seen = importing()) && !deadline.hasExpired())
-            QThread::msleep(1);
-        ASSERT_TRUE(seen) << "the import was not seen";
-        for (const int sig : {SIGTERM, SIGTERM, SIGINT})
-            ASSERT_EQ(::kill(pid, sig), 0);
+    initDatabase();
+    writeJob(QStringLiteral("BIG.$tx"), job);
+    Running& p = serve({configPath(), QStringLiteral("--headless")});
+    // The import runs while the job file is open.
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
+    const auto importing = [&] {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
+            if (fd.symLinkTarget() == QFileInfo(jobPath).canonicalFilePath())
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitUntil(importing, 20000, 1)) << "the import was not seen";
+    for (const int sig : {SIGTERM, SIGTERM, SIGINT})
+        ASSERT_EQ(::kill(p.pid(), sig), 0);
 
-        ASSERT_TRUE(p.waitForFinished(30000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 0);
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        EXPECT_EQ(err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
-            << err.toStdString();
-        EXPECT_FALSE(QFile::exists(jobPath));
-        EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
-        EXPECT_EQ(queryValue(client() + QStringLiteral("/prog.mdb"), QStringLiteral("SELECT count(*) FROM Teiledaten"))
-                      .toInt(),
-                  999 * 40);
-    }
+    const ProcessRun r = p.end(0);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
+        << r.err.toStdString();
+    EXPECT_EQ(waiting(), QStringList());
+    EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
+    EXPECT_EQ(count("Teiledaten"), 999 * 40);
 }
 
 } // namespace
