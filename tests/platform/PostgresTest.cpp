@@ -19,6 +19,11 @@ namespace {
 
 using Kind = db::EngineFailure::Kind;
 
+QString qs(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
 // A fresh database of the test cluster with the job database of machine
 // "line1" made by the program's own statements, and a connection set up
 // by the dialect as the server sets up its own.
@@ -34,9 +39,8 @@ protected:
         // As --init-db: on a connection that has no schema yet.
         PgConnection init(*cluster, database);
         ASSERT_TRUE(init.open(&why)) << why.toStdString();
-        ASSERT_EQ(
-            db::createPostgresJobSchema(init.db(), QStringLiteral("line1"), schema::jobDatabasePgStatements(), &why),
-            db::CreateSchemaResult::Created)
+        ASSERT_EQ(db::createPostgresJobSchema(init.db(), qs("line1"), schema::jobDatabasePgStatements(), &why),
+                  db::CreateSchemaResult::Created)
             << why.toStdString();
         conn = std::make_unique<PgConnection>(*cluster, database);
         ASSERT_TRUE(open(*conn, dialect, &why)) << why.toStdString();
@@ -89,7 +93,7 @@ protected:
 
     PgCluster* cluster = nullptr;
     QString database;
-    db::PostgresDialect dialect{QStringLiteral("line1")};
+    db::PostgresDialect dialect{qs("line1")};
     std::unique_ptr<PgConnection> conn;
 };
 
@@ -104,107 +108,99 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
 {
     QSqlDatabase& db = conn->db();
     const QDateTime released(QDate(2024, 7, 1), QTime(10, 15, 30));
-    ASSERT_FALSE(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\", \"Freigabe\") VALUES (?, ?)"),
-                     {QStringLiteral("A123"), released})
+    ASSERT_FALSE(run(db, qs(R"(INSERT INTO "LosNamen" ("LosName", "Freigabe") VALUES (?, ?))"), {qs("A123"), released})
                      .isValid());
-    ASSERT_FALSE(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES ('B7')")).isValid());
     // A bar, pieces and machining written with the name in other cases, as
     // an overriding import may write them.
-    for (const QString& sql :
-         {QStringLiteral("INSERT INTO \"Stabdaten\" (\"LosName\", \"StabNr\") VALUES ('a123', 1)"),
-          QStringLiteral("INSERT INTO \"Teiledaten\" (\"LosName\", \"TeileNr\", \"StabNr\") VALUES ('a123', 1, 1), "
-                         "('A123', 2, 1), ('A123', NULL, 1)"),
-          QStringLiteral("INSERT INTO \"Werkzeugdaten\" (\"LosName\", \"TeileNr\", \"StabNr\", \"BearbNr\") VALUES "
-                         "('A123', 1, 1, 10), ('a123', 1, 1, 11), ('A123', 2, 1, 20), ('A123', NULL, 1, 30), "
-                         "('B7', 1, 1, 40)"),
-          QStringLiteral("INSERT INTO \"ImportLedger\" (\"FileName\", \"FileSize\", \"FileTime\", \"Sha256\", "
-                         "\"LosName\", \"Kind\", \"Outcome\", \"State\", \"TakenAt\") VALUES "
-                         "('a123.$tx', 5000000000, 1711848600123, 'h', 'a123', 'production', 'loaded', 'settled', "
-                         "now()), ('A123.$sx', 1, 1, 'h', 'A123', 'steel', 'loaded', 'settled', now()), "
-                         "('A123.$et', 1, 1, 'h', 'A123', 'label', 'loaded', 'pending', now())")}) {
-        const QSqlError error = run(db, sql);
-        ASSERT_FALSE(error.isValid()) << sql.toStdString() << ": " << error.text().toStdString();
+    for (const char* sql :
+         {R"(INSERT INTO "LosNamen" ("LosName") VALUES ('B7'))",
+          R"(INSERT INTO "Stabdaten" ("LosName", "StabNr") VALUES ('a123', 1))",
+          R"(INSERT INTO "Teiledaten" ("LosName", "TeileNr", "StabNr") VALUES ('a123', 1, 1), ('A123', 2, 1),
+             ('A123', NULL, 1))",
+          R"(INSERT INTO "Werkzeugdaten" ("LosName", "TeileNr", "StabNr", "BearbNr") VALUES ('A123', 1, 1, 10),
+             ('a123', 1, 1, 11), ('A123', 2, 1, 20), ('A123', NULL, 1, 30), ('B7', 1, 1, 40))",
+          R"(INSERT INTO "ImportLedger" ("FileName", "FileSize", "FileTime", "Sha256", "LosName", "Kind", "Outcome",
+             "State", "TakenAt") VALUES
+             ('a123.$tx', 5000000000, 1711848600123, 'h', 'a123', 'production', 'loaded', 'settled', now()),
+             ('A123.$sx', 1, 1, 'h', 'A123', 'steel', 'loaded', 'settled', now()),
+             ('A123.$et', 1, 1, 'h', 'A123', 'label', 'loaded', 'pending', now()))"}) {
+        const QSqlError error = run(db, qs(sql));
+        ASSERT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
     }
 
-    EXPECT_EQ(
-        value(db, QStringLiteral("SELECT \"RowKey\" FROM \"LosNamen\" WHERE \"LosName\" = ?"), {QStringLiteral("a123")})
-            .toLongLong(),
-        value(db, QStringLiteral("SELECT \"RowKey\" FROM \"LosNamen\" WHERE \"LosName\" = 'A123'")).toLongLong());
+    EXPECT_EQ(value(db, qs(R"(SELECT "RowKey" FROM "LosNamen" WHERE "LosName" = ?)"), {qs("a123")}).toLongLong(),
+              value(db, qs(R"(SELECT "RowKey" FROM "LosNamen" WHERE "LosName" = 'A123')")).toLongLong());
     // Read back in the machine's zone, the same moment.
-    EXPECT_EQ(value(db, QStringLiteral("SELECT \"Freigabe\" FROM \"LosNamen\" WHERE \"LosName\" = 'A123'"))
-                  .toDateTime()
-                  .toMSecsSinceEpoch(),
-              released.toMSecsSinceEpoch());
-    EXPECT_EQ(text(db, QStringLiteral("SELECT \"Freigabe\"::text FROM \"LosNamen\" WHERE \"LosName\" = 'A123'")),
+    EXPECT_EQ(
+        value(db, qs(R"(SELECT "Freigabe" FROM "LosNamen" WHERE "LosName" = 'A123')")).toDateTime().toMSecsSinceEpoch(),
+        released.toMSecsSinceEpoch());
+    EXPECT_EQ(text(db, qs(R"(SELECT "Freigabe"::text FROM "LosNamen" WHERE "LosName" = 'A123')")),
               "2024-07-01 10:15:30");
 
-    // Errors of a job, by kind.
-    db::EngineFailure f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES "
-                                                                  "('a123')")));
-    EXPECT_EQ(f.kind, Kind::Unique) << f.detail.toStdString();
-    f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"Stabdaten\" (\"LosName\") VALUES ('C9')")));
-    EXPECT_EQ(f.kind, Kind::ForeignKey) << f.detail.toStdString();
-    f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"Teiledaten\" (\"TeileNr\") VALUES (1)")));
-    EXPECT_EQ(f.kind, Kind::NotNull);
-    EXPECT_EQ(f.detail.toStdString(), "Teiledaten.LosName");
-    f = dialect.classify(run(db, QStringLiteral("SELECT * FROM \"Nope\"")));
-    EXPECT_EQ(f.kind, Kind::NoSuchTable);
-    EXPECT_EQ(f.detail.toStdString(), "no such table: Nope");
-    f = dialect.classify(
-        run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES (?)"), {QString(256, u'x')}));
-    EXPECT_EQ(f.kind, Kind::Other);
+    // Errors of a job, by kind (a detail of "" is not looked at).
+    const struct {
+        const char* sql;
+        QVariantList values;
+        Kind kind;
+        const char* detail;
+    } errors[] = {
+        {R"(INSERT INTO "LosNamen" ("LosName") VALUES ('a123'))", {}, Kind::Unique, ""},
+        {R"(INSERT INTO "Stabdaten" ("LosName") VALUES ('C9'))", {}, Kind::ForeignKey, ""},
+        {R"(INSERT INTO "Teiledaten" ("TeileNr") VALUES (1))", {}, Kind::NotNull, "Teiledaten.LosName"},
+        {R"(SELECT * FROM "Nope")", {}, Kind::NoSuchTable, "no such table: Nope"},
+        {R"(INSERT INTO "LosNamen" ("LosName") VALUES (?))", {QString(256, u'x')}, Kind::Other, ""},
+    };
+    for (const auto& e : errors) {
+        const db::EngineFailure f = dialect.classify(run(db, qs(e.sql), e.values));
+        EXPECT_EQ(f.kind, e.kind) << e.sql << ": " << f.detail.toStdString();
+        if (*e.detail) {
+            EXPECT_EQ(f.detail.toStdString(), e.detail);
+        }
+    }
 
     // --init-db again: refused, nothing changed.
     QString why;
-    EXPECT_EQ(db::createPostgresJobSchema(db, QStringLiteral("line1"), schema::jobDatabasePgStatements(), &why),
+    EXPECT_EQ(db::createPostgresJobSchema(db, qs("line1"), schema::jobDatabasePgStatements(), &why),
               db::CreateSchemaResult::AlreadyThere);
-    EXPECT_TRUE(why.contains(QStringLiteral("LosNamen"))) << why.toStdString();
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Werkzeugdaten\"")).toInt(), 5);
+    EXPECT_TRUE(why.contains(qs("LosNamen"))) << why.toStdString();
+    EXPECT_EQ(text(db, qs(R"(SELECT count(*) FROM "Werkzeugdaten")")), "5");
 
     // A piece takes its own machining (the Null piece number matches only
     // Null), nothing else.
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"Teiledaten\" WHERE \"TeileNr\" = 1")).isValid());
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"Teiledaten\" WHERE \"TeileNr\" IS NULL")).isValid());
-    QSqlQuery q(db);
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT \"BearbNr\" FROM \"Werkzeugdaten\" ORDER BY 1")));
-    QList<int> left;
-    while (q.next())
-        left << q.value(0).toInt();
-    EXPECT_EQ(left, (QList<int>{20, 40}));
+    ASSERT_FALSE(run(db, qs(R"(DELETE FROM "Teiledaten" WHERE "TeileNr" = 1 OR "TeileNr" IS NULL)")).isValid());
+    const char* machining = R"(SELECT string_agg("BearbNr"::text, ',' ORDER BY "BearbNr") FROM "Werkzeugdaten")";
+    EXPECT_EQ(text(db, qs(machining)), "20,40");
 
     // The job, named in another case, takes its bars, pieces, machining and
     // settled ledger rows of production and label data; the steel row and
     // the pending one stay, and so does the other job.
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"LosNamen\" WHERE \"LosName\" = 'a123'")).isValid());
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Stabdaten\"")).toInt(), 0);
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Teiledaten\"")).toInt(), 0);
-    EXPECT_EQ(text(db, QStringLiteral("SELECT string_agg(\"BearbNr\"::text, ',') FROM \"Werkzeugdaten\"")), "40");
-    EXPECT_EQ(text(db, QStringLiteral("SELECT string_agg(\"FileName\", ',' ORDER BY \"FileName\") FROM "
-                                      "\"ImportLedger\"")),
+    ASSERT_FALSE(run(db, qs(R"(DELETE FROM "LosNamen" WHERE "LosName" = 'a123')")).isValid());
+    EXPECT_EQ(text(db, qs(R"(SELECT count(*) FROM "Stabdaten")")), "0");
+    EXPECT_EQ(text(db, qs(R"(SELECT count(*) FROM "Teiledaten")")), "0");
+    EXPECT_EQ(text(db, qs(machining)), "40");
+    EXPECT_EQ(text(db, qs(R"(SELECT string_agg("FileName", ',' ORDER BY "FileName") FROM "ImportLedger")")),
               "A123.$et,A123.$sx");
 
     // A second machine's schema beside it; a view across both machines
     // sees the same job in both, whatever its case.
     PgConnection init(*cluster, database);
     ASSERT_TRUE(init.open(&why)) << why.toStdString();
-    ASSERT_EQ(db::createPostgresJobSchema(init.db(), QStringLiteral("line2"), schema::jobDatabasePgStatements(), &why),
+    ASSERT_EQ(db::createPostgresJobSchema(init.db(), qs("line2"), schema::jobDatabasePgStatements(), &why),
               db::CreateSchemaResult::Created)
         << why.toStdString();
-    for (const QString& sql :
-         {QStringLiteral("INSERT INTO line2.\"LosNamen\" (\"LosName\") VALUES ('b7'), ('C1')"),
-          QStringLiteral("CREATE SCHEMA plant"),
-          QStringLiteral("CREATE VIEW plant.jobs AS SELECT 'line1' AS machine, * FROM "
-                         "line1.\"LosNamen\" UNION ALL SELECT 'line2', * FROM line2.\"LosNamen\"")}) {
-        const QSqlError error = run(init.db(), sql);
-        ASSERT_FALSE(error.isValid()) << sql.toStdString() << ": " << error.text().toStdString();
+    for (const char* sql : {R"(INSERT INTO line2."LosNamen" ("LosName") VALUES ('b7'), ('C1'))", "CREATE SCHEMA plant",
+                            R"(CREATE VIEW plant.jobs AS SELECT 'line1' AS machine, * FROM line1."LosNamen"
+                               UNION ALL SELECT 'line2', * FROM line2."LosNamen")"}) {
+        const QSqlError error = run(init.db(), qs(sql));
+        ASSERT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
     }
-    EXPECT_EQ(text(init.db(), QStringLiteral("SELECT string_agg(machine, ',' ORDER BY machine) FROM plant.jobs GROUP "
-                                             "BY \"LosName\" HAVING count(*) > 1")),
+    EXPECT_EQ(text(init.db(), qs(R"(SELECT string_agg(machine, ',' ORDER BY machine) FROM plant.jobs
+                                    GROUP BY "LosName" HAVING count(*) > 1)")),
               "line1,line2");
 
     // A server pointed at a schema that is not there does not start work.
     PgConnection other(*cluster, database);
-    const db::PostgresDialect missing(QStringLiteral("line9"));
+    const db::PostgresDialect missing(qs("line9"));
     other.db().setConnectOptions(missing.connectOptions(false, 1000));
     ASSERT_TRUE(other.open(&why)) << why.toStdString();
     QSqlError error;
@@ -220,15 +216,15 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
 TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("prog.mdb"));
+    const QString path = dir.filePath(qs("prog.mdb"));
     QString why;
     ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
-    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(QStringLiteral("QSQLITE"));
-    QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pg-compare"));
+    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(qs("QSQLITE"));
+    QSqlDatabase file = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("pg-compare"));
     file.setDatabaseName(path);
     ASSERT_TRUE(file.open());
 
-    static const QRegularExpression createTable(QStringLiteral("^CREATE TABLE \"([^\"]+)\""));
+    static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
     int tables = 0;
     for (const QString& statement : schema::jobDatabasePgStatements()) {
         const QRegularExpressionMatch m = createTable.match(statement);
@@ -262,7 +258,7 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
     EXPECT_EQ(tables, 11);
     file.close();
     file = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("pg-compare"));
+    QSqlDatabase::removeDatabase(qs("pg-compare"));
 }
 
 // The plant lock: one session holds a machine's schema, a second server
@@ -278,33 +274,31 @@ TEST_F(PostgresJobDatabase, PlantLockAndFaultsOfTheMachine)
     ASSERT_TRUE(open(second, dialect, &why, 200)) << why.toStdString();
 
     db::PlantAdvisoryLock first;
-    ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken)
-        << why.toStdString();
+    ASSERT_EQ(first.take(conn->db(), qs("line1"), &why), db::PlantAdvisoryLock::Result::Taken) << why.toStdString();
     EXPECT_TRUE(first.held());
     {
         db::PlantAdvisoryLock refused;
-        ASSERT_EQ(refused.take(second.db(), QStringLiteral("line1"), &why),
-                  db::PlantAdvisoryLock::Result::HeldElsewhere);
-        const QString firstPid = value(conn->db(), QStringLiteral("SELECT pg_backend_pid()")).toString();
-        EXPECT_TRUE(why.startsWith(
-            QStringLiteral("session %1 (serverquirnel from a local socket, user postgres, since ").arg(firstPid)))
+        ASSERT_EQ(refused.take(second.db(), qs("line1"), &why), db::PlantAdvisoryLock::Result::HeldElsewhere);
+        const QString firstPid = value(conn->db(), qs("SELECT pg_backend_pid()")).toString();
+        EXPECT_TRUE(
+            why.startsWith(qs("session %1 (serverquirnel from a local socket, user postgres, since ").arg(firstPid)))
             << why.toStdString();
-        EXPECT_EQ(refused.take(second.db(), QStringLiteral("line2"), &why), db::PlantAdvisoryLock::Result::Taken);
+        EXPECT_EQ(refused.take(second.db(), qs("line2"), &why), db::PlantAdvisoryLock::Result::Taken);
     }
     first.release();
     {
         db::PlantAdvisoryLock now;
-        EXPECT_EQ(now.take(second.db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
+        EXPECT_EQ(now.take(second.db(), qs("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
     }
-    ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
+    ASSERT_EQ(first.take(conn->db(), qs("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
 
     // A writer waits for another's lock for its busy timeout (200 ms), then
     // gives up. (Were the timeout not set, the test would wait for good.)
-    ASSERT_EQ(text(second.db(), QStringLiteral("SELECT current_setting('lock_timeout')")), "200ms");
+    ASSERT_EQ(text(second.db(), qs("SELECT current_setting('lock_timeout')")), "200ms");
     ASSERT_TRUE(conn->db().transaction());
-    ASSERT_FALSE(run(conn->db(), QStringLiteral("LOCK TABLE \"LosNamen\"")).isValid());
+    ASSERT_FALSE(run(conn->db(), qs("LOCK TABLE \"LosNamen\"")).isValid());
     const db::EngineFailure busy =
-        dialect.classify(run(second.db(), QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES ('X')")));
+        dialect.classify(run(second.db(), qs("INSERT INTO \"LosNamen\" (\"LosName\") VALUES ('X')")));
     EXPECT_EQ(busy.kind, Kind::Busy) << busy.detail.toStdString();
     ASSERT_TRUE(conn->db().rollback());
 
@@ -313,7 +307,7 @@ TEST_F(PostgresJobDatabase, PlantLockAndFaultsOfTheMachine)
         ASSERT_TRUE(cluster->stop(mode));
         // The statement that meets the loss, and the next on the closed connection.
         for (int i = 0; i < 2; ++i) {
-            const QSqlError lost = run(conn->db(), QStringLiteral("SELECT 1"));
+            const QSqlError lost = run(conn->db(), qs("SELECT 1"));
             EXPECT_EQ(dialect.classify(lost).kind, Kind::InputOutput)
                 << lost.nativeErrorCode().toStdString() << " " << lost.text().toStdString();
         }
@@ -326,50 +320,40 @@ TEST_F(PostgresJobDatabase, PlantLockAndFaultsOfTheMachine)
         ASSERT_TRUE(cluster->start(&why)) << why.toStdString();
         conn = std::make_unique<PgConnection>(*cluster, database);
         ASSERT_TRUE(open(*conn, dialect, &why)) << why.toStdString();
-        ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken)
-            << why.toStdString();
+        ASSERT_EQ(first.take(conn->db(), qs("line1"), &why), db::PlantAdvisoryLock::Result::Taken) << why.toStdString();
     }
 }
-
-} // namespace
-
-namespace {
 
 // The store layer's writer on the server: waiting rows go in batches, their
 // keys come back for later updates, and nothing stays of a call that was
 // not committed.
 TEST_F(PostgresJobDatabase, TheWriterStoresRowsInBatchesAndCommitsWholeCalls)
 {
-    JobDatabaseUrl url;
-    url.socketDir = cluster->socketDir();
-    url.port = cluster->port();
-    url.user = PgCluster::superuser();
-    url.database = database;
-    url.schema = QStringLiteral("line1");
+    const JobDatabaseUrl url = cluster->url(database, qs("line1"));
     PendingError err;
     for (const bool commit : {false, true}) {
         db::Database writer;
         ASSERT_TRUE(writer.open(url, err)) << err.description.toStdString();
-        db::Row job = writer.newRow(QStringLiteral("LosNamen"), err);
-        ASSERT_TRUE(job.set(QStringLiteral("LosName"), QStringLiteral("A1"), err) && writer.store(job, err));
+        db::Row job = writer.newRow(qs("LosNamen"), err);
+        ASSERT_TRUE(job.set(qs("LosName"), qs("A1"), err) && writer.store(job, err));
         std::vector<db::Row> bars;
         for (int i = 1; i <= 1200; ++i) {
-            db::Row bar = writer.newRow(QStringLiteral("Stabdaten"), err);
-            ASSERT_TRUE(bar.set(QStringLiteral("LosName"), QStringLiteral("a1"), err) &&
-                        bar.set(QStringLiteral("StabNr"), i, err) && writer.store(bar, err))
+            db::Row bar = writer.newRow(qs("Stabdaten"), err);
+            ASSERT_TRUE(bar.set(qs("LosName"), qs("a1"), err) && bar.set(qs("StabNr"), i, err) &&
+                        writer.store(bar, err))
                 << err.description.toStdString();
             bars.push_back(bar);
         }
-        ASSERT_FALSE(writer.firstRow(QStringLiteral("Stabdaten"), {{QStringLiteral("StabNr"), 1200}}, err).isNull());
-        ASSERT_TRUE(bars[700].set(QStringLiteral("Farbe"), QStringLiteral("rot"), err) && writer.store(bars[700], err))
+        ASSERT_FALSE(writer.firstRow(qs("Stabdaten"), {{qs("StabNr"), 1200}}, err).isNull());
+        ASSERT_TRUE(bars[700].set(qs("Farbe"), qs("rot"), err) && writer.store(bars[700], err))
             << err.description.toStdString();
         if (commit) {
             ASSERT_TRUE(writer.commit(err)) << err.description.toStdString();
         }
     }
     QSqlQuery q(conn->db());
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*), max(\"StabNr\") FILTER (WHERE \"Farbe\" = 'rot') "
-                                      "FROM \"Stabdaten\"")) &&
+    ASSERT_TRUE(q.exec(qs("SELECT count(*), max(\"StabNr\") FILTER (WHERE \"Farbe\" = 'rot') "
+                          "FROM \"Stabdaten\"")) &&
                 q.next());
     EXPECT_EQ(q.value(0).toInt(), 1200) << "the call rolled back left nothing";
     EXPECT_EQ(q.value(1).toInt(), 701) << "the update found its row by the key the batch handed back";

@@ -132,17 +132,12 @@ bool PgCluster::create(const QString& binDir, QString* why)
             }
         }
     }
-    QElapsedTimer timer;
-    timer.start();
-    if (!runToEnd(
-            asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser(),
-                                                    QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
-                                                    QStringLiteral("--locale=C"), QStringLiteral("--no-sync"),
-                                                    QStringLiteral("--no-instructions")}),
-            why))
-        return false;
-    m_initMs = timer.elapsed();
-    return true;
+    return runToEnd(
+        asServerUser(QStringLiteral("initdb"),
+                     {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser(),
+                      QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"), QStringLiteral("--locale=C"),
+                      QStringLiteral("--no-sync"), QStringLiteral("--no-instructions")}),
+        why);
 }
 
 bool PgCluster::running() const
@@ -185,10 +180,8 @@ bool PgCluster::start(QString* why)
         QFile f(pidFile);
         if (f.open(QIODevice::ReadOnly)) {
             const QList<QByteArray> lines = f.readAll().split('\n');
-            if (lines.size() > 7 && lines.at(7).trimmed() == "ready") {
-                m_startMs = timer.elapsed();
+            if (lines.size() > 7 && lines.at(7).trimmed() == "ready")
                 return true;
-            }
         }
         if (m_server->waitForFinished(20)) {
             *why = QStringLiteral("postgres ended at its start: ") + logTail();
@@ -216,6 +209,17 @@ bool PgCluster::stop(StopMode mode)
     }
     m_server.reset();
     return ended;
+}
+
+JobDatabaseUrl PgCluster::url(const QString& database, const QString& schema) const
+{
+    JobDatabaseUrl url;
+    url.socketDir = m_socketDir;
+    url.port = kPort;
+    url.user = superuser();
+    url.database = database;
+    url.schema = schema;
+    return url;
 }
 
 QString PgCluster::freshDatabase(QString* why)

@@ -19,6 +19,8 @@
 // stop() and start() take the server away and bring it back in the middle
 // of a test: a fault test stops it under an import.
 
+#include "platform/db/JobDatabaseUrl.h"
+
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QString>
@@ -43,6 +45,9 @@ public:
     [[nodiscard]] int port() const { return kPort; }
     [[nodiscard]] static QString superuser() { return QStringLiteral("postgres"); }
 
+    // The job database URL of a schema in one of its databases, as the superuser.
+    [[nodiscard]] JobDatabaseUrl url(const QString& database, const QString& schema) const;
+
     // A new, empty database ("t1", "t2", ... in this process); empty
     // string (and *why) when it could not be made.
     QString freshDatabase(QString* why);
@@ -60,10 +65,6 @@ public:
     [[nodiscard]] QString logTail() const;
     // The server's whole log (standard output and error, appended).
     [[nodiscard]] const QString& logPath() const { return m_logPath; }
-
-    // How long making the cluster took (initdb), and the last start.
-    [[nodiscard]] qint64 initMs() const { return m_initMs; }
-    [[nodiscard]] qint64 startMs() const { return m_startMs; }
 
 private:
     PgCluster() = default;
@@ -83,8 +84,6 @@ private:
     QString m_runAsGid;
     std::unique_ptr<QProcess> m_server;
     int m_databases = 0;
-    qint64 m_initMs = 0;
-    qint64 m_startMs = 0;
 };
 
 // A QPSQL connection of its own to a database of the cluster, as the
