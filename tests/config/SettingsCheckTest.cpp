@@ -11,30 +11,20 @@
 
 namespace {
 
-struct LinesCase {
-    const char* name;
-    QByteArray bytes;
-    QStringList lines;
-};
-
-class ConfigurationLinesTest : public ::testing::TestWithParam<LinesCase> {};
-
-TEST_P(ConfigurationLinesTest, ReadsWindowsAndLinuxEditedFiles)
+// Files edited on Windows (Windows-1252, CR LF) and on Linux (LF, UTF-8 with a byte-order mark).
+TEST(ConfigurationLines, ReadsWindowsAndLinuxEditedFiles)
 {
-    EXPECT_EQ(configurationLines(GetParam().bytes), GetParam().lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConfigurationLinesTest,
-    ::testing::Values(
-        LinesCase{"CrLfWindows1252", QByteArray("\"a\",\"b\xE4\"\r\n\"c\",1\r\n"), {"\"a\",\"b\u00e4\"", "\"c\",1"}},
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {QByteArray("\"a\",\"b\xE4\"\r\n\"c\",1\r\n"), {"\"a\",\"b\u00e4\"", "\"c\",1"}},
         // with a CR anywhere the old rule holds: a bare LF stays in the line
-        LinesCase{"CrKeepsBareLfInTheLine", QByteArray("\"a\",1\n\"b\",2\r\"c\",3"), {"\"a\",1\n\"b\",2", "\"c\",3"}},
-        LinesCase{"LfOnly", QByteArray("\"a\",1\n\"b\",2\n"), {"\"a\",1", "\"b\",2", ""}},
-        LinesCase{
-            "Utf8WithBom", QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\n\"b\",2"), {"\"a\",\"\u00e4\"", "\"b\",2"}},
-        LinesCase{"Utf8WithBomAndCrLf", QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\r\n"), {"\"a\",\"\u00e4\""}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {QByteArray("\"a\",1\n\"b\",2\r\"c\",3"), {"\"a\",1\n\"b\",2", "\"c\",3"}},
+        {QByteArray("\"a\",1\n\"b\",2\n"), {"\"a\",1", "\"b\",2", ""}},
+        {QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\n\"b\",2"), {"\"a\",\"\u00e4\"", "\"b\",2"}},
+        {QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\r\n"), {"\"a\",\"\u00e4\""}},
+    };
+    for (const auto& [bytes, lines] : cases)
+        EXPECT_EQ(configurationLines(bytes), lines) << bytes.toStdString();
+}
 
 class SettingsCheckTest : public ::testing::Test {
 protected:

@@ -12,6 +12,8 @@
 
 namespace {
 
+// Each look at a file: its size, its time stamp, the time of the look, and
+// whether the guard takes the file then.
 struct Look {
     qint64 size;
     qint64 modifiedMs;
@@ -19,54 +21,50 @@ struct Look {
     bool settled;
 };
 
-struct SettleCase {
-    const char* name;
-    int settleMs;
-    std::vector<Look> looks;
-};
-
-class SettleRuleTest : public ::testing::TestWithParam<SettleCase> {};
-
-TEST_P(SettleRuleTest, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
+TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
 {
-    const SettleCase& c = GetParam();
-    SettleGuard guard(c.settleMs);
-    for (size_t i = 0; i < c.looks.size(); ++i) {
-        const Look& l = c.looks[i];
-        EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled) << "look " << i;
-    }
-    // Another file is judged on its own.
-    EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SettleRuleTest,
-    ::testing::Values(
-        SettleCase{"OffTakesAtOnce", 0, {{10, 0, 1000, true}}},
+    const struct {
+        const char* name;
+        int settleMs;
+        std::vector<Look> looks;
+    } cases[] = {
+        {"off: taken at once", 0, {{10, 0, 1000, true}}},
         // an old file is still looked at twice: the writer's clock may be off
-        SettleCase{"UnchangedSettlesAfterTheTimeFromTheFirstLook",
-                   2000,
-                   {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
+        {"unchanged: settled after the time from the first look",
+         2000,
+         {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
         // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
-        SettleCase{"ChangeIsDatedByAPlausibleTimeStamp",
-                   2000,
-                   {{10, 9000, 10'000, false},
-                    {20, 11'000, 11'500, false},
-                    {20, 11'000, 12'900, false},
-                    {20, 11'000, 13'000, true}}},
+        {"a change is dated by a plausible stamp",
+         2000,
+         {{10, 9000, 10'000, false},
+          {20, 11'000, 11'500, false},
+          {20, 11'000, 12'900, false},
+          {20, 11'000, 13'000, true}}},
         // stamps in the future or before the last look are not believed
-        SettleCase{"ImplausibleStampsCountFromTheLook",
-                   2000,
-                   {{10, 0, 10'000, false},
-                    {20, 99'000, 11'000, false},
-                    {20, 99'000, 12'900, false},
-                    {20, 99'000, 13'000, true},
-                    {30, 5000, 14'000, false},
-                    {30, 5000, 16'000, true}}},
-        SettleCase{"GrowingFileIsNeverTaken",
-                   1000,
-                   {{1, 1000, 1000, false}, {2, 1900, 2000, false}, {3, 2900, 3000, false}, {4, 3900, 4000, false}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"implausible stamps count from the look",
+         2000,
+         {{10, 0, 10'000, false},
+          {20, 99'000, 11'000, false},
+          {20, 99'000, 12'900, false},
+          {20, 99'000, 13'000, true},
+          {30, 5000, 14'000, false},
+          {30, 5000, 16'000, true}}},
+        {"a growing file is never taken",
+         1000,
+         {{1, 1000, 1000, false}, {2, 1900, 2000, false}, {3, 2900, 3000, false}, {4, 3900, 4000, false}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettleGuard guard(c.settleMs);
+        for (size_t i = 0; i < c.looks.size(); ++i) {
+            const Look& l = c.looks[i];
+            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled)
+                << "look " << i;
+        }
+        // Another file is judged on its own.
+        EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
+    }
+}
 
 class SettleScanTest : public ::testing::Test {
 protected:
