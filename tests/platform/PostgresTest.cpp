@@ -66,13 +66,11 @@ protected:
         QSqlQuery q(db);
         if (values.isEmpty()) {
             q.exec(sql);
-            return q.lastError();
+        } else if (q.prepare(sql)) {
+            for (const QVariant& v : values)
+                q.addBindValue(v);
+            q.exec();
         }
-        if (!q.prepare(sql))
-            return q.lastError();
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        q.exec();
         return q.lastError();
     }
 

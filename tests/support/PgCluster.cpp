@@ -153,18 +153,15 @@ bool PgCluster::start(QString* why)
     timer.start();
     const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
     QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
-    const QStringList command =
-        asServerUser(QStringLiteral("postgres"),
-                     {QStringLiteral("-D"), m_dataDir,
-                      QStringLiteral("-p"), QString::number(kPort),
-                      QStringLiteral("-c"), QStringLiteral("listen_addresses="),
-                      QStringLiteral("-c"), QStringLiteral("unix_socket_directories=") + m_socketDir,
-                      QStringLiteral("-c"), QStringLiteral("fsync=off"),
-                      QStringLiteral("-c"), QStringLiteral("synchronous_commit=off"),
-                      QStringLiteral("-c"), QStringLiteral("full_page_writes=off"),
-                      QStringLiteral("-c"), QStringLiteral("max_connections=30"),
-                      QStringLiteral("-c"), QStringLiteral("shared_buffers=16MB"),
-                      QStringLiteral("-c"), QStringLiteral("TimeZone=") + QLatin1String(kServerTimeZone)});
+    QStringList arguments{QStringLiteral("-D"), m_dataDir, QStringLiteral("-p"), QString::number(kPort)};
+    const QStringList settings =
+        QStringLiteral("listen_addresses= fsync=off synchronous_commit=off full_page_writes=off max_connections=30 "
+                       "shared_buffers=16MB TimeZone=%1 unix_socket_directories=%2")
+            .arg(QLatin1String(kServerTimeZone), m_socketDir)
+            .split(u' ');
+    for (const QString& setting : settings)
+        arguments << QStringLiteral("-c") << setting;
+    const QStringList command = asServerUser(QStringLiteral("postgres"), arguments);
     m_server = std::make_unique<QProcess>();
     m_server->setStandardOutputFile(m_logPath, QIODevice::Append);
     m_server->setStandardErrorFile(m_logPath, QIODevice::Append);
