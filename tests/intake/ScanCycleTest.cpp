@@ -2,6 +2,7 @@
 
 #include "intake/FileHandling.h"
 #include "intake/ImportLedger.h"
+#include "intake/SettleGuard.h"
 #include "platform/db/Database.h"
 
 #include "RecordingImporter.h"
@@ -10,6 +11,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +38,12 @@ protected:
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
+    // Files are taken once they settled for ms (within the cycle with singleCycle).
+    void settleFor(int ms, bool singleCycle = false)
+    {
+        auto guard = std::make_shared<SettleGuard>(ms, singleCycle);
+        plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
+    }
 
     TestPlant plant;
     RecordingImporter importer;
@@ -96,6 +105,50 @@ TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
     plant.ctx.settings.scanInterval = 0;
     cycle.runOnce();
     EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
+}
+
+// A planning system writes the job in two halves; the cycles in between
+// leave it alone and take a finished file that waits beside it.
+TEST_F(ScanTest, FileWrittenInTwoHalvesIsTakenOnlyAfterItSettled)
+{
+    constexpr int kSettleMs = 800;
+    settleFor(kSettleMs);
+
+    const QString growing = plant.writeJobFile(QStringLiteral("a.$tx"), "KB 001L65000T12\r\n");
+    EXPECT_EQ(cycle(), "");
+    QThread::msleep(300);
+    QFile second(growing);
+    ASSERT_TRUE(second.open(QIODevice::Append));
+    second.write("KTN0001L12350\r\n");
+    second.close();
+    QElapsedTimer sinceSecondHalf;
+    sinceSecondHalf.start();
+    EXPECT_EQ(cycle(), "");
+
+    std::string taken;
+    while (taken.empty() && sinceSecondHalf.elapsed() < 5000) {
+        QThread::msleep(100);
+        const qint64 before = sinceSecondHalf.elapsed();
+        taken = cycle();
+        if (taken.empty())
+            continue;
+        // the file system stamps with a coarse clock: a few ms of slack
+        EXPECT_GE(sinceSecondHalf.elapsed() + 50, kSettleMs) << "taken before it settled";
+        EXPECT_LT(before, kSettleMs + 1000) << "taken late";
+    }
+    EXPECT_EQ(taken, "ImportProductionData(a.$tx,0)");
+}
+
+TEST_F(ScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)
+{
+    constexpr int kSettleMs = 400;
+    settleFor(kSettleMs, true);
+    plant.writeJobFile(QStringLiteral("b.$tx"), "KB 001L65000T12\r\n");
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0)");
+    EXPECT_GE(timer.elapsed(), kSettleMs);
 }
 
 // The calls that read all three files of job1, and those that undo it after a failure.
@@ -245,6 +298,60 @@ TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
     ASSERT_TRUE(database.execute(QStringLiteral("SELECT FileName FROM ImportLedger ORDER BY RowKey"), {}, err, &rows));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("X2.$tx"));
+}
+
+// Each look at a file: its size, its time stamp, the time of the look, and
+// whether the guard takes the file then.
+struct Look {
+    qint64 size;
+    qint64 modifiedMs;
+    qint64 nowMs;
+    bool settled;
+};
+
+TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
+{
+    const struct {
+        const char* name;
+        int settleMs;
+        std::vector<Look> looks;
+    } cases[] = {
+        {"off: taken at once", 0, {{10, 0, 1000, true}}},
+        // an old file is still looked at twice: the writer's clock may be off
+        {"unchanged: settled after the time from the first look",
+         2000,
+         {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
+        // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
+        {"a change is dated by a plausible stamp",
+         2000,
+         {{10, 9000, 10'000, false},
+          {20, 11'000, 11'500, false},
+          {20, 11'000, 12'900, false},
+          {20, 11'000, 13'000, true}}},
+        // stamps in the future or before the last look are not believed
+        {"implausible stamps count from the look",
+         2000,
+         {{10, 0, 10'000, false},
+          {20, 99'000, 11'000, false},
+          {20, 99'000, 12'900, false},
+          {20, 99'000, 13'000, true},
+          {30, 5000, 14'000, false},
+          {30, 5000, 16'000, true}}},
+        {"a growing file is never taken",
+         1000,
+         {{1, 1000, 1000, false}, {2, 1900, 2000, false}, {3, 2900, 3000, false}, {4, 3900, 4000, false}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettleGuard guard(c.settleMs);
+        for (size_t i = 0; i < c.looks.size(); ++i) {
+            const Look& l = c.looks[i];
+            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled)
+                << "look " << i;
+        }
+        // Another file is judged on its own.
+        EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
+    }
 }
 
 } // namespace

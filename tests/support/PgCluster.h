@@ -1,23 +1,14 @@
 #pragma once
 
-// A throw-away PostgreSQL server for the tests of a PostgreSQL job
-// database: a cluster made with initdb in a temporary folder, served by
-// the postgres program of /usr/lib/postgresql/<newest>/bin (or
-// $VOV_PG_BINDIR) on a Unix socket in that folder only (no TCP), with
-// fsync off. It is started once per test process, on first use, and
-// stopped when the application object goes. Each test takes a fresh
-// database (freshDatabase) and makes its schemas there.
-//
-// The server refuses to run as root, so a test process running as root
-// runs initdb and postgres as the user "nobody" (setpriv), in a folder
-// that user owns. The server dies with the test process (a parent-death
-// signal), so a test that crashes leaves no server behind.
-//
-// The server's own time zone is one no test machine is in (UTC+12:45), so
-// that a connection that does not set the machine's zone shows.
-//
-// stop() and start() take the server away and bring it back in the middle
-// of a test: a fault test stops it under an import.
+// A throw-away PostgreSQL server for the tests: a cluster made with initdb
+// in a temporary folder, served by the newest /usr/lib/postgresql/*/bin
+// (or $VOV_PG_BINDIR) on a Unix socket in that folder only, fsync off.
+// Started once per test process on first use; each test takes a fresh
+// database. As root, initdb and postgres run as "nobody" (setpriv); the
+// server dies with the test process (a parent-death signal). Its own time
+// zone (UTC+12:45) is one no test machine is in, so a connection that does
+// not set the machine's zone shows. stop() and start() take it away and
+// bring it back in the middle of a test.
 
 #include "platform/db/JobDatabaseUrl.h"
 
