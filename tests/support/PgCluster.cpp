@@ -154,11 +154,13 @@ bool PgCluster::start(QString* why)
     const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
     QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
     QStringList arguments{QStringLiteral("-D"), m_dataDir, QStringLiteral("-p"), QString::number(kPort)};
+    // The socket folder is added whole: a temporary path may hold a blank.
     const QStringList settings =
         QStringLiteral("listen_addresses= fsync=off synchronous_commit=off full_page_writes=off max_connections=30 "
-                       "shared_buffers=16MB TimeZone=%1 unix_socket_directories=%2")
-            .arg(QLatin1String(kServerTimeZone), m_socketDir)
-            .split(u' ');
+                       "shared_buffers=16MB TimeZone=%1")
+            .arg(QLatin1String(kServerTimeZone))
+            .split(u' ')
+        << QStringLiteral("unix_socket_directories=") + m_socketDir;
     for (const QString& setting : settings)
         arguments << QStringLiteral("-c") << setting;
     const QStringList command = asServerUser(QStringLiteral("postgres"), arguments);
