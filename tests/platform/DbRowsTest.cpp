@@ -41,10 +41,6 @@ protected:
         return row;
     }
     void addJob(const char* job) { addRow("LosNamen", {{"LosName", qs(job)}}); }
-    void addBar(const char* job, int bar, const QVariant& id = {})
-    {
-        addRow("Stabdaten", {{"LosName", qs(job)}, {"StabNr", bar}, {"ID", id}});
-    }
     // Rows of a table matching an SQL condition ("" = all) as another
     // program sees them once the call so far is committed; a new call
     // follows.
@@ -138,8 +134,8 @@ TEST_F(JobDbTest, DeleteAndUpdateWhereCountRowsAndDeletingAJobCascadesButNotToPr
 {
     for (const char* job : {"J1", "J2"}) {
         addJob(job);
-        addBar(job, 1);
-        addBar(job, 2);
+        for (const int bar : {1, 2})
+            addRow("Stabdaten", {{"LosName", qs(job)}, {"StabNr", bar}, {"ID", QVariant()}});
         addRow("Teiledaten", {{"LosName", qs(job)}, {"TeileNr", 1}, {"StabNr", 1}});
         addRow("Werkzeugdaten", {{"LosName", qs(job)}, {"TeileNr", 1}, {"BearbNr", 3}});
         addRow("Druckdaten", {{"LosName", qs(job)}, {"TeileNr", 1}});
