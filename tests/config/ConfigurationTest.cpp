@@ -24,26 +24,13 @@ const QByteArray kEmptyFile = crlf({
 
 // A complete file as the server writes it; 0xE4 is an umlaut in Windows-1252.
 const QByteArray kFullFile = crlf({
-    R"("ServerPath","~apppath~\In")",
-    R"("ClientPath","~apppath~\Client")",
-    "\"BackupPath\",\"/b\xE4k\"",
-    R"("RefreshZyklus","2000")",
-    R"("AutoFreigabe"," 1")",
-    R"("Extension","$tx")",
-    R"("ExtensionEtikett","$et")",
-    R"("ExtensionStahl","$sx")",
-    R"("3-Digit ProfNum",1)",
-    R"("Steeldata",2)",
-    R"("JobLoadMode",1)",
-    R"("Printertyp"," 5")",
-    R"("CompareDEandKTN",2)",
-    R"("WBAdditionalData"," 3")",
-    R"("SADefault"," 2")",
-    R"("ConvToPvcNum",1)",
-    R"("GenLoadID",1)",
-    R"("Winkel-ID-Konverter",1)",
-    R"("Winkel-Konverter",1)",
-    R"("4-Digit FachNum",1)",
+    R"("ServerPath","~apppath~\In")", R"("ClientPath","~apppath~\Client")", "\"BackupPath\",\"/b\xE4k\"",
+    R"("RefreshZyklus","2000")",      R"("AutoFreigabe"," 1")",            R"("Extension","$tx")",
+    R"("ExtensionEtikett","$et")",    R"("ExtensionStahl","$sx")",         R"("3-Digit ProfNum",1)",
+    R"("Steeldata",2)",               R"("JobLoadMode",1)",                R"("Printertyp"," 5")",
+    R"("CompareDEandKTN",2)",         R"("WBAdditionalData"," 3")",        R"("SADefault"," 2")",
+    R"("ConvToPvcNum",1)",            R"("GenLoadID",1)",                  R"("Winkel-ID-Konverter",1)",
+    R"("Winkel-Konverter",1)",        R"("4-Digit FachNum",1)",
 });
 
 class ConfigurationTest : public ::testing::Test {
@@ -154,38 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
     Values, OneLineTest,
     ::testing::Values(LineCase{"RefreshBelowFloor", R"("RefreshZyklus","500")", 0, 1100, 1},
                       LineCase{"RefreshLeadingNumberRounded", R"("RefreshZyklus","2500.6 ms")", 0, 2501, 1},
-                      LineCase{"RefreshZero", R"("RefreshZyklus","0")", 3000, 0, 1},
-                      LineCase{"RefreshCappedAt65535", R"("RefreshZyklus","99999")", 0, 65535, 1},
                       LineCase{"RefreshEmptyKeepsTheInterval", R"("RefreshZyklus","")", 3000, 3000, 1},
                       LineCase{"AutoReleaseBlankZero", R"("AutoFreigabe"," 0")", 0, 0, 0},
-                      LineCase{"AutoReleaseEmpty", R"("AutoFreigabe","")", 0, 0, 1},
                       LineCase{"PrinterBeyondList", R"("Printertyp"," 6")", 0, 0, 0, "Invalid property value"},
-                      LineCase{"CheckBoxNotANumber", R"("Steeldata",x)", 0, 0, 0, "Type mismatch"},
                       LineCase{"CheckBoxOverflow", R"("JobLoadMode",70000)", 0, 0, 0, "Overflow"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ConfigurationTest, ClientParentDirectory)
-{
-    for (const auto& [client, parent] :
-         {std::pair{"/plant/Client", "/plant/"}, std::pair{"/plant/", "/plant/"}, std::pair{"", ""}}) {
-        form.txtAnlage = QString::fromUtf8(client);
-        setConfigInternal(ctx);
-        EXPECT_EQ(settings.clientParentDir, QString::fromUtf8(parent)) << client;
-    }
-}
-
-TEST(CheckConfigFileName, AcceptsOnlyNamesEndingInZezad)
-{
-    for (const auto& [chosen, accepted] : {std::pair{"/p/Server/a.zezad", true}, std::pair{"/p/b.ZEZAD", true},
-                                           std::pair{"x.zezad.bak", false}, std::pair{"", false}}) {
-        const QString name = QString::fromUtf8(chosen);
-        QString path = QStringLiteral("unchanged");
-        QString message;
-        EXPECT_EQ(CheckConfigFileName(name, &path, &message), accepted) << name.toStdString();
-        EXPECT_EQ(path, accepted ? name : QStringLiteral("unchanged"));
-        EXPECT_EQ(message, accepted ? QString() : QStringLiteral("Wrong Filename :") + name);
-    }
-}
 
 // The display form and the resolved path of a configured folder; the base
 // is the folder above a configuration folder named Server.
@@ -196,20 +156,14 @@ TEST(ResolvePath, DisplayFormAndResolvedPath)
         bool wrongConfigPath = false; // the operator is told "Wrong Configpath found!"
     } cases[] = {
         {"/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client"},
-        {"\\x\\SERVER\\c.zezad", "~apppath~/Client", "~apppath~/Client", "/x/Client"},
         {"/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client"},
         {"/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client"},
-        {"/x/Server/c.zezad", "/y/Client", "/y/Client", "/y/Client"},
         {"/x/Server/c.zezad", "\\In", "\\In", "/x/In"},
         {"/x/Server/c.zezad", "In\\Sub", "In\\Sub", "/x/In/Sub"},
-        {"/x/Server/c.zezad", "//host/share", "//host/share", "//host/share"},
         {"/x/Server/c.zezad", "\\\\host\\share", "\\\\host\\share", "//host/share"},
         {"/x/Config/c.zezad", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb",
          "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb"},
-        {"/x/Server/c.zezad", "", "", ""},
         {"/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "~apppath~/Client", true},
-        {"/x/Config/c.zezad", "\\In", "\\In", "/In"},
-        {"/x/Servers/c.zezad", "/x/In", "/x/In", "/x/In"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.configFile) + " " + c.configured);
@@ -226,19 +180,10 @@ TEST(ResolvePath, DisplayFormAndResolvedPath)
     }
 }
 
-// Files edited on Windows (Windows-1252, CR LF) and on Linux (LF, UTF-8 with a byte-order mark).
-TEST(ConfigurationLines, ReadsWindowsAndLinuxEditedFiles)
+// With a CR anywhere in the file the old line rule holds: a bare LF stays in the line.
+TEST(ConfigurationLines, ABareLfStaysInALineOfAFileWithCrs)
 {
-    const std::pair<QByteArray, QStringList> cases[] = {
-        {QByteArray("\"a\",\"b\xE4\"\r\n\"c\",1\r\n"), {"\"a\",\"b\u00e4\"", "\"c\",1"}},
-        // with a CR anywhere the old rule holds: a bare LF stays in the line
-        {QByteArray("\"a\",1\n\"b\",2\r\"c\",3"), {"\"a\",1\n\"b\",2", "\"c\",3"}},
-        {QByteArray("\"a\",1\n\"b\",2\n"), {"\"a\",1", "\"b\",2", ""}},
-        {QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\n\"b\",2"), {"\"a\",\"\u00e4\"", "\"b\",2"}},
-        {QByteArray("\xEF\xBB\xBF\"a\",\"\xC3\xA4\"\r\n"), {"\"a\",\"\u00e4\""}},
-    };
-    for (const auto& [bytes, lines] : cases)
-        EXPECT_EQ(configurationLines(bytes), lines) << bytes.toStdString();
+    EXPECT_EQ(configurationLines("\"a\",1\n\"b\",2\r\"c\",3"), QStringList({"\"a\",1\n\"b\",2", "\"c\",3"}));
 }
 
 class SettingsCheckTest : public ::testing::Test {
@@ -263,14 +208,10 @@ TEST_F(SettingsCheckTest, NamesEachSettingThatKeepsTheServerFromWorking)
     };
     const QString missing = plant.root() + QStringLiteral("/gone");
     const std::vector<Case> cases{
-        {"no server dir", [](Settings& s) { s.serverDir.clear(); }, "No server directory (\"ServerPath\")"},
-        {"no client dir", [](Settings& s) { s.clientDir.clear(); }, "No client directory (\"ClientPath\")"},
         {"server dir missing", [&](Settings& s) { s.serverDir = missing; }, "The server directory "},
-        {"client dir missing", [&](Settings& s) { s.clientDir = missing; }, "The client directory "},
         {"connection text", [](Settings& s) { s.clientDir = QStringLiteral("Provider=x;Data Source=y"); }, ""},
         {"backup missing", [&](Settings& s) { s.backupDir = missing + u'/'; },
          "does not exist: loaded files get no extra backup"},
-        {"no interval", [](Settings& s) { s.scanInterval = 0; }, "No scan interval (\"RefreshZyklus\")"},
     };
     for (const Case& c : cases) {
         const Settings kept = settings;
@@ -306,17 +247,12 @@ TEST_F(SettingsCheckTest, LinuxEditedConfigurationIsReadAndSavedInTheOldForm)
 {
     QFile f(plant.ctx.ConfigFilePath);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("\xEF\xBB\xBF\"ServerPath\",\"~apppath~/In\"\n\"ClientPath\",\"~apppath~/Client\"\n"
-            "\"BackupPath\",\"/b\xC3\xA4k\"\n\"RefreshZyklus\",\"1500\"\n\"JobLoadMode\",1\n");
+    f.write("\xEF\xBB\xBF\"ServerPath\",\"~apppath~/In\"\n\"BackupPath\",\"/b\xC3\xA4k\"\n\"RefreshZyklus\",\"1500\"\n");
     f.close();
     ReadConfiguration(plant.ctx);
     EXPECT_EQ(plant.errorBox.changes, 0) << plant.errorBox.text().toStdString();
     EXPECT_EQ(settings.serverDir, plant.serverDir());
-    EXPECT_EQ(settings.clientDir, plant.clientDir());
     EXPECT_EQ(settings.scanInterval, 1500);
-    EXPECT_EQ(settings.JobLoadMode, LoadMode::Job);
-    EXPECT_EQ(plant.ctx.form.txtBackup, QStringLiteral("/b\u00e4k"));
-
     SaveConfiguration(plant.ctx);
     const QByteArray saved = readFileBytes(plant.ctx.ConfigFilePath);
     EXPECT_EQ(saved.count("\r\n"), 20);

@@ -31,7 +31,6 @@ public:
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
 
-    // The host (socket folder) and port a QPSQL connection uses.
     [[nodiscard]] const QString& socketDir() const { return m_socketDir; }
     [[nodiscard]] int port() const { return kPort; }
     [[nodiscard]] static QString superuser() { return QStringLiteral("postgres"); }
@@ -63,8 +62,6 @@ private:
     QStringList asServerUser(const QString& program, const QStringList& arguments) const;
 
     static constexpr int kPort = 5432;
-    // The server's own time zone (UTC+12:45), one no test machine is in:
-    // a connection that does not set the machine's zone moves every time.
     static constexpr const char* kServerTimeZone = "Pacific/Chatham";
     QTemporaryDir m_dir;
     QString m_binDir;
