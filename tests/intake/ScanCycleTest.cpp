@@ -163,7 +163,6 @@ TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
 
-
 // A job's settled ledger rows go with the job's row; rows of files set
 // aside belong to no job and go with the error copies, after seven days.
 TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)

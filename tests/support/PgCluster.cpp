@@ -109,8 +109,8 @@ bool PgCluster::create(const QString& binDir, QString* why)
     p.start(command.first(), command.mid(1));
     if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
         return true;
-    *why = command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) +
-           p.errorString();
+    *why =
+        command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) + p.errorString();
     return false;
 }
 
