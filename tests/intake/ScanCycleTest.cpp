@@ -8,6 +8,8 @@
 #include "RecordingImporter.h"
 #include "TestPlant.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 
@@ -74,6 +76,21 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     importer.throwing = QStringLiteral("a.$tx");
     EXPECT_EQ(cycle(), "ImportProductionData(a.$tx,0) ImportProductionData(a.$sx,1)");
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
+}
+
+// The timer runs the cycle, which arms it again only with a positive scan interval.
+TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
+{
+    ScanCycle cycle(plant.ctx, importer);
+    plant.ctx.settings.scanInterval = 2000;
+    plant.ctx.tmrLoad.start(1);
+    for (QDeadlineTimer deadline(5000); cycle.cyclesRun() == 0 && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(cycle.cyclesRun(), 1);
+    EXPECT_EQ(plant.ctx.tmrLoad.isActive() ? plant.ctx.tmrLoad.interval() : 0, 2000);
+    plant.ctx.settings.scanInterval = 0;
+    cycle.runOnce();
+    EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
 }
 
 TEST_F(ScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)

@@ -1,12 +1,17 @@
+#include "platform/db/Database.h"
 #include "platform/db/JobDatabaseUrl.h"
 #include "platform/db/PostgresDialect.h"
+#include "platform/db/Connection.h"
 
 #include "PgCluster.h"
 #include "PgSchemaSql.h"
+#include "SchemaSql.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +148,49 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
     QSqlError error;
     missing.prepareConnection(other.db(), false, error);
     EXPECT_EQ(missing.classify(error).kind, Kind::NotADatabase);
+}
+
+// The tables read back, through each dialect, as the SQLite file's: columns
+// in the same order with the same kinds, sizes and Null rules, the same
+// parent tables. Only the ledger's file size and time are 64-bit, and the
+// queue table has no surrogate key.
+TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(qs("prog.mdb"));
+    QString why;
+    ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
+    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(qs("QSQLITE"));
+    QSqlDatabase file = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("pg-compare"));
+    file.setDatabaseName(path);
+    ASSERT_TRUE(file.open());
+    static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
+    for (const QString& statement : schema::jobDatabasePgStatements()) {
+        const QString table = createTable.match(statement).captured(1);
+        if (table.isEmpty())
+            continue;
+        SCOPED_TRACE(table.toStdString());
+        db::Table pg, lite;
+        QSqlError error;
+        ASSERT_TRUE(dialect.readTable(conn->db(), table.toLower(), pg, error)) << error.text().toStdString();
+        ASSERT_TRUE(sqlite->readTable(file, table, lite, error)) << error.text().toStdString();
+        EXPECT_EQ(pg.name + u'|' + pg.keyColumn + u'|' + pg.parentTable,
+                  lite.name + u'|' + (table == u"ImportQueue" ? QString() : lite.keyColumn) + u'|' + lite.parentTable);
+        ASSERT_EQ(pg.columns.size(), lite.columns.size());
+        for (size_t i = 0; i < pg.columns.size(); ++i) {
+            const db::Column& a = pg.columns[i];
+            const db::Column& b = lite.columns[i];
+            SCOPED_TRACE(b.name.toStdString());
+            const bool wide = a.name == u"FileSize" || a.name == u"FileTime";
+            EXPECT_EQ(a.name, b.name);
+            EXPECT_EQ(int(a.kind), int(wide ? db::ColumnKind::Int64 : b.kind));
+            EXPECT_EQ(a.size, b.size);
+            EXPECT_EQ(a.notNull, b.notNull || (table == u"ImportQueue" && a.name == u"Kind"));
+        }
+    }
+    file.close();
+    file = QSqlDatabase();
+    QSqlDatabase::removeDatabase(qs("pg-compare"));
 }
 
 // A writer waits for another's lock for its busy timeout (200 ms), then
