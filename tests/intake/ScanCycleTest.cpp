@@ -229,6 +229,13 @@ TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
         {"unchanged: settled after the time from the first look",
          2000,
          {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
+        // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
+        {"a change is dated by a plausible stamp",
+         2000,
+         {{10, 9000, 10'000, false},
+          {20, 11'000, 11'500, false},
+          {20, 11'000, 12'900, false},
+          {20, 11'000, 13'000, true}}},
         // stamps in the future or before the last look are not believed
         {"implausible stamps count from the look",
          2000,
