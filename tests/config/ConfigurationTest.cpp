@@ -1,7 +1,10 @@
 #include "config/Configuration.h"
+#include "config/ConfigurationText.h"
+#include "config/SettingsCheck.h"
 
 #include "TestPlant.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -86,13 +89,6 @@ TEST_F(ConfigurationTest, FullFileFillsSettingsSavesBackByteForByteAndSavingRais
     SaveConfiguration(ctx);
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath), kFullFile);
 
-    form.txtRefresh = QStringLiteral("500");
-    form.txtAnlage = plant.clientDir();
-    SaveConfiguration(ctx);
-    EXPECT_TRUE(readFileBytes(ctx.ConfigFilePath).contains("\r\n\"RefreshZyklus\",\"1100\"\r\n"));
-    EXPECT_TRUE(readFileBytes(ctx.ConfigFilePath).contains("\r\n\"ClientPath\",\"~apppath~/Client\"\r\n"));
-    EXPECT_EQ(settings.scanInterval, 1100);
-
     // A failed write reports and leaves the settings and the edit mode alone.
     ctx.ConfigFilePath = plant.root() + QStringLiteral("/missing/ServerQuirnel.zezad");
     form.txtExtension = QStringLiteral("new");
@@ -151,37 +147,89 @@ INSTANTIATE_TEST_SUITE_P(
     Values, OneLineTest,
     ::testing::Values(LineCase{"RefreshBelowFloor", R"("RefreshZyklus","500")", 0, 1100, 1},
                       LineCase{"RefreshLeadingNumberRounded", R"("RefreshZyklus","2500.6 ms")", 0, 2501, 1},
-                      LineCase{"RefreshZero", R"("RefreshZyklus","0")", 3000, 0, 1},
-                      LineCase{"RefreshCappedAt65535", R"("RefreshZyklus","99999")", 0, 65535, 1},
                       LineCase{"RefreshEmptyKeepsTheInterval", R"("RefreshZyklus","")", 3000, 3000, 1},
                       LineCase{"AutoReleaseBlankZero", R"("AutoFreigabe"," 0")", 0, 0, 0},
-                      LineCase{"AutoReleaseEmpty", R"("AutoFreigabe","")", 0, 0, 1},
                       LineCase{"PrinterBeyondList", R"("Printertyp"," 6")", 0, 0, 0, "Invalid property value"},
-                      LineCase{"CheckBoxNotANumber", R"("Steeldata",x)", 0, 0, 0, "Type mismatch"},
                       LineCase{"CheckBoxOverflow", R"("JobLoadMode",70000)", 0, 0, 0, "Overflow"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConfigurationTest, ClientParentDirectory)
+// The display form and the resolved path of a configured folder; the base
+// is the folder above a configuration folder named Server.
+TEST(ResolvePath, DisplayFormAndResolvedPath)
 {
-    for (const auto& [client, parent] :
-         {std::pair{"/plant/Client", "/plant/"}, std::pair{"/plant/", "/plant/"}, std::pair{"", ""}}) {
-        form.txtAnlage = QString::fromUtf8(client);
-        setConfigInternal(ctx);
-        EXPECT_EQ(settings.clientParentDir, QString::fromUtf8(parent)) << client;
+    const struct {
+        const char *configFile, *configured, *display, *resolved;
+        bool wrongConfigPath = false; // the operator is told "Wrong Configpath found!"
+    } cases[] = {
+        {"/x/Server/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "/x/Client"},
+        {"/x/Server/c.zezad", "/x/Client", "~apppath~/Client", "/x/Client"},
+        {"/x/Server/c.zezad", "/X/Client", "~apppath~/Client", "/X/Client"},
+        {"/x/Server/c.zezad", "\\In", "\\In", "/x/In"},
+        {"/x/Server/c.zezad", "In\\Sub", "In\\Sub", "/x/In/Sub"},
+        {"/x/Server/c.zezad", "\\\\host\\share", "\\\\host\\share", "//host/share"},
+        {"/x/Config/c.zezad", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb",
+         "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb", "pRoViDeR=SQLite;Data Source=~apppath~\\a.mdb"},
+        {"/x/Config/c.zezad", "~apppath~\\Client", "~apppath~\\Client", "~apppath~/Client", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.configFile) + " " + c.configured);
+        TestPlant plant;
+        plant.ctx.ConfigFilePath = QString::fromUtf8(c.configFile);
+        QString resolved = QStringLiteral("stale");
+        EXPECT_EQ(ResolvePath(plant.ctx, QString::fromUtf8(c.configured), &resolved), QString::fromUtf8(c.display));
+        EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
+        ASSERT_EQ(plant.prompt.asked.size(), c.wrongConfigPath ? 1u : 0u);
+        if (c.wrongConfigPath) {
+            EXPECT_EQ(plant.prompt.asked[0].text,
+                      QStringLiteral("Wrong Configpath found! ") + QString::fromUtf8(c.configFile));
+        }
     }
 }
 
-TEST(CheckConfigFileName, AcceptsOnlyNamesEndingInZezad)
+// With a CR anywhere in the file the old line rule holds: a bare LF stays in the line.
+TEST(ConfigurationLines, ABareLfStaysInALineOfAFileWithCrs)
 {
-    for (const auto& [chosen, accepted] : {std::pair{"/p/Server/a.zezad", true}, std::pair{"/p/b.ZEZAD", true},
-                                           std::pair{"x.zezad.bak", false}, std::pair{"", false}}) {
-        const QString name = QString::fromUtf8(chosen);
-        QString path = QStringLiteral("unchanged");
-        QString message;
-        EXPECT_EQ(CheckConfigFileName(name, &path, &message), accepted) << name.toStdString();
-        EXPECT_EQ(path, accepted ? name : QStringLiteral("unchanged"));
-        EXPECT_EQ(message, accepted ? QString() : QStringLiteral("Wrong Filename :") + name);
-    }
+    EXPECT_EQ(configurationLines("\"a\",1\n\"b\",2\r\"c\",3"), QStringList({"\"a\",1\n\"b\",2", "\"c\",3"}));
+}
+
+// Every setting that keeps the server from working is named, one sentence
+// each, all in one text of the error box; a connection text in place of the
+// client directory is none.
+TEST_F(ConfigurationTest, SettingsProblemsAreNamedTogether)
+{
+    settings.scanInterval = 2000;
+    settings.clientDir = QStringLiteral("Provider=x;Data Source=y");
+    EXPECT_FALSE(reportSettingsProblems(ctx));
+    EXPECT_EQ(plant.errorBox.changes, 0);
+
+    ctx.ConfigFilePath = plant.root() + QStringLiteral("/Server/cfg.zezad");
+    ASSERT_TRUE(QDir().mkpath(ctx.ConfigFilePath));
+    ReadConfiguration(ctx);
+    EXPECT_EQ(plant.errorBox.text(), QStringLiteral("VOV Write Configdatei : Permission denied"));
+    settings.scanInterval = 0; // as at program start
+    settings.backupDir = plant.root() + QStringLiteral("/gone/");
+    ASSERT_TRUE(reportSettingsProblems(ctx));
+    const QStringList lines = plant.errorBox.text().split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 5) << plant.errorBox.text().toStdString();
+    const char* expected[] = {
+        "is a directory", "No server directory (\"ServerPath\")", "No client directory (\"ClientPath\")",
+        "does not exist: loaded files get no extra backup", "No scan interval (\"RefreshZyklus\")"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(lines[i].contains(QLatin1String(expected[i]))) << lines[i].toStdString();
+}
+
+// Edited on Linux: LF line ends and a byte-order mark; read as such, and the
+// server still writes Windows-1252 with CR LF when it saves.
+TEST_F(ConfigurationTest, LinuxEditedConfigurationIsReadAndSavedInTheOldForm)
+{
+    read("\xEF\xBB\xBF\"ServerPath\",\"~apppath~/In\"\n\"BackupPath\",\"/b\xC3\xA4k\"\n\"RefreshZyklus\",\"1500\"\n");
+    EXPECT_EQ(plant.errorBox.changes, 0) << plant.errorBox.text().toStdString();
+    EXPECT_EQ(settings.serverDir, plant.serverDir());
+    EXPECT_EQ(settings.scanInterval, 1500);
+    SaveConfiguration(ctx);
+    const QByteArray saved = readFileBytes(ctx.ConfigFilePath);
+    EXPECT_EQ(saved.count("\r\n"), 20);
+    EXPECT_TRUE(saved.contains("\"BackupPath\",\"/b\xE4k\"\r\n")) << saved.constData();
 }
 
 } // namespace

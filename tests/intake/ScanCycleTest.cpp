@@ -2,6 +2,7 @@
 
 #include "intake/FileHandling.h"
 #include "intake/ImportLedger.h"
+#include "intake/SettleGuard.h"
 #include "platform/db/Database.h"
 
 #include "RecordingImporter.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +37,12 @@ protected:
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
+    // Files are taken once they settled for ms (within the cycle with singleCycle).
+    void settleFor(int ms, bool singleCycle = false)
+    {
+        auto guard = std::make_shared<SettleGuard>(ms, singleCycle);
+        plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
+    }
 
     TestPlant plant;
     RecordingImporter importer;
@@ -51,20 +59,6 @@ TEST_F(ScanTest, SeparateModeTakesTheFirstWritableFileOfEachKind)
     plant.ctx.settings.ExtensionEtikett.clear();
     plant.ctx.settings.ExtensionStahl.clear();
     EXPECT_EQ(cycle(), "ImportProductionData(c.$tx,0)");
-}
-
-TEST_F(ScanTest, NothingIsScannedWithoutBothDirectoriesInEitherMode)
-{
-    write({"a.$tx"});
-    for (QString Settings::*dir : {&Settings::clientDir, &Settings::serverDir}) {
-        const QString kept = std::exchange(plant.ctx.settings.*dir, QString());
-        for (const int mode : {0, 1}) {
-            plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(mode);
-            EXPECT_EQ(cycle(), "");
-        }
-        plant.ctx.settings.*dir = kept;
-    }
-    EXPECT_EQ(plant.errorBox.changes, 0);
 }
 
 TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillRead)
@@ -84,6 +78,7 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
 }
 
+// The timer runs the cycle, which arms it again only with a positive scan interval.
 TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 {
     ScanCycle cycle(plant.ctx, importer);
@@ -97,6 +92,23 @@ TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
     cycle.runOnce();
     EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
 }
+
+TEST_F(ScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)
+{
+    constexpr int kSettleMs = 400;
+    settleFor(kSettleMs, true);
+    plant.writeJobFile(QStringLiteral("b.$tx"), "KB 001L65000T12\r\n");
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0)");
+    EXPECT_GE(timer.elapsed(), kSettleMs);
+}
+
+// The calls that read all three files of job1, and those that undo it after a failure.
+const std::string kReadsJob1 =
+    "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) ";
+const std::string kUndoesJob1 = "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)";
 
 class JobModeTest : public ScanTest {
 protected:
@@ -132,9 +144,7 @@ TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThe
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     importer.failing = QStringLiteral("job1.$sx");
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
-    EXPECT_EQ(cycle(),
-              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-              "rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(cycle(), kReadsJob1 + kUndoesJob1);
     EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
     EXPECT_EQ(released(), QString());
 }
@@ -146,9 +156,7 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
 {
     importer.failCommit = true;
     plant.prompt.retryCancelAnswers = {Answer::Retry};
-    EXPECT_EQ(cycle(),
-              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-              "commitJob rollBackJob DeleteLos(job1,0) DeletePrintData(job1) DeleteLos(job1,1)");
+    EXPECT_EQ(cycle(), kReadsJob1 + "commitJob " + kUndoesJob1);
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
     ASSERT_EQ(plant.prompt.asked.size(), 1u);
     EXPECT_EQ(plant.prompt.asked[0].text.toStdString(),
@@ -160,9 +168,7 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
 
     importer.throwing.clear();
-    EXPECT_EQ(cycle(),
-              "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) ImportProductionData(job1.$sx,1) "
-              "commitJob");
+    EXPECT_EQ(cycle(), kReadsJob1 + "commitJob");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
     EXPECT_EQ(released(), QStringLiteral("1"));
 }
@@ -173,53 +179,6 @@ TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
     EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
     EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
 }
-
-// A server stopped between the commit of a job and the last move of its
-// files: the next cycle moves them as the ledger's pending rows say, before
-// it lists the folder, without reading them again. A file delivered again
-// since (other content) is a new delivery and is left to be read.
-TEST_F(JobModeTest, FilesTakenButNotMovedAreMovedFromTheLedgerBeforeTheListing)
-{
-    plant.createJobDatabase();
-    const auto in = [&](const char* name) { return plant.serverDir() + u'/' + QLatin1String(name); };
-    const auto record = [&](std::vector<LedgerEntry> entries) {
-        db::Database database;
-        PendingError err;
-        ASSERT_TRUE(database.open(plant.jobDatabasePath(), err)) << err.description.toStdString();
-        ASSERT_TRUE(recordInLedger(database, entries, plant.clock.now(), err)) << err.description.toStdString();
-        ASSERT_TRUE(database.commit(err));
-    };
-    const auto taken = [&](const char* name, FileKind kind, LedgerOutcome outcome) {
-        return ledgerEntry(in(name), QStringLiteral("job"), kind, outcome);
-    };
-    record({taken("job1.$tx", FileKind::Production, LedgerOutcome::Loaded),
-            taken("job1.$et", FileKind::Label, LedgerOutcome::Loaded),
-            taken("job1.$sx", FileKind::Steel, LedgerOutcome::Loaded)});
-    BackupFile(plant.ctx, in("job1.$tx")); // stopped here
-    plant.writeJobFile(QStringLiteral("job1.$tx"), "delivered again, other content");
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) "
-                       "ImportProductionData(job1.$sx,1) commitJob");
-    EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
-    EXPECT_EQ(released(), QStringLiteral("1"));
-    EXPECT_NE(box().find("job1.$et, job1.$sx"), std::string::npos) << box();
-
-    write({"job2.$tx", "job2.$et", "job2.$sx"});
-    record({taken("job2.$tx", FileKind::Production, LedgerOutcome::SetAside),
-            taken("job2.$et", FileKind::Label, LedgerOutcome::SetAside),
-            taken("job2.$sx", FileKind::Steel, LedgerOutcome::SetAside)});
-    MakeErrorCopy(plant.ctx, in("job2.$tx"), false); // stopped here
-    EXPECT_EQ(cycle(), "");
-    EXPECT_EQ(files(), "job2.$et.$er job2.$sx.$er job2.$tx.$er | job1.$et job1.$sx job1.$tx");
-    // Settled rows are not carried out again: a file put back is a new delivery.
-    write({"job2.$et"});
-    importer.calls.clear();
-    EXPECT_EQ(cycle(), "");
-    EXPECT_EQ(files(), "job2.$et job2.$et.$er job2.$sx.$er job2.$tx.$er | job1.$et job1.$sx job1.$tx");
-}
-
-} // namespace
-
-namespace {
 
 // A job's settled ledger rows go with the job's row; rows of files set
 // aside belong to no job and go with the error copies, after seven days.
@@ -247,6 +206,57 @@ TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
     ASSERT_TRUE(database.execute(QStringLiteral("SELECT FileName FROM ImportLedger ORDER BY RowKey"), {}, err, &rows));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("X2.$tx"));
+}
+
+// Each look at a file: its size, its time stamp, the time of the look, and
+// whether the guard takes the file then.
+struct Look {
+    qint64 size;
+    qint64 modifiedMs;
+    qint64 nowMs;
+    bool settled;
+};
+
+TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
+{
+    const struct {
+        const char* name;
+        int settleMs;
+        std::vector<Look> looks;
+    } cases[] = {
+        {"off: taken at once", 0, {{10, 0, 1000, true}}},
+        // an old file is still looked at twice: the writer's clock may be off
+        {"unchanged: settled after the time from the first look",
+         2000,
+         {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
+        // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
+        {"a change is dated by a plausible stamp",
+         2000,
+         {{10, 9000, 10'000, false},
+          {20, 11'000, 11'500, false},
+          {20, 11'000, 12'900, false},
+          {20, 11'000, 13'000, true}}},
+        // stamps in the future or before the last look are not believed
+        {"implausible stamps count from the look",
+         2000,
+         {{10, 0, 10'000, false},
+          {20, 99'000, 11'000, false},
+          {20, 99'000, 12'900, false},
+          {20, 99'000, 13'000, true},
+          {30, 5000, 14'000, false},
+          {30, 5000, 16'000, true}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettleGuard guard(c.settleMs);
+        for (size_t i = 0; i < c.looks.size(); ++i) {
+            const Look& l = c.looks[i];
+            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled)
+                << "look " << i;
+        }
+        // Another file is judged on its own.
+        EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
+    }
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "platform/db/Database.h"
-#include "platform/db/PlantAdvisoryLock.h"
+#include "platform/db/JobDatabaseUrl.h"
 #include "platform/db/PostgresDialect.h"
 #include "platform/db/Connection.h"
 
@@ -19,6 +19,11 @@ namespace {
 
 using Kind = db::EngineFailure::Kind;
 
+QString qs(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
 // A fresh database of the test cluster with the job database of machine
 // "line1" made by the program's own statements, and a connection set up
 // by the dialect as the server sets up its own.
@@ -31,348 +36,222 @@ protected:
         QString why;
         database = cluster->freshDatabase(&why);
         ASSERT_FALSE(database.isEmpty()) << why.toStdString();
-        // As --init-db: on a connection that has no schema yet.
-        PgConnection init(*cluster, database);
+        PgConnection init(*cluster, database); // as --init-db: no schema yet
         ASSERT_TRUE(init.open(&why)) << why.toStdString();
-        ASSERT_EQ(
-            db::createPostgresJobSchema(init.db(), QStringLiteral("line1"), schema::jobDatabasePgStatements(), &why),
-            db::CreateSchemaResult::Created)
+        ASSERT_EQ(db::createPostgresJobSchema(init.db(), qs("line1"), schema::jobDatabasePgStatements(), &why),
+                  db::CreateSchemaResult::Created)
             << why.toStdString();
         conn = std::make_unique<PgConnection>(*cluster, database);
         ASSERT_TRUE(open(*conn, dialect, &why)) << why.toStdString();
     }
 
     // Opens c with the dialect's options and set-up, as the server would.
-    bool open(PgConnection& c, const db::PostgresDialect& d, QString* why, int busyMs = 5000)
+    static bool open(PgConnection& c, const db::PostgresDialect& d, QString* why, int busyMs = 5000)
     {
         c.db().setConnectOptions(d.connectOptions(false, busyMs));
-        if (!c.open(why))
-            return false;
         QSqlError error;
-        if (!d.prepareConnection(c.db(), false, error)) {
-            *why = error.text();
-            return false;
-        }
-        return true;
+        if (c.open(why) && d.prepareConnection(c.db(), false, error))
+            return true;
+        *why += error.text();
+        return false;
     }
 
-    // Runs a statement; its error (NoError when it worked).
-    static QSqlError run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+    // Runs a statement; its error (NoError when it worked) and its first value.
+    static QSqlError run(QSqlDatabase& db, const QString& sql, QVariant* first = nullptr)
     {
         QSqlQuery q(db);
-        if (values.isEmpty()) {
-            q.exec(sql);
-            return q.lastError();
-        }
-        if (!q.prepare(sql))
-            return q.lastError();
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        q.exec();
+        if (q.exec(sql) && first && q.next())
+            *first = q.value(0);
         return q.lastError();
     }
-
-    static std::string text(QSqlDatabase& db, const QString& sql) { return value(db, sql).toString().toStdString(); }
-
-    static QVariant value(QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+    static std::string text(QSqlDatabase& db, const char* sql)
     {
-        QSqlQuery q(db);
-        q.prepare(sql);
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        if (!q.exec() || !q.next()) {
-            ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
-            return {};
-        }
-        return q.value(0);
+        QVariant v;
+        const QSqlError error = run(db, qs(sql), &v);
+        EXPECT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
+        return v.toString().toStdString();
     }
 
     PgCluster* cluster = nullptr;
     QString database;
-    db::PostgresDialect dialect{QStringLiteral("line1")};
+    db::PostgresDialect dialect{qs("line1")};
     std::unique_ptr<PgConnection> conn;
 };
 
-// Job names ignore case in keys, look-ups, foreign keys and cascades; a
-// piece takes its machining with it; a job its settled ledger rows of its
-// own family; engine errors come out as the store layer's kinds; times
-// come back as written although the server's own zone is another; a
-// second --init-db on the schema changes nothing, one for another machine
-// shares the job names' collation (a view across machines works); and a
-// missing schema is a fault of the machine.
+// Job names ignore case in keys, look-ups and cascades; a piece takes its
+// machining with it, a job its settled ledger rows of its own family;
+// engine errors come out as the store layer's kinds; times come back in the
+// machine's zone although the server's own is another; a second --init-db
+// changes nothing; a missing schema is a fault of the machine.
 TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
 {
     QSqlDatabase& db = conn->db();
-    const QDateTime released(QDate(2024, 7, 1), QTime(10, 15, 30));
-    ASSERT_FALSE(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\", \"Freigabe\") VALUES (?, ?)"),
-                     {QStringLiteral("A123"), released})
-                     .isValid());
-    ASSERT_FALSE(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES ('B7')")).isValid());
-    // A bar, pieces and machining written with the name in other cases, as
-    // an overriding import may write them.
-    for (const QString& sql :
-         {QStringLiteral("INSERT INTO \"Stabdaten\" (\"LosName\", \"StabNr\") VALUES ('a123', 1)"),
-          QStringLiteral("INSERT INTO \"Teiledaten\" (\"LosName\", \"TeileNr\", \"StabNr\") VALUES ('a123', 1, 1), "
-                         "('A123', 2, 1), ('A123', NULL, 1)"),
-          QStringLiteral("INSERT INTO \"Werkzeugdaten\" (\"LosName\", \"TeileNr\", \"StabNr\", \"BearbNr\") VALUES "
-                         "('A123', 1, 1, 10), ('a123', 1, 1, 11), ('A123', 2, 1, 20), ('A123', NULL, 1, 30), "
-                         "('B7', 1, 1, 40)"),
-          QStringLiteral("INSERT INTO \"ImportLedger\" (\"FileName\", \"FileSize\", \"FileTime\", \"Sha256\", "
-                         "\"LosName\", \"Kind\", \"Outcome\", \"State\", \"TakenAt\") VALUES "
-                         "('a123.$tx', 5000000000, 1711848600123, 'h', 'a123', 'production', 'loaded', 'settled', "
-                         "now()), ('A123.$sx', 1, 1, 'h', 'A123', 'steel', 'loaded', 'settled', now()), "
-                         "('A123.$et', 1, 1, 'h', 'A123', 'label', 'loaded', 'pending', now())")}) {
-        const QSqlError error = run(db, sql);
-        ASSERT_FALSE(error.isValid()) << sql.toStdString() << ": " << error.text().toStdString();
+    QSqlQuery released(db); // bound as the writer binds it, in the machine's zone
+    ASSERT_TRUE(released.prepare(qs(R"(INSERT INTO "LosNamen" ("LosName", "Freigabe") VALUES ('A123', ?))")));
+    released.addBindValue(QDateTime(QDate(2024, 7, 1), QTime(10, 15, 30)));
+    ASSERT_TRUE(released.exec()) << released.lastError().text().toStdString();
+    for (const char* sql :
+         {R"(INSERT INTO "LosNamen" ("LosName") VALUES ('B7'))",
+          R"(INSERT INTO "Stabdaten" ("LosName", "StabNr") VALUES ('a123', 1))",
+          R"(INSERT INTO "Teiledaten" ("LosName", "TeileNr", "StabNr") VALUES ('a123', 1, 1), ('A123', 2, 1),
+             ('A123', NULL, 1))",
+          R"(INSERT INTO "Werkzeugdaten" ("LosName", "TeileNr", "StabNr", "BearbNr") VALUES ('A123', 1, 1, 10),
+             ('A123', 2, 1, 20), ('A123', NULL, 1, 30), ('B7', 1, 1, 40))",
+          R"(INSERT INTO "ImportLedger" ("FileName", "FileSize", "FileTime", "Sha256", "LosName", "Kind", "Outcome",
+             "State", "TakenAt") VALUES
+             ('a123.$tx', 5000000000, 1711848600123, 'h', 'a123', 'production', 'loaded', 'settled', now()),
+             ('A123.$sx', 1, 1, 'h', 'A123', 'steel', 'loaded', 'settled', now()),
+             ('A123.$et', 1, 1, 'h', 'A123', 'label', 'loaded', 'pending', now()))"}) {
+        const QSqlError error = run(db, qs(sql));
+        ASSERT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
+    }
+    EXPECT_EQ(text(db, R"(SELECT "Freigabe"::text FROM "LosNamen" WHERE "LosName" = 'a123')"), "2024-07-01 10:15:30");
+
+    const struct {
+        const char* sql;
+        Kind kind;
+        const char* detail; // "" is not looked at
+    } errors[] = {
+        {R"(INSERT INTO "LosNamen" ("LosName") VALUES ('a123'))", Kind::Unique, ""},
+        {R"(INSERT INTO "Stabdaten" ("LosName") VALUES ('C9'))", Kind::ForeignKey, ""},
+        {R"(INSERT INTO "Teiledaten" ("TeileNr") VALUES (1))", Kind::NotNull, "Teiledaten.LosName"},
+        {R"(SELECT * FROM "Nope")", Kind::NoSuchTable, "no such table: Nope"},
+    };
+    for (const auto& e : errors) {
+        const db::EngineFailure f = dialect.classify(run(db, qs(e.sql)));
+        EXPECT_EQ(f.kind, e.kind) << e.sql << ": " << f.detail.toStdString();
+        if (*e.detail) {
+            EXPECT_EQ(f.detail.toStdString(), e.detail);
+        }
     }
 
-    EXPECT_EQ(
-        value(db, QStringLiteral("SELECT \"RowKey\" FROM \"LosNamen\" WHERE \"LosName\" = ?"), {QStringLiteral("a123")})
-            .toLongLong(),
-        value(db, QStringLiteral("SELECT \"RowKey\" FROM \"LosNamen\" WHERE \"LosName\" = 'A123'")).toLongLong());
-    // Read back in the machine's zone, the same moment.
-    EXPECT_EQ(value(db, QStringLiteral("SELECT \"Freigabe\" FROM \"LosNamen\" WHERE \"LosName\" = 'A123'"))
-                  .toDateTime()
-                  .toMSecsSinceEpoch(),
-              released.toMSecsSinceEpoch());
-    EXPECT_EQ(text(db, QStringLiteral("SELECT \"Freigabe\"::text FROM \"LosNamen\" WHERE \"LosName\" = 'A123'")),
-              "2024-07-01 10:15:30");
-
-    // Errors of a job, by kind.
-    db::EngineFailure f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES "
-                                                                  "('a123')")));
-    EXPECT_EQ(f.kind, Kind::Unique) << f.detail.toStdString();
-    f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"Stabdaten\" (\"LosName\") VALUES ('C9')")));
-    EXPECT_EQ(f.kind, Kind::ForeignKey) << f.detail.toStdString();
-    f = dialect.classify(run(db, QStringLiteral("INSERT INTO \"Teiledaten\" (\"TeileNr\") VALUES (1)")));
-    EXPECT_EQ(f.kind, Kind::NotNull);
-    EXPECT_EQ(f.detail.toStdString(), "Teiledaten.LosName");
-    f = dialect.classify(run(db, QStringLiteral("SELECT * FROM \"Nope\"")));
-    EXPECT_EQ(f.kind, Kind::NoSuchTable);
-    EXPECT_EQ(f.detail.toStdString(), "no such table: Nope");
-    f = dialect.classify(
-        run(db, QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES (?)"), {QString(256, u'x')}));
-    EXPECT_EQ(f.kind, Kind::Other);
-
-    // --init-db again: refused, nothing changed.
     QString why;
-    EXPECT_EQ(db::createPostgresJobSchema(db, QStringLiteral("line1"), schema::jobDatabasePgStatements(), &why),
+    EXPECT_EQ(db::createPostgresJobSchema(db, qs("line1"), schema::jobDatabasePgStatements(), &why),
               db::CreateSchemaResult::AlreadyThere);
-    EXPECT_TRUE(why.contains(QStringLiteral("LosNamen"))) << why.toStdString();
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Werkzeugdaten\"")).toInt(), 5);
+    EXPECT_TRUE(why.contains(qs("LosNamen"))) << why.toStdString();
 
-    // A piece takes its own machining (the Null piece number matches only
-    // Null), nothing else.
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"Teiledaten\" WHERE \"TeileNr\" = 1")).isValid());
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"Teiledaten\" WHERE \"TeileNr\" IS NULL")).isValid());
-    QSqlQuery q(db);
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT \"BearbNr\" FROM \"Werkzeugdaten\" ORDER BY 1")));
-    QList<int> left;
-    while (q.next())
-        left << q.value(0).toInt();
-    EXPECT_EQ(left, (QList<int>{20, 40}));
-
-    // The job, named in another case, takes its bars, pieces, machining and
-    // settled ledger rows of production and label data; the steel row and
-    // the pending one stay, and so does the other job.
-    ASSERT_FALSE(run(db, QStringLiteral("DELETE FROM \"LosNamen\" WHERE \"LosName\" = 'a123'")).isValid());
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Stabdaten\"")).toInt(), 0);
-    EXPECT_EQ(value(db, QStringLiteral("SELECT count(*) FROM \"Teiledaten\"")).toInt(), 0);
-    EXPECT_EQ(text(db, QStringLiteral("SELECT string_agg(\"BearbNr\"::text, ',') FROM \"Werkzeugdaten\"")), "40");
-    EXPECT_EQ(text(db, QStringLiteral("SELECT string_agg(\"FileName\", ',' ORDER BY \"FileName\") FROM "
-                                      "\"ImportLedger\"")),
+    // A piece takes its own machining (a Null piece number matches only Null).
+    ASSERT_FALSE(run(db, qs(R"(DELETE FROM "Teiledaten" WHERE "TeileNr" = 1 OR "TeileNr" IS NULL)")).isValid());
+    const char* machining = R"(SELECT string_agg("BearbNr"::text, ',' ORDER BY "BearbNr") FROM "Werkzeugdaten")";
+    EXPECT_EQ(text(db, machining), "20,40");
+    // The job, named in another case, takes its rows and its settled ledger
+    // rows of production and label data; the steel and the pending row stay.
+    ASSERT_FALSE(run(db, qs(R"(DELETE FROM "LosNamen" WHERE "LosName" = 'a123')")).isValid());
+    EXPECT_EQ(text(db, R"(SELECT count(*) FROM "Stabdaten")"), "0");
+    EXPECT_EQ(text(db, machining), "40");
+    EXPECT_EQ(text(db, R"(SELECT string_agg("FileName", ',' ORDER BY "FileName") FROM "ImportLedger")"),
               "A123.$et,A123.$sx");
 
-    // A second machine's schema beside it; a view across both machines
-    // sees the same job in both, whatever its case.
-    PgConnection init(*cluster, database);
-    ASSERT_TRUE(init.open(&why)) << why.toStdString();
-    ASSERT_EQ(db::createPostgresJobSchema(init.db(), QStringLiteral("line2"), schema::jobDatabasePgStatements(), &why),
-              db::CreateSchemaResult::Created)
-        << why.toStdString();
-    for (const QString& sql :
-         {QStringLiteral("INSERT INTO line2.\"LosNamen\" (\"LosName\") VALUES ('b7'), ('C1')"),
-          QStringLiteral("CREATE SCHEMA plant"),
-          QStringLiteral("CREATE VIEW plant.jobs AS SELECT 'line1' AS machine, * FROM "
-                         "line1.\"LosNamen\" UNION ALL SELECT 'line2', * FROM line2.\"LosNamen\"")}) {
-        const QSqlError error = run(init.db(), sql);
-        ASSERT_FALSE(error.isValid()) << sql.toStdString() << ": " << error.text().toStdString();
-    }
-    EXPECT_EQ(text(init.db(), QStringLiteral("SELECT string_agg(machine, ',' ORDER BY machine) FROM plant.jobs GROUP "
-                                             "BY \"LosName\" HAVING count(*) > 1")),
-              "line1,line2");
-
-    // A server pointed at a schema that is not there does not start work.
     PgConnection other(*cluster, database);
-    const db::PostgresDialect missing(QStringLiteral("line9"));
-    other.db().setConnectOptions(missing.connectOptions(false, 1000));
-    ASSERT_TRUE(other.open(&why)) << why.toStdString();
+    const db::PostgresDialect missing(qs("line9"));
+    EXPECT_FALSE(open(other, missing, &why));
     QSqlError error;
-    EXPECT_FALSE(missing.prepareConnection(other.db(), false, error));
+    missing.prepareConnection(other.db(), false, error);
     EXPECT_EQ(missing.classify(error).kind, Kind::NotADatabase);
 }
 
-// The PostgreSQL tables read back, through each dialect, as the SQLite
-// file's: the same tables, columns in the same order with the same kinds,
-// sizes, Null rules and defaults, the same parent tables and triggers.
-// Only the ledger's file size and time are wider (64-bit numbers), and the
-// queue table, which has no surrogate key, has no row number to use here.
+// The tables read back, through each dialect, as the SQLite file's: columns
+// in the same order with the same kinds, sizes and Null rules, the same
+// parent tables. Only the ledger's file size and time are 64-bit, and the
+// queue table has no surrogate key.
 TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("prog.mdb"));
+    const QString path = dir.filePath(qs("prog.mdb"));
     QString why;
     ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
-    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(QStringLiteral("QSQLITE"));
-    QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pg-compare"));
+    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(qs("QSQLITE"));
+    QSqlDatabase file = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("pg-compare"));
     file.setDatabaseName(path);
     ASSERT_TRUE(file.open());
-
-    static const QRegularExpression createTable(QStringLiteral("^CREATE TABLE \"([^\"]+)\""));
-    int tables = 0;
+    static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
     for (const QString& statement : schema::jobDatabasePgStatements()) {
-        const QRegularExpressionMatch m = createTable.match(statement);
-        if (!m.hasMatch())
+        const QString table = createTable.match(statement).captured(1);
+        if (table.isEmpty())
             continue;
-        ++tables;
-        const QString table = m.captured(1);
         SCOPED_TRACE(table.toStdString());
-        db::Table pg;
-        db::Table lite;
+        db::Table pg, lite;
         QSqlError error;
-        // Looked up in another case, as the store layer may ask.
         ASSERT_TRUE(dialect.readTable(conn->db(), table.toLower(), pg, error)) << error.text().toStdString();
         ASSERT_TRUE(sqlite->readTable(file, table, lite, error)) << error.text().toStdString();
-        EXPECT_EQ(pg.name.toStdString(), lite.name.toStdString());
-        EXPECT_EQ(pg.keyColumn.toStdString(), table == u"ImportQueue" ? "" : lite.keyColumn.toStdString());
-        EXPECT_EQ(pg.parentTable.toStdString(), lite.parentTable.toStdString());
+        EXPECT_EQ(pg.name + u'|' + pg.keyColumn + u'|' + pg.parentTable,
+                  lite.name + u'|' + (table == u"ImportQueue" ? QString() : lite.keyColumn) + u'|' + lite.parentTable);
         ASSERT_EQ(pg.columns.size(), lite.columns.size());
         for (size_t i = 0; i < pg.columns.size(); ++i) {
             const db::Column& a = pg.columns[i];
             const db::Column& b = lite.columns[i];
             SCOPED_TRACE(b.name.toStdString());
             const bool wide = a.name == u"FileSize" || a.name == u"FileTime";
-            EXPECT_EQ(a.name.toStdString(), b.name.toStdString());
+            EXPECT_EQ(a.name, b.name);
             EXPECT_EQ(int(a.kind), int(wide ? db::ColumnKind::Int64 : b.kind));
             EXPECT_EQ(a.size, b.size);
-            // A primary key is never Null in PostgreSQL; SQLite allows it.
             EXPECT_EQ(a.notNull, b.notNull || (table == u"ImportQueue" && a.name == u"Kind"));
         }
     }
-    EXPECT_EQ(tables, 11);
     file.close();
     file = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("pg-compare"));
+    QSqlDatabase::removeDatabase(qs("pg-compare"));
 }
 
-// The plant lock: one session holds a machine's schema, a second server
-// is refused and told who holds it; other schemas are free. A lock wait
-// ends after the busy timeout as Busy. A server that goes away, in order
-// or as in a crash, is a fault of the machine, on the open connection and
-// for a new one; the lock goes with the session, and once the server is
-// back it can be taken again.
-TEST_F(PostgresJobDatabase, PlantLockAndFaultsOfTheMachine)
+// A writer waits for another's lock for its busy timeout (200 ms), then
+// gives up with Busy. (Were the timeout not set, the test would wait for good.)
+TEST_F(PostgresJobDatabase, ALockWaitEndsAfterTheBusyTimeout)
 {
     QString why;
     PgConnection second(*cluster, database);
     ASSERT_TRUE(open(second, dialect, &why, 200)) << why.toStdString();
-
-    db::PlantAdvisoryLock first;
-    ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken)
-        << why.toStdString();
-    EXPECT_TRUE(first.held());
-    {
-        db::PlantAdvisoryLock refused;
-        ASSERT_EQ(refused.take(second.db(), QStringLiteral("line1"), &why),
-                  db::PlantAdvisoryLock::Result::HeldElsewhere);
-        const QString firstPid = value(conn->db(), QStringLiteral("SELECT pg_backend_pid()")).toString();
-        EXPECT_TRUE(why.startsWith(
-            QStringLiteral("session %1 (serverquirnel from a local socket, user postgres, since ").arg(firstPid)))
-            << why.toStdString();
-        EXPECT_EQ(refused.take(second.db(), QStringLiteral("line2"), &why), db::PlantAdvisoryLock::Result::Taken);
-    }
-    first.release();
-    {
-        db::PlantAdvisoryLock now;
-        EXPECT_EQ(now.take(second.db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
-    }
-    ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken);
-
-    // A writer waits for another's lock for its busy timeout (200 ms), then
-    // gives up. (Were the timeout not set, the test would wait for good.)
-    ASSERT_EQ(text(second.db(), QStringLiteral("SELECT current_setting('lock_timeout')")), "200ms");
     ASSERT_TRUE(conn->db().transaction());
-    ASSERT_FALSE(run(conn->db(), QStringLiteral("LOCK TABLE \"LosNamen\"")).isValid());
+    ASSERT_FALSE(run(conn->db(), qs(R"(LOCK TABLE "LosNamen")")).isValid());
     const db::EngineFailure busy =
-        dialect.classify(run(second.db(), QStringLiteral("INSERT INTO \"LosNamen\" (\"LosName\") VALUES ('X')")));
+        dialect.classify(run(second.db(), qs(R"(INSERT INTO "LosNamen" ("LosName") VALUES ('X'))")));
     EXPECT_EQ(busy.kind, Kind::Busy) << busy.detail.toStdString();
     ASSERT_TRUE(conn->db().rollback());
-
-    for (const auto mode : {PgCluster::StopMode::Fast, PgCluster::StopMode::Immediate}) {
-        SCOPED_TRACE(mode == PgCluster::StopMode::Fast ? "fast stop" : "immediate stop");
-        ASSERT_TRUE(cluster->stop(mode));
-        // The statement that meets the loss, and the next on the closed connection.
-        for (int i = 0; i < 2; ++i) {
-            const QSqlError lost = run(conn->db(), QStringLiteral("SELECT 1"));
-            EXPECT_EQ(dialect.classify(lost).kind, Kind::InputOutput)
-                << lost.nativeErrorCode().toStdString() << " " << lost.text().toStdString();
-        }
-        EXPECT_FALSE(first.held());
-        PgConnection late(*cluster, database);
-        EXPECT_FALSE(late.open());
-        EXPECT_EQ(dialect.classify(late.db().lastError()).kind, Kind::InputOutput);
-
-        first.release();
-        ASSERT_TRUE(cluster->start(&why)) << why.toStdString();
-        conn = std::make_unique<PgConnection>(*cluster, database);
-        ASSERT_TRUE(open(*conn, dialect, &why)) << why.toStdString();
-        ASSERT_EQ(first.take(conn->db(), QStringLiteral("line1"), &why), db::PlantAdvisoryLock::Result::Taken)
-            << why.toStdString();
-    }
 }
 
-} // namespace
-
-namespace {
-
-// The store layer's writer on the server: waiting rows go in batches, their
-// keys come back for later updates, and nothing stays of a call that was
-// not committed.
-TEST_F(PostgresJobDatabase, TheWriterStoresRowsInBatchesAndCommitsWholeCalls)
+// URLs --job-database= may meet. A good one reads back the same from its own
+// spelling; a bad one says why (the word given) and leaves the fields alone.
+TEST(JobDatabaseUrl, ReadsTheFieldsOrSaysWhyNot)
 {
-    JobDatabaseUrl url;
-    url.socketDir = cluster->socketDir();
-    url.port = cluster->port();
-    url.user = PgCluster::superuser();
-    url.database = database;
-    url.schema = QStringLiteral("line1");
-    PendingError err;
-    for (const bool commit : {false, true}) {
-        db::Database writer;
-        ASSERT_TRUE(writer.open(url, err)) << err.description.toStdString();
-        db::Row job = writer.newRow(QStringLiteral("LosNamen"), err);
-        ASSERT_TRUE(job.set(QStringLiteral("LosName"), QStringLiteral("A1"), err) && writer.store(job, err));
-        std::vector<db::Row> bars;
-        for (int i = 1; i <= 1200; ++i) {
-            db::Row bar = writer.newRow(QStringLiteral("Stabdaten"), err);
-            ASSERT_TRUE(bar.set(QStringLiteral("LosName"), QStringLiteral("a1"), err) &&
-                        bar.set(QStringLiteral("StabNr"), i, err) && writer.store(bar, err))
-                << err.description.toStdString();
-            bars.push_back(bar);
+    const struct {
+        const char* url;
+        const char* fields; // host|socketDir|user|database|schema|port, or the word of the reason
+        bool good = true;
+    } cases[] = {
+        {"postgresql://saw@db.plant:5433/jobs?schema=line1", "db.plant||saw|jobs|line1|5433"},
+        {"POSTGRES://[::1]/jobs?schema=line_2", "::1|||jobs|line_2|-1"},
+        {"postgresql:///jobs?host=/run/postgresql&schema=line1", "|/run/postgresql||jobs|line1|-1"},
+        {"postgresql://s%40w@%2frun%2fpg%20sock:5433/plant%2Ddata?schema=l", "|/run/pg sock|s@w|plant-data|l|5433"},
+        {"postgresql:///jobs?host=db2&schema=line1", "db2|||jobs|line1|-1"},
+        {"postgresql://saw:secret@db/jobs?schema=line1", "password", false},
+        {"mysql://db/jobs?schema=line1", "postgresql://", false},
+        {"postgresql://%2Frun/jobs?host=/tmp&schema=line1", "one host", false},
+        {"postgresql:///jobs?host=run/postgresql&schema=line1", "not absolute", false},
+        {"postgresql://db/jobs", "no schema", false},
+        {"postgresql://db/jobs?schema=Line1", "plain", false},
+        {"postgresql://db/jobs?schema=line1&schema=line2", "twice", false},
+        {"postgresql://db/jobs?schema=line1&sslmode=require", "sslmode", false},
+        {"postgresql://db/?schema=line1", "database name", false},
+        {"postgresql://db:0/jobs?schema=line1", "port", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        JobDatabaseUrl url;
+        url.schema = qs("untouched");
+        QString why;
+        ASSERT_EQ(parseJobDatabaseUrl(qs(c.url), url, &why), c.good) << why.toStdString();
+        if (!c.good) {
+            EXPECT_TRUE(why.contains(qs(c.fields))) << why.toStdString();
+            EXPECT_EQ(url.schema, qs("untouched"));
+            continue;
         }
-        ASSERT_FALSE(writer.firstRow(QStringLiteral("Stabdaten"), {{QStringLiteral("StabNr"), 1200}}, err).isNull());
-        ASSERT_TRUE(bars[700].set(QStringLiteral("Farbe"), QStringLiteral("rot"), err) && writer.store(bars[700], err))
-            << err.description.toStdString();
-        if (commit) {
-            ASSERT_TRUE(writer.commit(err)) << err.description.toStdString();
-        }
+        const auto fields = [](const JobDatabaseUrl& u) {
+            return QStringList{u.host, u.socketDir, u.user, u.database, u.schema, QString::number(u.port)}.join(u'|');
+        };
+        EXPECT_EQ(fields(url), qs(c.fields));
+        JobDatabaseUrl again;
+        ASSERT_TRUE(parseJobDatabaseUrl(url.toString(), again, &why)) << url.toString().toStdString();
+        EXPECT_EQ(fields(again), qs(c.fields));
     }
-    QSqlQuery q(conn->db());
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*), max(\"StabNr\") FILTER (WHERE \"Farbe\" = 'rot') "
-                                      "FROM \"Stabdaten\"")) &&
-                q.next());
-    EXPECT_EQ(q.value(0).toInt(), 1200) << "the call rolled back left nothing";
-    EXPECT_EQ(q.value(1).toInt(), 701) << "the update found its row by the key the batch handed back";
 }
 
 } // namespace

@@ -14,11 +14,9 @@ TEST(NumberTest, LeadingNumberRuleAndStrictWholeNumber)
 {
     // text, value of val() and of strictNumber() where it accepts the text, whether it does
     const std::tuple<const char*, double, bool> cases[] = {
-        {"", 0, false},      {"     ", 0, false},  {"abc", 0, false},      {"00150", 150, true},
-        {" 55 ", 55, true},  {"1 2", 12, false},   {"-0012", -12, true},   {"+4500", 4500, true},
-        {"-0000", 0, true},  {"-3.5", -3.5, true}, {"12.5x", 12.5, false}, {"1.2.3", 1.2, false},
-        {"12,5", 12, false}, {"  -", 0, false},    {"+", 0, false},        {".", 0, false},
-        {"3A", 3, false},    {"1e3", 1, false}};
+        {"", 0, false},       {"abc", 0, false},     {" 55 ", 55, true},   {"1 2", 12, false},
+        {"-0012", -12, true}, {"+4500", 4500, true}, {"-3.5", -3.5, true}, {"1.2.3", 1.2, false},
+        {"12,5", 12, false},  {"+", 0, false},       {"1e3", 1, false}};
     for (const auto& [input, value, accepted] : cases) {
         bool ok = !accepted;
         const double strict = text::strictNumber(QByteArray(input), &ok);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -27,55 +26,33 @@ QString findBinDir()
 {
     const QString given = qEnvironmentVariable("VOV_PG_BINDIR");
     if (!given.isEmpty())
-        return QFileInfo::exists(given + QStringLiteral("/postgres")) ? given : QString();
-    QString best;
-    QVersionNumber bestVersion;
-    const QDir root(QStringLiteral("/usr/lib/postgresql"));
-    for (const QString& entry : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString bin = root.filePath(entry) + QStringLiteral("/bin");
-        const QVersionNumber version = QVersionNumber::fromString(entry);
-        if (QFileInfo::exists(bin + QStringLiteral("/initdb")) &&
-            QFileInfo::exists(bin + QStringLiteral("/postgres")) && (best.isEmpty() || version > bestVersion)) {
-            best = bin;
-            bestVersion = version;
-        }
+        return QFile::exists(given + QStringLiteral("/postgres")) ? given : QString();
+    QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
+        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
+    });
+    for (const QString& version : versions) {
+        const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
+        if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/postgres")))
+            return bin;
     }
-    return best;
-}
-
-bool runToEnd(const QStringList& command, QString* why)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(command.first(), command.mid(1));
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        if (why)
-            *why = command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) +
-                   p.errorString();
-        return false;
-    }
-    return true;
+    return {};
 }
 
 } // namespace
 
 PgCluster* PgCluster::shared(QString* why, bool* missing)
 {
-    *missing = false;
     std::unique_ptr<PgCluster>& cluster = sharedCluster();
+    *missing = false;
     if (cluster)
         return cluster->running() || cluster->start(why) ? cluster.get() : nullptr;
-
     const QString binDir = findBinDir();
-    if (binDir.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
+    if (binDir.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() ||
+        !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
         *missing = true;
-        *why = QStringLiteral("no initdb and postgres under /usr/lib/postgresql/*/bin (or VOV_PG_BINDIR), or no "
-                              "setpriv; install postgresql");
-        return nullptr;
-    }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        *missing = true;
-        *why = QStringLiteral("Qt's QPSQL driver is not installed (libqt6sql6-psql)");
+        *why = QStringLiteral("no initdb and postgres under /usr/lib/postgresql/*/bin (or VOV_PG_BINDIR), no "
+                              "setpriv or no QPSQL driver; install postgresql and libqt6sql6-psql");
         return nullptr;
     }
     std::unique_ptr<PgCluster> made(new PgCluster);
@@ -106,43 +83,35 @@ QStringList PgCluster::asServerUser(const QString& program, const QStringList& a
 bool PgCluster::create(const QString& binDir, QString* why)
 {
     m_binDir = binDir;
-    if (!m_dir.isValid()) {
-        *why = QStringLiteral("no temporary folder: ") + m_dir.errorString();
-        return false;
-    }
     m_dataDir = m_dir.filePath(QStringLiteral("data"));
     m_socketDir = m_dir.filePath(QStringLiteral("socket"));
     m_logPath = m_dir.filePath(QStringLiteral("server.log"));
-    if (!QDir().mkpath(m_socketDir)) {
+    if (!m_dir.isValid() || !QDir().mkpath(m_socketDir)) {
         *why = QStringLiteral("cannot make ") + m_socketDir;
         return false;
     }
     if (::geteuid() == 0) {
         const passwd* nobody = ::getpwnam("nobody");
-        if (!nobody) {
-            *why = QStringLiteral("running as root, and there is no user \"nobody\" to run the server as");
-            return false;
-        }
-        m_runAsUid = QString::number(nobody->pw_uid);
-        m_runAsGid = QString::number(nobody->pw_gid);
         for (const QString& path : {m_dir.path(), m_socketDir}) {
-            if (::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
-                *why = QStringLiteral("cannot give %1 to nobody").arg(path);
+            if (!nobody || ::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+                *why = QStringLiteral("running as root, and %1 cannot be given to user \"nobody\"").arg(path);
                 return false;
             }
         }
+        m_runAsUid = QString::number(nobody->pw_uid);
+        m_runAsGid = QString::number(nobody->pw_gid);
     }
-    QElapsedTimer timer;
-    timer.start();
-    if (!runToEnd(
-            asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser(),
-                                                    QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
-                                                    QStringLiteral("--locale=C"), QStringLiteral("--no-sync"),
-                                                    QStringLiteral("--no-instructions")}),
-            why))
-        return false;
-    m_initMs = timer.elapsed();
-    return true;
+    const QStringList command =
+        asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser()}) +
+        QStringLiteral("--auth=trust --encoding=UTF8 --locale=C --no-sync --no-instructions").split(u' ');
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(command.first(), command.mid(1));
+    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        return true;
+    *why =
+        command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) + p.errorString();
+    return false;
 }
 
 bool PgCluster::running() const
@@ -154,68 +123,64 @@ bool PgCluster::start(QString* why)
 {
     if (running())
         return true;
-    QElapsedTimer timer;
-    timer.start();
     const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
     QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
-    const QStringList command =
-        asServerUser(QStringLiteral("postgres"),
-                     {QStringLiteral("-D"), m_dataDir,
-                      QStringLiteral("-p"), QString::number(kPort),
-                      QStringLiteral("-c"), QStringLiteral("listen_addresses="),
-                      QStringLiteral("-c"), QStringLiteral("unix_socket_directories=") + m_socketDir,
-                      QStringLiteral("-c"), QStringLiteral("fsync=off"),
-                      QStringLiteral("-c"), QStringLiteral("synchronous_commit=off"),
-                      QStringLiteral("-c"), QStringLiteral("full_page_writes=off"),
-                      QStringLiteral("-c"), QStringLiteral("max_connections=30"),
-                      QStringLiteral("-c"), QStringLiteral("shared_buffers=16MB"),
-                      QStringLiteral("-c"), QStringLiteral("TimeZone=") + QLatin1String(kServerTimeZone)});
+    QStringList arguments{QStringLiteral("-D"), m_dataDir, QStringLiteral("-p"), QString::number(kPort)};
+    // The socket folder is added whole: a temporary path may hold a blank.
+    const QStringList settings =
+        QStringLiteral("listen_addresses= fsync=off synchronous_commit=off full_page_writes=off max_connections=30 "
+                       "shared_buffers=16MB TimeZone=%1")
+            .arg(QLatin1String(kServerTimeZone))
+            .split(u' ')
+        << QStringLiteral("unix_socket_directories=") + m_socketDir;
+    for (const QString& setting : settings)
+        arguments << QStringLiteral("-c") << setting;
+    const QStringList command = asServerUser(QStringLiteral("postgres"), arguments);
     m_server = std::make_unique<QProcess>();
     m_server->setStandardOutputFile(m_logPath, QIODevice::Append);
     m_server->setStandardErrorFile(m_logPath, QIODevice::Append);
     m_server->start(command.first(), command.mid(1));
-    if (!m_server->waitForStarted(10000)) {
-        *why = QStringLiteral("cannot run postgres: ") + m_server->errorString();
-        m_server.reset();
-        return false;
-    }
-    // Ready when the server writes "ready" into the status line of its
-    // pid file (as pg_ctl -w waits for it).
-    while (timer.elapsed() < 60000) {
+    // Ready when the server writes "ready" into the status line of its pid
+    // file (as pg_ctl -w waits for it).
+    QElapsedTimer timer;
+    timer.start();
+    while (m_server->waitForStarted(10000) && timer.elapsed() < 60000) {
         QFile f(pidFile);
-        if (f.open(QIODevice::ReadOnly)) {
-            const QList<QByteArray> lines = f.readAll().split('\n');
-            if (lines.size() > 7 && lines.at(7).trimmed() == "ready") {
-                m_startMs = timer.elapsed();
-                return true;
-            }
-        }
-        if (m_server->waitForFinished(20)) {
-            *why = QStringLiteral("postgres ended at its start: ") + logTail();
-            m_server.reset();
-            return false;
-        }
+        if (f.open(QIODevice::ReadOnly) && f.readAll().split('\n').value(7).trimmed() == "ready")
+            return true;
+        if (m_server->waitForFinished(20))
+            break;
     }
-    *why = QStringLiteral("postgres was not ready within 60 s: ") + logTail();
+    *why = QStringLiteral("postgres did not get ready: ") + m_server->errorString() + u'\n' + logTail();
     stop(StopMode::Immediate);
     return false;
 }
 
 bool PgCluster::stop(StopMode mode)
 {
-    if (!running()) {
-        m_server.reset();
-        return true;
-    }
-    // SIGINT: fast shutdown; SIGQUIT: immediate shutdown.
-    ::kill(pid_t(m_server->processId()), mode == StopMode::Fast ? SIGINT : SIGQUIT);
-    const bool ended = m_server->waitForFinished(60000);
-    if (!ended) {
-        m_server->kill();
-        m_server->waitForFinished(5000);
+    if (running()) {
+        // SIGINT: fast shutdown; SIGQUIT: immediate shutdown.
+        ::kill(pid_t(m_server->processId()), mode == StopMode::Fast ? SIGINT : SIGQUIT);
+        if (!m_server->waitForFinished(60000)) {
+            m_server->kill();
+            m_server->waitForFinished(5000);
+            m_server.reset();
+            return false;
+        }
     }
     m_server.reset();
-    return ended;
+    return true;
+}
+
+JobDatabaseUrl PgCluster::url(const QString& database, const QString& schema) const
+{
+    JobDatabaseUrl url;
+    url.socketDir = m_socketDir;
+    url.port = kPort;
+    url.user = superuser();
+    url.database = database;
+    url.schema = schema;
+    return url;
 }
 
 QString PgCluster::freshDatabase(QString* why)
@@ -226,20 +191,17 @@ QString PgCluster::freshDatabase(QString* why)
         return {};
     QSqlQuery q(admin.db());
     // FILE_COPY: a plain copy of the template, the quickest with fsync off.
-    if (!q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8' STRATEGY FILE_COPY").arg(name))) {
-        if (why)
-            *why = q.lastError().text();
-        return {};
-    }
-    return name;
+    if (q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8' STRATEGY FILE_COPY").arg(name)))
+        return name;
+    if (why)
+        *why = q.lastError().text();
+    return {};
 }
 
 QString PgCluster::logTail() const
 {
     QFile f(m_logPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLocal8Bit(f.readAll().right(3000));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(3000)) : QString();
 }
 
 PgConnection::PgConnection(const PgCluster& cluster, const QString& database)

@@ -1,23 +1,16 @@
 #pragma once
 
-// A throw-away PostgreSQL server for the tests of a PostgreSQL job
-// database: a cluster made with initdb in a temporary folder, served by
-// the postgres program of /usr/lib/postgresql/<newest>/bin (or
-// $VOV_PG_BINDIR) on a Unix socket in that folder only (no TCP), with
-// fsync off. It is started once per test process, on first use, and
-// stopped when the application object goes. Each test takes a fresh
-// database (freshDatabase) and makes its schemas there.
-//
-// The server refuses to run as root, so a test process running as root
-// runs initdb and postgres as the user "nobody" (setpriv), in a folder
-// that user owns. The server dies with the test process (a parent-death
-// signal), so a test that crashes leaves no server behind.
-//
-// The server's own time zone is one no test machine is in (UTC+12:45), so
-// that a connection that does not set the machine's zone shows.
-//
-// stop() and start() take the server away and bring it back in the middle
-// of a test: a fault test stops it under an import.
+// A throw-away PostgreSQL server for the tests: a cluster made with initdb
+// in a temporary folder, served by the newest /usr/lib/postgresql/*/bin
+// (or $VOV_PG_BINDIR) on a Unix socket in that folder only, fsync off.
+// Started once per test process on first use; each test takes a fresh
+// database. As root, initdb and postgres run as "nobody" (setpriv); the
+// server dies with the test process (a parent-death signal). Its own time
+// zone (UTC+12:45) is one no test machine is in, so a connection that does
+// not set the machine's zone shows. stop() and start() take it away and
+// bring it back in the middle of a test.
+
+#include "platform/db/JobDatabaseUrl.h"
 
 #include <QProcess>
 #include <QSqlDatabase>
@@ -38,10 +31,12 @@ public:
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
 
-    // The host (socket folder) and port a QPSQL connection uses.
     [[nodiscard]] const QString& socketDir() const { return m_socketDir; }
     [[nodiscard]] int port() const { return kPort; }
     [[nodiscard]] static QString superuser() { return QStringLiteral("postgres"); }
+
+    // The job database URL of a schema in one of its databases, as the superuser.
+    [[nodiscard]] JobDatabaseUrl url(const QString& database, const QString& schema) const;
 
     // A new, empty database ("t1", "t2", ... in this process); empty
     // string (and *why) when it could not be made.
@@ -61,18 +56,12 @@ public:
     // The server's whole log (standard output and error, appended).
     [[nodiscard]] const QString& logPath() const { return m_logPath; }
 
-    // How long making the cluster took (initdb), and the last start.
-    [[nodiscard]] qint64 initMs() const { return m_initMs; }
-    [[nodiscard]] qint64 startMs() const { return m_startMs; }
-
 private:
     PgCluster() = default;
     bool create(const QString& binDir, QString* why);
     QStringList asServerUser(const QString& program, const QStringList& arguments) const;
 
     static constexpr int kPort = 5432;
-    // The server's own time zone (UTC+12:45), one no test machine is in:
-    // a connection that does not set the machine's zone moves every time.
     static constexpr const char* kServerTimeZone = "Pacific/Chatham";
     QTemporaryDir m_dir;
     QString m_binDir;
@@ -83,8 +72,6 @@ private:
     QString m_runAsGid;
     std::unique_ptr<QProcess> m_server;
     int m_databases = 0;
-    qint64 m_initMs = 0;
-    qint64 m_startMs = 0;
 };
 
 // A QPSQL connection of its own to a database of the cluster, as the

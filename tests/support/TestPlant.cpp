@@ -5,9 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -33,24 +30,13 @@ void TestPlant::createJobDatabase()
 
 void TestPlant::createProfileDatabase(const std::vector<std::pair<int, QString>>& profiles)
 {
+    QStringList statements = schema::profileDatabaseSql();
+    for (const auto& [nr, name] : profiles)
+        statements << QStringLiteral("INSERT INTO Profilliste (ProfilNr, Profilname) VALUES (%1, '%2')")
+                          .arg(nr)
+                          .arg(QString(name).replace(u'\'', QStringLiteral("''")));
     QString message;
-    ASSERT_TRUE(db::createDatabase(profileDatabasePath(), schema::profileDatabaseSql(), &message))
-        << message.toStdString();
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        d.setDatabaseName(profileDatabasePath());
-        ASSERT_TRUE(d.open());
-        for (const auto& [nr, pname] : profiles) {
-            QSqlQuery q(d);
-            q.prepare(QStringLiteral("INSERT INTO Profilliste (ProfilNr, Profilname) VALUES (?, ?)"));
-            q.addBindValue(nr);
-            q.addBindValue(pname);
-            ASSERT_TRUE(q.exec());
-        }
-        d.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    ASSERT_TRUE(db::createDatabase(profileDatabasePath(), statements, &message)) << message.toStdString();
 }
 
 QString TestPlant::writeJobFile(const QString& name, const QByteArray& content)

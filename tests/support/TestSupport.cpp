@@ -9,14 +9,20 @@
 
 #include <gtest/gtest.h>
 
+// The next scripted answer, or the fallback when the script ran out.
+static int nextAnswer(std::deque<int>& answers, int fallback)
+{
+    if (answers.empty())
+        return fallback;
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
 int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
 {
     asked.push_back({QStringLiteral("YesNoCancel"), title, text});
-    if (yesNoCancelAnswers.empty())
-        return Answer::No;
-    const int a = yesNoCancelAnswers.front();
-    yesNoCancelAnswers.pop_front();
-    return a;
+    return nextAnswer(yesNoCancelAnswers, Answer::No);
 }
 
 int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
@@ -31,11 +37,7 @@ int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, b
 int ScriptedPrompt::askRetryCancel(const QString& title, const QString& text)
 {
     asked.push_back({QStringLiteral("RetryCancel"), title, text});
-    if (retryCancelAnswers.empty())
-        return Answer::Cancel;
-    const int a = retryCancelAnswers.front();
-    retryCancelAnswers.pop_front();
-    return a;
+    return nextAnswer(retryCancelAnswers, Answer::Cancel);
 }
 
 void ScriptedPrompt::showMessage(const QString& title, const QString& text)
