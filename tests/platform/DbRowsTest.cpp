@@ -67,12 +67,14 @@ TEST_F(JobDbTest, NewRowsGoInWithTheirLastStoreAndRefusalsAreReportedWhereWritte
     EXPECT_EQ(found.get(qs("Farbe"), err).toString(), qs("weiss"));
     ASSERT_TRUE(bar.set(qs("Farbe"), qs("rot"), err) && database.store(bar, err));
     EXPECT_EQ(count("Stabdaten", "Farbe = 'rot'"), 1) << "a written row's next store updates it";
-    EXPECT_FALSE(bar.set(qs("LosName"), qs("J9"), err) && database.store(bar, err));
+
+    db::Row again = database.firstRow(qs("Stabdaten"), {{qs("StabNr"), 1}}, err);
+    EXPECT_FALSE(again.set(qs("LosName"), qs("J9"), err) && database.store(again, err));
     EXPECT_EQ(err.number, 3201) << "a refused UPDATE is reported by the store that wrote it";
     err.clear();
-
+    ASSERT_TRUE(again.set(qs("LosName"), qs("J1"), err) && database.store(again, err));
     addRow("Stabdaten", {{"StabNr", 2}});
-    EXPECT_FALSE(bar.set(qs("Farbe"), qs("gelb"), err) && database.store(bar, err)) << "it meets the waiting row";
+    EXPECT_FALSE(again.set(qs("Farbe"), qs("gelb"), err) && database.store(again, err)) << "it meets the waiting row";
     EXPECT_FALSE(database.hasRows(qs("Stabdaten"), err));
     EXPECT_TRUE(err.description.startsWith(qs("The field 'Stabdaten.LosName' cannot contain a Null value")));
     err.clear();
