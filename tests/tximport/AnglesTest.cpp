@@ -1,6 +1,6 @@
 // Piece sub-fields "G" and "L" through the real importer (failure exits: SubFieldFailure).
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // "KB" bar record through the real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

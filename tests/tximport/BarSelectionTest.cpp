@@ -1,6 +1,6 @@
 // "KS" bar selection record through the real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

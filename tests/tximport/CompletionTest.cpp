@@ -1,6 +1,6 @@
 // Piece completion: steel names of the piece and its bar, load identifiers.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

@@ -1,14 +1,10 @@
 // Faults of the plant that must neither block the queue, nor lose a job file,
 // nor set aside a file that was never wrong: the scan cycle with the real
 // importers on a temporary plant.
-#include "JobPlant.h"
+#include "ImportHelpers.h"
 
-#include "intake/ScanCycle.h"
 #include "platform/OperatorPrompt.h"
-#include "tximport/PlantImporter.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -24,31 +20,17 @@ const QByteArray kJob = crlf({"KB 001L65000T12", "KTN0001L12350W0100100"});
 
 class Hardening : public ::testing::Test {
 protected:
-    Hardening()
-    {
-        plant.createJobDatabase();
-        plant.ctx.programDir = plant.programDir();
-        plant.ctx.settings.Extension = QStringLiteral("$tx");
-    }
     // One cycle; returns the server directory's files afterwards.
     QString cycle()
     {
         scan.runOnce();
-        return QDir(plant.serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(u' ');
+        return plant.serverFiles();
     }
-    qlonglong jobs() const
-    {
-        return queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM LosNamen")).toLongLong();
-    }
-    bool backedUp(const char* name) const
-    {
-        return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
-    }
+    int jobs(const char* table = "LosNamen") const { return plant.count(table, QString()); }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
-    JobPlant plant;
-    PlantImporter importer{plant.ctx, plant.job};
-    ScanCycle scan{plant.ctx, importer};
+    readertest::ScanPlant plant;
+    ScanCycle scan{plant.ctx, plant.importer};
 };
 
 // A job that fails in openDB at every cycle (a quote in its name) stays, as
@@ -99,13 +81,12 @@ TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
     plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
 
     EXPECT_EQ(cycle(), "A0.$tx A1.$tx A3.$tx");
-    EXPECT_TRUE(backedUp("B1.$tx"));
+    EXPECT_TRUE(plant.inBackup(QStringLiteral("B1.$tx")));
     EXPECT_EQ(jobs(), 1);
-    const QString log = plant.clientDir() + QStringLiteral("/error.dat");
-    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx, A3.$tx"));
-    const QByteArray logged = readFileBytes(log);
+    const QByteArray logged = plant.errorLog();
+    EXPECT_TRUE(logged.contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx, A3.$tx"));
     cycle();
-    EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+    EXPECT_EQ(plant.errorLog(), logged) << "named once only";
 
     plant.ctx.settings.JobLoadMode = LoadMode::Job;
     plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
@@ -115,7 +96,7 @@ TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
         const char* linkName;
         const QString& to;
     } byName[] = {{"C1.$tx", "C1.$et", label}, {"D1.$tx", "D1.$sx", job}};
-    qlonglong loaded = jobs();
+    int loaded = jobs();
     for (const auto& c : byName) {
         SCOPED_TRACE(c.linkName);
         plant.writeJobFile(QLatin1String(c.jobFile), kJob);
@@ -123,12 +104,10 @@ TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
         cycle();
         EXPECT_TRUE(QFileInfo(plant.serverDir() + u'/' + QLatin1String(c.linkName)).isSymLink()) << "stays";
         EXPECT_EQ(jobs(), ++loaded);
-        EXPECT_TRUE(readFileBytes(log).contains(QByteArray("Not a regular file, never read: ") + c.linkName));
+        EXPECT_TRUE(plant.errorLog().contains(QByteArray("Not a regular file, never read: ") + c.linkName));
     }
-    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM StahlLosNamen")).toLongLong(),
-              0);
-    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Druckdaten")).toLongLong(), 0);
-    EXPECT_FALSE(readFileBytes(log).contains("SECRET"));
+    EXPECT_EQ(jobs("StahlLosNamen") + jobs("Druckdaten"), 0);
+    EXPECT_FALSE(plant.errorLog().contains("SECRET"));
     EXPECT_EQ(readFileBytes(job), secretJob);
     EXPECT_FALSE(QFile::permissions(label) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
 }
@@ -168,24 +147,15 @@ TEST_F(Hardening, AnUnusableBackupFolderStopsImportsInsteadOfRepeatingThem)
     QFile::remove(plant.programDir() + QStringLiteral("/prog.bak"));
     EXPECT_EQ(cycle(), "");
     EXPECT_EQ(jobs(), 1);
-    EXPECT_TRUE(backedUp("A1.$tx"));
+    EXPECT_TRUE(plant.inBackup(QStringLiteral("A1.$tx")));
 }
 
-// The machine's faults are not the job's: a job database that cannot be
-// opened leaves the job's files in place in job mode too, and a failed file
-// tells the operator whether it was the machine or the file.
-TEST_F(Hardening, FaultsOfTheMachineLeaveTheFilesInPlace)
+// A failed file tells the operator whether it was the machine or the file
+// (a job database that cannot be opened: LastingCondition). The file's own
+// fault: Cancel is the policy's answer, the file is set aside.
+TEST_F(Hardening, AFaultOfTheFileIsNotAFaultOfTheMachine)
 {
     plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
-    const QString db = plant.jobDatabasePath();
-    ASSERT_TRUE(QFile::rename(db, db + QStringLiteral(".away")));
-    EXPECT_EQ(cycle(), "A1.$tx");
-    EXPECT_TRUE(
-        readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).contains("openDB: Could not find file"));
-    ASSERT_TRUE(QFile::rename(db + QStringLiteral(".away"), db));
-
-    // The file's own fault: Cancel is the policy's answer, the file is set aside.
     PolicyPrompt policy(Answer::No, PolicyPrompt::AutoRetryCancel, nullptr);
     EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), true), Answer::Retry);
     EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), false), Answer::Cancel);
@@ -273,6 +243,9 @@ TEST_P(LastingCondition, IsSaidOnceWhenItStartsAndOnceWhenItEnds)
                   .arg(c.database ? QStringLiteral("Job database") : QStringLiteral("Server directory"), away));
     EXPECT_EQ(jobs(), 1);
     EXPECT_TRUE(plant.prompt.asked.empty());
+    if (c.database) {
+        EXPECT_TRUE(plant.errorLog().contains("openDB: Could not find file"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,6 @@
 // openDB, the job row and DeleteLos against a real job database file.
 
-#include "PieceImportFixture.h"
+#include "ImportHelpers.h"
 
 #include <QFile>
 
@@ -15,7 +15,7 @@ QString prefixOf(bool steelMode)
     return steelMode ? QStringLiteral("Stahl") : QString();
 }
 
-class JobDatabaseTest : public ::testing::Test, protected piecetest::PieceImport {
+class JobDatabaseTest : public ::testing::Test, protected readertest::PieceImport {
 protected:
     // A job with one bar, one piece and one machining row.
     void addJob(const QString& job, const QString& prefix = QString())
@@ -28,7 +28,7 @@ protected:
     }
     int rowsOf(const QString& table, const QString& job) const
     {
-        return value(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='%2'").arg(table, job)).toInt();
+        return readertest::countRows(plant.jobDatabasePath(), table, job);
     }
     // openDB, then the job row unless overriding or cancelled; returns whether it overrides.
     bool importJob(const QString& job, bool steelMode = false)

@@ -1,15 +1,7 @@
 // Whole jobs in job mode: the scan cycle with the real importers on a
 // temporary plant. The three files of a job are read in one cycle and then
 // backed up together, or the job is rolled back as a whole.
-#include "JobPlant.h"
-
-#include "intake/JobFiles.h"
-#include "intake/ScanCycle.h"
-#include "tximport/PlantImporter.h"
-
-#include <QFile>
-
-#include <gtest/gtest.h>
+#include "ImportHelpers.h"
 
 namespace {
 
@@ -20,53 +12,26 @@ const QByteArray kSteel = crlf({"KB 001L60000TBST 4711 ", "KTN0001SA110001118000
 
 class JobModeScan : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        plant.createJobDatabase();
-        Settings& s = plant.ctx.settings;
-        s.JobLoadMode = LoadMode::Job;
-        s.Extension = QStringLiteral("$tx");
-        s.ExtensionEtikett = QStringLiteral("$et");
-        s.ExtensionStahl = QStringLiteral("$sx");
-        s.AutoFreigabe = true;
-        s.printerType = PrinterType::Zebra;
-    }
+    void SetUp() override { plant.wholeJobs(LoadMode::Job); }
 
-    void writeJob(const QByteArray& label, bool withSteel = true)
+    void writeJob(const QByteArray& label)
     {
         plant.writeJobFile(QStringLiteral("J1.$tx"), kJob);
         plant.writeJobFile(QStringLiteral("J1.$et"), label);
-        if (withSteel)
-            plant.writeJobFile(QStringLiteral("J1.$sx"), kSteel);
+        plant.writeJobFile(QStringLiteral("J1.$sx"), kSteel);
     }
 
     // One job-mode scan; true when the job failed.
     bool scan()
     {
         report = {};
-        ScanJob(plant.ctx, importer, &report);
-        for (const ImportOutcome& o : report.files) {
-            if (failsJob(o))
-                return true;
-        }
-        return false;
+        ScanJob(plant.ctx, plant.importer, &report);
+        return std::any_of(report.files.begin(), report.files.end(), failsJob);
     }
+    int rows(const char* table) const { return plant.count(table); }
+    bool inServer(const char* name) const { return plant.inServer(QLatin1String(name)); }
 
-    int rows(const QString& table) const
-    {
-        return queryValue(plant.jobDatabasePath(),
-                          QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='J1'").arg(table))
-            .toInt();
-    }
-
-    bool inServer(const char* name) const { return QFile::exists(plant.serverDir() + u'/' + QLatin1String(name)); }
-    bool inBackup(const char* name) const
-    {
-        return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
-    }
-
-    JobPlant plant;
-    PlantImporter importer{plant.ctx, plant.job};
+    readertest::ScanPlant plant;
     CycleReport report;
 };
 
@@ -79,12 +44,10 @@ TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
     const RowsWritten& written = report.files[0].rows;
     EXPECT_EQ(std::tuple(written.jobs, written.bars, written.pieces, report.files[1].rows.printRows),
               std::tuple(1, 1, 2, 2));
-    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
-    EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 2);
+    EXPECT_EQ(std::tuple(rows("Teiledaten"), rows("StahlTeiledaten"), rows("Druckdaten")), std::tuple(2, 1, 2));
     for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"}) {
         EXPECT_FALSE(inServer(f)) << f;
-        EXPECT_TRUE(inBackup(f)) << f;
+        EXPECT_TRUE(plant.inBackup(QLatin1String(f))) << f;
     }
     EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
@@ -106,12 +69,8 @@ TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
     EXPECT_TRUE(boxAtTheQuestion.endsWith(QStringLiteral("Job: J1.$et\r\nNo Piece found??\r\nNo label data loaded")))
         << boxAtTheQuestion.toStdString();
     EXPECT_TRUE(filesInPlace);
-    EXPECT_EQ(rows(QStringLiteral("LosNamen")), 0);
-    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 0);
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
-    EXPECT_TRUE(inServer("J1.$tx.$er"));
-    EXPECT_TRUE(inServer("J1.$et.$er"));
-    EXPECT_TRUE(inServer("J1.$sx")); // never read: left alone
+    EXPECT_EQ(rows("LosNamen") + rows("Teiledaten") + rows("Druckdaten"), 0);
+    EXPECT_EQ(plant.serverFiles(), "J1.$et.$er J1.$sx J1.$tx.$er"); // $sx never read: left alone
     EXPECT_TRUE(plant.store.value(QStringLiteral("ProdServerAktiv")).isEmpty());
 }
 
@@ -120,7 +79,7 @@ TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)
     plant.writeJobFile(QStringLiteral("J1.$et"), kLabels);
     scan();
     EXPECT_TRUE(inServer("J1.$et"));
-    EXPECT_EQ(rows(QStringLiteral("Druckdaten")), 0);
+    EXPECT_EQ(rows("Druckdaten"), 0);
     EXPECT_TRUE(plant.prompt.asked.empty());
 }
 
@@ -136,9 +95,7 @@ TEST_F(JobModeScan, SteelDataOfAnOverriddenJobIsOverriddenWithoutASecondQuestion
     EXPECT_FALSE(scan());
     ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
     EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
-    EXPECT_EQ(rows(QStringLiteral("StahlLosNamen")), 1);
-    EXPECT_EQ(rows(QStringLiteral("StahlTeiledaten")), 1);
-    EXPECT_EQ(rows(QStringLiteral("Teiledaten")), 2);
+    EXPECT_EQ(std::tuple(rows("StahlLosNamen"), rows("StahlTeiledaten"), rows("Teiledaten")), std::tuple(1, 1, 2));
 }
 
 // The job's three files are one transaction: a steel-data file that fails
@@ -151,9 +108,8 @@ TEST_F(JobModeScan, FailedSteelDataLeavesNoRowOfAnyOfTheThreeFiles)
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
     EXPECT_TRUE(scan());
     for (const char* table : {"LosNamen", "Stabdaten", "Teiledaten", "Druckdaten", "StahlLosNamen", "StahlStabdaten"})
-        EXPECT_EQ(rows(QLatin1String(table)), 0) << table;
-    for (const char* f : {"J1.$tx.$er", "J1.$et.$er", "J1.$sx.$er"})
-        EXPECT_TRUE(inServer(f)) << f;
+        EXPECT_EQ(rows(table), 0) << table;
+    EXPECT_EQ(plant.serverFiles(), "J1.$et.$er J1.$sx.$er J1.$tx.$er");
 }
 
 // Overriding a job writes its pieces again; their machining rows are
@@ -165,13 +121,13 @@ TEST_F(JobModeScan, OverridingAJobReplacesItsMachiningRows)
     plant.ctx.settings.ExtensionStahl.clear();
     plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
     ASSERT_FALSE(scan());
-    const int first = rows(QStringLiteral("Werkzeugdaten"));
+    const int first = rows("Werkzeugdaten");
     EXPECT_EQ(first, 3);
     for (int i = 0; i < 2; ++i) {
         plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
         plant.prompt.yesNoCancelAnswers = {Answer::No};
         ASSERT_FALSE(scan());
-        EXPECT_EQ(rows(QStringLiteral("Werkzeugdaten")), first);
+        EXPECT_EQ(rows("Werkzeugdaten"), first);
     }
 }
 

@@ -1,6 +1,6 @@
 // Piece sub-field "D" (labels) through the real importer (failure exits: SubFieldFailure).
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

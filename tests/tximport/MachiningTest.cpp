@@ -1,7 +1,7 @@
 // Piece sub-fields "W", "Q", "B", "E", "C", "A", "X", the separators, and the
 // failure exits of the piece sub-fields with their reports, through the real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 
@@ -55,6 +55,10 @@ const Case kTails[] = {
     {"LeadingBlanks", {"KTN0001L01000C", "   KTGG45009000"}, {{kPiece, "1,0,100,45"}}},
     {"LineFeedInTheLine", {"KTN0001L01000C\nKTGG45009000"}, {{kPiece, "1,0,100,45"}}},
     {"NextLineIsARecord", {"KTN0001L01000C", "KS 002L06000"}, {{kPiece, "2,0,100,~"}}},
+    // A bar record there is read, and the pieces after it belong to the new bar.
+    {"NextLineIsABarRecord",
+     {"KB 001L06000", "KTN0001L01000C", "KB 002L07000", "KTN0002L02000"},
+     {{"SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr", "1,1;2,2"}, {kPiece, "2,0,100,~"}}},
     {"EndOfFile", {"KTN0001L01000C"}, {{kPiece, "1,0,100,~"}}, Raw},
     {"BlanksAreSkipped", {"KTN0001  L01000  "}, {{kPiece, "1,0,100,~"}}},
     {"LineFeedEndsThePiece", {"KTN0001L01000\nL02000"}, {{kPiece, "1,0,100,~"}}},

@@ -2,16 +2,11 @@
 // variant with its exact text, line and column, the stop box, and the file
 // set aside after Cancel.
 
-#include "ReaderTestHelpers.h"
-
-#include "tximport/ProductionImport.h"
-
-#include <QDir>
-#include <QFile>
+#include "ImportHelpers.h"
 
 namespace {
 
-using piecetest::PieceImport;
+using readertest::PieceImport;
 
 const QString kDataDir = QStringLiteral(VOV_TEST_DATA_DIR "/malformed");
 

@@ -2,15 +2,11 @@
 // bars, pieces, machining and steel rows are what the file brings, however
 // often it comes. Bars selected again by "KS", and pieces on bars of their
 // own, are where a second delivery used to add pieces a second time.
-#include "PieceImportFixture.h"
-
-#include "TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "ImportHelpers.h"
 
 namespace {
 
-using piecetest::PieceImport;
+using readertest::PieceImport;
 
 QByteArray sampleJob(const char* name)
 {

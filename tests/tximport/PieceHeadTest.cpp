@@ -1,7 +1,7 @@
 // "KTN" piece record head and its sub-fields "F", "K", "P", "T" through the
 // real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 #include "config/SettingsForm.h"
 

@@ -2,14 +2,7 @@
 // real importers behind the scan cycle: only print rows that hold label text
 // are print data; the placeholders the job's own production data books are
 // filled without a question.
-#include "JobPlant.h"
-
-#include "intake/ScanCycle.h"
-#include "tximport/PlantImporter.h"
-
-#include <QDir>
-
-#include <gtest/gtest.h>
+#include "ImportHelpers.h"
 
 namespace {
 
@@ -37,8 +30,7 @@ class PrintQuestion : public ::testing::TestWithParam<QuestionCase> {};
 TEST_P(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
 {
     const QuestionCase& c = GetParam();
-    JobPlant plant;
-    plant.createJobDatabase();
+    readertest::ScanPlant plant;
     Settings& s = plant.ctx.settings;
     s.JobLoadMode = static_cast<LoadMode>(c.loadMode);
     s.ExtensionEtikett = QStringLiteral("$et");
@@ -58,8 +50,7 @@ TEST_P(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
     plant.writeJobFile(QStringLiteral("J1.$et"), kLabels);
     plant.prompt.yesNoCancelAnswers = {Answer::Yes};
 
-    PlantImporter importer(plant.ctx, plant.job);
-    ScanCycle(plant.ctx, importer).runOnce();
+    ScanCycle(plant.ctx, plant.importer).runOnce();
 
     QStringList asked;
     for (const ScriptedPrompt::Question& q : plant.prompt.asked)
@@ -69,18 +60,17 @@ TEST_P(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
                              : QStringList());
     // Yes deletes the job's rows before the file writes; without the
     // question the file fills the rows that are there.
-    QStringList rows;
-    for (const QVariantList& r :
-         queryRows(plant.jobDatabasePath(), QStringLiteral("SELECT TeileNr || '=' || Etikettendaten FROM Druckdaten "
-                                                           "WHERE LosName = 'J1' ORDER BY TeileNr")))
-        rows << r.value(0).toString();
     const bool thirdKept = !before.isEmpty() && !c.asked;
-    EXPECT_EQ(rows.join(u' '), QStringLiteral("1=one 2=two") +
-                                   (thirdKept ? QStringLiteral(" 3=") + (before == QLatin1String("placeholder")
-                                                                             ? QStringLiteral("Label:3")
-                                                                             : QStringLiteral("old 3"))
-                                              : QString()));
-    EXPECT_EQ(QDir(plant.serverDir()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(readertest::rowsText(plant.jobDatabasePath(), QStringLiteral("SELECT TeileNr || '=' || Etikettendaten "
+                                                                           "FROM Druckdaten WHERE LosName = 'J1' "
+                                                                           "ORDER BY TeileNr"))
+                  .replace(u';', u' '),
+              QStringLiteral("1=one 2=two") +
+                  (thirdKept
+                       ? QStringLiteral(" 3=") + (before == QLatin1String("placeholder") ? QStringLiteral("Label:3")
+                                                                                         : QStringLiteral("old 3"))
+                       : QString()));
+    EXPECT_EQ(plant.serverFiles(), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, PrintQuestion,

@@ -1,9 +1,7 @@
 // The production-data reader frame: line reading, record dispatch, the
 // normal end and the stop exit, through the real importer.
 
-#include "ReaderTestHelpers.h"
-
-#include <QFile>
+#include "ImportHelpers.h"
 
 namespace {
 
@@ -50,10 +48,6 @@ const Case kCases[] = {
 
 READER_CASES(Frame, kCases);
 
-bool inServerDir(const PieceImport& run, const char* name)
-{
-    return QFile::exists(run.plant.serverDir() + QLatin1Char('/') + QLatin1String(name));
-}
 bool backedUp(const PieceImport& run)
 {
     return QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx"));
@@ -67,7 +61,7 @@ TEST(ReaderFrame, EmptyFileAddsTheJobAndIsBackedUp)
 
     EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
     EXPECT_TRUE(backedUp(run));
-    EXPECT_FALSE(inServerDir(run, "J1.$tx"));
+    EXPECT_FALSE(run.inServerDir("J1.$tx"));
     EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
@@ -77,12 +71,12 @@ TEST(ReaderFrame, ImporterLeavesTheFileAndAStopKeepsNoRow)
     PieceImport run;
     run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
     EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
-    EXPECT_TRUE(inServerDir(run, "J0.$tx"));
+    EXPECT_TRUE(run.inServerDir("J0.$tx"));
 
     const ImportOutcome stopped = run.import({"KB 001L01000", "KTN0001", "KTN0000"});
     EXPECT_EQ(stopped.result, ImportResult::SetAside);
     EXPECT_EQ(result(run, QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='J1'")), QStringLiteral("0"));
-    EXPECT_TRUE(inServerDir(run, "J1.$tx"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx"));
 }
 
 TEST(ReaderFrame, ResetsTheJobStateForAProductionFileOnly)
@@ -118,8 +112,8 @@ TEST(ReaderFrame, StopAsksRetryOrCancelAndRollsTheJobBack)
                   QStringLiteral("Job: J1.$tx not correct loaded!!\r\n\r\nWromg PieceNo.:0000\r\n"));
         EXPECT_EQ(result(run, QString::fromLatin1(kCounts) + QStringLiteral(", COUNT(*) FROM LosNamen")),
                   QStringLiteral("0,0,0"));
-        EXPECT_EQ(inServerDir(run, "J1.$tx"), retry);
-        EXPECT_EQ(inServerDir(run, "J1.$tx.$er"), !retry);
+        EXPECT_EQ(run.inServerDir("J1.$tx"), retry);
+        EXPECT_EQ(run.inServerDir("J1.$tx.$er"), !retry);
         EXPECT_FALSE(backedUp(run));
     }
 }
@@ -132,7 +126,7 @@ TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
     EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
 
     EXPECT_EQ(result(run, QStringLiteral("SELECT StabNr FROM Stabdaten")), QStringLiteral("1"));
-    EXPECT_TRUE(inServerDir(run, "J1.$tx.$er"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 }
 
 } // namespace

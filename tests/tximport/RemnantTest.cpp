@@ -1,6 +1,6 @@
 // "KR" remnant record through the real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 namespace {
 

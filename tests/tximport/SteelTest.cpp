@@ -1,6 +1,6 @@
 // Piece sub-field "S" (steel reinforcement) through the real importer.
 
-#include "ReaderTestHelpers.h"
+#include "ImportHelpers.h"
 
 #include "config/SettingsForm.h"
 
