@@ -17,20 +17,10 @@ template <int steeldata, bool convert = false, int loadMode = 0, bool switchOff 
         r.plant.ctx.settings.steelDefault = SteelDefault::SwitchOff;
 }
 
-// "SA" forms: "SA" selection lane, number(4) length(5) depth(5) steel number(3).
-// Two of them, then "Q": the second is 21 characters wide whatever it does.
-const char* const kTwoSteels = "KTN0001L00000"
-                               "SA21"
-                               "0034"
-                               "10000"
-                               "00050"
-                               "123"
-                               "SA12"
-                               "0002"
-                               "05000"
-                               "00030"
-                               "456"
-                               "Q0010000200";
+// "SA" forms: "SA" selection lane, number(4) length(5) depth(5) steel number(3). Two of them
+// (SA21 0034 10000 00050 123, SA12 0002 05000 00030 456), then "Q": the second is 21 characters
+// wide whatever it does.
+const char* const kTwoSteels = "KTN0001L00000SA2100341000000050123SA1200020500000030456Q0010000200";
 const char* const kPiece =
     "SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaufbahn, Stahllaufbahn2, StahlTeileNr, StahlTeileNr1, "
     "StahlTeileNr2, Stahllaenge, Stahllaenge1, Stahllaenge2, Stahleinschubtiefe, Stahleinschubtiefe1, "
@@ -46,18 +36,7 @@ const Case kCases[] = {
     {"ShortForm", {"KTN0001S112000123L01000"}, {{kShort, "1,1200,123,100"}, {"steel", "1 "}}},
     {"ShortFormSelection3", {"KTN0001S300500007L01000"}, {{kShort, "3,50,7,100"}, {"steel", "0 "}}},
     {"DesignationsJoined",
-     {"KTN0001SA11"
-      "0001"
-      "10000"
-      "00050"
-      "001"
-      "SB ST 4711"
-      "SA11"
-      "0002"
-      "10000"
-      "00050"
-      "001"
-      "SBX       L01000"},
+     {"KTN0001SA1100011000000050001SB ST 4711SA1100021000000050001SBX       L01000"},
      {{"SELECT StahlBezeichnung, StahlNr, StahlNr1, StahlNr2, TeileLaenge FROM Teiledaten",
        "ST 4711+X,ST 4711,ST 4711,X,100"}},
      0,
@@ -80,37 +59,17 @@ const Case kCases[] = {
      plant<2>},
     // Switched off: the short form's selection stands, the double steel adds nothing.
     {"SwitchOffDouble",
-     {"KTN0001S112000123"
-      "SA21"
-      "0001"
-      "10000"
-      "00050"
-      "123"
-      "SA12"
-      "0002"
-      "05000"
-      "00030"
-      "456"},
+     {"KTN0001S112000123SA2100011000000050123SA1200020500000030456"},
      {{"SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaenge FROM Teiledaten", "1,1,0,1500"}, {"steel", "1 "}},
      0,
      plant<2, false, 0, true>},
     {"SwitchOffFirstAlone",
-     {"KTN0001"
-      "SA21"
-      "0001"
-      "10000"
-      "00050"
-      "123"},
+     {"KTN0001SA2100011000000050123"},
      {{"SELECT Stahlanwahl, StahlTeileNr FROM Teiledaten", "~,1"}, {"steel", "0 "}},
      0,
      plant<2, false, 0, true>},
     {"SteelPieceNumberZeroKeepsTheHeads",
-     {"KB 001L06000", "KTN0012"
-                      "SA11"
-                      "0000"
-                      "10000"
-                      "00050"
-                      "123"},
+     {"KB 001L06000", "KTN0012SA1100001000000050123"},
      {{"SELECT PVCTeileNr FROM StahlTeiledaten WHERE TeileNr=12", "12"}},
      Steel},
     {"ListThreePieces",
@@ -131,17 +90,7 @@ const Case kCases[] = {
      0,
      plant<0, true, 2>},
     {"ListDoubleSteelBoth",
-     {"KTN0001"
-      "SA11"
-      "0005"
-      "10000"
-      "00050"
-      "123"
-      "SA11"
-      "0009"
-      "05000"
-      "00030"
-      "456"},
+     {"KTN0001SA1100051000000050123SA1100090500000030456"},
      {{"steel", "1 #5,0001;#9,0001;"}},
      0,
      plant<2, true, 1>},
