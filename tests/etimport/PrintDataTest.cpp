@@ -39,7 +39,6 @@ INSTANTIATE_TEST_SUITE_P(Answers, ExistingPrintData,
                          ::testing::Values(ExistingCase{"NoRowsNotAsked", 0, 0, 0, false, false, false},
                                            ExistingCase{"SkipQuestionDeletes", 2, Answer::No, 0, true, false, false},
                                            ExistingCase{"PresetNoKeeps", 2, Answer::No, 0, false, true, false},
-                                           ExistingCase{"AskedYes", 2, 0, Answer::Yes, false, false, false},
                                            ExistingCase{"AskedNo", 2, 0, Answer::No, false, true, false},
                                            ExistingCase{"AskedCancel", 2, 0, Answer::Cancel, false, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });

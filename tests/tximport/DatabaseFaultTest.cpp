@@ -31,31 +31,18 @@ void PrintTo(const Fault& f, std::ostream* os)
     *os << f.label;
 }
 
-// One import of the sample job A1001 on a fresh plant: in job mode its
-// production, label and steel data through ScanJob, in separate mode its
-// production data through ScanProductionData.
+// One job-mode import of the sample job A1001 (production, label and steel
+// data through ScanJob) on a fresh plant.
 class FaultRun : public ScanPlant {
 public:
-    explicit FaultRun(bool jobMode) : m_jobMode(jobMode)
+    FaultRun()
     {
         createProfileDatabase({{12, QStringLiteral("BR70-AD")}, {15, QStringLiteral("FL76-MD")}});
-        wholeJobs(jobMode ? LoadMode::Job : LoadMode::Separate);
-        for (const QString& name : files())
+        wholeJobs(LoadMode::Job);
+        for (const QString& name : kFiles)
             writeJobFile(name, readFileBytes(QStringLiteral(VOV_TEST_DATA_DIR "/../../examples/plant/In/") + name));
     }
-    QStringList files() const
-    {
-        if (m_jobMode)
-            return {QStringLiteral("A1001.$tx"), QStringLiteral("A1001.$et"), QStringLiteral("A1001.$sx")};
-        return {QStringLiteral("A1001.$tx")};
-    }
-    void scan()
-    {
-        if (m_jobMode)
-            ScanJob(ctx, importer);
-        else
-            ScanProductionData(ctx, importer);
-    }
+    void scan() { ScanJob(ctx, importer); }
     std::vector<int> counts() const
     {
         std::vector<int> c;
@@ -67,12 +54,10 @@ public:
     {
         return queryValue(jobDatabasePath(), QStringLiteral("PRAGMA integrity_check")).toString();
     }
-
-private:
-    bool m_jobMode;
+    const QStringList kFiles{QStringLiteral("A1001.$tx"), QStringLiteral("A1001.$et"), QStringLiteral("A1001.$sx")};
 };
 
-class DatabaseFaults : public ::testing::TestWithParam<std::tuple<bool, Fault>> {
+class DatabaseFaults : public ::testing::TestWithParam<Fault> {
 protected:
     // Hundreds of plants, each committing with full syncs: on a memory file
     // system where there is one, so that the walk takes seconds.
@@ -82,40 +67,18 @@ protected:
         if (QDir(QStringLiteral("/dev/shm")).exists())
             qputenv("TMPDIR", "/dev/shm");
     }
-    static void TearDownTestSuite()
-    {
-        if (s_tmp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", s_tmp);
-    }
+    static void TearDownTestSuite() { s_tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", s_tmp); }
     static inline QByteArray s_tmp;
 
     void SetUp() override { ASSERT_TRUE(faultvfs::install()); }
     void TearDown() override { faultvfs::disarm(); }
-
-    bool jobMode() const { return std::get<0>(GetParam()); }
-
-    // The job as a fault-free import leaves it.
-    std::vector<int> complete()
-    {
-        FaultRun run(jobMode());
-        faultvfs::arm(Op::Write, 0, SQLITE_OK);
-        run.scan();
-        const std::vector<int> c = run.counts();
-        EXPECT_GT(c[3], 0);                         // Werkzeugdaten
-        EXPECT_EQ(c[4] > 0 && c[7] > 0, jobMode()); // Druckdaten, StahlTeiledaten
-        for (const QString& name : run.files())
-            EXPECT_TRUE(run.inBackup(name)) << name.toStdString();
-        return c;
-    }
 
     // Fails the n-th op of one import; false when the import never met it.
     // Checks the invariant, then lets the plant run one more cycle on a
     // healthy disk: a file left for that cycle must then import whole.
     bool runWith(const Fault& f, int n, const std::vector<int>& whole)
     {
-        FaultRun run(jobMode());
+        FaultRun run;
         // Half the runs answer Retry, half Cancel.
         run.prompt.retryCancelAnswers = {n % 2 ? Answer::Retry : Answer::Cancel};
         faultvfs::arm(f.op, n, f.code, f.sticky);
@@ -124,16 +87,14 @@ protected:
         if (!faultvfs::fired())
             return false;
 
-        SCOPED_TRACE(std::string(jobMode() ? "job mode, " : "separate mode, ") + f.label + " at " +
-                     faultvfs::name(f.op) + " " + std::to_string(n));
+        SCOPED_TRACE(std::string(f.label) + " at " + faultvfs::name(f.op) + " " + std::to_string(n));
         EXPECT_EQ(run.integrity(), QStringLiteral("ok"));
         const std::vector<int> c = run.counts();
         const bool isWhole = c == whole;
         const bool isAbsent = c == std::vector<int>(c.size(), 0);
-        ++(isWhole ? m_whole : m_absent);
         EXPECT_TRUE(isWhole || isAbsent) << "half a job, e.g. Teiledaten " << c[2] << " of " << whole[2];
         bool leftForNextCycle = false;
-        for (const QString& name : run.files()) {
+        for (const QString& name : run.kFiles) {
             const bool inBackup = run.inBackup(name), inServer = run.inServer(name);
             EXPECT_EQ(int(inBackup) + int(inServer) + int(run.inServer(name + ".$er")), 1) << name.toStdString();
             EXPECT_TRUE(!isWhole || inBackup) << name.toStdString();
@@ -146,41 +107,36 @@ protected:
                     log.contains(QStringLiteral("disk I/O error")) || log.contains(QStringLiteral("currently locked")))
             << log.toStdString();
         if (leftForNextCycle) {
-            ++m_readAgain;
             run.scan();
             EXPECT_EQ(run.counts(), whole) << "the next cycle";
             EXPECT_EQ(run.integrity(), QStringLiteral("ok")) << "the next cycle";
         }
         return true;
     }
-
-    int m_whole = 0, m_absent = 0, m_readAgain = 0;
 };
 
-// One walk per kind of fault: a write, a disk that stays full, a sync, a lock busy or failing.
 TEST_P(DatabaseFaults, EveryFaultLeavesTheJobWholeOrAbsent)
 {
-    const Fault& f = std::get<1>(GetParam());
-    const std::vector<int> whole = complete();
+    const Fault& f = GetParam();
+    FaultRun clean; // the job as a fault-free import leaves it
+    clean.scan();
+    const std::vector<int> whole = clean.counts();
+    EXPECT_TRUE(whole[3] > 0 && whole[4] > 0 && whole[7] > 0); // Werkzeugdaten, Druckdaten, StahlTeiledaten
+    for (const QString& name : clean.kFiles)
+        EXPECT_TRUE(clean.inBackup(name)) << name.toStdString();
     int n = 1;
     while (runWith(f, n, whole) && !HasFailure())
         ++n;
     ASSERT_GT(n, 1) << f.label << " " << faultvfs::name(f.op) << ": never met";
-    std::printf("[ walk     ] %s %s: %d runs, job whole %d, absent %d (read again by the next cycle %d)\n", f.label,
-                faultvfs::name(f.op), n - 1, m_whole, m_absent, m_readAgain);
 }
 
 INSTANTIATE_TEST_SUITE_P(Walks, DatabaseFaults,
-                         ::testing::Combine(::testing::Bool(),
-                                            ::testing::Values(Fault{Op::Write, SQLITE_IOERR, false, "WriteIoError"},
-                                                              Fault{Op::Write, SQLITE_FULL, true, "DiskFullForGood"},
-                                                              Fault{Op::Sync, SQLITE_FULL, false, "SyncDiskFull"},
-                                                              Fault{Op::Lock, SQLITE_BUSY, false, "LockBusy"},
-                                                              Fault{Op::Lock, SQLITE_IOERR, false, "LockIoError"})),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "JobMode" : "SeparateMode") +
-                                    std::get<1>(info.param).label;
-                         });
+                         ::testing::Values(Fault{Op::Write, SQLITE_IOERR, false, "WriteIoError"},
+                                           Fault{Op::Write, SQLITE_FULL, true, "DiskFullForGood"},
+                                           Fault{Op::Sync, SQLITE_FULL, false, "SyncDiskFull"},
+                                           Fault{Op::Lock, SQLITE_BUSY, false, "LockBusy"},
+                                           Fault{Op::Lock, SQLITE_IOERR, false, "LockIoError"}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 // The job database is held locked by another writer from the moment a
 // failed import is asked about until the failure has been dealt with: the

@@ -35,21 +35,27 @@ protected:
     CycleReport report;
 };
 
-TEST_F(JobModeScan, WholeJobIsImportedAndBackedUpTogether)
+// The job's files are read in one cycle and backed up together. Delivered
+// again and overridden, its steel data is overridden without a second question.
+TEST_F(JobModeScan, WholeJobIsImportedAndOverriddenWithOneQuestion)
 {
     writeJob(kLabels);
-    plant.prompt.yesNoCancelAnswers = {Answer::No}; // keep the label placeholders, overwrite their text
     EXPECT_FALSE(scan());
     ASSERT_EQ(report.files.size(), 3u);
     const RowsWritten& written = report.files[0].rows;
     EXPECT_EQ(std::tuple(written.jobs, written.bars, written.pieces, report.files[1].rows.printRows),
               std::tuple(1, 1, 2, 2));
-    EXPECT_EQ(std::tuple(rows("Teiledaten"), rows("StahlTeiledaten"), rows("Druckdaten")), std::tuple(2, 1, 2));
-    for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"}) {
-        EXPECT_FALSE(inServer(f)) << f;
+    for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"})
         EXPECT_TRUE(plant.inBackup(QLatin1String(f))) << f;
-    }
-    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    EXPECT_EQ(plant.serverFiles(), QString());
+
+    writeJob(kLabels);
+    plant.prompt.yesNoCancelAnswers = {Answer::No};
+    EXPECT_FALSE(scan());
+    ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
+    EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
+    EXPECT_EQ(std::tuple(rows("StahlLosNamen"), rows("StahlTeiledaten"), rows("Teiledaten"), rows("Druckdaten")),
+              std::tuple(1, 1, 2, 2));
 }
 
 // Asked once, after the failure was reported and before any file moved.
@@ -81,54 +87,6 @@ TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)
     EXPECT_TRUE(inServer("J1.$et"));
     EXPECT_EQ(rows("Druckdaten"), 0);
     EXPECT_TRUE(plant.prompt.asked.empty());
-}
-
-TEST_F(JobModeScan, SteelDataOfAnOverriddenJobIsOverriddenWithoutASecondQuestion)
-{
-    writeJob(kLabels);
-    plant.prompt.yesNoCancelAnswers = {Answer::Yes};
-    ASSERT_FALSE(scan());
-
-    writeJob(kLabels);
-    plant.prompt.asked.clear();
-    plant.prompt.yesNoCancelAnswers = {Answer::No};
-    EXPECT_FALSE(scan());
-    ASSERT_EQ(plant.prompt.asked.size(), 1u); // the production-data file's question only
-    EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
-    EXPECT_EQ(std::tuple(rows("StahlLosNamen"), rows("StahlTeiledaten"), rows("Teiledaten")), std::tuple(1, 1, 2));
-}
-
-// The job's three files are one transaction: a steel-data file that fails
-// leaves no row of any of them, even of a job that existed before.
-TEST_F(JobModeScan, FailedSteelDataLeavesNoRowOfAnyOfTheThreeFiles)
-{
-    writeJob(kLabels);
-    plant.writeJobFile(QStringLiteral("J1.$sx"), crlf({"KB 001L60000TBST 4711 ", "KTN0000"}));
-    plant.prompt.yesNoCancelAnswers = {Answer::No};
-    plant.prompt.retryCancelAnswers = {Answer::Cancel};
-    EXPECT_TRUE(scan());
-    for (const char* table : {"LosNamen", "Stabdaten", "Teiledaten", "Druckdaten", "StahlLosNamen", "StahlStabdaten"})
-        EXPECT_EQ(rows(table), 0) << table;
-    EXPECT_EQ(plant.serverFiles(), "J1.$et.$er J1.$sx.$er J1.$tx.$er");
-}
-
-// Overriding a job writes its pieces again; their machining rows are
-// replaced with them, never doubled.
-TEST_F(JobModeScan, OverridingAJobReplacesItsMachiningRows)
-{
-    const QByteArray machined = crlf({"KB 001L65000T12", "KTN0001L12350W0100100", "KTN0002L12350W0200200W0300300"});
-    plant.ctx.settings.ExtensionEtikett.clear();
-    plant.ctx.settings.ExtensionStahl.clear();
-    plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
-    ASSERT_FALSE(scan());
-    const int first = rows("Werkzeugdaten");
-    EXPECT_EQ(first, 3);
-    for (int i = 0; i < 2; ++i) {
-        plant.writeJobFile(QStringLiteral("J1.$tx"), machined);
-        plant.prompt.yesNoCancelAnswers = {Answer::No};
-        ASSERT_FALSE(scan());
-        EXPECT_EQ(rows("Werkzeugdaten"), first);
-    }
 }
 
 } // namespace

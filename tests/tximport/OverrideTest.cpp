@@ -8,14 +8,8 @@ namespace {
 
 using readertest::PieceImport;
 
-QByteArray sampleJob(const char* name)
-{
-    return readFileBytes(QStringLiteral(VOV_TEST_DATA_DIR "/../../examples/plant/In/") + QLatin1String(name));
-}
-
 // Two pieces on bars of their own, a new bar by "KS", a bar by "KB", the
-// bar of the "KS" selected again; machining on every bar. (The sample job
-// selects its "KB" bar again.)
+// bars of the "KS" and of the "KB" selected again; machining on every bar.
 const QByteArray kBarsOfEveryKind = crlf({
     "KTN0001L01000W0100100",
     "KTN0002L01000",
@@ -25,6 +19,8 @@ const QByteArray kBarsOfEveryKind = crlf({
     "KTN0003L12350SA2100030980000250110SBST 6020 W0100100W0200200",
     "KS 004",
     "KTN0005L01000W0300300",
+    "KS 003",
+    "KTN0006L01000W0400400",
 });
 
 struct Delivery {
@@ -73,9 +69,7 @@ TEST_P(Override, AJobDeliveredAgainHasTheRowsOfItsFirstDelivery)
 }
 
 INSTANTIATE_TEST_SUITE_P(Deliveries, Override,
-                         ::testing::Values(Delivery{"SampleJob", sampleJob("A1002.$tx"), false},
-                                           Delivery{"SampleSteelData", sampleJob("A1002.$sx"), true},
-                                           Delivery{"BarsOfEveryKind", kBarsOfEveryKind, false},
+                         ::testing::Values(Delivery{"BarsOfEveryKind", kBarsOfEveryKind, false},
                                            Delivery{"BarsOfEveryKindAsSteelData", kBarsOfEveryKind, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
