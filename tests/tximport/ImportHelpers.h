@@ -154,17 +154,9 @@ inline QString lastLogMessage(const PieceImport& run)
     return text::fromCp1252(bytes);
 }
 
-enum Flag {
-    Steel = 1,
-    JobMode = 2,
-    P3 = 4,
-    F4 = 8,
-    LoadId = 16,
-    Release = 32,
-    Profiles = 64,
-    Raw = 128,
-    NoPrint = 256
-};
+// The flags of a case.
+constexpr int Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128,
+              NoPrint = 256;
 
 // lines: CR LF joined (Raw: as they are); a "--" line imports what came
 // before and starts the next file of the same job (asked: No, override).
