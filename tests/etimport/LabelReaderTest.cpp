@@ -31,9 +31,9 @@ struct LabelCase {
     QString question = {};
     const char* report = "";
     const char* file = "backup"; // where the file is afterwards: "in" the server directory, "backup", "error" copy
-    std::vector<std::pair<const char*, const char*>> labelList = {}; // the first entry of a label number counts
-    int replaceAnswer = Answer::No;
     bool fileExists = true;
+    int replaceAnswer = Answer::No;
+    std::vector<std::pair<const char*, const char*>> labelList = {}; // the first entry of a label number counts
 };
 
 class LabelReaderTest : public PrintTest, public ::testing::WithParamInterface<LabelCase> {};
@@ -90,15 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
                   .rows = "4 E=Y | 7 E=X | 9 E=old",
                   .labelList = {{"3", "0007"}, {"3", "0008"}}},
         // A target named in the middle holds from there on: piece 1's text so far keeps its column.
-        LabelCase{"HeaderInTheMiddleChangesTheTargetAfterThePiece",
-                  crlf({"ED 0001 A", "ED 0000 ETKTyp=1", "ED 0001 B", "ED 0002 C"}), "1 E=A T=B | 2 T=C | 9 E=old"},
-        LabelCase{"WrongPrintdataIsCollected",
-                  crlf({"XX", "ED 0001 A", "YY\nED 0002 B", "ED 0003 C\nZZ"}),
-                  "1 E=A | 3 E=C\n | 9 E=old",
-                  0,
-                  0,
-                  0,
-                  {},
+        LabelCase{"TargetChangedAfterThePiece", crlf({"ED 0001 A", "ED 0000 ETKTyp=1", "ED 0001 B", "ED 0002 C"}),
+                  "1 E=A T=B | 2 T=C | 9 E=old"},
+        LabelCase{"WrongPrintdataIsCollected", crlf({"XX", "ED 0001 A", "YY\nED 0002 B", "ED 0003 C\nZZ"}),
+                  "1 E=A | 3 E=C\n | 9 E=old", 0, 0, 0, QString(),
                   "Wrong printdata: XX\r\nWrong printdata: YY\nED 0002 B\r\nWrong printdata: ZZ"},
         LabelCase{"LastRecordIsHeaderRetry", crlf({"ED 0001 A", "ED 0000 ETKTyp=1"}), "", 0, 0, Answer::Retry,
                   NoPieceBox, NoPiece, "in"},
@@ -107,21 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"BadLabelNumber", crlf({"XX", "ED 0x02 B"}), "", 0, 0, Answer::Cancel,
                   Failed + qs("Wrong printdata: XX\r\n"),
                   "Job: A1.$et\r\nLine:2\r\nBuf:ED 0x02 B\r\nNum:0x02\r\nType mismatch", "error"},
-        LabelCase{.name = "MissingFileJobMode",
-                  .rows = "9 E=old",
-                  .loadMode = 1,
-                  .answer = Answer::Cancel,
-                  .question = Failed + qs("\r\n"),
-                  .report = "Job: A1.$et\r\nLine:0\r\nBuf:\r\nNum:\r\nFile not found",
-                  .file = "",
-                  .fileExists = false},
-        LabelCase{.name = "CancelAtThePrintDataQuestion",
-                  .content = crlf({"ED 0001 A"}),
-                  .rows = "9 E=old",
-                  .answer = Answer::Cancel,
-                  .question = ExistsQuestion,
-                  .file = "error",
-                  .replaceAnswer = 0}),
+        LabelCase{"MissingFileJobMode", QByteArray(), "9 E=old", 0, 1, Answer::Cancel, Failed + qs("\r\n"),
+                  "Job: A1.$et\r\nLine:0\r\nBuf:\r\nNum:\r\nFile not found", "", false},
+        LabelCase{"CancelAtThePrintDataQuestion", crlf({"ED 0001 A"}), "9 E=old", 0, 0, Answer::Cancel, ExistsQuestion,
+                  "", "error", true, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -10,38 +10,25 @@ protected:
     bool cancelled = true; // every call sets it
 };
 
-struct ExistingCase {
-    const char* name;
-    int rows, presetAnswer, operatorAnswer; // rows of A1 before; operatorAnswer 0: no question expected
-    bool skipQuestion, rowsKept, cancelled;
-};
-
-class ExistingPrintData : public PrintDataTest, public ::testing::WithParamInterface<ExistingCase> {};
-
-TEST_P(ExistingPrintData, AnswerDecides)
+// The job's print rows with label text are asked about: No keeps them (Yes, Cancel and the answer given
+// before: the label reader's tests); the rows of another job are never touched. A production-data file
+// skips the question and replaces them.
+TEST_F(PrintDataTest, ExistingRowsAreAskedAboutUnlessAProductionFileReplacesThem)
 {
-    const ExistingCase& c = GetParam();
-    for (int piece = 1; piece <= c.rows; ++piece)
-        addPrintRow(Job, piece, "old");
     addPrintRow(qs("A10"), 1, "other job");
-    plant.prompt.yesNoCancelAnswers = {c.operatorAnswer};
-
-    EXPECT_EQ(et::PreparePrintData(plant.ctx, print, nullptr, Job, c.skipQuestion, cancelled, c.presetAnswer), 0);
-    PendingError err;
-    EXPECT_TRUE(print.commit(err));
-    EXPECT_EQ(asked(), c.operatorAnswer == 0 ? QStringList() : QStringList{ExistsQuestion});
-    EXPECT_EQ(printRows(Job), c.rowsKept ? qs("1 E=old | 2 E=old") : QString());
-    EXPECT_EQ(printRows(qs("A10")), qs("1 E=other job"));
-    EXPECT_EQ(cancelled, c.cancelled);
+    for (const bool skipQuestion : {false, true}) {
+        addPrintRow(Job, 1, "old");
+        plant.prompt.asked.clear();
+        plant.prompt.yesNoCancelAnswers = {Answer::No};
+        EXPECT_EQ(et::PreparePrintData(plant.ctx, print, nullptr, Job, skipQuestion, cancelled, 0), 0);
+        PendingError err;
+        EXPECT_TRUE(print.commit(err));
+        EXPECT_EQ(asked(), skipQuestion ? QStringList() : QStringList{ExistsQuestion});
+        EXPECT_EQ(printRows(Job), skipQuestion ? QString() : qs("1 E=old"));
+        EXPECT_FALSE(cancelled);
+        EXPECT_EQ(printRows(qs("A10")), qs("1 E=other job")) << "other jobs untouched";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, ExistingPrintData,
-                         ::testing::Values(ExistingCase{"NoRowsNotAsked", 0, 0, 0, false, false, false},
-                                           ExistingCase{"SkipQuestionDeletes", 2, Answer::No, 0, true, false, false},
-                                           ExistingCase{"PresetNoKeeps", 2, Answer::No, 0, false, true, false},
-                                           ExistingCase{"AskedNo", 2, 0, Answer::No, false, true, false},
-                                           ExistingCase{"AskedCancel", 2, 0, Answer::Cancel, false, true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PrintDataTest, WritePrintRowAddsThenEditsOneRowPerPieceAndSkipsPiecesBelowOne)
 {
@@ -70,23 +57,22 @@ TEST_F(PrintDataTest, DeletePrintDataRemovesTheJobsRowsOnlyAndFailuresAreReporte
     EXPECT_TRUE(lastReport().startsWith(qs("Job: A1\r\nopenDBPrint: "))) << lastReport().toStdString();
 }
 
-class OrphanTest : public PrintDataTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(OrphanTest, OrphansGoOnlyInTheThirdLoadMode)
+// Print rows of jobs that are gone go in the third load mode only; this never reports, not even
+// without a database.
+TEST_F(PrintDataTest, OrphansGoOnlyInTheThirdLoadMode)
 {
-    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(GetParam());
     query(qs("INSERT INTO LosNamen (LosName) VALUES ('Kept')"));
     addPrintRow(qs("Kept"), 1, "x");
-    addPrintRow(qs("Gone"), 1, "y");
-    et::DeleteOrphanPrintData(plant.ctx);
-    EXPECT_EQ(printRows(qs("Kept")), qs("1 E=x"));
-    EXPECT_EQ(printRows(qs("Gone")), GetParam() == 2 ? QString() : qs("1 E=y"));
+    for (const int mode : {1, 2}) {
+        addPrintRow(qs("Gone"), 1, "y");
+        plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(mode);
+        et::DeleteOrphanPrintData(plant.ctx);
+        EXPECT_EQ(printRows(qs("Kept")), qs("1 E=x"));
+        EXPECT_EQ(printRows(qs("Gone")), mode == 2 ? QString() : qs("1 E=y"));
+    }
     QFile::remove(plant.jobDatabasePath());
     et::DeleteOrphanPrintData(plant.ctx);
-    EXPECT_TRUE(plant.errorBox.text().isEmpty()) << "never reports, not even without a database";
+    EXPECT_TRUE(plant.errorBox.text().isEmpty());
 }
-
-INSTANTIATE_TEST_SUITE_P(LoadModes, OrphanTest, ::testing::Values(0, 1, 2),
-                         [](const auto& i) { return "Mode" + std::to_string(i.param); });
 
 } // namespace
