@@ -97,34 +97,6 @@ TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
                                    {QStringLiteral("A2"), 42, QStringLiteral("2026-12-05 10:30:00")}}));
 }
 
-// What openDB prepares: the largest ID and LoadID plus one (Nulls left
-// out) for bars, for pieces in steel mode only, and the angle-ID probe.
-TEST_F(JobDatabaseTest, CountersContinueTheLargestAndProbeTheAngleIds)
-{
-    plant.ctx.settings.AutoFreigabe = plant.ctx.settings.GenLoadID = true;
-    for (const auto& [table, values] : {std::pair("Stabdaten", "41,3,NULL"), std::pair("Teiledaten", "7,NULL"),
-                                        std::pair("StahlStabdaten", "5"), std::pair("StahlTeiledaten", "12,NULL")}) {
-        for (const QString& v : QString::fromLatin1(values).split(u','))
-            exec(QStringLiteral("INSERT INTO %1 (LosName, ID, LoadID) VALUES ('Old', %2, %2)").arg(table, v));
-    }
-    exec(QStringLiteral("ALTER TABLE Teiledaten DROP COLUMN AngleOffCutID"));
-    for (const bool steel : {false, true}) {
-        tx::JobConnection conn;
-        carry = {0, 0};
-        ASSERT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), steel, cancelled), 0);
-        EXPECT_EQ(std::tuple(carry.nextBarID, carry.nextPieceID, conn.barLoadID, conn.pieceLoadID, conn.angleIdColumns),
-                  steel ? std::tuple(6, 13, 6, 13, true) : std::tuple(42, 0, 42, 8, false));
-        conn.close();
-    }
-    // Without auto-release nor load IDs the counters restart and no load ID is kept.
-    plant.ctx.settings.AutoFreigabe = plant.ctx.settings.GenLoadID = false;
-    tx::JobConnection conn;
-    carry = {17, 9};
-    ASSERT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), false, cancelled), 0);
-    EXPECT_EQ(std::tuple(carry.nextBarID, carry.nextPieceID, conn.barLoadID, conn.pieceLoadID),
-              std::tuple(0, 0, -1, -1));
-}
-
 // openDB fails on a missing table and on a quote in the job name: the
 // failure is reported and returned, and nothing is left open or locked.
 TEST_F(JobDatabaseTest, OpenDbFailureIsReportedAndReturnedLeavingOtherJobsAlone)

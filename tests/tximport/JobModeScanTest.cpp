@@ -80,13 +80,4 @@ TEST_F(JobModeScan, FailedLabelDataWithCancelRemovesTheJobAndSetsItsFilesAside)
     EXPECT_TRUE(plant.store.value(QStringLiteral("ProdServerAktiv")).isEmpty());
 }
 
-TEST_F(JobModeScan, LabelDataWithoutProductionDataIsNeverRead)
-{
-    plant.writeJobFile(QStringLiteral("J1.$et"), kLabels);
-    scan();
-    EXPECT_TRUE(inServer("J1.$et"));
-    EXPECT_EQ(rows("Druckdaten"), 0);
-    EXPECT_TRUE(plant.prompt.asked.empty());
-}
-
 } // namespace
