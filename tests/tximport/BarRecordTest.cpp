@@ -33,6 +33,11 @@ const char* const kStPcs = "SELECT TeileNr, PVCTeileNr FROM StahlTeiledaten";
 const char* const kDetached = "SELECT LosName FROM StahlTeiledaten WHERE PVCTeileNr=0";
 const char* const kProf = "SELECT ProfilNr, ProfilName, Rohlaenge FROM Stabdaten";
 const char* const kIds = "SELECT LoadID, ID, Freigabe IS NOT NULL FROM Stabdaten";
+const char* const kP4W = "KTN0004W0100100";
+const char* const kP1W = "KTN0001W0100100";
+const char* const kKS4 = "KS 004TBST-4    ";
+const char* const kStPcBar = "SELECT StabNr, StahlName FROM StahlTeiledaten";
+const char* const kTools = "SELECT COUNT(*) FROM Werkzeugdaten";
 const char* const kPcBar = "SELECT TeileNr, StabNr FROM Teiledaten";
 const std::vector<const char*> kTwice = {"KB 001L01000", "KTN0001W0100100", "KTN0002", "KB 002", "KTN0003W0100100",
                                          "--",           "KB 001L02000",    "KTN0004"};
@@ -46,7 +51,12 @@ const Case kBars[] = {
     {"ThreeDigitProfiles", {"KB 001T123L01000", "KB 002T 12"}, {{kProf, "123,PVC 123,100;12,PVC 12,~"}}, Profiles | P3},
     {"TwoDigitProfileStops", {"KB 001T123L01000"}, {{"log", WRONG_ID(1, 10) "<3L01000>"}, {kProf, ""}}, JobMode},
     {"LoadAndReleaseIds", {"KB 001", "KB 002"}, {{kIds, "0,40,1;1,41,1"}, {"carry", "42,0"}}, LoadId | Release, bar40},
-    {"OverrideReusesBars", kTwice, {{kRaw, "200"}, {kPcBar, "4,1"}, {"SELECT COUNT(*) FROM Werkzeugdaten", "0"}}},
+    {"OverrideReusesBars", kTwice, {{kRaw, "200"}, {kPcBar, "4,1"}, {kTools, "0"}}},
+    // A job delivered again: bars selected by "KS" and bars of pieces of their own get their pieces and
+    // machining once, not a second time.
+    {"OverrideSelectedBar", {"KS 004T12", kP4W, "--", "KS 004T12", kP4W}, {{kPcBar, "4,4"}, {kTools, "1"}}},
+    {"OverrideOwnBar", {kP1W, "KTN0002", "--", kP1W, "KTN0002"}, {{kPcBar, "1,1;2,2"}, {kTools, "1"}}},
+    {"SteelOverrideSelectedBar", {kKS4, "KTN0004", "--", kKS4, "KTN0004"}, {{kStPcBar, "4,ST-4"}}, Steel},
     {"SteelOverride", kSteelTwice, {{kStPcs, "1,1"}, {"SELECT StabNr FROM StahlStabdaten", "1"}}, Steel},
     {"SteelWithoutOverride", {"KB 001", "KTN0001"}, {{kDetached, "A"}}, Steel, detachedSteel},
 };
@@ -56,7 +66,6 @@ READER_CASES(BarRecord, kBars);
 // pieces join it.
 const char* const kSel = "SELECT StabNr, Rohlaenge, ProfilName FROM Stabdaten";
 const char* const kKB7 = "KB  7 TBPR-7    L01000";
-const char* const kStPcBar = "SELECT StabNr, StahlName FROM StahlTeiledaten";
 const char* const kStBarName = "SELECT StabNr, StahlName FROM StahlStabdaten";
 const char* const kPieceBar = "SELECT StabNr FROM Teiledaten";
 const Case kSelections[] = {

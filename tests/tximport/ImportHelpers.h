@@ -143,15 +143,11 @@ public:
     PlantImporter importer{ctx, job};
 };
 
-// The latest report as written to $TXerror.dat, without its quotes.
+// The latest report as written to $TXerror.dat, without the quotes of its log field.
 inline QString lastLogMessage(const PieceImport& run)
 {
-    QByteArray bytes = readFileBytes(run.plant.clientDir() + QStringLiteral("/$TXerror.dat"));
-    if (bytes.endsWith("\r\n"))
-        bytes.chop(2);
-    if (bytes.size() >= 2 && bytes.startsWith('"') && bytes.endsWith('"'))
-        bytes = bytes.mid(1, bytes.size() - 2);
-    return text::fromCp1252(bytes);
+    const QByteArray bytes = readFileBytes(run.plant.clientDir() + QStringLiteral("/$TXerror.dat"));
+    return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
 }
 
 // The flags of a case.
@@ -226,10 +222,6 @@ inline void PrintTo(const Case& c, std::ostream* os)
 {
     *os << c.name;
 }
-inline std::string caseName(const ::testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 } // namespace readertest
 
@@ -240,4 +232,5 @@ inline std::string caseName(const ::testing::TestParamInfo<Case>& info)
     {                                                                                                                  \
         readertest::check(GetParam());                                                                                 \
     }                                                                                                                  \
-    INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases), readertest::caseName)
+    INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases),                                                 \
+                             [](const auto& i) { return std::string(i.param.name); })
