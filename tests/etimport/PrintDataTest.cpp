@@ -79,26 +79,6 @@ protected:
     bool cancelled = true; // every call sets it
 };
 
-// The job's print rows with label text are asked about: No keeps them (Yes, Cancel and the answer given
-// before: the label reader's tests); the rows of another job are never touched. A production-data file
-// skips the question and replaces them.
-TEST_F(PrintDataTest, ExistingRowsAreAskedAboutUnlessAProductionFileReplacesThem)
-{
-    addPrintRow(qs("A10"), 1, "other job");
-    for (const bool skipQuestion : {false, true}) {
-        addPrintRow(Job, 1, "old");
-        plant.prompt.asked.clear();
-        plant.prompt.yesNoCancelAnswers = {Answer::No};
-        EXPECT_EQ(et::PreparePrintData(plant.ctx, print, nullptr, Job, skipQuestion, cancelled, 0), 0);
-        PendingError err;
-        EXPECT_TRUE(print.commit(err));
-        EXPECT_EQ(asked(), skipQuestion ? QStringList() : QStringList{ExistsQuestion});
-        EXPECT_EQ(printRows(Job), skipQuestion ? QString() : qs("1 E=old"));
-        EXPECT_FALSE(cancelled);
-        EXPECT_EQ(printRows(qs("A10")), qs("1 E=other job")) << "other jobs untouched";
-    }
-}
-
 TEST_F(PrintDataTest, WritePrintRowAddsThenEditsOneRowPerPieceAndSkipsPiecesBelowOne)
 {
     addPrintRow(Job, 12, "old");

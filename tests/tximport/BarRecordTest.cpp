@@ -27,7 +27,6 @@ const char* const kSkipped =
 const char* const kBar = "SELECT Laufbahn, Bezeichnung, ProfilName, Farbe, StahlName, Rohlaenge FROM Stabdaten";
 const char* const kStBar = "SELECT StahlName, Farbe, Rohlaenge FROM StahlStabdaten";
 const char* const kRaw = "SELECT Rohlaenge FROM Stabdaten";
-#define WRONG_ID(line, col) "Job: J1.$tx\r\nLine: " #line "\r\nCol: " #col "\r\nWrong ID: "
 const char* const kProf2 = "SELECT ProfilNr, ProfilName FROM Stabdaten";
 const char* const kStPcs = "SELECT TeileNr, PVCTeileNr FROM StahlTeiledaten";
 const char* const kDetached = "SELECT LosName FROM StahlTeiledaten WHERE PVCTeileNr=0";

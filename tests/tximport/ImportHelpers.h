@@ -150,6 +150,9 @@ inline QString lastLogMessage(const PieceImport& run)
     return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
 }
 
+// The start of a wrong-code report of job J1.
+#define WRONG_ID(line, col) "Job: J1.$tx\r\nLine: " #line "\r\nCol: " #col "\r\nWrong ID: "
+
 // The flags of a case.
 constexpr int Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128,
               NoPrint = 256;

@@ -92,32 +92,15 @@ TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
     exec(QStringLiteral("INSERT INTO LosNamen (LosName, ID) VALUES ('X', 41), ('Y', NULL)"));
     importJob(QStringLiteral("A2"));
 
-    EXPECT_EQ(rows(QStringLiteral("SELECT LosName, ID, Freigabe FROM LosNamen WHERE LosName LIKE 'A_' ORDER BY 1")),
-              (QList<QVariantList>{{QStringLiteral("A1"), 0, QStringLiteral("2026-12-05 10:30:00")},
-                                   {QStringLiteral("A2"), 42, QStringLiteral("2026-12-05 10:30:00")}}));
+    EXPECT_EQ(readertest::rowsText(plant.jobDatabasePath(), QStringLiteral("SELECT LosName, ID, Freigabe FROM "
+                                                                           "LosNamen WHERE LosName LIKE 'A_'")),
+              QStringLiteral("A1,0,2026-12-05 10:30:00;A2,42,2026-12-05 10:30:00"));
 }
 
-// openDB fails on a missing table and on a quote in the job name: the
-// failure is reported and returned, and nothing is left open or locked.
-TEST_F(JobDatabaseTest, OpenDbFailureIsReportedAndReturnedLeavingOtherJobsAlone)
-{
-    addJob(QStringLiteral("Other"));
-    tx::JobConnection conn;
-    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("O'Brien"), false, cancelled),
-              ErrorNumber::SyntaxInQueryExpression);
-    EXPECT_TRUE(report().contains(QStringLiteral("------------\r\nJob: O'Brien\r\nopenDB: ")))
-        << report().toStdString();
-    exec(QStringLiteral("DROP TRIGGER IF EXISTS Teiledaten_Werkzeugdaten"));
-    exec(QStringLiteral("DROP TABLE Werkzeugdaten"));
-    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), false, cancelled),
-              ErrorNumber::TableNotFound);
-    EXPECT_FALSE(conn.database.isOpen());
-    EXPECT_TRUE(plant.prompt.asked.empty());
-    tx::DeleteLos(plant.ctx, QStringLiteral("Other"), false);
-    EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("Other")), 0);
-}
-
-TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnly)
+// DeleteLos removes a job's rows only; openDB fails on a quote in the job
+// name and on a missing table: the failures are reported and returned, and
+// nothing is left open or locked.
+TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnlyAndFailuresAreReported)
 {
     addJob(QStringLiteral("A1"));
     addJob(QStringLiteral("B2"));
@@ -136,6 +119,18 @@ TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnly)
     tx::DeleteLos(plant.ctx, QStringLiteral("B2' or '1'='1"), false);
     EXPECT_TRUE(report().contains(QStringLiteral("------------\r\nJob: B2' or '1'='1\r\nDeleteLos: ")));
     EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("B2")), 1);
+    tx::JobConnection conn;
+    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("O'Brien"), false, cancelled),
+              ErrorNumber::SyntaxInQueryExpression);
+    EXPECT_TRUE(report().contains(QStringLiteral("Job: O'Brien\r\nopenDB: "))) << report().toStdString();
+    exec(QStringLiteral("DROP TRIGGER IF EXISTS Teiledaten_Werkzeugdaten"));
+    exec(QStringLiteral("DROP TABLE Werkzeugdaten"));
+    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), false, cancelled),
+              ErrorNumber::TableNotFound);
+    EXPECT_FALSE(conn.database.isOpen());
+    EXPECT_TRUE(plant.prompt.asked.empty());
+    tx::DeleteLos(plant.ctx, QStringLiteral("B2"), false);
+    EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("B2")), 0);
 }
 
 } // namespace

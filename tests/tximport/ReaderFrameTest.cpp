@@ -12,30 +12,23 @@ const char* const kCounts = "SELECT (SELECT COUNT(*) FROM Stabdaten), (SELECT CO
 // Codes are tested in a fixed order on what is left of the line; unknown and
 // lower-case codes are dropped without a report. LF-only files are read as
 // lines; a bare LF in a CR LF file stays inside the line.
+const char* const kSteelJobs = "SELECT COUNT(*) FROM StahlLosNamen";
 const Case kCases[] = {
     {"LeadingBlanks", {"   KB 001L01000", "  KTN0001"}, {{kCounts, "1,1"}}},
-    {"SkippedAndLowerCaseCodes",
-     {"KO KB 001", "OP KTN0001", "XX KB 002", "", "      ", "kb 001", "Kb 002"},
-     {{kCounts, "0,0"}}},
+    {"SkippedCodes", {"KO KB 001", "OP KTN0001", "XX KB 002", "", "   ", "kb 001", "Kb 002"}, {{kCounts, "0,0"}}},
     {"RecordsSharingALine", {"KB 001L01000\nKTN0001\n", "KTN0002"}, {{kCounts, "1,2"}}},
     // The record right after a piece in the same line is cut away.
     {"RecordAfterAPieceInTheSameLine", {"KB 001\nKTN0001\nKTN0002\nKB 002"}, {{kCounts, "2,1"}}},
     {"LineFeedOnlyFile", {"KB 001\nKTN0001\nKTN0002\nKB 002\nKTN0003\n"}, {{kCounts, "2,3"}}, Raw},
     {"CarriageReturnOnly", {"KB 001\rKTN0001\rKTN0002\r"}, {{kCounts, "1,2"}}, Raw},
-    {"LineFeedOnlyFileCountsItsLines",
-     {"KB 001\nKTN0001\n  KB 002X\n"},
-     {{"log", "Job: J1.$tx\r\nLine: 3\r\nCol: 7\r\nWrong ID: <X>"}},
-     Raw},
+    {"LineFeedLinesCounted", {"KB 001\nKTN0001\n  KB 002X\n"}, {{"log", WRONG_ID(3, 7) "<X>"}}, Raw},
     // A failing steel-data file of a job without steel data ends normally in job mode.
-    {"SteelFailureWithoutSteelData",
-     {"KB 001", "KS 001", "KTN0001"},
-     {{"SELECT COUNT(*) FROM StahlLosNamen", "1"}},
-     Steel | JobMode},
+    {"SteelFailureWithoutSteelData", {"KB 001", "KS 001", "KTN0001"}, {{kSteelJobs, "1"}}, Steel | JobMode},
     {"SteelFailureWithSteelData",
      {"KB 001", "KS 001", "KTN0001"},
      {{"log", "Job: J1.$sx\r\nPiece:0\r\nLine:2\r\nCol: 1\r\nSel: 001\r\nBuf: 001\r\nMissing profil data in KB-Data"},
       {"box", "Job: J1.$sx not correct loaded!!\r\n\r\nMissing profil data in KB-Data\r\n"},
-      {"SELECT COUNT(*) FROM StahlLosNamen", "0"}},
+      {kSteelJobs, "0"}},
      Steel | JobMode,
      [](PieceImport& r) { r.plant.job.jobHasSteelData = true; }},
 };

@@ -1,7 +1,8 @@
-// The print-data question of a label-data file, in both load modes, with the
-// real importers behind the scan cycle: only print rows that hold label text
-// are print data; the placeholders the job's own production data books are
-// filled without a question.
+// Whole jobs with the real importers behind the scan cycle: a job's three
+// files in job mode, and the print-data question of a label-data file in
+// both load modes: only print rows that hold label text are print data; the
+// placeholders the job's own production data books are filled without a
+// question.
 #include "ImportHelpers.h"
 
 namespace {
@@ -66,5 +67,36 @@ INSTANTIATE_TEST_SUITE_P(
                       QuestionCase{"LabelTextSeparateMode", 0, kFullLabels, "old ", true, "1,one;2,two"},
                       QuestionCase{"LabelTextJobMode", 1, kFullLabels, "old ", true, "1,one;2,two"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The job's files are read in one cycle and backed up together. Delivered
+// again and overridden, its steel data is overridden without a second question.
+TEST(JobModeScan, WholeJobIsImportedAndOverriddenWithOneQuestion)
+{
+    readertest::ScanPlant plant;
+    plant.wholeJobs(LoadMode::Job);
+    for (const int delivery : {1, 2}) {
+        SCOPED_TRACE(delivery);
+        plant.writeJobFile(QStringLiteral("J1.$tx"), kShortLabels);
+        plant.writeJobFile(QStringLiteral("J1.$et"), crlf({"ED 0000 PRNTyp=4", "ED 0001 ^XA one^XZ", "ED 0002 two"}));
+        plant.writeJobFile(QStringLiteral("J1.$sx"), crlf({"KB 001L60000TBST 4711 ", "KTN0001SA1100011180000250101"}));
+        plant.prompt.yesNoCancelAnswers = {Answer::No};
+        CycleReport report;
+        ScanJob(plant.ctx, plant.importer, &report);
+        ASSERT_EQ(report.files.size(), 3u);
+        EXPECT_FALSE(std::any_of(report.files.begin(), report.files.end(), failsJob));
+        const RowsWritten& written = report.files[0].rows;
+        EXPECT_EQ(std::tuple(written.jobs, written.bars, written.pieces, report.files[1].rows.printRows),
+                  delivery == 1 ? std::tuple(1, 1, 2, 2) : std::tuple(0, 0, 2, 2));
+        for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"})
+            EXPECT_TRUE(plant.inBackup(QLatin1String(f))) << f;
+        EXPECT_EQ(plant.serverFiles(), QString());
+        EXPECT_EQ(std::tuple(plant.count("StahlLosNamen"), plant.count("StahlTeiledaten"), plant.count("Teiledaten"),
+                             plant.count("Druckdaten")),
+                  std::tuple(1, 1, 2, 2));
+    }
+    // The production-data file's question only.
+    ASSERT_EQ(plant.prompt.asked.size(), 1u);
+    EXPECT_EQ(plant.prompt.asked[0].text, QStringLiteral("J1 exists !\r\nDelete Job = Yes / Override Job = No"));
+}
 
 } // namespace
