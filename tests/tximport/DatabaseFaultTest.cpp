@@ -59,17 +59,6 @@ public:
 
 class DatabaseFaults : public ::testing::TestWithParam<Fault> {
 protected:
-    // Hundreds of plants, each committing with full syncs: on a memory file
-    // system where there is one, so that the walk takes seconds.
-    static void SetUpTestSuite()
-    {
-        s_tmp = qgetenv("TMPDIR");
-        if (QDir(QStringLiteral("/dev/shm")).exists())
-            qputenv("TMPDIR", "/dev/shm");
-    }
-    static void TearDownTestSuite() { s_tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", s_tmp); }
-    static inline QByteArray s_tmp;
-
     void SetUp() override { ASSERT_TRUE(faultvfs::install()); }
     void TearDown() override { faultvfs::disarm(); }
 
@@ -137,29 +126,5 @@ INSTANTIATE_TEST_SUITE_P(Walks, DatabaseFaults,
                                            Fault{Op::Lock, SQLITE_BUSY, false, "LockBusy"},
                                            Fault{Op::Lock, SQLITE_IOERR, false, "LockIoError"}),
                          [](const auto& info) { return std::string(info.param.label); });
-
-// The job database is held locked by another writer from the moment a
-// failed import is asked about until the failure has been dealt with: the
-// deletes after the failure cannot run. That is reported, nothing of the
-// job is visible, and the file is set aside as the operator answered.
-TEST(LockedStopExit, TheFailureIsReportedNothingStaysAndTheFileIsSetAside)
-{
-    ScanPlant plant;
-    plant.writeJobFile(QStringLiteral("J1.$tx"),
-                       crlf({"KB 001L65000T12", "KTN0001L12350W0100100", "KTN0002L12350W0100100", "KTN0000L12350D1"}));
-    ASSERT_TRUE(faultvfs::install());
-    // Every lock from the question on is refused as "busy", whatever the
-    // busy timeout waits.
-    plant.prompt.onFailureQuestion = [] { faultvfs::arm(Op::Lock, 1, SQLITE_BUSY, true); };
-    ScanCycle(plant.ctx, plant.importer).runOnce();
-    const bool refused = faultvfs::fired();
-    faultvfs::disarm();
-
-    EXPECT_TRUE(refused);
-    ASSERT_EQ(plant.prompt.asked.size(), 1u);
-    EXPECT_EQ(plant.serverFiles(), QStringLiteral("J1.$tx.$er"));
-    EXPECT_EQ(plant.count("LosNamen") + plant.count("Teiledaten"), 0);
-    EXPECT_TRUE(plant.errorLog().contains("DeleteLos: ")) << plant.errorLog().toStdString();
-}
 
 } // namespace

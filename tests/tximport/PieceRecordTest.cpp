@@ -42,7 +42,6 @@ const Case kHead[] = {
     {"Compartments4", kF4, {{kBox, "~,345,1234567;12,345,1234567;12,2345,1234567"}}, F4},
     {"Compartment3LeavesADigit", {"KB 001", "KTN0001F0345"}, {{"log", WRONG_ID(2, 12) "<5 ... >"}}},
     {"SteelManual", {kKS, "KTN0012", "KTN0013"}, {{kStPc, "12,1,J1,1,34,ST-1,1;13,1,J1,1,13,ST-1,1"}}, Steel, sd<1>},
-    {"SteelSwitchOff", {kKS, "KTN0012"}, {{kStPc, "12,1,J1,1,34,ST-1,~"}}, Steel, sd<3>},
     {"SteelReleaseIDs", {"KB 001", "KTN0001", "KTN0002"}, {{kStId, "7;8"}, {"carry", "0,9"}}, Steel | Release, id7},
     {"SteelAgain", {"KB 001", "KTN0001K1111111", "--", "KB 001", "KTN0001K2", "KTN0002"}, {{kStK, "1,2;2,~"}}, Steel},
 };
@@ -77,7 +76,6 @@ const Case kTails[] = {
     {"NextLineIsARecord", {"KTN0001L01000C", "KS 002L06000"}, {{kPiece, "2,0,100,~"}}},
     {"NextLineIsABarRecord", {"KB 001", "KTN0001C", "KB 002", "KTN0002"}, {{kPcBar, "1,1;2,2"}, {kPiece, "2,0,~,~"}}},
     {"EndOfFile", {"KTN0001L01000C"}, {{kPiece, "1,0,100,~"}}, Raw},
-    {"LineFeedEndsThePiece", {"KTN0001L01000\nL02000"}, {{kPiece, "1,0,100,~"}}},
     {"BarThreeDigits", {"KTN0007A123RWL01000"}, {{kOwnBar, "7,123,RW,~,100"}}, P3},
     {"BarDesignation", {"KTN0007X FRAME LEFT         L01000"}, {{kOwnBar, "7,~,~, FRAME LEFT         ,100"}}},
     {"SteelBarName", {"KTN0007ABST 4711 RWX  STEEL             L01000"}, {{kStBar, "ST 4711,RW"}}, Steel},
@@ -100,7 +98,6 @@ const char* const kRaw = "SELECT Rohlaenge FROM Stabdaten";
 const char* const kP7 = "KTN0007L12345Q0010000200";
 const Case kAngleCases[] = {
     {"SignTakesAColumn", {"KTN0001GG+12500900L01000"}, {{kAngles, "12.5,9,0,0,100"}}},
-    {"ZeroConverted", {"KTN0001GG-00000000L01000"}, {{kAngles, "90,90,0,0,100"}}, 0, cv<true, false>},
     {"OneZeroConverted", {"KTN0001GG45000000L01000"}, {{kAngles, "45,90,0,0,100"}}, 0, cv<true, false>},
     {"CodesConverted", {"KTN0001G37L01000"}, {{kAngles, "403,407,3,7,100"}}, 0, cv<false, true>},
     {"NoIdColumns", {"KTN0001G12"}, {{"SELECT AnGehrung, AbGehrung FROM Teiledaten", "1,2"}}, 0, cv<0, 1, 0>},
@@ -178,7 +175,6 @@ const char* const kS7 = "KTN0007S212000123";
 const char* const k2Lst = "KTN0001SA1100051000000050123SA1100090500000030456";
 const Case kSteelCases[] = {
     {"ShortForm", {"KTN0001S112000123L01000"}, {{kShort, "1,1200,123,100"}, {"steel", "1 "}}},
-    {"ShortFormSelection3", {"KTN0001S300500007L01000"}, {{kShort, "3,50,7,100"}, {"steel", "0 "}}},
     {"DesignationsJoined", {kJoined}, {{kDesig, "ST 4711+X,ST 4711,ST 4711,X,100"}}, 0, st<2>},
     {"DesignationInSteel", {"KTN0001SBFIRST   SBSECOND  L01000"}, {{kStDesig, "SECOND,~,100"}, {"steel", "0 "}}, Steel},
     {"SecondIgnored", {k2SA}, {{kSteel, "2,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}}, 0, st<0>},
