@@ -13,10 +13,6 @@
 
 namespace {
 
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 inline QString qs(const char* text)
 {
     return QString::fromUtf8(text);
@@ -125,17 +121,11 @@ TEST_F(PrintDataTest, OrphansGoOnlyInTheThirdLoadMode)
 }
 
 // The label reader behind the scan cycle's seam, as the plant wires it.
-class LabelImporter final : public StepImporter {
-public:
-    explicit LabelImporter(JobPlant& plant) : m_plant(plant) {}
-    ImportOutcome ReadLabelFile(const QString& path) override
-    {
-        return et::ReadLabelFile(m_plant.ctx, m_plant.job, path);
-    }
-    void DeletePrintData(const QString& jobName) override { et::DeletePrintData(m_plant.ctx, jobName); }
-
-private:
-    JobPlant& m_plant;
+struct LabelImporter final : StepImporter {
+    explicit LabelImporter(JobPlant& p) : plant(p) {}
+    ImportOutcome ReadLabelFile(const QString& path) override { return et::ReadLabelFile(plant.ctx, plant.job, path); }
+    void DeletePrintData(const QString& job) override { et::DeletePrintData(plant.ctx, job); }
+    JobPlant& plant;
 };
 
 // A label file of job A1, which has print rows already (piece 9 "old"); its production data was
@@ -193,8 +183,6 @@ INSTANTIATE_TEST_SUITE_P(
     Files, LabelReaderTest,
     ::testing::Values(
         LabelCase{"JoinsPieceRecords", crlf({"ED 0001 HE", "ED 0001 AD", "ED 0002 X"}), "1 E=HEAD | 2 E=X | 9 E=old"},
-        LabelCase{"Intermec", crlf({"ED 0001 A", "ED 0001 B:", "ED 0002 C$013"}), "1 E=A$013B: | 2 E=C$013 | 9 E=old",
-                  1},
         LabelCase{"SatoLosesEscapes", crlf({"ED 0001 $027*AB$027*C"}), "1 E=ABC | 9 E=old", 3},
         // Up to four "$" prefixes, on the first record of a piece only.
         LabelCase{"ImajeDosPrefixes", crlf({"ED 0001 $ABC$DEFt", "ED 0001 $XYZm", "ED 0002 $P1 $P2 $P3 $P4 $P5 e"}),

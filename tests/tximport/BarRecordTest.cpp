@@ -76,7 +76,6 @@ const Case kSelections[] = {
      {{kStPcBar, "7,ST-7"}},
      Steel},
     {"New", {"KS 009B12TBPR-9    TF  weiss             L01234", "KTN0001"}, {{kSel, "9,123.4,PR-9"}, {kPieceBar, "9"}}},
-    {"NewBarProfileNumberAsName", {"KS 009T12L00000", "KTN0001"}, {{kSel, "9,0,12"}, {kPieceBar, "9"}}},
     {"NewSteelBar", {"KS 009TBST-9    ", "KTN0001"}, {{kStBarName, "9,ST-9"}, {kStPcBar, "9,ST-9"}}, Steel},
 };
 READER_CASES(BarSelection, kSelections);

@@ -26,11 +26,6 @@ struct Fault {
     const char* label;
 };
 
-void PrintTo(const Fault& f, std::ostream* os)
-{
-    *os << f.label;
-}
-
 // One job-mode import of the sample job A1001 (production, label and steel
 // data through ScanJob) on a fresh plant.
 class FaultRun : public ScanPlant {
@@ -50,10 +45,7 @@ public:
             c.push_back(count(table, QStringLiteral("A1001")));
         return c;
     }
-    QString integrity() const
-    {
-        return queryValue(jobDatabasePath(), QStringLiteral("PRAGMA integrity_check")).toString();
-    }
+    QString integrity() const { return queryValue(jobDatabasePath(), "PRAGMA integrity_check").toString(); }
     const QStringList kFiles{QStringLiteral("A1001.$tx"), QStringLiteral("A1001.$et"), QStringLiteral("A1001.$sx")};
 };
 

@@ -6,7 +6,6 @@
 // a job database that is gone. No job file is lost.
 #include "ImportHelpers.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -34,23 +33,18 @@ protected:
 // Only regular files are job files, and a link is never followed, whatever
 // it leads to: a link to a device (reading would never end), a
 // directory, and a link to a file private to its owner are named once and
-// never read, while the good job beside them is imported. In job mode a
-// label-data file read by name that is a link counts as missing. Nothing of
-// the linked files reaches the logs or the database.
+// never read, while the good job beside them is imported. Nothing of the
+// linked files reaches the logs or the database.
 TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
 {
     QTemporaryDir elsewhere;
-    const auto privateFile = [&](const char* name, const QByteArray& bytes) {
-        const QString path = elsewhere.path() + u'/' + QLatin1String(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        return path;
-    };
+    // A job file private to its owner, elsewhere.
     const QByteArray secretJob = crlf({"KB 001L65000T12TFSECRET-BAR", "KTN0001L12350W0100100"});
-    const QString job = privateFile("job", secretJob);
-    const QString label = privateFile("label", "ED 0000 SECRET-LABEL\r\n");
+    const QString job = elsewhere.path() + QStringLiteral("/job");
+    QFile f(job);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(secretJob) == secretJob.size());
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    f.close();
     const auto link = [&](const QString& to, const char* name) {
         ASSERT_TRUE(QFile::link(to, plant.serverDir() + u'/' + QLatin1String(name)));
     };
@@ -67,18 +61,9 @@ TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
     cycle();
     EXPECT_EQ(plant.errorLog(), logged) << "named once only";
 
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    plant.writeJobFile(QStringLiteral("C1.$tx"), kJob);
-    link(label, "C1.$et");
-    cycle();
-    EXPECT_TRUE(QFileInfo(plant.serverDir() + QStringLiteral("/C1.$et")).isSymLink()) << "stays";
-    EXPECT_EQ(jobs(), 2);
-    EXPECT_EQ(jobs("Druckdaten"), 0);
-    EXPECT_TRUE(plant.errorLog().contains("Not a regular file, never read: C1.$et"));
     EXPECT_FALSE(plant.errorLog().contains("SECRET"));
     EXPECT_EQ(readFileBytes(job), secretJob);
-    EXPECT_FALSE(QFile::permissions(label) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
+    EXPECT_FALSE(QFile::permissions(job) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
 }
 
 // Configurations in which a loaded file would be moved onto itself: the

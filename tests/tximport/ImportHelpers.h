@@ -21,12 +21,6 @@
 
 #include <vector>
 
-// Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace readertest {
 
 // The rows a statement returns as text: columns ",", rows ";", Null "~".
@@ -40,14 +34,6 @@ inline QString rowsText(const QString& databasePath, const QString& sql)
         rows << cols.join(QLatin1Char(','));
     }
     return rows.join(QLatin1Char(';'));
-}
-
-// The rows of a table for one job (every job when job is empty).
-inline int countRows(const QString& databasePath, const QString& table, const QString& job)
-{
-    return queryValue(databasePath, QStringLiteral("SELECT COUNT(*) FROM %1%2")
-                                        .arg(table, job.isEmpty() ? QString() : " WHERE LosName='" + job + "'"))
-        .toInt();
 }
 
 // The real importer on job files of a temporary plant, one file at a time.
@@ -124,19 +110,20 @@ public:
         s.AutoFreigabe = true;
         s.printerType = PrinterType::Zebra;
     }
+    // The rows of a table for one job (every job when job is empty).
     int count(const char* table, const QString& job = QStringLiteral("J1")) const
     {
-        return countRows(jobDatabasePath(), QLatin1String(table), job);
+        return queryValue(jobDatabasePath(),
+                          QStringLiteral("SELECT COUNT(*) FROM %1%2")
+                              .arg(QLatin1String(table), job.isEmpty() ? QString() : " WHERE LosName='" + job + "'"))
+            .toInt();
     }
     bool inServer(const QString& name) const { return QFile::exists(serverDir() + u'/' + name); }
-    bool inBackup(const QString& name) const
-    {
-        return QFile::exists(programDir() + QStringLiteral("/prog.bak/") + name);
-    }
+    bool inBackup(const QString& name) const { return QFile::exists(programDir() + "/prog.bak/" + name); }
     // The server directory's files by name, joined by blanks.
     QString serverFiles() const
     {
-        return QDir(serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(u' ');
+        return QDir(serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(' ');
     }
     QByteArray errorLog() const { return readFileBytes(clientDir() + QStringLiteral("/error.dat")); }
 

@@ -25,7 +25,6 @@ const MalformedCase kCases[] = {
     {"remnant_unknown_letter.$tx", "Line: 2\r\nCol: 8\r\nWrong ID: < L01500 ... >", nullptr},
     {"wrong_piece_number.$tx", "Wrong PieceNo.:0000\r\nLine:2\r\nCol: 1\r\nSel: 0000\r\nBuf:K1234567",
      "Wromg PieceNo.:0000"},
-    {"wrong_bar_empty.$tx", "Wrong BarNo.:\r\nLine:1\r\nCol: 1\r\nSel: \r\nBuf:\r\n", "Wrong BarNo.:\r\n"},
     {"wrong_bar_text.$tx",
      "Wrong BarNo.:A1B\r\nLine:1\r\nCol: 1\r\nSel: A1B\r\nBuf:L01000\r\nData type conversion error.",
      "Wrong BarNo.:A1B\r\nData type conversion error."},

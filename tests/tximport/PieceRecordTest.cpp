@@ -73,7 +73,6 @@ const char* const kOwnBar =
 const char* const kStBar = "SELECT StahlName, Farbe FROM StahlStabdaten";
 const Case kTails[] = {
     {"LeadingBlanks", {"KTN0001L01000C", "   KTGG45009000"}, {{kPiece, "1,0,100,45"}}},
-    {"NextLineIsARecord", {"KTN0001L01000C", "KS 002L06000"}, {{kPiece, "2,0,100,~"}}},
     {"NextLineIsABarRecord", {"KB 001", "KTN0001C", "KB 002", "KTN0002"}, {{kPcBar, "1,1;2,2"}, {kPiece, "2,0,~,~"}}},
     {"EndOfFile", {"KTN0001L01000C"}, {{kPiece, "1,0,100,~"}}, Raw},
     {"BarThreeDigits", {"KTN0007A123RWL01000"}, {{kOwnBar, "7,123,RW,~,100"}}, P3},
@@ -179,12 +178,9 @@ const Case kSteelCases[] = {
     {"DesignationInSteel", {"KTN0001SBFIRST   SBSECOND  L01000"}, {{kStDesig, "SECOND,~,100"}, {"steel", "0 "}}, Steel},
     {"SecondIgnored", {k2SA}, {{kSteel, "2,~,~,1,~,34,~,~,1000,~,~,5,~,~,123,~,~,10"}}, 0, st<0>},
     {"SecondDouble", {k2SA}, {{kSteel, "12,2,1,1,2,0,34,2,1500,1000,500,0,5,3,123,123,456,10"}}, 0, st<2>},
-    {"SteelPieceSecondDouble", {k2SA}, {{kSteelMode, "12,2,1,1,2,34,2,1500,1000,500,5,5,3,~,~,10"}}, Steel, st<2>},
     {"SwitchOffDouble", {kOff}, {{kSel, "1,1,0,1500"}, {"steel", "1 "}}, 0, st<2, 0, 0, 1>},
     {"SteelPieceNumberZero", {"KB 001", "KTN0012SA1100001000000050123"}, {{kStPvc, "12"}}, Steel},
     {"ListSkipsNoSelection", {kS1, kS3, kS5, kS7}, {{"steel", "1 #2,0005;#3,0007;"}}, 0, st<0, 1, 1>},
-    {"ListSeparateMode", {kS1, kS5}, {{"steel", "1 "}}, 0, st<0, true, 0>},
-    {"ListDoubleSteelBoth", {k2Lst}, {{"steel", "1 #5,0001;#9,0001;"}}, 0, st<2, 1, 1>},
 };
 READER_CASES(SteelField, kSteelCases);
 

@@ -35,14 +35,22 @@ const Case kCases[] = {
 
 READER_CASES(Frame, kCases);
 
-// An empty file adds the job; the file is backed up and the release flag set.
+// A steel-data file keeps the job's state; an empty production-data file
+// resets it and adds the job; the file is backed up and the release flag set.
 // The importer itself never moves a file in job mode; a stop rolls back what
 // the file wrote, Retry leaves the file for the next scan.
 TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
 {
     PieceImport run;
     run.plant.ctx.settings.AutoFreigabe = true;
+    // Only a production-data file starts a job afresh: the label list goes, the error box is cleared.
+    run.plant.job.labelList.append(QStringLiteral("1"), QStringLiteral("2"));
+    const ImportOutcome steel = run.import({"KB 001"}, true);
+    EXPECT_TRUE(steel.fileRead && steel.kind == FileKind::Steel && steel.path.endsWith(QStringLiteral("J1.$sx")));
+    EXPECT_FALSE(run.plant.job.labelList.isEmpty());
     EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
+    EXPECT_TRUE(run.plant.job.labelList.isEmpty());
+    EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
     EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
     EXPECT_TRUE(QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx")));
     EXPECT_FALSE(run.inServerDir("J1.$tx"));
@@ -55,22 +63,6 @@ TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
     EXPECT_EQ(run.import({"KB 001L01000", "KTN0001", "KTN0000"}).result, ImportResult::ReadAgain);
     EXPECT_EQ(result(run, QString::fromLatin1(kCounts)), QStringLiteral("1,0"));
     EXPECT_TRUE(run.inServerDir("J1.$tx"));
-}
-
-TEST(ReaderFrame, ResetsTheJobStateForAProductionFileOnly)
-{
-    PieceImport run;
-    run.plant.job.labelList.append(QStringLiteral("1"), QStringLiteral("2"));
-    run.plant.job.ReplaceAnswer = Answer::No;
-    const ImportOutcome steel = run.import({"KB 001"}, true);
-    EXPECT_FALSE(run.plant.job.labelList.isEmpty());
-    EXPECT_TRUE(steel.fileRead);
-    EXPECT_EQ(steel.kind, FileKind::Steel);
-    EXPECT_TRUE(steel.path.endsWith(QStringLiteral("J1.$sx")));
-
-    run.import({"KB 001"});
-    EXPECT_TRUE(run.plant.job.labelList.isEmpty());
-    EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
 }
 
 TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)

@@ -11,62 +11,50 @@ namespace {
 const QByteArray kShortLabels = crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1"});
 const QByteArray kFullLabels = crlf({"KB 001L65000T12", "KTN0001L12350DE11000100000", "KTN0002L12350DE11000200000"});
 
-struct QuestionCase {
-    const char* name;
-    int loadMode;
-    const QByteArray& production;
-    const char* before; // the text of J1's print rows 1 to 3 before the job arrives ("": none)
-    bool asked;
-    const char* after;
-};
-
-void PrintTo(const QuestionCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class PrintQuestion : public ::testing::TestWithParam<QuestionCase> {};
-
 // Yes deletes the job's rows before the file writes; without the question
 // the file fills the rows that are there.
-TEST_P(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
+TEST(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
 {
-    const QuestionCase& c = GetParam();
-    readertest::ScanPlant plant;
-    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(c.loadMode);
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    plant.ctx.settings.printerType = PrinterType::Anyone;
-    for (int piece = 1; piece <= 3 && *c.before; ++piece)
-        queryRows(plant.jobDatabasePath(),
-                  QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES ('J1', %2, '%1%2')")
-                      .arg(QLatin1String(c.before))
-                      .arg(piece));
-    plant.writeJobFile(QStringLiteral("J1.$tx"), c.production);
-    plant.writeJobFile(QStringLiteral("J1.$et"), crlf({"ED 0001 one", "ED 0002 two"}));
-    plant.prompt.yesNoCancelAnswers = {Answer::Yes};
+    const struct {
+        LoadMode mode;
+        const QByteArray& production;
+        const char* before; // the text of J1's print rows 1 to 3 before the job arrives ("": none)
+        bool asked;
+        const char* after;
+    } cases[] = {{LoadMode::Job, kShortLabels, "", false, "1,one;2,two"},
+                 {LoadMode::Separate, kFullLabels, "Label:", false, "1,one;2,two;3,Label:3"},
+                 {LoadMode::Separate, kFullLabels, "old ", true, "1,one;2,two"},
+                 {LoadMode::Job, kFullLabels, "old ", true, "1,one;2,two"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.mode) << c.before);
+        readertest::ScanPlant plant;
+        plant.ctx.settings.JobLoadMode = c.mode;
+        plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
+        plant.ctx.settings.printerType = PrinterType::Anyone;
+        for (int piece = 1; piece <= 3 && *c.before; ++piece)
+            queryRows(
+                plant.jobDatabasePath(),
+                QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES ('J1', %2, '%1%2')")
+                    .arg(QLatin1String(c.before))
+                    .arg(piece));
+        plant.writeJobFile(QStringLiteral("J1.$tx"), c.production);
+        plant.writeJobFile(QStringLiteral("J1.$et"), crlf({"ED 0001 one", "ED 0002 two"}));
+        plant.prompt.yesNoCancelAnswers = {Answer::Yes};
 
-    ScanCycle(plant.ctx, plant.importer).runOnce();
+        ScanCycle(plant.ctx, plant.importer).runOnce();
 
-    QStringList asked;
-    for (const ScriptedPrompt::Question& q : plant.prompt.asked)
-        asked << q.title + u'|' + q.text;
-    EXPECT_EQ(asked, c.asked ? QStringList{QStringLiteral("$ET-VOV Server|Printdata: J1 exists !\r\n"
-                                                          "Delete Data = Yes / Override Data = No")}
-                             : QStringList());
-    EXPECT_EQ(readertest::rowsText(plant.jobDatabasePath(),
-                                   QStringLiteral("SELECT TeileNr, Etikettendaten FROM Druckdaten ORDER BY TeileNr")),
-              QLatin1String(c.after));
-    EXPECT_EQ(plant.serverFiles(), QString());
+        QStringList asked;
+        for (const ScriptedPrompt::Question& q : plant.prompt.asked)
+            asked << q.title + u'|' + q.text;
+        EXPECT_EQ(asked, c.asked ? QStringList{QStringLiteral("$ET-VOV Server|Printdata: J1 exists !\r\n"
+                                                              "Delete Data = Yes / Override Data = No")}
+                                 : QStringList());
+        EXPECT_EQ(readertest::rowsText(plant.jobDatabasePath(), QStringLiteral("SELECT TeileNr, Etikettendaten FROM "
+                                                                               "Druckdaten ORDER BY TeileNr")),
+                  QLatin1String(c.after));
+        EXPECT_EQ(plant.serverFiles(), QString());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Jobs, PrintQuestion,
-    ::testing::Values(QuestionCase{"NewJobJobMode", 1, kShortLabels, "", false, "1,one;2,two"},
-                      QuestionCase{"PlaceholdersOfAnEarlierImport", 0, kFullLabels, "Label:", false,
-                                   "1,one;2,two;3,Label:3"},
-                      QuestionCase{"LabelTextSeparateMode", 0, kFullLabels, "old ", true, "1,one;2,two"},
-                      QuestionCase{"LabelTextJobMode", 1, kFullLabels, "old ", true, "1,one;2,two"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // The job's files are read in one cycle and backed up together. Delivered
 // again and overridden, its steel data is overridden without a second question.
