@@ -1,22 +1,15 @@
 // Faults of the plant that must neither block the queue, nor lose a job file,
 // nor set aside a file that was never wrong: the scan cycle with the real
-// importers on a temporary plant.
-#include "JobPlant.h"
+// importers on a temporary plant. The file system under it misbehaves too:
+// links among the job files, a backup folder that cannot be made,
+// a server directory that is gone for a while,
+// a job database that is gone. No job file is lost.
+#include "ImportHelpers.h"
 
-#include "intake/ScanCycle.h"
-#include "platform/OperatorPrompt.h"
-#include "tximport/PlantImporter.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,113 +17,53 @@ const QByteArray kJob = crlf({"KB 001L65000T12", "KTN0001L12350W0100100"});
 
 class Hardening : public ::testing::Test {
 protected:
-    Hardening()
-    {
-        plant.createJobDatabase();
-        plant.ctx.programDir = plant.programDir();
-        plant.ctx.settings.Extension = QStringLiteral("$tx");
-    }
     // One cycle; returns the server directory's files afterwards.
     QString cycle()
     {
         scan.runOnce();
-        return QDir(plant.serverDir()).entryList(QDir::Files | QDir::System, QDir::Name).join(u' ');
+        return plant.serverFiles();
     }
-    qlonglong jobs() const
-    {
-        return queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM LosNamen")).toLongLong();
-    }
-    bool backedUp(const char* name) const
-    {
-        return QFile::exists(plant.programDir() + QStringLiteral("/prog.bak/") + QLatin1String(name));
-    }
+    int jobs(const char* table = "LosNamen") const { return plant.count(table, QString()); }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
-    JobPlant plant;
-    PlantImporter importer{plant.ctx, plant.job};
-    ScanCycle scan{plant.ctx, importer};
+    readertest::ScanPlant plant;
+    ScanCycle scan{plant.ctx, plant.importer};
 };
 
-// A job that fails in openDB at every cycle (a quote in its name) stays, as
-// it must; the cycles after it take the files behind it.
-TEST_F(Hardening, AFileThatKeepsFailingDoesNotHoldUpTheQueue)
-{
-    plant.writeJobFile(QStringLiteral("A'B.$tx"), kJob);
-    plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
-    plant.writeJobFile(QStringLiteral("C1.$tx"), kJob);
-    EXPECT_EQ(cycle(), "A'B.$tx B1.$tx C1.$tx");
-    EXPECT_EQ(cycle(), "A'B.$tx C1.$tx");
-    EXPECT_EQ(cycle(), "A'B.$tx");
-    EXPECT_EQ(cycle(), "A'B.$tx"); // A'B again, and it says so
-    EXPECT_NE(box().find("A'B.$tx keeps failing"), std::string::npos) << box();
-    EXPECT_NE(box().find("openDB: Syntax error"), std::string::npos) << box();
-    EXPECT_EQ(jobs(), 2);
-}
-
 // Only regular files are job files, and a link is never followed, whatever
-// it leads to: a link to a device or a pipe (reading would never end), a
+// it leads to: a link to a device (reading would never end), a
 // directory, and a link to a file private to its owner are named once and
-// never read, while the good job beside them is imported. In job mode a
-// label-data or steel-data file read by name that is a link counts as
-// missing. Nothing of the linked files reaches the logs or the database.
+// never read, while the good job beside them is imported. Nothing of the
+// linked files reaches the logs or the database.
 TEST_F(Hardening, OnlyRegularFilesAreJobFilesAndLinksAreNeverFollowed)
 {
     QTemporaryDir elsewhere;
-    const auto privateFile = [&](const char* name, const QByteArray& bytes) {
-        const QString path = elsewhere.path() + u'/' + QLatin1String(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        return path;
-    };
+    // A job file private to its owner, elsewhere.
     const QByteArray secretJob = crlf({"KB 001L65000T12TFSECRET-BAR", "KTN0001L12350W0100100"});
-    const QString job = privateFile("job", secretJob);
-    const QString label = privateFile("label", "ED 0000 SECRET-LABEL\r\n");
+    const QString job = elsewhere.path() + QStringLiteral("/job");
+    QFile f(job);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(secretJob) == secretJob.size());
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    f.close();
     const auto link = [&](const QString& to, const char* name) {
         ASSERT_TRUE(QFile::link(to, plant.serverDir() + u'/' + QLatin1String(name)));
     };
-    const QString fifo = plant.root() + QStringLiteral("/pipe");
-    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     link(QStringLiteral("/dev/zero"), "A0.$tx");
-    link(fifo, "A1.$tx");
     QDir(plant.serverDir()).mkdir(QStringLiteral("A2.$tx"));
     link(job, "A3.$tx");
     plant.writeJobFile(QStringLiteral("B1.$tx"), kJob);
 
-    EXPECT_EQ(cycle(), "A0.$tx A1.$tx A3.$tx");
-    EXPECT_TRUE(backedUp("B1.$tx"));
+    EXPECT_EQ(cycle(), "A0.$tx A3.$tx");
+    EXPECT_TRUE(plant.inBackup(QStringLiteral("B1.$tx")));
     EXPECT_EQ(jobs(), 1);
-    const QString log = plant.clientDir() + QStringLiteral("/error.dat");
-    EXPECT_TRUE(readFileBytes(log).contains("Not a regular file, never read: A0.$tx, A1.$tx, A2.$tx, A3.$tx"));
-    const QByteArray logged = readFileBytes(log);
+    const QByteArray logged = plant.errorLog();
+    EXPECT_TRUE(logged.contains("Not a regular file, never read: A0.$tx, A2.$tx, A3.$tx"));
     cycle();
-    EXPECT_EQ(readFileBytes(log), logged) << "named once only";
+    EXPECT_EQ(plant.errorLog(), logged) << "named once only";
 
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    plant.ctx.settings.ExtensionStahl = QStringLiteral("$sx");
-    const struct {
-        const char* jobFile;
-        const char* linkName;
-        const QString& to;
-    } byName[] = {{"C1.$tx", "C1.$et", label}, {"D1.$tx", "D1.$sx", job}};
-    qlonglong loaded = jobs();
-    for (const auto& c : byName) {
-        SCOPED_TRACE(c.linkName);
-        plant.writeJobFile(QLatin1String(c.jobFile), kJob);
-        link(c.to, c.linkName);
-        cycle();
-        EXPECT_TRUE(QFileInfo(plant.serverDir() + u'/' + QLatin1String(c.linkName)).isSymLink()) << "stays";
-        EXPECT_EQ(jobs(), ++loaded);
-        EXPECT_TRUE(readFileBytes(log).contains(QByteArray("Not a regular file, never read: ") + c.linkName));
-    }
-    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM StahlLosNamen")).toLongLong(),
-              0);
-    EXPECT_EQ(queryValue(plant.jobDatabasePath(), QStringLiteral("SELECT COUNT(*) FROM Druckdaten")).toLongLong(), 0);
-    EXPECT_FALSE(readFileBytes(log).contains("SECRET"));
+    EXPECT_FALSE(plant.errorLog().contains("SECRET"));
     EXPECT_EQ(readFileBytes(job), secretJob);
-    EXPECT_FALSE(QFile::permissions(label) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
+    EXPECT_FALSE(QFile::permissions(job) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) << "still private";
 }
 
 // Configurations in which a loaded file would be moved onto itself: the
@@ -168,120 +101,50 @@ TEST_F(Hardening, AnUnusableBackupFolderStopsImportsInsteadOfRepeatingThem)
     QFile::remove(plant.programDir() + QStringLiteral("/prog.bak"));
     EXPECT_EQ(cycle(), "");
     EXPECT_EQ(jobs(), 1);
-    EXPECT_TRUE(backedUp("A1.$tx"));
-}
-
-// The machine's faults are not the job's: a job database that cannot be
-// opened leaves the job's files in place in job mode too, and a failed file
-// tells the operator whether it was the machine or the file.
-TEST_F(Hardening, FaultsOfTheMachineLeaveTheFilesInPlace)
-{
-    plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
-    const QString db = plant.jobDatabasePath();
-    ASSERT_TRUE(QFile::rename(db, db + QStringLiteral(".away")));
-    EXPECT_EQ(cycle(), "A1.$tx");
-    EXPECT_TRUE(
-        readFileBytes(plant.clientDir() + QStringLiteral("/error.dat")).contains("openDB: Could not find file"));
-    ASSERT_TRUE(QFile::rename(db + QStringLiteral(".away"), db));
-
-    // The file's own fault: Cancel is the policy's answer, the file is set aside.
-    PolicyPrompt policy(Answer::No, PolicyPrompt::AutoRetryCancel, nullptr);
-    EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), true), Answer::Retry);
-    EXPECT_EQ(policy.askAfterFailure(QStringLiteral("t"), QStringLiteral("x"), false), Answer::Cancel);
-    plant.writeJobFile(QStringLiteral("A1.$tx"), crlf({"KB 001L65000T12", "KTN0000"}));
-    EXPECT_EQ(cycle(), "A1.$tx.$er");
-    ASSERT_EQ(plant.prompt.asked.size(), 1u);
-    EXPECT_FALSE(plant.prompt.asked[0].infrastructureFault);
-}
-
-// A damaged job database is found before any file is taken; the files wait
-// until it is replaced.
-TEST_F(Hardening, ADamagedDatabaseStopsTheIntakeUntilItIsReplaced)
-{
-    const QString db = plant.jobDatabasePath();
-    const QByteArray sound = readFileBytes(db);
-    QByteArray broken = sound;
-    for (qsizetype i = 4096; i < broken.size(); i += 7)
-        broken[i] = char(0x5a);
-    {
-        QFile f(db);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(broken);
-    }
-    plant.writeJobFile(QStringLiteral("A1.$tx"), kJob);
-    EXPECT_EQ(cycle(), "A1.$tx");
-    EXPECT_NE(box().find("is damaged"), std::string::npos) << box();
-    EXPECT_EQ(cycle(), "A1.$tx");
-
-    {
-        QFile f(db);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(sound);
-    }
-    EXPECT_EQ(cycle(), "");
-    EXPECT_EQ(jobs(), 1);
+    EXPECT_TRUE(plant.inBackup(QStringLiteral("A1.$tx")));
 }
 
 // A server directory that is gone (a share not mounted) and a job database
 // that is gone are said once however many cycles they last, in both modes:
 // the first report as the scan or the import writes it, and once, with the
 // time, when they are back; the waiting job is then read.
-struct LastingCase {
-    const char* name;
-    bool database; // else the server directory
-    int loadMode;
-    const char* said;
-};
-
-void PrintTo(const LastingCase& c, std::ostream* os)
+TEST_F(Hardening, AMissingServerDirectoryOrDatabaseIsSaidOnceWhenItStartsAndOnceWhenItEnds)
 {
-    *os << c.name;
-}
-
-class LastingCondition : public Hardening, public ::testing::WithParamInterface<LastingCase> {};
-
-TEST_P(LastingCondition, IsSaidOnceWhenItStartsAndOnceWhenItEnds)
-{
-    const LastingCase& c = GetParam();
-    plant.ctx.settings.JobLoadMode = static_cast<LoadMode>(c.loadMode);
     plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    plant.writeJobFile(QStringLiteral("A1.$tx"), crlf({"KB 001L65000T12", "KTN0001L12350D1"}));
-    plant.writeJobFile(QStringLiteral("A1.$et"), crlf({"ED 0001 label"}));
-    const QString away = c.database ? plant.jobDatabasePath() : plant.serverDir();
-    ASSERT_TRUE(QDir().rename(away, away + QStringLiteral(".away")));
     // What the cycles said, blank texts (an import clearing the box) left out.
     const auto said = [&] {
         QStringList texts = plant.errorBox.history.filter(QRegularExpression(QStringLiteral("\\S")));
         plant.errorBox.history.clear();
         return texts;
     };
+    for (const bool database : {false, true}) {
+        SCOPED_TRACE(database ? "job database, job mode" : "server directory, separate mode");
+        plant.ctx.settings.JobLoadMode = database ? LoadMode::Job : LoadMode::Separate;
+        const QString job = database ? QStringLiteral("A2") : QStringLiteral("A1");
+        plant.writeJobFile(job + QStringLiteral(".$tx"), crlf({"KB 001L65000T12", "KTN0001L12350D1"}));
+        plant.writeJobFile(job + QStringLiteral(".$et"), crlf({"ED 0001 label"}));
+        const QString away = database ? plant.jobDatabasePath() : plant.serverDir();
+        ASSERT_TRUE(QDir().rename(away, away + QStringLiteral(".away")));
+        for (int i = 0; i < 3; ++i)
+            scan.runOnce();
+        const QStringList started = said();
+        ASSERT_EQ(started.size(), 1) << started.join(QStringLiteral("\n---\n")).toStdString();
+        EXPECT_TRUE(started[0].contains(database ? QStringLiteral("Job: A2\r\nopenDB: Could not find file")
+                                                 : QStringLiteral("ERROR Server VOV ScanDir\r\nPath not found")))
+            << started[0].toStdString();
 
-    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(QDir().rename(away + QStringLiteral(".away"), away));
+        EXPECT_EQ(cycle(), "");
         scan.runOnce();
-    const QStringList started = said();
-    ASSERT_EQ(started.size(), 1) << started.join(QStringLiteral("\n---\n")).toStdString();
-    EXPECT_TRUE(started[0].contains(QLatin1String(c.said))) << started[0].toStdString();
-
-    ASSERT_TRUE(QDir().rename(away + QStringLiteral(".away"), away));
-    EXPECT_EQ(cycle(), "");
-    scan.runOnce();
-    const QStringList ended = said();
-    ASSERT_EQ(ended.size(), 1) << ended.join(QStringLiteral("\n---\n")).toStdString();
-    EXPECT_EQ(ended[0],
-              QStringLiteral("05.12.2026 10:30:00: %1 %2 is there again; job files are read again.")
-                  .arg(c.database ? QStringLiteral("Job database") : QStringLiteral("Server directory"), away));
-    EXPECT_EQ(jobs(), 1);
+        const QStringList ended = said();
+        ASSERT_EQ(ended.size(), 1) << ended.join(QStringLiteral("\n---\n")).toStdString();
+        EXPECT_EQ(ended[0],
+                  QStringLiteral("05.12.2026 10:30:00: %1 %2 is there again; job files are read again.")
+                      .arg(database ? QStringLiteral("Job database") : QStringLiteral("Server directory"), away));
+        EXPECT_EQ(jobs(), database ? 2 : 1);
+    }
     EXPECT_TRUE(plant.prompt.asked.empty());
+    EXPECT_TRUE(plant.errorLog().contains("openDB: Could not find file"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Conditions, LastingCondition,
-    ::testing::Values(LastingCase{"ServerDirectorySeparateMode", false, 0,
-                                  "ERROR Server VOV ScanDir\r\nPath not found"},
-                      LastingCase{"ServerDirectoryJobMode", false, 1, "ERROR Server VOV ScanDir\r\nPath not found"},
-                      LastingCase{"JobDatabaseSeparateMode", true, 0, "Job: A1\r\nopenDB: Could not find file"},
-                      LastingCase{"JobDatabaseJobMode", true, 1, "Job: A1\r\nopenDB: Could not find file"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

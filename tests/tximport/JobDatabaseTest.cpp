@@ -1,6 +1,6 @@
 // openDB, the job row and DeleteLos against a real job database file.
 
-#include "PieceImportFixture.h"
+#include "ImportHelpers.h"
 
 #include <QFile>
 
@@ -10,13 +10,9 @@
 
 namespace {
 
-QString prefixOf(bool steelMode)
-{
-    return steelMode ? QStringLiteral("Stahl") : QString();
-}
-
-class JobDatabaseTest : public ::testing::Test, protected piecetest::PieceImport {
-protected:
+class JobDatabaseTest : public ::testing::Test, public readertest::PieceImport {
+public:
+    void TestBody() override {}
     // A job with one bar, one piece and one machining row.
     void addJob(const QString& job, const QString& prefix = QString())
     {
@@ -48,54 +44,44 @@ protected:
     bool cancelled = false; // the last openDB's answer
 };
 
-struct ExistsCase {
-    const char* name;
-    bool steelMode, exists;
-    int replaceAnswer, operatorAnswer, replaceAfter; // from an earlier file, given to the question (0: none), after
-    bool override, cancelled;
-    int oldRowsLeft; // bars, pieces, machining rows of the old job
-};
-
-class JobExistsTest : public JobDatabaseTest, public ::testing::WithParamInterface<ExistsCase> {};
-
-TEST_P(JobExistsTest, AnswerDecidesDeleteOverrideOrCancel)
+// The job-exists question: Yes deletes the old job, No overrides it, Cancel
+// keeps it; the steel-data file of a job reuses the answer of its production
+// data. A job row written again has no release values (auto-release is off).
+TEST(JobExists, AnswerDecidesDeleteOverrideOrCancel)
 {
-    const ExistsCase c = GetParam();
-    const QString prefix = prefixOf(c.steelMode);
-    if (c.exists)
-        addJob(QStringLiteral("A123"), prefix);
-    plant.job.ReplaceAnswer = c.replaceAnswer;
-    if (c.operatorAnswer != 0)
-        plant.prompt.yesNoCancelAnswers = {c.operatorAnswer};
-
-    const bool override = importJob(QStringLiteral("A123"), c.steelMode);
-
-    EXPECT_EQ(plant.prompt.asked.size(), c.operatorAnswer != 0 ? 1u : 0u);
-    for (const ScriptedPrompt::Question& q : plant.prompt.asked) {
-        EXPECT_EQ(q.kind, QStringLiteral("YesNoCancel"));
-        EXPECT_EQ(q.title, QStringLiteral("$TX-VOV Server - %1 -").arg(c.steelMode ? "Steel" : "PVC"));
-        EXPECT_EQ(q.text, QStringLiteral("A123 exists !\r\nDelete Job = Yes / Override Job = No"));
+    const struct {
+        bool steel, exists;
+        int replaceAnswer, operatorAnswer, replaceAfter; // from an earlier file, given to the question (0: none), after
+        bool override, cancelled;
+        int oldRowsLeft; // bars, pieces, machining rows of the old job
+    } cases[] = {{false, true, 0, Answer::Yes, 6, false, false, 0},
+                 {false, true, 0, Answer::No, 7, true, false, 1},
+                 {true, true, 0, Answer::Cancel, 0, false, true, 1},
+                 {true, true, Answer::No, 0, 7, true, false, 1},
+                 {false, false, 0, 0, 0, false, false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.steel << c.exists << c.replaceAnswer << c.operatorAnswer);
+        JobDatabaseTest t;
+        const QString prefix = c.steel ? QStringLiteral("Stahl") : QString();
+        if (c.exists)
+            t.addJob(QStringLiteral("A123"), prefix);
+        t.plant.job.ReplaceAnswer = c.replaceAnswer;
+        t.plant.prompt.yesNoCancelAnswers = {c.operatorAnswer};
+        const bool override = t.importJob(QStringLiteral("A123"), c.steel);
+        EXPECT_EQ(t.plant.prompt.asked.size(), c.operatorAnswer != 0 ? 1u : 0u);
+        for (const ScriptedPrompt::Question& q : t.plant.prompt.asked)
+            EXPECT_EQ(q.kind + u'|' + q.title + u'|' + q.text,
+                      QStringLiteral("YesNoCancel|$TX-VOV Server - %1 -|A123 exists !\r\nDelete Job = Yes / Override "
+                                     "Job = No")
+                          .arg(c.steel ? "Steel" : "PVC"));
+        EXPECT_EQ(std::tuple(t.plant.job.ReplaceAnswer, override, t.cancelled),
+                  std::tuple(c.replaceAfter, c.override, c.cancelled));
+        EXPECT_EQ(t.rowsOf(prefix + QStringLiteral("LosNamen"), QStringLiteral("A123")), 1);
+        for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"})
+            EXPECT_EQ(t.rowsOf(prefix + QLatin1String(table), QStringLiteral("A123")), c.oldRowsLeft) << table;
+        EXPECT_EQ(t.value(QStringLiteral("SELECT ID FROM %1LosNamen").arg(prefix)).isNull(), c.oldRowsLeft == 0);
     }
-    EXPECT_EQ(std::tuple(plant.job.ReplaceAnswer, override, cancelled),
-              std::tuple(c.replaceAfter, c.override, c.cancelled));
-    EXPECT_EQ(rowsOf(prefix + QStringLiteral("LosNamen"), QStringLiteral("A123")), 1);
-    for (const char* table : {"Stabdaten", "Teiledaten", "Werkzeugdaten"})
-        EXPECT_EQ(rowsOf(prefix + QLatin1String(table), QStringLiteral("A123")), c.oldRowsLeft) << table;
-    // A row written again has no release values (auto-release is off); a kept row keeps its own.
-    EXPECT_EQ(value(QStringLiteral("SELECT ID FROM %1LosNamen").arg(prefix)).isNull(), c.oldRowsLeft == 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, JobExistsTest,
-                         ::testing::Values(ExistsCase{"Yes", false, true, 0, Answer::Yes, 6, false, false, 0},
-                                           ExistsCase{"No", false, true, 0, Answer::No, 7, true, false, 1},
-                                           ExistsCase{"Cancel", false, true, 0, Answer::Cancel, 0, false, true, 1},
-                                           ExistsCase{"SteelAsksWithItsTitle", true, true, 0, Answer::Cancel, 0, false,
-                                                      true, 1},
-                                           // The steel-data file of a job reuses the answer.
-                                           ExistsCase{"SteelAfterNo", true, true, Answer::No, 0, 7, true, false, 1},
-                                           ExistsCase{"SteelAfterYes", true, true, Answer::Yes, 0, 6, false, false, 0},
-                                           ExistsCase{"NewJobIsNotAsked", false, false, 0, 0, 0, false, false, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
 {
@@ -104,99 +90,15 @@ TEST_F(JobDatabaseTest, JobRowWithAutoReleaseGetsNextIdAndTime)
     exec(QStringLiteral("INSERT INTO LosNamen (LosName, ID) VALUES ('X', 41), ('Y', NULL)"));
     importJob(QStringLiteral("A2"));
 
-    EXPECT_EQ(rows(QStringLiteral("SELECT LosName, ID, Freigabe FROM LosNamen WHERE LosName LIKE 'A_' ORDER BY 1")),
-              (QList<QVariantList>{{QStringLiteral("A1"), 0, QStringLiteral("2026-12-05 10:30:00")},
-                                   {QStringLiteral("A2"), 42, QStringLiteral("2026-12-05 10:30:00")}}));
+    EXPECT_EQ(readertest::rowsText(plant.jobDatabasePath(), QStringLiteral("SELECT LosName, ID, Freigabe FROM "
+                                                                           "LosNamen WHERE LosName LIKE 'A_'")),
+              QStringLiteral("A1,0,2026-12-05 10:30:00;A2,42,2026-12-05 10:30:00"));
 }
 
-struct CounterCase {
-    const char* name;
-    bool steelMode, autoRelease, genLoadId;
-    const char *barValues, *pieceValues; // ID and LoadID of the rows put into the bar and piece tables
-    qint32 barBefore, pieceBefore;       // reached by the previous import
-    qint32 barAfter, pieceAfter;
-    int barLoadId, pieceLoadId;
-    bool angleIds = true; // false: the piece table lacks AngleOffCutID
-};
-
-// What openDB prepares: ID and LoadID counters and the angle-ID probe.
-class CounterTest : public JobDatabaseTest, public ::testing::WithParamInterface<CounterCase> {};
-
-TEST_P(CounterTest, CountersAndAngleIdProbe)
-{
-    const CounterCase c = GetParam();
-    const QString prefix = prefixOf(c.steelMode);
-    plant.ctx.settings.AutoFreigabe = c.autoRelease;
-    plant.ctx.settings.GenLoadID = c.genLoadId;
-    for (const auto& [table, values] : {std::pair("Stabdaten", c.barValues), std::pair("Teiledaten", c.pieceValues)}) {
-        for (const QString& v : QString::fromLatin1(values).split(u',', Qt::SkipEmptyParts))
-            exec(QStringLiteral("INSERT INTO %1%2 (LosName, ID, LoadID) VALUES ('Old', %3, %3)")
-                     .arg(prefix, QLatin1String(table), v));
-    }
-    if (!c.angleIds)
-        exec(QStringLiteral("ALTER TABLE %1Teiledaten DROP COLUMN AngleOffCutID").arg(prefix));
-    carry = {c.barBefore, c.pieceBefore};
-
-    tx::JobConnection conn;
-    ASSERT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), c.steelMode, cancelled), 0);
-    EXPECT_EQ(std::tuple(carry.nextBarID, carry.nextPieceID, conn.barLoadID, conn.pieceLoadID, conn.angleIdColumns),
-              std::tuple(c.barAfter, c.pieceAfter, c.barLoadId, c.pieceLoadId, c.angleIds));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, CounterTest,
-    ::testing::Values(
-        CounterCase{"EmptyTablesCarryOver", false, true, true, "", "", 17, 9, 17, 9, 0, 0},
-        CounterCase{"LargestPlusOne", false, true, true, "41,3,NULL", "7,NULL", 0, 0, 42, 0, 42, 8, false},
-        CounterCase{"OnlyNulls", false, true, true, "NULL,NULL", "NULL", 5, 5, 1, 0, 0, 0},
-        CounterCase{"NoAutoReleaseNoLoadIds", false, false, false, "41", "12", 17, 9, 0, 0, -1, -1},
-        // Piece release numbers are kept for steel pieces only.
-        CounterCase{"ProductionPiecesGetNone", false, true, true, "", "12", 0, 9, 0, 0, 0, 13},
-        CounterCase{"SteelPiecesLargestPlusOne", true, true, false, "5", "12,NULL", 0, 0, 6, 13, -1, -1, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct FailureCase {
-    const char* name;
-    const char* job;
-    int errorNumber;
-    const char* dropTable; // first ("": none); nullptr: the database file is missing
-};
-
-class OpenDbFailureTest : public JobDatabaseTest, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(OpenDbFailureTest, ReportsAndReturnsTheNumberLeavingOtherJobsAlone)
-{
-    const FailureCase c = GetParam();
-    const QString job = QString::fromLatin1(c.job);
-    addJob(QStringLiteral("Other"));
-    if (c.dropTable && *c.dropTable) {
-        exec(QStringLiteral("DROP TRIGGER IF EXISTS Teiledaten_%1").arg(QLatin1String(c.dropTable)));
-        exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(c.dropTable)));
-    }
-    if (!c.dropTable)
-        QFile::remove(plant.jobDatabasePath());
-    tx::JobConnection conn;
-
-    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, job, false, cancelled), c.errorNumber);
-    EXPECT_FALSE(conn.database.isOpen());
-    EXPECT_TRUE(plant.prompt.asked.empty());
-    EXPECT_TRUE(report().contains(QStringLiteral("------------\r\nJob: ") + job + QStringLiteral("\r\nopenDB: ")))
-        << report().toStdString();
-    if (c.dropTable) {
-        // Nothing is left open or locked: another connection can write.
-        tx::DeleteLos(plant.ctx, QStringLiteral("Other"), false);
-        EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("Other")), 0);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, OpenDbFailureTest,
-    ::testing::Values(FailureCase{"MissingDatabase", "A1", ErrorNumber::CouldNotFindFile, nullptr},
-                      FailureCase{"MissingMachiningTable", "A1", ErrorNumber::TableNotFound, "Werkzeugdaten"},
-                      FailureCase{"QuoteInJobName", "O'Brien", ErrorNumber::SyntaxInQueryExpression, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnly)
+// DeleteLos removes a job's rows only; openDB fails on a quote in the job
+// name and on a missing table: the failures are reported and returned, and
+// nothing is left open or locked.
+TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnlyAndFailuresAreReported)
 {
     addJob(QStringLiteral("A1"));
     addJob(QStringLiteral("B2"));
@@ -215,6 +117,18 @@ TEST_F(JobDatabaseTest, DeleteLosRemovesTheJobWithItsRowsOnly)
     tx::DeleteLos(plant.ctx, QStringLiteral("B2' or '1'='1"), false);
     EXPECT_TRUE(report().contains(QStringLiteral("------------\r\nJob: B2' or '1'='1\r\nDeleteLos: ")));
     EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("B2")), 1);
+    tx::JobConnection conn;
+    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("O'Brien"), false, cancelled),
+              ErrorNumber::SyntaxInQueryExpression);
+    EXPECT_TRUE(report().contains(QStringLiteral("Job: O'Brien\r\nopenDB: "))) << report().toStdString();
+    exec(QStringLiteral("DROP TRIGGER IF EXISTS Teiledaten_Werkzeugdaten"));
+    exec(QStringLiteral("DROP TABLE Werkzeugdaten"));
+    EXPECT_EQ(tx::openDB(plant.ctx, plant.job, carry, conn, QStringLiteral("A1"), false, cancelled),
+              ErrorNumber::TableNotFound);
+    EXPECT_FALSE(conn.database.isOpen());
+    EXPECT_TRUE(plant.prompt.asked.empty());
+    tx::DeleteLos(plant.ctx, QStringLiteral("B2"), false);
+    EXPECT_EQ(rowsOf(QStringLiteral("LosNamen"), QStringLiteral("B2")), 0);
 }
 
 } // namespace

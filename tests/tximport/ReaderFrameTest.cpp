@@ -1,9 +1,7 @@
 // The production-data reader frame: line reading, record dispatch, the
 // normal end and the stop exit, through the real importer.
 
-#include "ReaderTestHelpers.h"
-
-#include <QFile>
+#include "ImportHelpers.h"
 
 namespace {
 
@@ -14,114 +12,57 @@ const char* const kCounts = "SELECT (SELECT COUNT(*) FROM Stabdaten), (SELECT CO
 // Codes are tested in a fixed order on what is left of the line; unknown and
 // lower-case codes are dropped without a report. LF-only files are read as
 // lines; a bare LF in a CR LF file stays inside the line.
+const char* const kSteelJobs = "SELECT COUNT(*) FROM StahlLosNamen";
 const Case kCases[] = {
     {"LeadingBlanks", {"   KB 001L01000", "  KTN0001"}, {{kCounts, "1,1"}}},
-    {"SkippedAndLowerCaseCodes",
-     {"KO KB 001", "OP KTN0001", "XX KB 002", "", "      ", "kb 001", "Kb 002"},
-     {{kCounts, "0,0"}}},
+    {"SkippedCodes", {"KO KB 001", "OP KTN0001", "XX KB 002", "", "   ", "kb 001", "Kb 002"}, {{kCounts, "0,0"}}},
     {"RecordsSharingALine", {"KB 001L01000\nKTN0001\n", "KTN0002"}, {{kCounts, "1,2"}}},
-    {"SkippedRecordThenBar", {"XX whatever\n   KB 001"}, {{kCounts, "1,0"}}},
     // The record right after a piece in the same line is cut away.
     {"RecordAfterAPieceInTheSameLine", {"KB 001\nKTN0001\nKTN0002\nKB 002"}, {{kCounts, "2,1"}}},
     {"LineFeedOnlyFile", {"KB 001\nKTN0001\nKTN0002\nKB 002\nKTN0003\n"}, {{kCounts, "2,3"}}, Raw},
-    {"LineFeedOnlyWithoutLastLineEnd", {"KB 001\nKTN0001"}, {{kCounts, "1,1"}}, Raw},
     {"CarriageReturnOnly", {"KB 001\rKTN0001\rKTN0002\r"}, {{kCounts, "1,2"}}, Raw},
-    {"LineFeedOnlyFileCountsItsLines",
-     {"KB 001\nKTN0001\n  KB 002X\n"},
-     {{"log", "Job: J1.$tx\r\nLine: 3\r\nCol: 7\r\nWrong ID: <X>"}},
-     Raw},
-    {"ContinuationLineLineFeedOnly",
-     {"KB 001\nKTN0001W0500100C\nKTWW0600200\n"},
-     {{"SELECT COUNT(*) FROM Werkzeugdaten", "2"}},
-     Raw},
+    {"LineFeedLinesCounted", {"KB 001\nKTN0001\n  KB 002X\n"}, {{"log", WRONG_ID(3, 7) "<X>"}}, Raw},
     // A failing steel-data file of a job without steel data ends normally in job mode.
-    {"SteelFailureWithoutSteelData",
-     {"KB 001", "KS 001", "KTN0001"},
-     {{"SELECT COUNT(*) FROM StahlLosNamen", "1"}},
-     Steel | JobMode},
+    {"SteelFailureWithoutSteelData", {"KB 001", "KS 001", "KTN0001"}, {{kSteelJobs, "1"}}, Steel | JobMode},
     {"SteelFailureWithSteelData",
      {"KB 001", "KS 001", "KTN0001"},
      {{"log", "Job: J1.$sx\r\nPiece:0\r\nLine:2\r\nCol: 1\r\nSel: 001\r\nBuf: 001\r\nMissing profil data in KB-Data"},
       {"box", "Job: J1.$sx not correct loaded!!\r\n\r\nMissing profil data in KB-Data\r\n"},
-      {"SELECT COUNT(*) FROM StahlLosNamen", "0"}},
+      {kSteelJobs, "0"}},
      Steel | JobMode,
      [](PieceImport& r) { r.plant.job.jobHasSteelData = true; }},
 };
 
 READER_CASES(Frame, kCases);
 
-bool inServerDir(const PieceImport& run, const char* name)
-{
-    return QFile::exists(run.plant.serverDir() + QLatin1Char('/') + QLatin1String(name));
-}
-bool backedUp(const PieceImport& run)
-{
-    return QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx"));
-}
-
-TEST(ReaderFrame, EmptyFileAddsTheJobAndIsBackedUp)
+// A steel-data file keeps the job's state; an empty production-data file
+// resets it and adds the job; the file is backed up and the release flag set.
+// The importer itself never moves a file in job mode; a stop rolls back what
+// the file wrote, Retry leaves the file for the next scan.
+TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
 {
     PieceImport run;
     run.plant.ctx.settings.AutoFreigabe = true;
-    EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
-
-    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
-    EXPECT_TRUE(backedUp(run));
-    EXPECT_FALSE(inServerDir(run, "J1.$tx"));
-    EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
-}
-
-// The importer never moves a file; a stop rolls back what the file wrote.
-TEST(ReaderFrame, ImporterLeavesTheFileAndAStopKeepsNoRow)
-{
-    PieceImport run;
-    run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
-    EXPECT_TRUE(inServerDir(run, "J0.$tx"));
-
-    const ImportOutcome stopped = run.import({"KB 001L01000", "KTN0001", "KTN0000"});
-    EXPECT_EQ(stopped.result, ImportResult::SetAside);
-    EXPECT_EQ(result(run, QStringLiteral("SELECT COUNT(*) FROM Stabdaten WHERE LosName='J1'")), QStringLiteral("0"));
-    EXPECT_TRUE(inServerDir(run, "J1.$tx"));
-}
-
-TEST(ReaderFrame, ResetsTheJobStateForAProductionFileOnly)
-{
-    PieceImport run;
+    // Only a production-data file starts a job afresh: the label list goes, the error box is cleared.
     run.plant.job.labelList.append(QStringLiteral("1"), QStringLiteral("2"));
-    run.plant.job.ReplaceAnswer = Answer::No;
     const ImportOutcome steel = run.import({"KB 001"}, true);
+    EXPECT_TRUE(steel.fileRead && steel.kind == FileKind::Steel && steel.path.endsWith(QStringLiteral("J1.$sx")));
     EXPECT_FALSE(run.plant.job.labelList.isEmpty());
-    EXPECT_TRUE(steel.fileRead);
-    EXPECT_EQ(steel.kind, FileKind::Steel);
-    EXPECT_TRUE(steel.path.endsWith(QStringLiteral("J1.$sx")));
-
-    run.import({"KB 001"});
+    EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
     EXPECT_TRUE(run.plant.job.labelList.isEmpty());
     EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
-}
+    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
+    EXPECT_TRUE(QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx")));
+    EXPECT_FALSE(run.inServerDir("J1.$tx"));
+    EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 
-// Separate mode: the stopped job is deleted again with its bars and pieces;
-// Retry leaves the file for the next scan, Cancel sets it aside.
-TEST(ReaderFrame, StopAsksRetryOrCancelAndRollsTheJobBack)
-{
-    for (const bool retry : {true, false}) {
-        SCOPED_TRACE(retry ? "Retry" : "Cancel");
-        PieceImport run;
-        run.plant.prompt.retryCancelAnswers = {retry ? Answer::Retry : Answer::Cancel};
-        const ImportOutcome outcome = run.import({"KB 001L01000", "KTN0001", "KTN0000"});
-
-        EXPECT_EQ(outcome.result, retry ? ImportResult::ReadAgain : ImportResult::SetAside);
-        ASSERT_EQ(run.plant.prompt.asked.size(), 1u);
-        EXPECT_EQ(run.plant.prompt.asked[0].title, QStringLiteral("$TX-VOV Server"));
-        EXPECT_EQ(run.plant.prompt.asked[0].text,
-                  QStringLiteral("Job: J1.$tx not correct loaded!!\r\n\r\nWromg PieceNo.:0000\r\n"));
-        EXPECT_EQ(result(run, QString::fromLatin1(kCounts) + QStringLiteral(", COUNT(*) FROM LosNamen")),
-                  QStringLiteral("0,0,0"));
-        EXPECT_EQ(inServerDir(run, "J1.$tx"), retry);
-        EXPECT_EQ(inServerDir(run, "J1.$tx.$er"), !retry);
-        EXPECT_FALSE(backedUp(run));
-    }
+    run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
+    EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
+    EXPECT_TRUE(run.inServerDir("J0.$tx"));
+    run.plant.prompt.retryCancelAnswers = {Answer::Retry};
+    EXPECT_EQ(run.import({"KB 001L01000", "KTN0001", "KTN0000"}).result, ImportResult::ReadAgain);
+    EXPECT_EQ(result(run, QString::fromLatin1(kCounts)), QStringLiteral("1,0"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx"));
 }
 
 TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
@@ -132,7 +73,7 @@ TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
     EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
 
     EXPECT_EQ(result(run, QStringLiteral("SELECT StabNr FROM Stabdaten")), QStringLiteral("1"));
-    EXPECT_TRUE(inServerDir(run, "J1.$tx.$er"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 }
 
 } // namespace
