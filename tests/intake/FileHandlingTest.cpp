@@ -6,10 +6,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -50,6 +54,39 @@ TEST_F(FileHandlingTest, BackupReplacesTheOldBackupUnlessItIsReadOnly)
     BackupFile(plant.ctx, file);
     EXPECT_EQ(readFileBytes(file), QByteArray("newer"));
     EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("new"));
+}
+
+// prog.bak on a file system of its own: the file is copied whole (mode
+// kept) and then removed; on one that fills during the copy, the original
+// stays and no partial copy is left, and the next file still goes. Skipped
+// where no tmpfs may be mounted.
+TEST_F(FileHandlingTest, ABackupOnAnotherFileSystemIsWholeOrAbsentAndTheOriginalIsKept)
+{
+    QTemporaryDir disk;
+    const QByteArray mountPoint = QFile::encodeName(disk.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system is not permitted here";
+    plant.ctx.programDir = disk.path();
+    const auto entries = [&] {
+        return QDir(disk.path() + QStringLiteral("/prog.bak")).entryList(QDir::Files | QDir::Hidden);
+    };
+
+    QByteArray big;
+    while (big.size() < 200 * 1024)
+        big += "KTN0001L12350D1\r\n";
+    const QString bigFile = write("BIG.$tx", big);
+    BackupFile(plant.ctx, bigFile);
+    EXPECT_EQ(readFileBytes(bigFile), big);
+    EXPECT_TRUE(entries().isEmpty()) << entries().join(u' ').toStdString();
+
+    const QString job = write("J1.$tx", "KB 001L65000T12\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(job).constData(), 0640), 0);
+    BackupFile(plant.ctx, job);
+    EXPECT_FALSE(QFileInfo::exists(job));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("J1.$tx")});
+    EXPECT_EQ(readFileBytes(disk.path() + QStringLiteral("/prog.bak/J1.$tx")), QByteArray("KB 001L65000T12\r\n"));
+    EXPECT_EQ(QFileInfo(disk.path() + QStringLiteral("/prog.bak/J1.$tx")).permissions() & 0x7777, 0x6640);
+    ::umount2(mountPoint.constData(), MNT_DETACH);
 }
 
 TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopyOrWithKeepOnlyRemovesIt)
