@@ -67,6 +67,8 @@ TEST_F(JobDbTest, NewRowsGoInWithTheirLastStoreAndRefusalsAreReportedWhereWritte
     EXPECT_EQ(found.get(qs("Farbe"), err).toString(), qs("weiss"));
     ASSERT_TRUE(bar.set(qs("Farbe"), qs("rot"), err) && database.store(bar, err));
     EXPECT_EQ(count("Stabdaten", "Farbe = 'rot'"), 1) << "a written row's next store updates it";
+    ASSERT_TRUE(bar.set(qs("Farbe"), qs("blau"), err) && database.store(bar, err)) << "a row of an earlier opening";
+    EXPECT_EQ(count("Stabdaten", "Farbe = 'blau'"), 1);
 
     db::Row again = database.firstRow(qs("Stabdaten"), {{qs("StabNr"), 1}}, err);
     EXPECT_FALSE(again.set(qs("LosName"), qs("J9"), err) && database.store(again, err));

@@ -39,10 +39,6 @@ struct Table {
     QHash<QString, int> exactIndex;
     QHash<QString, int> foldedIndex; // lower-case names: lookups ignore case
     QString parentTable;             // table a foreign key points to, if any
-    // The statements writing rows, by the columns written (one byte per
-    // column); owned by the connection that read the table.
-    mutable QHash<QByteArray, std::shared_ptr<RowStatement>> inserts;
-    mutable QHash<QByteArray, std::shared_ptr<RowStatement>> updates;
 
     QString quotedName;
     QString quotedKey;
@@ -85,6 +81,17 @@ struct ConnectionData {
     QHash<QString, std::shared_ptr<const Table>> tablesByName; // by the name asked for
     // New rows stored but not written yet, in the order they were stored.
     std::vector<std::shared_ptr<RowData>> pending;
+    // The statements writing rows of a table, by the columns written (one
+    // byte per column). Kept per connection and per table as the row knows
+    // it: a row from an earlier opening gets statements of this connection,
+    // which go when it closes. The entry holds its table, so that no other
+    // table can take its address while the statements live.
+    struct TableStatements {
+        std::shared_ptr<const Table> table;
+        QHash<QByteArray, std::shared_ptr<RowStatement>> inserts;
+        QHash<QByteArray, std::shared_ptr<RowStatement>> updates;
+    };
+    QHash<const Table*, TableStatements> rowStatements;
 
     // A prepared statement for the SQL text, reused across calls.
     QSqlQuery* prepared(const QString& sql, PendingError& err);
@@ -100,7 +107,8 @@ struct ConnectionData {
     bool insertRows(const std::vector<RowData*>& rows, PendingError& err);
     // The same through the dialect's bulk path; copied false when it has none.
     bool copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err);
-    RowStatement* rowStatement(const Table& table, const QByteArray& columns, bool update, PendingError& err);
+    RowStatement* rowStatement(const std::shared_ptr<const Table>& table, const QByteArray& columns, bool update,
+                               PendingError& err);
     bool updateRow(RowData& row, PendingError& err);
     // Turns an engine error into the store layer's numbers.
     void raise(const QSqlError& error, PendingError& err, const Table* table);

@@ -303,9 +303,14 @@ bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError&
     return true;
 }
 
-RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& columns, bool update, PendingError& err)
+RowStatement* ConnectionData::rowStatement(const std::shared_ptr<const Table>& table, const QByteArray& columns,
+                                           bool update, PendingError& err)
 {
-    auto& cache = update ? t.updates : t.inserts;
+    const Table& t = *table;
+    TableStatements& statements = rowStatements[table.get()];
+    if (!statements.table)
+        statements.table = table;
+    auto& cache = update ? statements.updates : statements.inserts;
     if (const auto it = cache.constFind(columns); it != cache.cend())
         return it.value().get();
     QString sql;
@@ -342,7 +347,7 @@ RowStatement* ConnectionData::rowStatement(const Table& t, const QByteArray& col
 bool ConnectionData::insertRow(RowData& row, PendingError& err)
 {
     const Table& t = *row.table;
-    RowStatement* statement = rowStatement(t, row.given, false, err);
+    RowStatement* statement = rowStatement(row.table, row.given, false, err);
     if (!statement)
         return false;
     int at = 0;
@@ -364,7 +369,7 @@ bool ConnectionData::updateRow(RowData& row, PendingError& err)
     const Table& t = *row.table;
     if (!row.changed.contains('\1'))
         return true;
-    RowStatement* statement = rowStatement(t, row.changed, true, err);
+    RowStatement* statement = rowStatement(row.table, row.changed, true, err);
     if (!statement)
         return false;
     int at = 0;
@@ -424,10 +429,7 @@ void ConnectionData::raise(const QSqlError& sqlError, PendingError& err, const T
 void ConnectionData::forgetStatements()
 {
     // The engine's statements go before the connection closes.
-    for (const auto& t : std::as_const(tables)) {
-        t->inserts.clear();
-        t->updates.clear();
-    }
+    rowStatements.clear();
     tables.clear();
     tablesByName.clear();
     queries.clear();
