@@ -28,13 +28,17 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     };
     PlantTree::writeFile(ctx.ConfigFilePath,
                          "\"ServerPath\",\"/plant/In\"\n\"RefreshZyklus\",\"2000\"\n\"AutoFreigabe\",\" 0\"\n"
-                         "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n");
+                         "\"Steeldata\",2\n\"JobLoadMode\",1\n\"Printertyp\",\" 4\"\n\"WBAdditionalData\",\" 3\"\n"
+                         "\"3-Digit ProfNum\",1\n\"CompareDEandKTN\",1\n\"GenLoadID\",1\n\"ConvToPvcNum\",1\n"
+                         "\"Winkel-ID-Konverter\",1\n");
     menu("mnuLoad")->trigger();
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
     EXPECT_EQ(field<QLineEdit>("txtRefresh")->text(), QStringLiteral("2000"));
     EXPECT_EQ(field<QCheckBox>("chkAutoFreigabe")->checkState(), Qt::Unchecked);
     EXPECT_EQ(field<QCheckBox>("chkSteeldata")->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(field<QCheckBox>("chkLoadMode")->checkState(), Qt::Checked);
+    for (const char* box :
+         {"chkLoadMode", "chkProfilNr3Digit", "chkDEandKTN", "chkWriteLoadID", "chkSetPVCPieceNum", "chkWinkelIDConv"})
+        EXPECT_EQ(field<QCheckBox>(box)->checkState(), Qt::Checked) << box;
     EXPECT_EQ(field<QComboBox>("cmbPrintertyp")->currentText(), QStringLiteral("Zebra"));
     EXPECT_EQ(field<QComboBox>("cmbWBAddData")->currentIndex(), 3);
     EXPECT_EQ(field<QComboBox>("cmbSADefault")->currentText(), QStringLiteral("No steel"));
