@@ -78,6 +78,20 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
 }
 
+// Headless, a cycle's reports are held back only while a fault of the
+// machine goes on; a failure after a good cycle is written.
+TEST_F(ScanTest, AFailureAfterAGoodCycleIsReportedWhenNobodySitsAtTheQuestions)
+{
+    plant.prompt.byPolicy = true;
+    ScanCycle scan(plant.ctx, importer);
+    write({"a.$tx"});
+    scan.runOnce();
+    write({"b.$tx"});
+    importer.throwing = QStringLiteral("b.$tx");
+    scan.runOnce();
+    EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
+}
+
 // The timer runs the cycle, which arms it again only with a positive scan interval.
 TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 {

@@ -30,6 +30,7 @@ public:
     int askRetryCancel(const QString& title, const QString& text) override;
     int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
     void showMessage(const QString& title, const QString& text) override;
+    [[nodiscard]] bool answersByPolicy() const override { return byPolicy; }
 
     // Answers used in order; when the script runs out: No for job-exists
     // questions, Cancel for Retry/Cancel.
@@ -38,6 +39,7 @@ public:
     std::vector<Question> asked;
     // Runs when a failure is asked about, before the answer is given.
     std::function<void()> onFailureQuestion;
+    bool byPolicy = false; // as a headless server, where nobody sits at the questions
 };
 
 // Lines joined with CR LF, the line end of the job files.
