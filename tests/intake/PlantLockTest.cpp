@@ -4,6 +4,7 @@
 #include "platform/PendingError.h"
 
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,23 @@ qlonglong endLockSession(PgCluster& cluster, const QString& database, const QStr
         !q.next())
         return -1;
     return q.value(0).toLongLong();
+}
+
+// A server lets go of its plant in order with the marker only when the job
+// database is sound; the next one takes the plant without it after a stop
+// that met damage, and so checks the whole file.
+TEST(PlantLockOfAFile, TheCleanStopMarkerSaysTheDatabaseIsSound)
+{
+    QTemporaryDir client;
+    for (const bool sound : {false, true, false}) {
+        PlantLock lock;
+        ASSERT_TRUE(lock.lock(client.path()));
+        lock.setDatabaseSound(sound);
+        lock.unlock();
+        PlantLock next;
+        ASSERT_TRUE(next.lock(client.path()));
+        EXPECT_EQ(next.previousStopWasClean(), sound);
+    }
 }
 
 // On a database server the plant is the schema. A server whose lock went
