@@ -32,6 +32,8 @@ const char* const kBox = "SELECT WagenNr, FachNr, Kommission FROM Teiledaten ORD
 const char* const kStPc = "SELECT TeileNr, StabNr, PVCLosName, Stahllaufbahn, PVCTeileNr, StahlName, "
                           "Stahlanwahl FROM StahlTeiledaten ORDER BY TeileNr";
 const char* const kPcBar = "SELECT TeileNr, StabNr FROM Teiledaten ORDER BY TeileNr";
+const char* const kReleasedWithTheJob = "SELECT COUNT(*) FROM StahlTeiledaten p JOIN StahlLosNamen j "
+                                        "ON p.LosName = j.LosName AND p.Freigabe = j.Freigabe";
 const char* const kKS = "KS 001TBST-1    ";
 const std::vector<const char*> kF3 = {"KB 001", "KTN0001F034K1234567", "KTN0002FW012034K1234567",
                                       "KTN0003FSxyz012034002K1234567", "KTN0004K1234567PPOS01T12"};
@@ -42,7 +44,11 @@ const Case kHead[] = {
     {"Compartments4", kF4, {{kBox, "~,345,1234567;12,345,1234567;12,2345,1234567"}}, F4},
     {"Compartment3LeavesADigit", {"KB 001", "KTN0001F0345"}, {{"log", WRONG_ID(2, 12) "<5 ... >"}}},
     {"SteelManual", {kKS, "KTN0012", "KTN0013"}, {{kStPc, "12,1,J1,1,34,ST-1,1;13,1,J1,1,13,ST-1,1"}}, Steel, sd<1>},
-    {"SteelReleaseIDs", {"KB 001", "KTN0001", "KTN0002"}, {{kStId, "7;8"}, {"carry", "0,9"}}, Steel | Release, id7},
+    {"SteelReleaseIDs",
+     {"KB 001", "KTN0001", "KTN0002"},
+     {{kStId, "7;8"}, {"carry", "0,9"}, {kReleasedWithTheJob, "2"}},
+     Steel | Release,
+     id7},
     {"SteelAgain", {"KB 001", "KTN0001K1111111", "--", "KB 001", "KTN0001K2", "KTN0002"}, {{kStK, "1,2;2,~"}}, Steel},
 };
 READER_CASES(PieceHead, kHead);
