@@ -36,6 +36,8 @@ TEST(LaunchOptionsTest, SeparatesOwnOptionsFromArgumentOne)
         legacyArgument(parseLaunchOptions({"--headless", "\"D:\\cfg\\line1.zezad\"", "x.zezad"}));
     EXPECT_FALSE(quoted.registration);
     EXPECT_EQ(quoted.configFile, QStringLiteral("D:\\cfg\\line1.zezad"));
+    EXPECT_EQ(parseLaunchOptions({"--answer-failed=Auto"}).answerFailed, PolicyPrompt::AutoRetryCancel);
+    EXPECT_FALSE(parseLaunchOptions({"--answer-failed=later"}).usageError.isEmpty());
 }
 
 // Usage errors end with 2 (one line and the hint to --help) and help or
