@@ -70,6 +70,19 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     EXPECT_EQ(version->text(), versionText());
 }
 
+// A three-state box goes ticked, greyed, cleared, and its value applies at once.
+TEST_F(WindowTest, AThreeStateBoxAppliesTickedGreyedAndClearedAtOnce)
+{
+    menu("mnuEditModus")->trigger();
+    QCheckBox* box = field<QCheckBox>("chkSteeldata");
+    std::vector<int> seen; // value in memory, box state
+    for (int click = 0; click < 3; ++click) {
+        box->click();
+        seen.push_back(int(ctx.settings.Steeldata) * 10 + box->checkState());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{10 + Qt::Checked, 20 + Qt::PartiallyChecked, Qt::Unchecked}));
+}
+
 TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
 {
     window().showMinimized();

@@ -228,6 +228,8 @@ TEST(JobDatabaseUrl, ReadsTheFieldsOrSaysWhyNot)
         {"postgresql:///jobs?host=run/postgresql&schema=line1", "not absolute", false},
         {"postgresql://db/jobs", "no schema", false},
         {"postgresql://db/jobs?schema=Line1", "plain", false},
+        {"postgresql://db/jobs?schema=1line", "plain", false},
+        {"postgresql://db/jobs?schema=line-1", "plain", false},
         {"postgresql://db/jobs?schema=line1&schema=line2", "twice", false},
         {"postgresql://db/jobs?schema=line1&sslmode=require", "sslmode", false},
         {"postgresql://db/?schema=line1", "database name", false},
