@@ -60,11 +60,7 @@ protected:
         return out;
     }
     // The latest report ($TXerror.dat) without the quotes of its log field.
-    [[nodiscard]] QString lastReport() const
-    {
-        const QByteArray bytes = readFileBytes(plant.clientDir() + qs("/$TXerror.dat"));
-        return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
-    }
+    [[nodiscard]] QString lastReport() const { return ::lastReport(plant.clientDir()); }
 
     JobPlant plant;
 };

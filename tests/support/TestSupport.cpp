@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/Text.h"
+
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -88,4 +90,10 @@ QVariant queryValue(const QString& databasePath, const QString& sql)
 {
     const QList<QVariantList> rows = queryRows(databasePath, sql);
     return rows.isEmpty() ? QVariant() : rows.first().value(0);
+}
+
+QString lastReport(const QString& clientDir)
+{
+    const QByteArray bytes = readFileBytes(clientDir + QStringLiteral("/$TXerror.dat"));
+    return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
 }

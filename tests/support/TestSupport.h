@@ -52,3 +52,5 @@ QByteArray readFileBytes(const QString& path);
 QList<QVariantList> queryRows(const QString& databasePath, const QString& sql);
 // The first column of the first row (Null when none).
 QVariant queryValue(const QString& databasePath, const QString& sql);
+// The latest report of a client directory's $TXerror.dat, without the quotes of its log field.
+QString lastReport(const QString& clientDir);

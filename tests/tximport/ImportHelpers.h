@@ -133,8 +133,7 @@ public:
 // The latest report as written to $TXerror.dat, without the quotes of its log field.
 inline QString lastLogMessage(const PieceImport& run)
 {
-    const QByteArray bytes = readFileBytes(run.plant.clientDir() + QStringLiteral("/$TXerror.dat"));
-    return text::fromCp1252(bytes.startsWith('"') ? bytes.mid(1, bytes.size() - 4) : bytes);
+    return lastReport(run.plant.clientDir());
 }
 
 // The start of a wrong-code report of job J1.
