@@ -3,10 +3,6 @@
 #include "ExecutablePlant.h"
 #include "platform/OperatorPrompt.h"
 
-#include <QRegularExpression>
-
-#include <map>
-#include <set>
 #include <tuple>
 
 namespace {
@@ -120,106 +116,6 @@ TEST(InstalledProgram, NeedsTheConfigurationAndTheProgramFolder)
         EXPECT_TRUE(!refused || (why.contains(QStringLiteral("--program-dir")) &&
                                  why.contains(QStringLiteral("configuration")) && !why.contains(u'\n')))
             << why.toStdString();
-    }
-}
-
-// The man pages and --help of the server and the manager name the same
-// entries (options with their values, argument 1, commands) and the same
-// defaults: each entry of --help's two columns is a tagged paragraph of the
-// man page's command-line sections, and every "--" option named in one
-// text is named in the other.
-using Entries = std::map<std::string, QString>; // entry -> its description
-
-QString roff(QString text)
-{
-    static const QRegularExpression font(QStringLiteral(R"(\\f[BIPR])"));
-    return text.remove(font).replace(QLatin1String("\\-"), QLatin1String("-"));
-}
-
-Entries helpEntries(const QString& help)
-{
-    static const QRegularExpression entry(QStringLiteral(R"(^  (\S.*?)(?: {2,}(.*))?$)"));
-    static const QRegularExpression more(QStringLiteral(R"(^ {3,}(\S.*))"));
-    Entries entries;
-    QString tag;
-    for (const QString& line : help.split(u'\n')) {
-        if (const auto m = entry.match(line); m.hasMatch())
-            entries[(tag = m.captured(1)).toStdString()] = m.captured(2);
-        else if (const auto m = more.match(line); m.hasMatch() && !tag.isEmpty())
-            entries[tag.toStdString()] += u' ' + m.captured(1);
-        else
-            tag.clear();
-    }
-    return entries;
-}
-
-Entries manEntries(const QString& page, const QStringList& sections)
-{
-    static const QRegularExpression argument(QStringLiteral(R"re("([^"]*)"|(\S+))re"));
-    Entries entries;
-    QString section, tag;
-    bool tagNext = false;
-    for (const QString& line : page.split(u'\n')) {
-        if (line.startsWith(QLatin1String(".SH ")) || line.startsWith(QLatin1String(".PP")) || line == ".TP") {
-            section = line.startsWith(QLatin1String(".SH ")) ? line.mid(4) : section;
-            tagNext = line == ".TP" && sections.contains(section);
-            tag.clear();
-            continue;
-        }
-        QString text = roff(line);
-        if (line.startsWith(u'.')) { // a font macro: BR, BI ... join their arguments, B and I separate them
-            QStringList words;
-            for (const auto& m : argument.globalMatch(text.mid(text.indexOf(u' ') + 1)))
-                words << m.captured(1) + m.captured(2);
-            text = words.join(line.indexOf(u' ') == 3 ? QString() : QStringLiteral(" "));
-        }
-        if (tagNext)
-            entries[(tag = text.simplified()).toStdString()];
-        else if (!tag.isEmpty())
-            entries[tag.toStdString()] += u' ' + text;
-        tagNext = false;
-    }
-    return entries;
-}
-
-// Each entry with the default its description names ("(default: x" or
-// "x (the default)"), or "".
-std::map<std::string, std::string> defaults(const Entries& entries)
-{
-    static const QRegularExpression named(QStringLiteral(R"(\(default:? ([^\s,;:)]+)|([^\s(]+) \(the default\))"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    std::map<std::string, std::string> result;
-    for (const auto& [tag, text] : entries) {
-        const auto m = named.match(text);
-        result[tag] = (m.captured(1) + m.captured(2)).toStdString();
-    }
-    return result;
-}
-
-std::set<std::string> longOptions(const QString& text)
-{
-    static const QRegularExpression option(QStringLiteral(R"((?<![\w-])--[a-z][\w-]*)"));
-    std::set<std::string> names;
-    for (const auto& m : option.globalMatch(text))
-        names.insert(m.captured().toStdString());
-    return names;
-}
-
-TEST(ManPages, NameWhatHelpNames)
-{
-    const std::tuple<const char*, const char*, QStringList> programs[] = {
-        {VOV_SERVER_EXE, "serverquirnel.1", {"ARGUMENT 1", "OPTIONS", "SERVER MANAGER"}},
-        {VOV_MANAGER_EXE, "serverquirnel-manager.1", {"COMMANDS", "OPTIONS"}},
-    };
-    for (const auto& [exe, page, sections] : programs) {
-        PlantTree tree;
-        const QString help = tree.run(QString::fromUtf8(exe), {QStringLiteral("--help")}, tree.environment()).out;
-        QFile file(QStringLiteral(VOV_MAN_DIR "/") + QLatin1String(page));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
-        const QString man = QString::fromUtf8(file.readAll());
-
-        EXPECT_EQ(longOptions(help), longOptions(roff(man))) << page;
-        EXPECT_EQ(defaults(helpEntries(help)), defaults(manEntries(man, sections))) << page;
     }
 }
 
