@@ -73,8 +73,7 @@ public:
     }
 
     QVariant value(const QString& sql) const { return queryValue(plant.jobDatabasePath(), sql); }
-    QList<QVariantList> rows(const QString& sql) const { return queryRows(plant.jobDatabasePath(), sql); }
-    void exec(const QString& sql) const { rows(sql); }
+    void exec(const QString& sql) const { queryRows(plant.jobDatabasePath(), sql); }
     bool inServerDir(const char* name) const { return QFile::exists(plant.serverDir() + '/' + QLatin1String(name)); }
 
     // The text of the last Retry/Cancel question (or "").
@@ -130,12 +129,6 @@ public:
     PlantImporter importer{ctx, job};
 };
 
-// The latest report as written to $TXerror.dat, without the quotes of its log field.
-inline QString lastLogMessage(const PieceImport& run)
-{
-    return lastReport(run.plant.clientDir());
-}
-
 // The start of a wrong-code report of job J1.
 #define WRONG_ID(line, col) "Job: J1.$tx\r\nLine: " #line "\r\nCol: " #col "\r\nWrong ID: "
 
@@ -161,7 +154,7 @@ struct Case {
 inline QString result(const PieceImport& run, const QString& key)
 {
     if (key == QLatin1String("log"))
-        return lastLogMessage(run);
+        return lastReport(run.plant.clientDir());
     if (key == QLatin1String("carry"))
         return QStringLiteral("%1,%2").arg(run.carry.nextBarID).arg(run.carry.nextPieceID);
     if (key == QLatin1String("box"))
@@ -204,12 +197,7 @@ inline void check(const Case& c)
         expectsFailure |= qstrcmp(key, "log") == 0;
         EXPECT_EQ(result(run, QString::fromUtf8(key)), QString::fromUtf8(expected)) << key;
     }
-    EXPECT_EQ(run.anyFailed, expectsFailure) << lastLogMessage(run).toStdString();
-}
-
-inline void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
+    EXPECT_EQ(run.anyFailed, expectsFailure) << lastReport(run.plant.clientDir()).toStdString();
 }
 
 } // namespace readertest

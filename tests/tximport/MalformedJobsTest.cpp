@@ -51,7 +51,7 @@ TEST(MalformedJob, ReportsStopsAndSetsTheFileAside)
         const ImportOutcome outcome = run.importFile(path);
 
         const QString report = QString::fromUtf8(c.report);
-        EXPECT_EQ(readertest::lastLogMessage(run), QStringLiteral("Job: ") + name + QStringLiteral("\r\n") + report);
+        EXPECT_EQ(lastReport(run.plant.clientDir()), QStringLiteral("Job: ") + name + QStringLiteral("\r\n") + report);
         EXPECT_EQ(run.stopBoxText(), QStringLiteral("Job: ") + name + QStringLiteral(" not correct loaded!!\r\n\r\n") +
                                          (c.boxText ? QString::fromUtf8(c.boxText) : report) + QStringLiteral("\r\n"));
         EXPECT_EQ(run.plant.prompt.asked.back().title, QStringLiteral("$TX-VOV Server"));

@@ -25,7 +25,6 @@ void id7(PieceImport& r)
 
 // "F": compartment only, "W" trolley, "S" shelf; the commission shows the width taken. Pieces without a
 // current bar get a bar numbered like the piece. A steel piece links to the PVC piece listed for it.
-const char* const kBars = "SELECT StabNr FROM Stabdaten";
 const char* const kStId = "SELECT ID FROM StahlTeiledaten";
 const char* const kStK = "SELECT TeileNr, Kommission FROM StahlTeiledaten";
 const char* const kBox = "SELECT WagenNr, FachNr, Kommission FROM Teiledaten ORDER BY TeileNr";
@@ -162,10 +161,6 @@ const char* const kSteel =
     "SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaufbahn, Stahllaufbahn2, StahlTeileNr, StahlTeileNr1, "
     "StahlTeileNr2, Stahllaenge, Stahllaenge1, Stahllaenge2, Stahleinschubtiefe, Stahleinschubtiefe1, "
     "Stahleinschubtiefe2, Stahlnummer, Stahlnummer1, Stahlnummer2, KappHoeheAnschnitt FROM Teiledaten";
-const char* const kSteelMode =
-    "SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaufbahn, Stahllaufbahn2, PVCTeileNr, StahlTeileNr2, "
-    "TeileLaenge, TeileLaenge1, TeileLaenge2, Stahleinschubtiefe, Stahleinschubtiefe1, Stahleinschubtiefe2, "
-    "Stahlnummer, Stahllaenge2, KappHoeheAnschnitt FROM StahlTeiledaten";
 const char* const kShort = "SELECT Stahlanwahl, Stahllaenge, Stahlnummer, TeileLaenge FROM Teiledaten";
 const char* const kDesig = "SELECT StahlBezeichnung, StahlNr, StahlNr1, StahlNr2, TeileLaenge FROM Teiledaten";
 const char* const kJoined = "KTN0001SA1100011000000050001SB ST 4711SA1100021000000050001SBX       L01000";
@@ -177,7 +172,6 @@ const char* const kS1 = "KTN0001S112000123";
 const char* const kS3 = "KTN0003S012000123";
 const char* const kS5 = "KTN0005S112000123";
 const char* const kS7 = "KTN0007S212000123";
-const char* const k2Lst = "KTN0001SA1100051000000050123SA1100090500000030456";
 const Case kSteelCases[] = {
     {"ShortForm", {"KTN0001S112000123L01000"}, {{kShort, "1,1200,123,100"}, {"steel", "1 "}}},
     {"DesignationsJoined", {kJoined}, {{kDesig, "ST 4711+X,ST 4711,ST 4711,X,100"}}, 0, st<2>},
@@ -194,10 +188,6 @@ READER_CASES(SteelField, kSteelCases);
 // The name carries over to the next pieces until a bar selection record.
 const char* const kNames = "SELECT s.StahlName, t.StahlNr, t.StahlNr1, t.StahlNr2 FROM Teiledaten t "
                            "JOIN Stabdaten s ON s.StabNr=t.StabNr";
-template <int steeldata> void sdata(PieceImport& r)
-{
-    r.plant.ctx.settings.Steeldata = static_cast<TriState>(steeldata);
-}
 void otherJob(PieceImport& r)
 {
     r.exec(QStringLiteral("INSERT INTO LosNamen (LosName) VALUES ('OTHER')"));
@@ -216,8 +206,8 @@ const Case kCompletion[] = {
     {"ManualKeepsTheBarsName", {"KB 001SBOLD     ", "KTN0001S101000123SBST-A    "}, {{kNames, "OLD,ST-A,ST-A,~"}}},
     {"AutomaticOverwritesBar", {"KB 001SBOLD     ", "KTN0001S201000123SBST-A    "}, {{kNames, "ST-A,ST-A,ST-A,~"}}},
     {"NoSelectionEmptiesThePiecesNames", {"KB 001", "KTN0001S001000123SBST-A    "}, {{kNames, "~,,,"}}},
-    {"TwelveNamesTheSecondSteel", {"KB 001", kSA}, {{kNames, "ST-A,ST-A,ST-A,ST-A"}}, 0, sdata<1>},
-    {"SecondSelectionZeroEmptiesTheSecondName", {"KB 001", kSA0}, {{kNames, "ST-A,ST-A,ST-A,"}}, 0, sdata<2>},
+    {"TwelveNamesTheSecondSteel", {"KB 001", kSA}, {{kNames, "ST-A,ST-A,ST-A,ST-A"}}, 0, st<1>},
+    {"SecondSelectionZeroEmptiesTheSecondName", {"KB 001", kSA0}, {{kNames, "ST-A,ST-A,ST-A,"}}, 0, st<2>},
     {"SteelNameCarriesOver", {"KB 001", kSB, "KB 002", kP2, "KS 003", kP3}, {{kBarSteel, "1,ST-A;2,ST-A;3,~"}}},
     {"SteelModeChangesNoSteelNames", {"KB 001", "KTN0001S201000123SBST-A    "}, {{kStNames, "~,~"}}, Steel},
     {"LoadIdsContinueTheLargestOne", {"KB 001", "KTN0001", "KTN0002"}, {{kLoadIds, "17;18"}}, LoadId, otherJob},
