@@ -51,10 +51,14 @@ TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
     EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
     EXPECT_TRUE(run.plant.job.labelList.isEmpty());
     EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
-    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
     EXPECT_TRUE(QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx")));
     EXPECT_FALSE(run.inServerDir("J1.$tx"));
     EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    // Cancel at the job-exists question keeps the job and sets the file aside.
+    run.plant.prompt.yesNoCancelAnswers = {Answer::Cancel};
+    EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
+    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 
     run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
     EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
@@ -63,17 +67,6 @@ TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
     EXPECT_EQ(run.import({"KB 001L01000", "KTN0001", "KTN0000"}).result, ImportResult::ReadAgain);
     EXPECT_EQ(result(run, QString::fromLatin1(kCounts)), QStringLiteral("1,0"));
     EXPECT_TRUE(run.inServerDir("J1.$tx"));
-}
-
-TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
-{
-    PieceImport run;
-    run.import({"KB 001"});
-    run.plant.prompt.yesNoCancelAnswers = {Answer::Cancel};
-    EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
-
-    EXPECT_EQ(result(run, QStringLiteral("SELECT StabNr FROM Stabdaten")), QStringLiteral("1"));
-    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 }
 
 } // namespace
