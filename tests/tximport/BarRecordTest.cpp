@@ -42,7 +42,7 @@ const std::vector<const char*> kSteelTwice = {"KB 001",  "KTN0001", "KTN0002", "
 const char* const kSel = "SELECT StabNr, Rohlaenge, ProfilName FROM Stabdaten";
 const char* const kKB7 = "KB  7 TBPR-7    L01000";
 const char* const kStBarName = "SELECT StabNr, StahlName FROM StahlStabdaten";
-const char* const kPieceBar = "SELECT StabNr FROM Teiledaten";
+const char* const kPcBars = "SELECT StabNr FROM Teiledaten";
 
 void oldRow(PieceImport& r)
 {
@@ -75,14 +75,9 @@ const Case kBarRecords[] = {
     {"SteelWithoutOverride", {"KB 001", "KTN0001"}, {{kDetached, "A"}}, Steel, detachedSteel},
     // "KS": a bar of the job (leading blanks in its number) is selected as it is: no sub-field is read, and its
     // pieces join it.
-    {"FindsAJobBar",
-     {kKB7, "KB 008", "KS 007L09999TBOTHER", "KTN0001"},
-     {{kSel, "7,100,PR-7;8,~,~"}, {kPieceBar, "7"}}},
-    {"SteelBarNamesPieces",
-     {"KB 007TBST-7    ", "KB 008TBST-8    ", "KS 007", "KTN0001"},
-     {{kStPcBar, "7,ST-7"}},
-     Steel},
-    {"New", {"KS 009B12TBPR-9    TF  weiss             L01234", "KTN0001"}, {{kSel, "9,123.4,PR-9"}, {kPieceBar, "9"}}},
+    {"FindsAJobBar", {kKB7, "KB 008", "KS 007L09999TBOTHER", "KTN0001"}, {{kSel, "7,100,PR-7;8,~,~"}, {kPcBars, "7"}}},
+    {"SteelNamesPieces", {"KB 007TBST-7    ", "KB 008TBST-8    ", "KS 007", "KTN0001"}, {{kStPcBar, "7,ST-7"}}, Steel},
+    {"New", {"KS 009B12TBPR-9    TF  weiss             L01234", "KTN0001"}, {{kSel, "9,123.4,PR-9"}, {kPcBars, "9"}}},
     {"NewSteelBar", {"KS 009TBST-9    ", "KTN0001"}, {{kStBarName, "9,ST-9"}, {kStPcBar, "9,ST-9"}}, Steel},
     // "KR", the label step: in job mode a label number other than the next piece's goes into the label list; a
     // printer sets the job's label flag. "D" with a printer: one print row per remnant; the job's old print

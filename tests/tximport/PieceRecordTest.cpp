@@ -32,6 +32,7 @@ const char* const kPcBar = "SELECT TeileNr, StabNr FROM Teiledaten ORDER BY Teil
 const char* const kReleasedWithTheJob = "SELECT COUNT(*) FROM StahlTeiledaten p JOIN StahlLosNamen j "
                                         "ON p.LosName = j.LosName AND p.Freigabe = j.Freigabe";
 const char* const kKS = "KS 001TBST-1    ";
+const std::vector<const char*> kTwo = {"KB 001", "KTN0001", "KTN0002"};
 const std::vector<const char*> kF3 = {"KB 001", "KTN0001F034K1234567", "KTN0002FW012034K1234567",
                                       "KTN0003FSxyz012034002K1234567", "KTN0004K1234567PPOS01T12"};
 const std::vector<const char*> kF4 = {"KB 001", "KTN0001F0345K1234567", "KTN0002FW0120345K1234567",
@@ -96,7 +97,6 @@ const char* const kOff = "KTN0001S112000123SA2100011000000050123SA12000205000000
 const char* const kStDesig = "SELECT StahlBezeichnung, StahlNr, TeileLaenge FROM StahlTeiledaten";
 const char* const kSel = "SELECT Stahlanwahl, Stahlanwahl1, Stahlanwahl2, Stahllaenge FROM Teiledaten";
 const char* const kStPvc = "SELECT PVCTeileNr FROM StahlTeiledaten";
-const char* const kS1 = "KTN0001S112000123";
 const char* const kS3 = "KTN0003S012000123";
 const char* const kS5 = "KTN0005S112000123";
 const char* const kS7 = "KTN0007S212000123";
@@ -130,11 +130,7 @@ const Case kPieces[] = {
     {"Compartments4", kF4, {{kBox, "~,345,1234567;12,345,1234567;12,2345,1234567"}}, F4},
     {"Compartment3LeavesADigit", {"KB 001", "KTN0001F0345"}, {{"log", WRONG_ID(2, 12) "<5 ... >"}}},
     {"SteelManual", {kKS, "KTN0012", "KTN0013"}, {{kStPc, "12,1,J1,1,34,ST-1,1;13,1,J1,1,13,ST-1,1"}}, Steel, sd<1>},
-    {"SteelReleaseIDs",
-     {"KB 001", "KTN0001", "KTN0002"},
-     {{kStId, "7;8"}, {"carry", "0,9"}, {kReleasedWithTheJob, "2"}},
-     Steel | Release,
-     id7},
+    {"SteelReleaseIDs", kTwo, {{kStId, "7;8"}, {"carry", "0,9"}, {kReleasedWithTheJob, "2"}}, Steel | Release, id7},
     {"SteelAgain", {"KB 001", "KTN0001K1111111", "--", "KB 001", "KTN0001K2", "KTN0002"}, {{kStK, "1,2;2,~"}}, Steel},
     // "W": the columns of the machining row; the piece length shows the width taken. The plant's list
     // layout decides where the two further values go.
@@ -169,7 +165,7 @@ const Case kPieces[] = {
     {"Short", {"KTN0012D3", "KTN0013D1"}, {{kLabel, "~,3,12,~;~,1,13,~"}, {kPrint, kShortRows}}, 0, lb<0, 0, 0>},
     {"Mismatch",
      {"KTN0012DE13001300125"},
-     {{"log", "Job: J1.$tx\r\nPiece:1\r\nLine:1\r\nCol: 8\r\nSel: 0013\r\nBuf:00125\r\n" MISMATCH},
+     {{"log", AT_COLUMN_8 "0013\r\nBuf:00125\r\n" MISMATCH},
       {"box", "Job: J1.$tx not correct loaded!!\r\n\r\n" MISMATCH "\r\n"},
       {"labels", "1 "}},
      0,
@@ -188,7 +184,7 @@ const Case kPieces[] = {
     {"SecondDouble", {k2SA}, {{kSteel, "12,2,1,1,2,0,34,2,1500,1000,500,0,5,3,123,123,456,10"}}, 0, st<2>},
     {"SwitchOffDouble", {kOff}, {{kSel, "1,1,0,1500"}, {"steel", "1 "}}, 0, st<2, 0, 0, 1>},
     {"SteelPieceNumberZero", {"KB 001", "KTN0012SA1100001000000050123"}, {{kStPvc, "12"}}, Steel},
-    {"ListSkipsNoSelection", {kS1, kS3, kS5, kS7}, {{"steel", "1 #2,0005;#3,0007;"}}, 0, st<0, 1, 1>},
+    {"ListSkipsNoSelection", {"KTN0001S112000123", kS3, kS5, kS7}, {{"steel", "1 #2,0005;#3,0007;"}}, 0, st<0, 1, 1>},
     // Completion: short steel form "S<selection>..." and "SA" entries, each followed by the "SB" steel names.
     // The name carries over to the next pieces until a bar selection record.
     {"ManualKeepsTheBarsName", {"KB 001SBOLD     ", "KTN0001S101000123SBST-A    "}, {{kNames, "OLD,ST-A,ST-A,~"}}},
@@ -198,7 +194,7 @@ const Case kPieces[] = {
     {"SecondSelectionZeroEmptiesTheSecondName", {"KB 001", kSA0}, {{kNames, "ST-A,ST-A,ST-A,"}}, 0, st<2>},
     {"SteelNameCarriesOver", {"KB 001", kSB, "KB 002", kP2, "KS 003", kP3}, {{kBarSteel, "1,ST-A;2,ST-A;3,~"}}},
     {"SteelModeChangesNoSteelNames", {"KB 001", "KTN0001S201000123SBST-A    "}, {{kStNames, "~,~"}}, Steel},
-    {"LoadIdsContinueTheLargestOne", {"KB 001", "KTN0001", "KTN0002"}, {{kLoadIds, "17;18"}}, LoadId, otherJob},
+    {"LoadIdsContinueTheLargestOne", kTwo, {{kLoadIds, "17;18"}}, LoadId, otherJob},
     // The report of a failure in the first sub-field of the first piece; the stop exit in job mode keeps a
     // machining row as it was added.
     {"Blank", {"KTN0012W05     L01000"}, {{"log", AT_COLUMN_8 "     \r\nBuf:L01000" MISTYPED}, {kAdded, ""}}, JobMode},

@@ -31,12 +31,11 @@ TEST(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
         plant.ctx.settings.JobLoadMode = c.mode;
         plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
         plant.ctx.settings.printerType = PrinterType::Anyone;
-        for (int piece = 1; piece <= 3 && *c.before; ++piece)
-            queryRows(
-                plant.jobDatabasePath(),
-                QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES ('J1', %2, '%1%2')")
-                    .arg(QLatin1String(c.before))
-                    .arg(piece));
+        if (*c.before)
+            queryRows(plant.jobDatabasePath(),
+                      QStringLiteral("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) "
+                                     "SELECT 'J1', column1, '%1' || column1 FROM (VALUES (1), (2), (3))")
+                          .arg(QLatin1String(c.before)));
         plant.writeJobFile(QStringLiteral("J1.$tx"), c.production);
         plant.writeJobFile(QStringLiteral("J1.$et"), crlf({"ED 0001 one", "ED 0002 two"}));
         plant.prompt.yesNoCancelAnswers = {Answer::Yes};
@@ -75,8 +74,6 @@ TEST(JobModeScan, WholeJobIsImportedAndOverriddenWithOneQuestion)
         const RowsWritten& written = report.files[0].rows;
         EXPECT_EQ(std::tuple(written.jobs, written.bars, written.pieces, report.files[1].rows.printRows),
                   delivery == 1 ? std::tuple(1, 1, 2, 2) : std::tuple(0, 0, 2, 2));
-        for (const char* f : {"J1.$tx", "J1.$et", "J1.$sx"})
-            EXPECT_TRUE(plant.inBackup(QLatin1String(f))) << f;
         EXPECT_EQ(plant.serverFiles(), QString());
         EXPECT_EQ(std::tuple(plant.count("StahlLosNamen"), plant.count("StahlTeiledaten"), plant.count("Teiledaten"),
                              plant.count("Druckdaten")),
