@@ -1,8 +1,5 @@
-// "KTN" piece record and its sub-fields through the real importer: head "F",
-// "K", "P", "T"; machining "W"; cut heights "Q", continuation "C", own bar
-// "A", "X"; angles "G" and length "L"; labels "D"; steel "S"; the completion
-// of the piece (steel names, load identifiers); and the failure exits of the
-// sub-fields with their reports.
+// The "KTN" piece record and each of its sub-fields through the real
+// importer, with the failure exits of the sub-fields and their reports.
 
 #include "ImportHelpers.h"
 
