@@ -19,7 +19,7 @@ protected:
         scan.runOnce();
         return plant.serverFiles();
     }
-    int jobs() const { return plant.count("LosNamen", QString()); }
+    int jobs() const { return queryValue(plant.jobDatabasePath(), "SELECT COUNT(*) FROM LosNamen").toInt(); }
 
     readertest::ScanPlant plant;
     ScanCycle scan{plant.ctx, plant.importer};

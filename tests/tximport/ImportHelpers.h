@@ -5,12 +5,10 @@
 // reader of the job database (rowsText), and the table of reader cases.
 
 #include "JobPlant.h"
-#include "SchemaSql.h"
 #include "intake/ImportOutcome.h"
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
 #include "platform/Text.h"
-#include "platform/db/Database.h"
 #include "tximport/PlantImporter.h"
 
 #include <QDir>
@@ -42,11 +40,9 @@ public:
     // The shipped schema, or one without the print table.
     explicit PieceImport(bool printTable = true)
     {
-        QStringList sql = schema::jobDatabaseSql();
+        plant.createJobDatabase();
         if (!printTable)
-            sql.removeIf([](const QString& statement) { return statement.contains(QStringLiteral("Druckdaten")); });
-        QString message;
-        EXPECT_TRUE(db::createDatabase(plant.jobDatabasePath(), sql, &message)) << message.toStdString();
+            exec(QStringLiteral("DROP TABLE Druckdaten"));
     }
 
     // Imports "<job>.$tx" (".$sx" in steel mode); lines are joined by CR LF.
@@ -109,13 +105,11 @@ public:
         s.AutoFreigabe = true;
         s.printerType = PrinterType::Zebra;
     }
-    // The rows of a table for one job (every job when job is empty).
+    // The rows of a table for one job.
     int count(const char* table, const QString& job = QStringLiteral("J1")) const
     {
-        return queryValue(jobDatabasePath(),
-                          QStringLiteral("SELECT COUNT(*) FROM %1%2")
-                              .arg(QLatin1String(table), job.isEmpty() ? QString() : " WHERE LosName='" + job + "'"))
-            .toInt();
+        const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='%2'");
+        return queryValue(jobDatabasePath(), sql.arg(QLatin1String(table), job)).toInt();
     }
     bool inServer(const QString& name) const { return QFile::exists(serverDir() + u'/' + name); }
     bool inBackup(const QString& name) const { return QFile::exists(programDir() + "/prog.bak/" + name); }
@@ -132,7 +126,6 @@ public:
 // The start of a wrong-code report of job J1.
 #define WRONG_ID(line, col) "Job: J1.$tx\r\nLine: " #line "\r\nCol: " #col "\r\nWrong ID: "
 
-// The flags of a case.
 constexpr int Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128,
               NoPrint = 256;
 
@@ -202,7 +195,7 @@ inline void check(const Case& c)
 
 } // namespace readertest
 
-// One parameterised suite per record kind over an array of cases.
+// A parameterised suite over an array of cases.
 #define READER_CASES(Suite, cases)                                                                                     \
     class Suite : public ::testing::TestWithParam<readertest::Case> {};                                                \
     TEST_P(Suite, Imports)                                                                                             \

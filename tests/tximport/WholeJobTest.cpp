@@ -1,8 +1,5 @@
 // Whole jobs with the real importers behind the scan cycle: a job's three
-// files in job mode, and the print-data question of a label-data file in
-// both load modes: only print rows that hold label text are print data; the
-// placeholders the job's own production data books are filled without a
-// question.
+// files in job mode, and the print-data question of a label-data file.
 #include "ImportHelpers.h"
 
 namespace {
@@ -11,8 +8,9 @@ namespace {
 const QByteArray kShortLabels = crlf({"KB 001L65000T12", "KTN0001L12350D1", "KTN0002L12350D1"});
 const QByteArray kFullLabels = crlf({"KB 001L65000T12", "KTN0001L12350DE11000100000", "KTN0002L12350DE11000200000"});
 
-// Yes deletes the job's rows before the file writes; without the question
-// the file fills the rows that are there.
+// Only print rows that hold label text are print data: the placeholders the
+// job's own production data books are filled without a question. Yes deletes
+// the job's rows before the label file writes.
 TEST(PrintQuestion, IsAskedOnlyWhenALabelFileWasReadForTheJobBefore)
 {
     const struct {
