@@ -99,14 +99,6 @@ TEST_F(PrintDataTest, OrphansGoOnlyInTheThirdLoadMode)
     EXPECT_TRUE(plant.errorBox.text().isEmpty());
 }
 
-// The label reader behind the scan cycle's seam, as the plant wires it.
-struct LabelImporter final : StepImporter {
-    explicit LabelImporter(JobPlant& p) : plant(p) {}
-    ImportOutcome ReadLabelFile(const QString& path) override { return et::ReadLabelFile(plant.ctx, plant.job, path); }
-    void DeletePrintData(const QString& job) override { et::DeletePrintData(plant.ctx, job); }
-    JobPlant& plant;
-};
-
 // A label file of job A1, which has print rows already (piece 9 "old"); its production data was
 // answered No (override) unless replaceAnswer says otherwise.
 struct LabelCase {
@@ -122,7 +114,10 @@ struct LabelCase {
     std::vector<std::pair<const char*, const char*>> labelList = {}; // the first entry of a label number counts
 };
 
-class LabelReaderTest : public PrintDataTest, public ::testing::WithParamInterface<LabelCase> {};
+// Also the plant's importer for the scan cycle's end of a failed label file.
+class LabelReaderTest : public PrintDataTest, public StepImporter, public ::testing::WithParamInterface<LabelCase> {
+    void DeletePrintData(const QString& job) override { et::DeletePrintData(plant.ctx, job); }
+};
 
 TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
 {
@@ -136,11 +131,10 @@ TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
     addPrintRow(Job, 9, "old");
     plant.prompt.retryCancelAnswers = plant.prompt.yesNoCancelAnswers = {c.answer};
     const QString path = c.fileExists ? plant.writeJobFile(qs("A1.$et"), c.content) : plant.serverDir() + qs("/A1.$et");
-    LabelImporter importer(plant);
-    ImportOutcome outcome = importer.ReadLabelFile(path);
+    ImportOutcome outcome = et::ReadLabelFile(plant.ctx, plant.job, path);
     askAboutFailedFile(plant.ctx, outcome);
     if (c.loadMode == 0)
-        endFile(plant.ctx, importer, outcome);
+        endFile(plant.ctx, *this, outcome);
     const QStringList where{QFile::exists(path) ? qs("in") : QString(),
                             QFile::exists(plant.programDir() + qs("/prog.bak/A1.$et")) ? qs("backup") : QString(),
                             QFile::exists(path + qs(".$er")) ? qs("error") : QString()};
