@@ -14,7 +14,7 @@ void bar40(PieceImport& r)
 // Job A's steel piece detached by an earlier override (no PVC piece).
 void detachedSteel(PieceImport& r)
 {
-    r.import({"KB 001", "KTN0001"}, true, QStringLiteral("A"));
+    r.import(crlf({"KB 001", "KTN0001"}), true, QStringLiteral("A"));
     r.exec(QStringLiteral("UPDATE StahlTeiledaten SET PVCTeileNr=0"));
 }
 

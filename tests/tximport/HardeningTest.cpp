@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,11 +95,7 @@ TEST_F(Hardening, AMissingServerDirectoryOrDatabaseIsSaidOnceWhenItStartsAndOnce
 {
     plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
     // What the cycles said, blank texts (an import clearing the box) left out.
-    const auto said = [&] {
-        QStringList texts = plant.errorBox.history.filter(QRegularExpression(QStringLiteral("\\S")));
-        plant.errorBox.history.clear();
-        return texts;
-    };
+    const auto said = [&] { return std::exchange(plant.errorBox.history, {}).filter(QRegularExpression("\\S")); };
     for (const bool database : {false, true}) {
         SCOPED_TRACE(database ? "job database, job mode" : "server directory, separate mode");
         plant.ctx.settings.JobLoadMode = database ? LoadMode::Job : LoadMode::Separate;

@@ -45,16 +45,9 @@ public:
             exec(QStringLiteral("DROP TABLE Druckdaten"));
     }
 
-    // Imports "<job>.$tx" (".$sx" in steel mode); lines are joined by CR LF.
-    // A file that failed is asked about, and in separate mode the file is
-    // then ended, as the scan cycle does.
-    ImportOutcome import(std::initializer_list<QByteArray> lines, bool steelMode = false,
-                         const QString& job = QStringLiteral("J1"))
-    {
-        return importBytes(QByteArrayList(lines).join("\r\n") + "\r\n", steelMode, job);
-    }
-    ImportOutcome importBytes(const QByteArray& content, bool steelMode = false,
-                              const QString& job = QStringLiteral("J1"))
+    // Imports "<job>.$tx" (".$sx" in steel mode). A file that failed is asked
+    // about, and in separate mode the file is then ended, as the scan cycle does.
+    ImportOutcome import(const QByteArray& content, bool steelMode = false, const QString& job = QStringLiteral("J1"))
     {
         return importFile(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
     }
@@ -176,7 +169,7 @@ inline void check(const Case& c)
     QByteArray content;
     for (const char* line : c.lines) {
         if (qstrcmp(line, "--") == 0) {
-            run.importBytes(content, c.flags & Steel);
+            run.import(content, c.flags & Steel);
             content.clear();
             continue;
         }
@@ -184,7 +177,7 @@ inline void check(const Case& c)
         if (!(c.flags & Raw))
             content += "\r\n";
     }
-    run.importBytes(content, c.flags & Steel);
+    run.import(content, c.flags & Steel);
     bool expectsFailure = false;
     for (const auto& [key, expected] : c.expect) {
         expectsFailure |= qstrcmp(key, "log") == 0;

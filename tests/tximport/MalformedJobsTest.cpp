@@ -57,9 +57,8 @@ TEST(MalformedJob, ReportsStopsAndSetsTheFileAside)
         EXPECT_EQ(run.plant.prompt.asked.back().title, QStringLiteral("$TX-VOV Server"));
         EXPECT_EQ(outcome.result, ImportResult::SetAside);
         EXPECT_TRUE(QFile::exists(path + QStringLiteral(".$er")) && !QFile::exists(path));
-        EXPECT_EQ(readertest::result(run, QStringLiteral("SELECT (SELECT COUNT(*) FROM LosNamen), "
-                                                         "(SELECT COUNT(*) FROM Stabdaten)")),
-                  QStringLiteral("0,0"));
+        EXPECT_EQ(run.value(QStringLiteral("SELECT (SELECT COUNT(*) FROM LosNamen) + COUNT(*) FROM Stabdaten")).toInt(),
+                  0);
     }
 }
 
