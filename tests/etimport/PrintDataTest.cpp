@@ -5,7 +5,6 @@
 #include "etimport/LabelReader.h"
 #include "etimport/PrintData.h"
 #include "intake/JobFiles.h"
-#include "platform/Text.h"
 
 #include <QFile>
 

@@ -8,7 +8,6 @@
 #include "intake/ImportOutcome.h"
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
-#include "platform/Text.h"
 #include "tximport/PlantImporter.h"
 
 #include <QDir>

@@ -3,8 +3,6 @@
 
 #include "ImportHelpers.h"
 
-#include "config/SettingsForm.h"
-
 namespace {
 
 using namespace readertest;
