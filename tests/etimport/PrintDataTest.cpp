@@ -5,7 +5,6 @@
 #include "etimport/LabelReader.h"
 #include "etimport/PrintData.h"
 #include "intake/JobFiles.h"
-#include "platform/Text.h"
 
 #include <QFile>
 
@@ -22,51 +21,34 @@ const QString ExistsQuestion =
     qs("YesNoCancel|$ET-VOV Server|Printdata: A1 exists !\r\nDelete Data = Yes / Override Data = No");
 
 // A temporary plant with a job database; plain SQL looks into it beside the store layer under test.
-class PrintTest : public ::testing::Test {
+class PrintDataTest : public ::testing::Test {
 protected:
-    PrintTest()
+    PrintDataTest()
     {
         plant.createJobDatabase();
         plant.ctx.settings.ExtensionEtikett = qs("$et");
     }
-    // The first column of each row the statement returns.
-    QStringList query(const QString& sql) const
-    {
-        QStringList rows;
-        for (const QVariantList& row : queryRows(plant.jobDatabasePath(), sql))
-            rows << row.value(0).toString();
-        return rows;
-    }
     // The job's print rows by piece: "<piece> E=<label> T=<ink-jet text>", Null columns left out.
     [[nodiscard]] QString printRows(const QString& job) const
     {
-        return query(qs("SELECT TeileNr || coalesce(' E=' || Etikettendaten, '') || coalesce(' T=' || "
-                        "Tintendruckdaten, '') FROM Druckdaten WHERE LosName='%1' ORDER BY TeileNr")
-                         .arg(job))
-            .join(qs(" | "));
+        const QString sql = qs("SELECT TeileNr || coalesce(' E=' || Etikettendaten, '') || coalesce(' T=' || "
+                               "Tintendruckdaten, '') FROM Druckdaten WHERE LosName='%1' ORDER BY TeileNr");
+        QStringList rows;
+        for (const QVariantList& row : queryRows(plant.jobDatabasePath(), sql.arg(job)))
+            rows << row.value(0).toString();
+        return rows.join(qs(" | "));
     }
     // A print row as the production-data import leaves it.
     void addPrintRow(const QString& job, int piece, const char* label) const
     {
-        query(qs("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES ('%1', %2, '%3')")
-                  .arg(job, QString::number(piece), qs(label)));
-    }
-    // The questions asked, "kind|title|text" each.
-    [[nodiscard]] QStringList asked() const
-    {
-        QStringList out;
-        for (const ScriptedPrompt::Question& q : plant.prompt.asked)
-            out << q.kind + '|' + q.title + '|' + q.text;
-        return out;
+        queryRows(plant.jobDatabasePath(),
+                  qs("INSERT INTO Druckdaten (LosName, TeileNr, Etikettendaten) VALUES ('%1', %2, '%3')")
+                      .arg(job, QString::number(piece), qs(label)));
     }
     // The latest report ($TXerror.dat) without the quotes of its log field.
     [[nodiscard]] QString lastReport() const { return ::lastReport(plant.clientDir()); }
 
     JobPlant plant;
-};
-
-class PrintDataTest : public PrintTest {
-protected:
     et::PrintData print;
     bool cancelled = true; // every call sets it
 };
@@ -102,7 +84,7 @@ TEST_F(PrintDataTest, DeletePrintDataRemovesTheJobsRowsOnlyAndFailuresAreReporte
 // without a database.
 TEST_F(PrintDataTest, OrphansGoOnlyInTheThirdLoadMode)
 {
-    query(qs("INSERT INTO LosNamen (LosName) VALUES ('Kept')"));
+    queryRows(plant.jobDatabasePath(), qs("INSERT INTO LosNamen (LosName) VALUES ('Kept')"));
     addPrintRow(qs("Kept"), 1, "x");
     for (const int mode : {1, 2}) {
         addPrintRow(qs("Gone"), 1, "y");
@@ -115,14 +97,6 @@ TEST_F(PrintDataTest, OrphansGoOnlyInTheThirdLoadMode)
     et::DeleteOrphanPrintData(plant.ctx);
     EXPECT_TRUE(plant.errorBox.text().isEmpty());
 }
-
-// The label reader behind the scan cycle's seam, as the plant wires it.
-struct LabelImporter final : StepImporter {
-    explicit LabelImporter(JobPlant& p) : plant(p) {}
-    ImportOutcome ReadLabelFile(const QString& path) override { return et::ReadLabelFile(plant.ctx, plant.job, path); }
-    void DeletePrintData(const QString& job) override { et::DeletePrintData(plant.ctx, job); }
-    JobPlant& plant;
-};
 
 // A label file of job A1, which has print rows already (piece 9 "old"); its production data was
 // answered No (override) unless replaceAnswer says otherwise.
@@ -139,7 +113,10 @@ struct LabelCase {
     std::vector<std::pair<const char*, const char*>> labelList = {}; // the first entry of a label number counts
 };
 
-class LabelReaderTest : public PrintTest, public ::testing::WithParamInterface<LabelCase> {};
+// Also the plant's importer for the scan cycle's end of a failed label file.
+class LabelReaderTest : public PrintDataTest, public StepImporter, public ::testing::WithParamInterface<LabelCase> {
+    void DeletePrintData(const QString& job) override { et::DeletePrintData(plant.ctx, job); }
+};
 
 TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
 {
@@ -153,17 +130,19 @@ TEST_P(LabelReaderTest, StoresReportsAsksAndLeavesTheFile)
     addPrintRow(Job, 9, "old");
     plant.prompt.retryCancelAnswers = plant.prompt.yesNoCancelAnswers = {c.answer};
     const QString path = c.fileExists ? plant.writeJobFile(qs("A1.$et"), c.content) : plant.serverDir() + qs("/A1.$et");
-    LabelImporter importer(plant);
-    ImportOutcome outcome = importer.ReadLabelFile(path);
+    ImportOutcome outcome = et::ReadLabelFile(plant.ctx, plant.job, path);
     askAboutFailedFile(plant.ctx, outcome);
     if (c.loadMode == 0)
-        endFile(plant.ctx, importer, outcome);
+        endFile(plant.ctx, *this, outcome);
     const QStringList where{QFile::exists(path) ? qs("in") : QString(),
                             QFile::exists(plant.programDir() + qs("/prog.bak/A1.$et")) ? qs("backup") : QString(),
                             QFile::exists(path + qs(".$er")) ? qs("error") : QString()};
     EXPECT_EQ(printRows(Job), qs(c.rows));
     EXPECT_EQ(lastReport(), qs(c.report));
-    EXPECT_EQ(asked().join('\n'), c.question);
+    QStringList asked;
+    for (const ScriptedPrompt::Question& q : plant.prompt.asked)
+        asked << q.kind + '|' + q.title + '|' + q.text;
+    EXPECT_EQ(asked.join('\n'), c.question);
     EXPECT_EQ(outcome.failed(), qs(c.file) != qs("backup"));
     EXPECT_EQ(outcome.result == ImportResult::ReadAgain, c.answer == Answer::Retry);
     EXPECT_EQ(where.join(' ').simplified(), qs(c.file));

@@ -5,12 +5,9 @@
 // reader of the job database (rowsText), and the table of reader cases.
 
 #include "JobPlant.h"
-#include "SchemaSql.h"
 #include "intake/ImportOutcome.h"
 #include "intake/JobFiles.h"
 #include "intake/ScanCycle.h"
-#include "platform/Text.h"
-#include "platform/db/Database.h"
 #include "tximport/PlantImporter.h"
 
 #include <QDir>
@@ -42,23 +39,14 @@ public:
     // The shipped schema, or one without the print table.
     explicit PieceImport(bool printTable = true)
     {
-        QStringList sql = schema::jobDatabaseSql();
+        plant.createJobDatabase();
         if (!printTable)
-            sql.removeIf([](const QString& statement) { return statement.contains(QStringLiteral("Druckdaten")); });
-        QString message;
-        EXPECT_TRUE(db::createDatabase(plant.jobDatabasePath(), sql, &message)) << message.toStdString();
+            exec(QStringLiteral("DROP TABLE Druckdaten"));
     }
 
-    // Imports "<job>.$tx" (".$sx" in steel mode); lines are joined by CR LF.
-    // A file that failed is asked about, and in separate mode the file is
-    // then ended, as the scan cycle does.
-    ImportOutcome import(std::initializer_list<QByteArray> lines, bool steelMode = false,
-                         const QString& job = QStringLiteral("J1"))
-    {
-        return importBytes(QByteArrayList(lines).join("\r\n") + "\r\n", steelMode, job);
-    }
-    ImportOutcome importBytes(const QByteArray& content, bool steelMode = false,
-                              const QString& job = QStringLiteral("J1"))
+    // Imports "<job>.$tx" (".$sx" in steel mode). A file that failed is asked
+    // about, and in separate mode the file is then ended, as the scan cycle does.
+    ImportOutcome import(const QByteArray& content, bool steelMode = false, const QString& job = QStringLiteral("J1"))
     {
         return importFile(plant.writeJobFile(job + (steelMode ? ".$sx" : ".$tx"), content), steelMode);
     }
@@ -73,8 +61,7 @@ public:
     }
 
     QVariant value(const QString& sql) const { return queryValue(plant.jobDatabasePath(), sql); }
-    QList<QVariantList> rows(const QString& sql) const { return queryRows(plant.jobDatabasePath(), sql); }
-    void exec(const QString& sql) const { rows(sql); }
+    void exec(const QString& sql) const { queryRows(plant.jobDatabasePath(), sql); }
     bool inServerDir(const char* name) const { return QFile::exists(plant.serverDir() + '/' + QLatin1String(name)); }
 
     // The text of the last Retry/Cancel question (or "").
@@ -110,13 +97,11 @@ public:
         s.AutoFreigabe = true;
         s.printerType = PrinterType::Zebra;
     }
-    // The rows of a table for one job (every job when job is empty).
+    // The rows of a table for one job.
     int count(const char* table, const QString& job = QStringLiteral("J1")) const
     {
-        return queryValue(jobDatabasePath(),
-                          QStringLiteral("SELECT COUNT(*) FROM %1%2")
-                              .arg(QLatin1String(table), job.isEmpty() ? QString() : " WHERE LosName='" + job + "'"))
-            .toInt();
+        const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE LosName='%2'");
+        return queryValue(jobDatabasePath(), sql.arg(QLatin1String(table), job)).toInt();
     }
     bool inServer(const QString& name) const { return QFile::exists(serverDir() + u'/' + name); }
     bool inBackup(const QString& name) const { return QFile::exists(programDir() + "/prog.bak/" + name); }
@@ -130,16 +115,9 @@ public:
     PlantImporter importer{ctx, job};
 };
 
-// The latest report as written to $TXerror.dat, without the quotes of its log field.
-inline QString lastLogMessage(const PieceImport& run)
-{
-    return lastReport(run.plant.clientDir());
-}
-
 // The start of a wrong-code report of job J1.
 #define WRONG_ID(line, col) "Job: J1.$tx\r\nLine: " #line "\r\nCol: " #col "\r\nWrong ID: "
 
-// The flags of a case.
 constexpr int Steel = 1, JobMode = 2, P3 = 4, F4 = 8, LoadId = 16, Release = 32, Profiles = 64, Raw = 128,
               NoPrint = 256;
 
@@ -161,7 +139,7 @@ struct Case {
 inline QString result(const PieceImport& run, const QString& key)
 {
     if (key == QLatin1String("log"))
-        return lastLogMessage(run);
+        return lastReport(run.plant.clientDir());
     if (key == QLatin1String("carry"))
         return QStringLiteral("%1,%2").arg(run.carry.nextBarID).arg(run.carry.nextPieceID);
     if (key == QLatin1String("box"))
@@ -190,7 +168,7 @@ inline void check(const Case& c)
     QByteArray content;
     for (const char* line : c.lines) {
         if (qstrcmp(line, "--") == 0) {
-            run.importBytes(content, c.flags & Steel);
+            run.import(content, c.flags & Steel);
             content.clear();
             continue;
         }
@@ -198,23 +176,18 @@ inline void check(const Case& c)
         if (!(c.flags & Raw))
             content += "\r\n";
     }
-    run.importBytes(content, c.flags & Steel);
+    run.import(content, c.flags & Steel);
     bool expectsFailure = false;
     for (const auto& [key, expected] : c.expect) {
         expectsFailure |= qstrcmp(key, "log") == 0;
         EXPECT_EQ(result(run, QString::fromUtf8(key)), QString::fromUtf8(expected)) << key;
     }
-    EXPECT_EQ(run.anyFailed, expectsFailure) << lastLogMessage(run).toStdString();
-}
-
-inline void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
+    EXPECT_EQ(run.anyFailed, expectsFailure) << lastReport(run.plant.clientDir()).toStdString();
 }
 
 } // namespace readertest
 
-// One parameterised suite per record kind over an array of cases.
+// A parameterised suite over an array of cases.
 #define READER_CASES(Suite, cases)                                                                                     \
     class Suite : public ::testing::TestWithParam<readertest::Case> {};                                                \
     TEST_P(Suite, Imports)                                                                                             \

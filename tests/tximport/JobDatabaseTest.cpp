@@ -2,8 +2,6 @@
 
 #include "ImportHelpers.h"
 
-#include <QFile>
-
 #include <tuple>
 
 #include <gtest/gtest.h>

@@ -36,7 +36,7 @@ const Case kCases[] = {
 READER_CASES(Frame, kCases);
 
 // A steel-data file keeps the job's state; an empty production-data file
-// resets it and adds the job; the file is backed up and the release flag set.
+// resets it and adds the job, and the release flag is set.
 // The importer itself never moves a file in job mode; a stop rolls back what
 // the file wrote, Retry leaves the file for the next scan.
 TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
@@ -45,35 +45,26 @@ TEST(ReaderFrame, EmptyFileIsAJobAndAStopKeepsNoRow)
     run.plant.ctx.settings.AutoFreigabe = true;
     // Only a production-data file starts a job afresh: the label list goes, the error box is cleared.
     run.plant.job.labelList.append(QStringLiteral("1"), QStringLiteral("2"));
-    const ImportOutcome steel = run.import({"KB 001"}, true);
+    const ImportOutcome steel = run.import(crlf({"KB 001"}), true);
     EXPECT_TRUE(steel.fileRead && steel.kind == FileKind::Steel && steel.path.endsWith(QStringLiteral("J1.$sx")));
     EXPECT_FALSE(run.plant.job.labelList.isEmpty());
-    EXPECT_EQ(run.importBytes(QByteArray()).result, ImportResult::Loaded);
+    EXPECT_EQ(run.import(QByteArray()).result, ImportResult::Loaded);
     EXPECT_TRUE(run.plant.job.labelList.isEmpty());
     EXPECT_EQ(run.plant.errorBox.text(), QStringLiteral(" "));
-    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
-    EXPECT_TRUE(QFile::exists(run.plant.programDir() + QStringLiteral("/prog.bak/J1.$tx")));
-    EXPECT_FALSE(run.inServerDir("J1.$tx"));
     EXPECT_EQ(run.plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    // Cancel at the job-exists question keeps the job and sets the file aside.
+    run.plant.prompt.yesNoCancelAnswers = {Answer::Cancel};
+    EXPECT_EQ(run.import(crlf({"KB 002"})).result, ImportResult::GivenUp);
+    EXPECT_EQ(result(run, QStringLiteral("SELECT LosName FROM LosNamen")), QStringLiteral("J1"));
+    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 
     run.plant.ctx.settings.JobLoadMode = LoadMode::Job;
-    EXPECT_EQ(run.import({"KB 001"}, false, QStringLiteral("J0")).result, ImportResult::Loaded);
+    EXPECT_EQ(run.import(crlf({"KB 001"}), false, QStringLiteral("J0")).result, ImportResult::Loaded);
     EXPECT_TRUE(run.inServerDir("J0.$tx"));
     run.plant.prompt.retryCancelAnswers = {Answer::Retry};
-    EXPECT_EQ(run.import({"KB 001L01000", "KTN0001", "KTN0000"}).result, ImportResult::ReadAgain);
+    EXPECT_EQ(run.import(crlf({"KB 001L01000", "KTN0001", "KTN0000"})).result, ImportResult::ReadAgain);
     EXPECT_EQ(result(run, QString::fromLatin1(kCounts)), QStringLiteral("1,0"));
     EXPECT_TRUE(run.inServerDir("J1.$tx"));
-}
-
-TEST(ReaderFrame, CancelAtTheJobQuestionSetsTheFileAside)
-{
-    PieceImport run;
-    run.import({"KB 001"});
-    run.plant.prompt.yesNoCancelAnswers = {Answer::Cancel};
-    EXPECT_EQ(run.import({"KB 002"}).result, ImportResult::GivenUp);
-
-    EXPECT_EQ(result(run, QStringLiteral("SELECT StabNr FROM Stabdaten")), QStringLiteral("1"));
-    EXPECT_TRUE(run.inServerDir("J1.$tx.$er"));
 }
 
 } // namespace
