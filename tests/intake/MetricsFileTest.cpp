@@ -17,14 +17,7 @@ namespace {
 
 ImportOutcome outcome(FileKind kind, const char* job, ImportResult result, RowsWritten rows = {})
 {
-    ImportOutcome o;
-    o.kind = kind;
-    o.jobName = QString::fromLatin1(job);
-    o.path = o.jobName + QStringLiteral(".$tx");
-    o.result = result;
-    o.fileRead = true;
-    o.rows = rows;
-    return o;
+    return {kind, QLatin1String(job) + QStringLiteral(".$tx"), QString::fromLatin1(job), result, true, rows};
 }
 
 class MetricsFileTest : public ::testing::Test {
@@ -53,23 +46,17 @@ TEST_F(MetricsFileTest, CountsGoodAndFailedJobs)
     ASSERT_TRUE(metrics.start());
     EXPECT_TRUE(readFileBytes(path()).contains("\nserverquirnel_scan_cycles_total 0\n"));
 
-    CycleReport good;
-    good.startedMs = 1'765'000'000'000;
-    good.durationMs = 1250;
-    good.files = {outcome(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 3}),
-                  outcome(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
-                  outcome(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})};
-    metrics.cycleFinished(good);
-    CycleReport failed;
-    failed.startedMs = good.startedMs + 5000;
-    failed.durationMs = 250;
-    failed.files = {outcome(FileKind::Production, "B7", ImportResult::SetAside),
-                    outcome(FileKind::Label, "C1", ImportResult::GivenUp)};
-    metrics.cycleFinished(failed);
-    CycleReport idle;
-    idle.startedMs = failed.startedMs + 5000;
-    idle.durationMs = 3;
-    metrics.cycleFinished(idle);
+    const auto finished = [&](qint64 startedMs, qint64 durationMs, std::vector<ImportOutcome> files) {
+        metrics.cycleFinished({std::move(files), startedMs, durationMs});
+    };
+    finished(1'765'000'000'000, 1250,
+             {outcome(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 3}),
+              outcome(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
+              outcome(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})});
+    finished(1'765'000'005'000, 250,
+             {outcome(FileKind::Production, "B7", ImportResult::SetAside),
+              outcome(FileKind::Label, "C1", ImportResult::GivenUp)});
+    finished(1'765'000'010'000, 3, {}); // an idle cycle
 
     const QByteArray text = readFileBytes(path());
     for (const char* line : {
@@ -99,8 +86,7 @@ TEST_F(MetricsFileTest, UnwritablePathIsReportedOnceAndTheServerRunsOn)
     EXPECT_EQ(plant.errorBox.changes, 1);
     EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("/missing/dir/m.prom")))
         << plant.errorBox.text().toStdString();
-    CycleReport report;
-    report.files = {outcome(FileKind::Production, "A1", ImportResult::Loaded)};
+    const CycleReport report{{outcome(FileKind::Production, "A1", ImportResult::Loaded)}};
     metrics.cycleFinished(report);
     metrics.cycleFinished(report);
     EXPECT_EQ(plant.errorBox.changes, 1);

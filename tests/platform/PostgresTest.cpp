@@ -82,7 +82,7 @@ protected:
 // machining with it, a job its settled ledger rows of its own family;
 // engine errors come out as the store layer's kinds; times come back in the
 // machine's zone although the server's own is another; a second --init-db
-// changes nothing; a missing schema is a fault of the machine.
+// changes nothing; a missing schema is a fault of the machine; a lock wait ends.
 TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
 {
     QSqlDatabase& db = conn->db();
@@ -148,6 +148,17 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
     QSqlError error;
     missing.prepareConnection(other.db(), false, error);
     EXPECT_EQ(missing.classify(error).kind, Kind::NotADatabase);
+
+    // A writer waits for another's lock for its busy timeout (200 ms), then
+    // gives up with Busy. (Were the timeout not set, the test would wait for good.)
+    PgConnection second(*cluster, database);
+    ASSERT_TRUE(open(second, dialect, &why, 200)) << why.toStdString();
+    ASSERT_TRUE(db.transaction());
+    ASSERT_FALSE(run(db, qs(R"(LOCK TABLE "LosNamen")")).isValid());
+    const db::EngineFailure busy =
+        dialect.classify(run(second.db(), qs(R"(INSERT INTO "LosNamen" ("LosName") VALUES ('X'))")));
+    EXPECT_EQ(busy.kind, Kind::Busy) << busy.detail.toStdString();
+    ASSERT_TRUE(db.rollback());
 }
 
 // The tables read back, through each dialect, as the SQLite file's: columns
@@ -191,21 +202,6 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
     file.close();
     file = QSqlDatabase();
     QSqlDatabase::removeDatabase(qs("pg-compare"));
-}
-
-// A writer waits for another's lock for its busy timeout (200 ms), then
-// gives up with Busy. (Were the timeout not set, the test would wait for good.)
-TEST_F(PostgresJobDatabase, ALockWaitEndsAfterTheBusyTimeout)
-{
-    QString why;
-    PgConnection second(*cluster, database);
-    ASSERT_TRUE(open(second, dialect, &why, 200)) << why.toStdString();
-    ASSERT_TRUE(conn->db().transaction());
-    ASSERT_FALSE(run(conn->db(), qs(R"(LOCK TABLE "LosNamen")")).isValid());
-    const db::EngineFailure busy =
-        dialect.classify(run(second.db(), qs(R"(INSERT INTO "LosNamen" ("LosName") VALUES ('X'))")));
-    EXPECT_EQ(busy.kind, Kind::Busy) << busy.detail.toStdString();
-    ASSERT_TRUE(conn->db().rollback());
 }
 
 // URLs --job-database= may meet. A good one reads back the same from its own
