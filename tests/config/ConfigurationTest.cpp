@@ -24,26 +24,11 @@ const QByteArray kEmptyFile = crlf({
 
 // A complete file as the server writes it; 0xE4 is an umlaut in Windows-1252.
 const QByteArray kFullFile = crlf({
-    R"("ServerPath","~apppath~\In")",
-    R"("ClientPath","~apppath~\Client")",
-    "\"BackupPath\",\"/b\xE4k\"",
-    R"("RefreshZyklus","2000")",
-    R"("AutoFreigabe"," 1")",
-    R"("Extension","$tx")",
-    R"("ExtensionEtikett","$et")",
-    R"("ExtensionStahl","$sx")",
-    R"("3-Digit ProfNum",1)",
-    R"("Steeldata",2)",
-    R"("JobLoadMode",1)",
-    R"("Printertyp"," 5")",
-    R"("CompareDEandKTN",2)",
-    R"("WBAdditionalData"," 3")",
-    R"("SADefault"," 2")",
-    R"("ConvToPvcNum",1)",
-    R"("GenLoadID",1)",
-    R"("Winkel-ID-Konverter",1)",
-    R"("Winkel-Konverter",1)",
-    R"("4-Digit FachNum",1)",
+    R"("ServerPath","\In")",  R"("ClientPath","\Client")",  "\"BackupPath\",\"/b\xE4k\"",  R"("RefreshZyklus","2000")",
+    R"("AutoFreigabe"," 1")", R"("Extension","$tx")",       R"("ExtensionEtikett","$et")", R"("ExtensionStahl","$sx")",
+    R"("3-Digit ProfNum",1)", R"("Steeldata",2)",           R"("JobLoadMode",1)",          R"("Printertyp"," 5")",
+    R"("CompareDEandKTN",2)", R"("WBAdditionalData"," 3")", R"("SADefault"," 2")",         R"("ConvToPvcNum",1)",
+    R"("GenLoadID",1)",       R"("Winkel-ID-Konverter",1)", R"("Winkel-Konverter",1)",     R"("4-Digit FachNum",1)",
 });
 
 class ConfigurationTest : public ::testing::Test {

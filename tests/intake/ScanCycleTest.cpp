@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 class ScanTest : public ::testing::Test {
@@ -37,12 +39,6 @@ protected:
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
-    // Files are taken once they settled for ms (within the cycle with singleCycle).
-    void settleFor(int ms, bool singleCycle = false)
-    {
-        auto guard = std::make_shared<SettleGuard>(ms, singleCycle);
-        plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
-    }
 
     TestPlant plant;
     RecordingImporter importer;
@@ -103,7 +99,8 @@ TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 TEST_F(ScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)
 {
     constexpr int kSettleMs = 400;
-    settleFor(kSettleMs, true);
+    auto guard = std::make_shared<SettleGuard>(kSettleMs, true);
+    plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
     plant.writeJobFile(QStringLiteral("b.$tx"), "KB 001L65000T12\r\n");
 
     QElapsedTimer timer;
@@ -131,7 +128,6 @@ protected:
         const auto list = [](const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name).join(u' '); };
         return (list(plant.serverDir()) + " | " + list(plant.programDir() + "/prog.bak")).toStdString();
     }
-    QString released() const { return plant.store.value(QStringLiteral("ProdServerAktiv")); }
 };
 
 TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkipsSteel)
@@ -142,18 +138,26 @@ TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkips
     EXPECT_EQ(files(), "job1.$sx | job1.$tx");
 }
 
-TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
+// Cancel at the job-exists question keeps the job in the database and sets
+// only the job file aside; a failed job is rolled back, and Retry keeps its
+// files while Cancel sets them all aside.
+TEST_F(JobModeTest, FailedOrCancelledJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
 {
+    importer.cancelAtExistsQuestion = true;
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
+    importer.cancelAtExistsQuestion = false;
+    write({"job1.$tx"});
     importer.failing = QStringLiteral("job1.$et");
     plant.prompt.retryCancelAnswers = {Answer::Retry};
     EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) rollBackJob "
                        "DeleteLos(job1,0) DeletePrintData(job1)");
-    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx job1.$tx.$er | ");
     importer.failing = QStringLiteral("job1.$sx");
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
     EXPECT_EQ(cycle(), kReadsJob1 + kUndoesJob1);
     EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
-    EXPECT_EQ(released(), QString());
+    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QString());
 }
 
 // The job is committed before any file moves; a commit that fails is asked
@@ -177,14 +181,7 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
     importer.throwing.clear();
     EXPECT_EQ(cycle(), kReadsJob1 + "commitJob");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
-    EXPECT_EQ(released(), QStringLiteral("1"));
-}
-
-TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
-{
-    importer.cancelAtExistsQuestion = true;
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
-    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
+    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
 // A job's settled ledger rows go with the job's row; rows of files set
@@ -213,21 +210,13 @@ TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
               QList<QVariantList>{{QStringLiteral("X2.$tx")}});
 }
 
-// Each look at a file: its size, its time stamp, the time of the look, and
-// whether the guard takes the file then.
-struct Look {
-    qint64 size;
-    qint64 modifiedMs;
-    qint64 nowMs;
-    bool settled;
-};
-
 TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
 {
     const struct {
         const char* name;
         int settleMs;
-        std::vector<Look> looks;
+        // each look at the file: its size, its time stamp, the time of the look, whether the guard takes it then
+        std::vector<std::tuple<qint64, qint64, qint64, bool>> looks;
     } cases[] = {
         {"off: taken at once", 0, {{10, 0, 1000, true}}},
         // an old file is still looked at twice: the writer's clock may be off
@@ -254,11 +243,8 @@ TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SettleGuard guard(c.settleMs);
-        for (size_t i = 0; i < c.looks.size(); ++i) {
-            const Look& l = c.looks[i];
-            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled)
-                << "look " << i;
-        }
+        for (const auto& [size, modifiedMs, nowMs, settled] : c.looks)
+            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), size, modifiedMs, nowMs), settled) << "at " << nowMs;
         // Another file is judged on its own.
         EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
     }
