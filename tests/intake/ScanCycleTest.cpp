@@ -35,13 +35,14 @@ protected:
     std::string cycle()
     {
         importer.calls.clear();
-        ScanCycle(plant.ctx, importer).runOnce();
+        scan.runOnce();
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
 
     TestPlant plant;
     RecordingImporter importer;
+    ScanCycle scan{plant.ctx, importer};
 };
 
 // Each kind's first file by name that matches its extension in any case and may be written.
@@ -71,28 +72,24 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     // machine goes on; a failure after a good cycle is written.
     plant.ctx.settings.serverDir = plant.serverDir();
     plant.prompt.byPolicy = true;
-    ScanCycle scan(plant.ctx, importer);
     write({"a.$tx"});
-    scan.runOnce();
+    cycle();
     write({"b.$tx", "b.$sx"});
     importer.throwing = QStringLiteral("b.$tx");
-    importer.calls.clear();
-    scan.runOnce();
-    EXPECT_EQ(importer.calls.join(u' ').toStdString(), "ImportProductionData(b.$tx,0) ImportProductionData(b.$sx,1)");
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0) ImportProductionData(b.$sx,1)");
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
 }
 
 TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 {
-    ScanCycle cycle(plant.ctx, importer);
     plant.ctx.settings.scanInterval = 2000;
     plant.ctx.tmrLoad.start(1);
-    for (QDeadlineTimer deadline(5000); cycle.cyclesRun() == 0 && !deadline.hasExpired();)
+    for (QDeadlineTimer deadline(5000); scan.cyclesRun() == 0 && !deadline.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(cycle.cyclesRun(), 1);
+    EXPECT_EQ(scan.cyclesRun(), 1);
     EXPECT_EQ(plant.ctx.tmrLoad.isActive() ? plant.ctx.tmrLoad.interval() : 0, 2000);
     plant.ctx.settings.scanInterval = 0;
-    cycle.runOnce();
+    cycle();
     EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
 }
 

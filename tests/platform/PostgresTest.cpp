@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using Kind = db::EngineFailure::Kind;
@@ -171,37 +173,33 @@ TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
     const QString path = dir.filePath(qs("prog.mdb"));
     QString why;
     ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
-    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(qs("QSQLITE"));
-    QSqlDatabase file = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("pg-compare"));
-    file.setDatabaseName(path);
-    ASSERT_TRUE(file.open());
+    db::Database file;
+    PendingError err;
+    ASSERT_TRUE(file.open(path, err)) << err.description.toStdString();
+    db::ConnectionData& lite = *file.connection();
     static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
     for (const QString& statement : schema::jobDatabasePgStatements()) {
         const QString table = createTable.match(statement).captured(1);
         if (table.isEmpty())
             continue;
         SCOPED_TRACE(table.toStdString());
-        db::Table pg, lite;
+        db::Table pg, sqlite;
         QSqlError error;
         ASSERT_TRUE(dialect.readTable(conn->db(), table.toLower(), pg, error)) << error.text().toStdString();
-        ASSERT_TRUE(sqlite->readTable(file, table, lite, error)) << error.text().toStdString();
+        ASSERT_TRUE(lite.dialect->readTable(lite.db, table, sqlite, error)) << error.text().toStdString();
         EXPECT_EQ(pg.name + u'|' + pg.keyColumn + u'|' + pg.parentTable,
-                  lite.name + u'|' + (table == u"ImportQueue" ? QString() : lite.keyColumn) + u'|' + lite.parentTable);
-        ASSERT_EQ(pg.columns.size(), lite.columns.size());
+                  sqlite.name + u'|' + (table == u"ImportQueue" ? QString() : sqlite.keyColumn) + u'|' +
+                      sqlite.parentTable);
+        ASSERT_EQ(pg.columns.size(), sqlite.columns.size());
         for (size_t i = 0; i < pg.columns.size(); ++i) {
             const db::Column& a = pg.columns[i];
-            const db::Column& b = lite.columns[i];
-            SCOPED_TRACE(b.name.toStdString());
+            const db::Column& b = sqlite.columns[i];
             const bool wide = a.name == u"FileSize" || a.name == u"FileTime";
-            EXPECT_EQ(a.name, b.name);
-            EXPECT_EQ(int(a.kind), int(wide ? db::ColumnKind::Int64 : b.kind));
-            EXPECT_EQ(a.size, b.size);
-            EXPECT_EQ(a.notNull, b.notNull || (table == u"ImportQueue" && a.name == u"Kind"));
+            EXPECT_EQ(std::tuple(a.name, int(a.kind), a.size, a.notNull),
+                      std::tuple(b.name, int(wide ? db::ColumnKind::Int64 : b.kind), b.size,
+                                 b.notNull || (table == u"ImportQueue" && a.name == u"Kind")));
         }
     }
-    file.close();
-    file = QSqlDatabase();
-    QSqlDatabase::removeDatabase(qs("pg-compare"));
 }
 
 // URLs --job-database= may meet. A good one reads back the same from its own
