@@ -81,21 +81,6 @@ TEST_F(ConfigurationTest, MissingFileIsCreatedAndAFullFileFillsSettingsAndSavesB
     EXPECT_TRUE(settings.Extension == QStringLiteral("$tx") && form.editMode);
 }
 
-TEST_F(ConfigurationTest, MissingKeysGiveDefaultsAndDuplicatesTheLastValue)
-{
-    form.txtExtensionEtikett = QStringLiteral("old");
-    form.cmbSADefault = 3;
-    read(crlf({R"("Unknown","x")", R"("Extension","first")", R"("Extension","second")", R"("extension","lower")",
-               R"("BackupPath","/a,b" )", R"(  "ExtensionStahl"  ,  $sx  )", R"("Printertyp","-1")",
-               R"("WBAdditionalData"," 5")"}));
-    EXPECT_TRUE(plant.errorBox.changes == 0 && form.chkAutoFreigabe == 1 && form.cmbSADefault == 0);
-    // keys compare case-sensitively; a missing one empties its field
-    EXPECT_EQ(QStringList({form.txtExtensionEtikett, form.txtExtension, form.txtBackup, form.txtExtensionStahl}),
-              QStringList({"", "second", "/a,b", "$sx"}));
-    EXPECT_EQ(SettingsForm::printerTypes().at(form.cmbPrintertyp), QStringLiteral("Anyone")); // negative: first entry
-    EXPECT_EQ(SettingsForm::wbAddDataEntries().at(form.cmbWBAddData), QStringLiteral("5: x,Tiefe,yOffset;"));
-}
-
 // "Extension" and one line: the scan interval (the timer runs when it is positive), the auto-release box, or a
 // bad value, which ends the reading and has the file rewritten (fields read later keep their old values).
 struct LineCase {
@@ -195,11 +180,24 @@ TEST_F(ConfigurationTest, SettingsProblemsAreNamedTogether)
         EXPECT_TRUE(lines[i].contains(QLatin1String(expected[i]))) << lines[i].toStdString();
 }
 
-// Edited on Linux: LF line ends and a byte-order mark; read as such, and the
-// server still writes Windows-1252 with CR LF when it saves. With a CR
-// anywhere in the file the old line rule holds: a bare LF stays in the line.
-TEST_F(ConfigurationTest, LinuxEditedConfigurationIsReadAndSavedInTheOldForm)
+// Missing keys give defaults, a duplicate its last value. Edited on Linux:
+// LF line ends and a byte-order mark; read as such, and the server still
+// writes Windows-1252 with CR LF when it saves. With a CR anywhere in the
+// file the old line rule holds: a bare LF stays in the line.
+TEST_F(ConfigurationTest, MissingKeysDuplicatesAndLinuxEditedFilesAreReadAndSavedInTheOldForm)
 {
+    form.txtExtensionEtikett = QStringLiteral("old");
+    form.cmbSADefault = 3;
+    read(crlf({R"("Unknown","x")", R"("Extension","first")", R"("Extension","second")", R"("extension","lower")",
+               R"("BackupPath","/a,b" )", R"(  "ExtensionStahl"  ,  $sx  )", R"("Printertyp","-1")",
+               R"("WBAdditionalData"," 5")"}));
+    EXPECT_TRUE(plant.errorBox.changes == 0 && form.chkAutoFreigabe == 1 && form.cmbSADefault == 0);
+    // keys compare case-sensitively; a missing one empties its field
+    EXPECT_EQ(QStringList({form.txtExtensionEtikett, form.txtExtension, form.txtBackup, form.txtExtensionStahl}),
+              QStringList({"", "second", "/a,b", "$sx"}));
+    EXPECT_EQ(SettingsForm::printerTypes().at(form.cmbPrintertyp), QStringLiteral("Anyone")); // negative: first entry
+    EXPECT_EQ(SettingsForm::wbAddDataEntries().at(form.cmbWBAddData), QStringLiteral("5: x,Tiefe,yOffset;"));
+
     EXPECT_EQ(configurationLines("\"a\",1\n\"b\",2\r\"c\",3"), QStringList({"\"a\",1\n\"b\",2", "\"c\",3"}));
     read("\xEF\xBB\xBF\"ServerPath\",\"~apppath~/In\"\n\"BackupPath\",\"/b\xC3\xA4k\"\n\"RefreshZyklus\",\"1500\"\n");
     EXPECT_EQ(plant.errorBox.changes, 0) << plant.errorBox.text().toStdString();
