@@ -118,9 +118,8 @@ TEST_F(FileHandlingTest, BackupsAndErrorCopiesNeverWriteThroughALink)
     BackupFile(plant.ctx, write("a.$tx", "job a"));
     MakeErrorCopy(plant.ctx, write("b.$tx", "job b"), false);
 
-    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("job a"));
-    EXPECT_EQ(readFileBytes(plant.root() + QStringLiteral("/Extra/a.$tx")), QByteArray("job a"));
-    EXPECT_EQ(readFileBytes(places[2]), QByteArray("job b"));
+    EXPECT_EQ(QList({readFileBytes(places[0]), readFileBytes(places[1]), readFileBytes(places[2])}),
+              QList<QByteArray>({"job a", "job a", "job b"}));
     for (const QString& target : targets) {
         EXPECT_EQ(readFileBytes(target), QByteArray("private")) << target.toStdString();
         EXPECT_EQ(QFile::permissions(target) & (QFileDevice::WriteOwner | QFileDevice::ReadOther), 0)

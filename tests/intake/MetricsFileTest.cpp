@@ -44,9 +44,8 @@ protected:
 TEST_F(MetricsFileTest, CountsGoodAndFailedJobs)
 {
     QDir().mkpath(plant.root() + QStringLiteral("/metrics"));
-    plant.writeJobFile(QStringLiteral("w1.$tx"), "x");
-    plant.writeJobFile(QStringLiteral("w2.$TX"), "x");
-    plant.writeJobFile(QStringLiteral("w2.$et"), "x");
+    for (const char* waiting : {"w1.$tx", "w2.$TX", "w2.$et"})
+        plant.writeJobFile(QLatin1String(waiting), "x");
     MetricsFile metrics(plant.ctx, path(), QStringLiteral("1.2.3"));
     ASSERT_TRUE(metrics.start());
     EXPECT_TRUE(readFileBytes(path()).contains("\nserverquirnel_scan_cycles_total 0\n"));

@@ -209,36 +209,24 @@ TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
 
 TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
 {
+    // Each look at the file: its size, its time stamp, the time of the look, whether the guard takes it then.
     const struct {
-        const char* name;
         int settleMs;
-        // each look at the file: its size, its time stamp, the time of the look, whether the guard takes it then
         std::vector<std::tuple<qint64, qint64, qint64, bool>> looks;
     } cases[] = {
-        {"off: taken at once", 0, {{10, 0, 1000, true}}},
-        // an old file is still looked at twice: the writer's clock may be off
-        {"unchanged: settled after the time from the first look",
-         2000,
-         {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
-        // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
-        {"a change is dated by a plausible stamp",
-         2000,
-         {{10, 9000, 10'000, false},
-          {20, 11'000, 11'500, false},
-          {20, 11'000, 12'900, false},
-          {20, 11'000, 13'000, true}}},
-        // stamps in the future or before the last look are not believed
-        {"implausible stamps count from the look",
-         2000,
-         {{10, 0, 10'000, false},
-          {20, 99'000, 11'000, false},
-          {20, 99'000, 12'900, false},
-          {20, 99'000, 13'000, true},
-          {30, 5000, 14'000, false},
-          {30, 5000, 16'000, true}}},
+        // off: taken at once
+        {0, {{10, 0, 1000, true}}},
+        // unchanged: settled after the time from the first look (an old file too: the writer's clock may be off)
+        {2000, {{10, 0, 10000, false}, {10, 0, 11500, false}, {10, 0, 12000, true}, {10, 0, 13000, true}}},
+        // a change is dated by a plausible stamp: seen at 11500, made at 11000, taken from 13000 on
+        {2000, {{10, 0, 10000, false}, {20, 11000, 11500, false}, {20, 11000, 12900, false}, {20, 11000, 13000, true}}},
+        // a stamp in the future is not believed: the change counts from the look
+        {2000, {{10, 0, 10000, false}, {20, 99000, 11000, false}, {20, 99000, 12900, false}, {20, 99000, 13000, true}}},
+        // nor is one before the last look
+        {2000, {{10, 0, 10000, false}, {30, 5000, 14000, false}, {30, 5000, 16000, true}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SettleGuard guard(c.settleMs);
         for (const auto& [size, modifiedMs, nowMs, settled] : c.looks)
             EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), size, modifiedMs, nowMs), settled) << "at " << nowMs;
