@@ -27,11 +27,6 @@ ImportOutcome outcome(FileKind kind, ImportResult result, RowsWritten rows = {})
 
 class MetricsFileTest : public ::testing::Test {
 protected:
-    MetricsFileTest()
-    {
-        plant.ctx.settings.Extension = QStringLiteral("$tx");
-        plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    }
     QString path() const { return plant.root() + QStringLiteral("/metrics/serverquirnel.prom"); }
 
     TestPlant plant;

@@ -94,10 +94,8 @@ TEST_F(JobDbTest, NewRowsGoInWithTheirLastStoreAndRefusalsAreReportedWhereWritte
     EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 2);
 }
 
-const QDateTime Release(QDate(2026, 12, 5), QTime(10, 30, 0));
 const QString TooLong = qs("The field is too small to accept the amount of data you attempted to add. "
                            "Try inserting or pasting less data.");
-const QString Mismatch = qs("Data type conversion error.");
 
 // A value set into a column of Stabdaten is stored as the engine would store
 // it, or refused with the engine's error number and words.
@@ -110,7 +108,7 @@ TEST_F(JobDbTest, FieldsStoreLikeTheEngineOrRaise)
         QVariant readBack; // stored: value and type that get() returns; refused: the description
     } cases[] = {
         {"StabNr", QByteArray(" 0042 "), 0, 42},
-        {"StabNr", qs("12a"), 3421, Mismatch},
+        {"StabNr", qs("12a"), 3421, qs("Data type conversion error.")},
         {"Rohlaenge", qs("1234.5"), 0, 1234.5},
         {"ResteTeileNr", 1234.5, 0, qs("1234.5")},
         // integers round half to even and stay in range
@@ -120,7 +118,7 @@ TEST_F(JobDbTest, FieldsStoreLikeTheEngineOrRaise)
         {"LoadID", qs("32768"), 6, qs("Overflow")},
         {"Laufbahn", qs("123456"), 3163, TooLong},
         {"farbe", QByteArray("\xdf"), 0, qs("ß")},
-        {"Freigabe", Release, 0, Release},
+        {"Freigabe", QDateTime(QDate(2026, 12, 5), QTime(10, 30)), 0, QDateTime(QDate(2026, 12, 5), QTime(10, 30))},
         {"Gibtsnicht", 1, 3265, qs("Item not found in this collection.")},
     };
     addJob("J");
