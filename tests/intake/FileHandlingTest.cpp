@@ -81,9 +81,7 @@ TEST_F(FileHandlingTest, ABackupOnAnotherFileSystemIsWholeOrAbsentAndTheOriginal
         return QDir(disk.path() + QStringLiteral("/prog.bak")).entryList(QDir::Files | QDir::Hidden);
     };
 
-    QByteArray big;
-    while (big.size() < 200 * 1024)
-        big += "KTN0001L12350D1\r\n";
+    const QByteArray big = QByteArray("KTN0001L12350D1\r\n").repeated(12'100); // over 200 KiB
     const QString bigFile = write("BIG.$tx", big);
     BackupFile(plant.ctx, bigFile);
     EXPECT_EQ(readFileBytes(bigFile), big);
