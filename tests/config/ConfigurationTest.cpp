@@ -24,26 +24,11 @@ const QByteArray kEmptyFile = crlf({
 
 // A complete file as the server writes it; 0xE4 is an umlaut in Windows-1252.
 const QByteArray kFullFile = crlf({
-    R"("ServerPath","~apppath~\In")",
-    R"("ClientPath","~apppath~\Client")",
-    "\"BackupPath\",\"/b\xE4k\"",
-    R"("RefreshZyklus","2000")",
-    R"("AutoFreigabe"," 1")",
-    R"("Extension","$tx")",
-    R"("ExtensionEtikett","$et")",
-    R"("ExtensionStahl","$sx")",
-    R"("3-Digit ProfNum",1)",
-    R"("Steeldata",2)",
-    R"("JobLoadMode",1)",
-    R"("Printertyp"," 5")",
-    R"("CompareDEandKTN",2)",
-    R"("WBAdditionalData"," 3")",
-    R"("SADefault"," 2")",
-    R"("ConvToPvcNum",1)",
-    R"("GenLoadID",1)",
-    R"("Winkel-ID-Konverter",1)",
-    R"("Winkel-Konverter",1)",
-    R"("4-Digit FachNum",1)",
+    R"("ServerPath","\In")",  R"("ClientPath","\Client")",  "\"BackupPath\",\"/b\xE4k\"",  R"("RefreshZyklus","2000")",
+    R"("AutoFreigabe"," 1")", R"("Extension","$tx")",       R"("ExtensionEtikett","$et")", R"("ExtensionStahl","$sx")",
+    R"("3-Digit ProfNum",1)", R"("Steeldata",2)",           R"("JobLoadMode",1)",          R"("Printertyp"," 5")",
+    R"("CompareDEandKTN",2)", R"("WBAdditionalData"," 3")", R"("SADefault"," 2")",         R"("ConvToPvcNum",1)",
+    R"("GenLoadID",1)",       R"("Winkel-ID-Konverter",1)", R"("Winkel-Konverter",1)",     R"("4-Digit FachNum",1)",
 });
 
 class ConfigurationTest : public ::testing::Test {
@@ -62,19 +47,17 @@ protected:
     Settings& settings = plant.ctx.settings;
 };
 
-TEST_F(ConfigurationTest, MissingFileIsReportedAndCreatedFromTheEmptyFields)
+TEST_F(ConfigurationTest, MissingFileIsCreatedAndAFullFileFillsSettingsAndSavesBackByteForByte)
 {
+    // A missing file is reported and created from the empty fields.
     ReadConfiguration(ctx);
     EXPECT_EQ(plant.errorBox.text(), QStringLiteral("ZEzad Read Configdatei : File not found"));
     EXPECT_EQ(plant.errorBox.broughtToFront, 1);
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath), kEmptyFile);
-}
 
-TEST_F(ConfigurationTest, FullFileFillsSettingsSavesBackByteForByteAndSavingRaisesAShortRefresh)
-{
     plant.store.setValue(QStringLiteral("ProdServerAktiv"), QStringLiteral("1"));
     read(kFullFile);
-    EXPECT_EQ(plant.errorBox.changes, 0);
+    EXPECT_EQ(plant.errorBox.changes, 1);
     EXPECT_EQ(QStringList({settings.serverDir, settings.clientDir, settings.backupDir}),
               QStringList({plant.serverDir(), plant.clientDir(), QStringLiteral("/b\u00E4k/")}));
     EXPECT_TRUE(settings.AutoFreigabe && settings.ProfNum3Digit && settings.FachNum4Digit && settings.GenLoadID &&
@@ -96,21 +79,6 @@ TEST_F(ConfigurationTest, FullFileFillsSettingsSavesBackByteForByteAndSavingRais
     SaveConfiguration(ctx);
     EXPECT_EQ(plant.errorBox.text(), QStringLiteral("VOV Write Configdatei : Path not found"));
     EXPECT_TRUE(settings.Extension == QStringLiteral("$tx") && form.editMode);
-}
-
-TEST_F(ConfigurationTest, MissingKeysGiveDefaultsAndDuplicatesTheLastValue)
-{
-    form.txtExtensionEtikett = QStringLiteral("old");
-    form.cmbSADefault = 3;
-    read(crlf({R"("Unknown","x")", R"("Extension","first")", R"("Extension","second")", R"("extension","lower")",
-               R"("BackupPath","/a,b" )", R"(  "ExtensionStahl"  ,  $sx  )", R"("Printertyp","-1")",
-               R"("WBAdditionalData"," 5")"}));
-    EXPECT_TRUE(plant.errorBox.changes == 0 && form.chkAutoFreigabe == 1 && form.cmbSADefault == 0);
-    // keys compare case-sensitively; a missing one empties its field
-    EXPECT_EQ(QStringList({form.txtExtensionEtikett, form.txtExtension, form.txtBackup, form.txtExtensionStahl}),
-              QStringList({"", "second", "/a,b", "$sx"}));
-    EXPECT_EQ(SettingsForm::printerTypes().at(form.cmbPrintertyp), QStringLiteral("Anyone")); // negative: first entry
-    EXPECT_EQ(SettingsForm::wbAddDataEntries().at(form.cmbWBAddData), QStringLiteral("5: x,Tiefe,yOffset;"));
 }
 
 // "Extension" and one line: the scan interval (the timer runs when it is positive), the auto-release box, or a
@@ -186,12 +154,6 @@ TEST(ResolvePath, DisplayFormAndResolvedPath)
     }
 }
 
-// With a CR anywhere in the file the old line rule holds: a bare LF stays in the line.
-TEST(ConfigurationLines, ABareLfStaysInALineOfAFileWithCrs)
-{
-    EXPECT_EQ(configurationLines("\"a\",1\n\"b\",2\r\"c\",3"), QStringList({"\"a\",1\n\"b\",2", "\"c\",3"}));
-}
-
 // Every setting that keeps the server from working is named, one sentence
 // each, all in one text of the error box; a connection text in place of the
 // client directory is none.
@@ -218,10 +180,25 @@ TEST_F(ConfigurationTest, SettingsProblemsAreNamedTogether)
         EXPECT_TRUE(lines[i].contains(QLatin1String(expected[i]))) << lines[i].toStdString();
 }
 
-// Edited on Linux: LF line ends and a byte-order mark; read as such, and the
-// server still writes Windows-1252 with CR LF when it saves.
-TEST_F(ConfigurationTest, LinuxEditedConfigurationIsReadAndSavedInTheOldForm)
+// Missing keys give defaults, a duplicate its last value. Edited on Linux:
+// LF line ends and a byte-order mark; read as such, and the server still
+// writes Windows-1252 with CR LF when it saves. With a CR anywhere in the
+// file the old line rule holds: a bare LF stays in the line.
+TEST_F(ConfigurationTest, MissingKeysDuplicatesAndLinuxEditedFilesAreReadAndSavedInTheOldForm)
 {
+    form.txtExtensionEtikett = QStringLiteral("old");
+    form.cmbSADefault = 3;
+    read(crlf({R"("Unknown","x")", R"("Extension","first")", R"("Extension","second")", R"("extension","lower")",
+               R"("BackupPath","/a,b" )", R"(  "ExtensionStahl"  ,  $sx  )", R"("Printertyp","-1")",
+               R"("WBAdditionalData"," 5")"}));
+    EXPECT_TRUE(plant.errorBox.changes == 0 && form.chkAutoFreigabe == 1 && form.cmbSADefault == 0);
+    // keys compare case-sensitively; a missing one empties its field
+    EXPECT_EQ(QStringList({form.txtExtensionEtikett, form.txtExtension, form.txtBackup, form.txtExtensionStahl}),
+              QStringList({"", "second", "/a,b", "$sx"}));
+    EXPECT_EQ(SettingsForm::printerTypes().at(form.cmbPrintertyp), QStringLiteral("Anyone")); // negative: first entry
+    EXPECT_EQ(SettingsForm::wbAddDataEntries().at(form.cmbWBAddData), QStringLiteral("5: x,Tiefe,yOffset;"));
+
+    EXPECT_EQ(configurationLines("\"a\",1\n\"b\",2\r\"c\",3"), QStringList({"\"a\",1\n\"b\",2", "\"c\",3"}));
     read("\xEF\xBB\xBF\"ServerPath\",\"~apppath~/In\"\n\"BackupPath\",\"/b\xC3\xA4k\"\n\"RefreshZyklus\",\"1500\"\n");
     EXPECT_EQ(plant.errorBox.changes, 0) << plant.errorBox.text().toStdString();
     EXPECT_EQ(settings.serverDir, plant.serverDir());

@@ -28,7 +28,7 @@ protected:
     TestPlant plant;
 };
 
-TEST_F(FileHandlingTest, BackupReplacesTheOldBackupUnlessItIsReadOnly)
+TEST_F(FileHandlingTest, BackupAndErrorCopyReplaceTheOldOnesUnlessABackupIsReadOnly)
 {
     // prog.bak is created; a backup directory that does not exist is skipped.
     plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/NotThere/");
@@ -54,6 +54,16 @@ TEST_F(FileHandlingTest, BackupReplacesTheOldBackupUnlessItIsReadOnly)
     BackupFile(plant.ctx, file);
     EXPECT_EQ(readFileBytes(file), QByteArray("newer"));
     EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("new"));
+
+    // An error copy replaces an old copy, even a read-only one; with keep only the old copy goes.
+    const QString copy = write("a.$tx.$er", "older");
+    MakeErrorCopy(plant.ctx, file, true);
+    EXPECT_EQ(readFileBytes(file), QByteArray("newer"));
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    makeReadOnly(write("a.$tx.$er", "older"));
+    MakeErrorCopy(plant.ctx, file, false);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(readFileBytes(copy), QByteArray("newer"));
 }
 
 // prog.bak on a file system of its own: the file is copied whole (mode
@@ -71,9 +81,7 @@ TEST_F(FileHandlingTest, ABackupOnAnotherFileSystemIsWholeOrAbsentAndTheOriginal
         return QDir(disk.path() + QStringLiteral("/prog.bak")).entryList(QDir::Files | QDir::Hidden);
     };
 
-    QByteArray big;
-    while (big.size() < 200 * 1024)
-        big += "KTN0001L12350D1\r\n";
+    const QByteArray big = QByteArray("KTN0001L12350D1\r\n").repeated(12'100); // over 200 KiB
     const QString bigFile = write("BIG.$tx", big);
     BackupFile(plant.ctx, bigFile);
     EXPECT_EQ(readFileBytes(bigFile), big);
@@ -89,26 +97,10 @@ TEST_F(FileHandlingTest, ABackupOnAnotherFileSystemIsWholeOrAbsentAndTheOriginal
     ::umount2(mountPoint.constData(), MNT_DETACH);
 }
 
-TEST_F(FileHandlingTest, ErrorCopyReplacesAnOldCopyOrWithKeepOnlyRemovesIt)
-{
-    const QString file = write("a.$tx", "broken");
-    const QString copy = write("a.$tx.$er", "older");
-    MakeErrorCopy(plant.ctx, file, true);
-    EXPECT_EQ(readFileBytes(file), QByteArray("broken"));
-    EXPECT_FALSE(QFileInfo::exists(copy));
-
-    makeReadOnly(write("a.$tx.$er", "older"));
-    MakeErrorCopy(plant.ctx, file, false);
-    EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_EQ(readFileBytes(copy), QByteArray("broken"));
-}
-
 // Links standing where a backup or an error copy goes are replaced, never
 // written through: the files they lead to keep their bytes and rights.
 TEST_F(FileHandlingTest, BackupsAndErrorCopiesNeverWriteThroughALink)
 {
-    const QString outside = plant.root() + QStringLiteral("/outside");
-    QDir().mkpath(outside);
     QDir().mkpath(plant.programDir() + QStringLiteral("/prog.bak"));
     QDir().mkpath(plant.root() + QStringLiteral("/Extra"));
     plant.ctx.settings.backupDir = plant.root() + QStringLiteral("/Extra/");
@@ -116,22 +108,16 @@ TEST_F(FileHandlingTest, BackupsAndErrorCopiesNeverWriteThroughALink)
                               plant.serverDir() + QStringLiteral("/b.$tx.$er")};
     QStringList targets;
     for (const QString& place : places) {
-        const QString target = outside + u'/' + QString::number(targets.size());
-        targets << target;
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("private");
-        f.close();
-        ASSERT_TRUE(f.setPermissions(QFileDevice::ReadOwner));
-        ASSERT_TRUE(QFile::link(target, place));
+        targets << plant.writeJobFile(QStringLiteral("private%1").arg(targets.size()), "private");
+        ASSERT_TRUE(QFile::setPermissions(targets.last(), QFileDevice::ReadOwner));
+        ASSERT_TRUE(QFile::link(targets.last(), place));
     }
 
     BackupFile(plant.ctx, write("a.$tx", "job a"));
     MakeErrorCopy(plant.ctx, write("b.$tx", "job b"), false);
 
-    EXPECT_EQ(readFileBytes(bak("a.$tx")), QByteArray("job a"));
-    EXPECT_EQ(readFileBytes(plant.root() + QStringLiteral("/Extra/a.$tx")), QByteArray("job a"));
-    EXPECT_EQ(readFileBytes(places[2]), QByteArray("job b"));
+    EXPECT_EQ(QList({readFileBytes(places[0]), readFileBytes(places[1]), readFileBytes(places[2])}),
+              QList<QByteArray>({"job a", "job a", "job b"}));
     for (const QString& target : targets) {
         EXPECT_EQ(readFileBytes(target), QByteArray("private")) << target.toStdString();
         EXPECT_EQ(QFile::permissions(target) & (QFileDevice::WriteOwner | QFileDevice::ReadOther), 0)

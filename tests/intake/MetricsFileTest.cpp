@@ -15,25 +15,18 @@
 
 namespace {
 
-ImportOutcome outcome(FileKind kind, const char* job, ImportResult result, RowsWritten rows = {})
+// A file's outcome as the metrics count it: by kind, result and rows written.
+ImportOutcome outcome(FileKind kind, ImportResult result, RowsWritten rows = {})
 {
     ImportOutcome o;
     o.kind = kind;
-    o.jobName = QString::fromLatin1(job);
-    o.path = o.jobName + QStringLiteral(".$tx");
     o.result = result;
-    o.fileRead = true;
     o.rows = rows;
     return o;
 }
 
 class MetricsFileTest : public ::testing::Test {
 protected:
-    MetricsFileTest()
-    {
-        plant.ctx.settings.Extension = QStringLiteral("$tx");
-        plant.ctx.settings.ExtensionEtikett = QStringLiteral("$et");
-    }
     QString path() const { return plant.root() + QStringLiteral("/metrics/serverquirnel.prom"); }
 
     TestPlant plant;
@@ -46,30 +39,22 @@ protected:
 TEST_F(MetricsFileTest, CountsGoodAndFailedJobs)
 {
     QDir().mkpath(plant.root() + QStringLiteral("/metrics"));
-    plant.writeJobFile(QStringLiteral("w1.$tx"), "x");
-    plant.writeJobFile(QStringLiteral("w2.$TX"), "x");
-    plant.writeJobFile(QStringLiteral("w2.$et"), "x");
+    for (const char* waiting : {"w1.$tx", "w2.$TX", "w2.$et"})
+        plant.writeJobFile(QLatin1String(waiting), "x");
     MetricsFile metrics(plant.ctx, path(), QStringLiteral("1.2.3"));
     ASSERT_TRUE(metrics.start());
     EXPECT_TRUE(readFileBytes(path()).contains("\nserverquirnel_scan_cycles_total 0\n"));
 
-    CycleReport good;
-    good.startedMs = 1'765'000'000'000;
-    good.durationMs = 1250;
-    good.files = {outcome(FileKind::Production, "A1", ImportResult::Loaded, {1, 2, 10, 4, 3}),
-                  outcome(FileKind::Label, "A1", ImportResult::Loaded, {0, 0, 0, 0, 10}),
-                  outcome(FileKind::Steel, "A1", ImportResult::Loaded, {1, 1, 2, 0, 0})};
-    metrics.cycleFinished(good);
-    CycleReport failed;
-    failed.startedMs = good.startedMs + 5000;
-    failed.durationMs = 250;
-    failed.files = {outcome(FileKind::Production, "B7", ImportResult::SetAside),
-                    outcome(FileKind::Label, "C1", ImportResult::GivenUp)};
-    metrics.cycleFinished(failed);
-    CycleReport idle;
-    idle.startedMs = failed.startedMs + 5000;
-    idle.durationMs = 3;
-    metrics.cycleFinished(idle);
+    const auto finished = [&](qint64 startedMs, qint64 durationMs, std::vector<ImportOutcome> files) {
+        metrics.cycleFinished({std::move(files), startedMs, durationMs});
+    };
+    finished(1'765'000'000'000, 1250,
+             {outcome(FileKind::Production, ImportResult::Loaded, {1, 2, 10, 4, 3}),
+              outcome(FileKind::Label, ImportResult::Loaded, {0, 0, 0, 0, 10}),
+              outcome(FileKind::Steel, ImportResult::Loaded, {1, 1, 2, 0, 0})});
+    finished(1'765'000'005'000, 250,
+             {outcome(FileKind::Production, ImportResult::SetAside), outcome(FileKind::Label, ImportResult::GivenUp)});
+    finished(1'765'000'010'000, 3, {}); // an idle cycle
 
     const QByteArray text = readFileBytes(path());
     for (const char* line : {
@@ -92,45 +77,31 @@ TEST_F(MetricsFileTest, CountsGoodAndFailedJobs)
     EXPECT_TRUE(QFile::permissions(path()) & QFileDevice::ReadOther);
 }
 
-TEST_F(MetricsFileTest, UnwritablePathIsReportedOnceAndTheServerRunsOn)
-{
-    MetricsFile metrics(plant.ctx, plant.root() + QStringLiteral("/missing/dir/m.prom"), QStringLiteral("1.0.0"));
-    EXPECT_FALSE(metrics.start());
-    EXPECT_EQ(plant.errorBox.changes, 1);
-    EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("/missing/dir/m.prom")))
-        << plant.errorBox.text().toStdString();
-    CycleReport report;
-    report.files = {outcome(FileKind::Production, "A1", ImportResult::Loaded)};
-    metrics.cycleFinished(report);
-    metrics.cycleFinished(report);
-    EXPECT_EQ(plant.errorBox.changes, 1);
-    EXPECT_EQ(metrics.state().filesImported[0], 2);
-}
-
 // The file is replaced by a rename: where anything but a regular file stands
 // (a link is not followed) nothing is written, the path is named once, and
-// what stands there is left exactly as it was.
-TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
+// what stands there is left exactly as it was. A path that cannot be written
+// is named once too; the server runs on and still counts.
+TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStandsAndRunsOnWithout)
 {
     const QString target = plant.root() + QStringLiteral("/elsewhere.prom");
-    {
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("kept\n");
-    }
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly) && kept.write("kept\n") == 5);
+    kept.close();
     const auto node = [](const QString& p) {
         struct stat st {};
-        EXPECT_EQ(::lstat(QFile::encodeName(p).constData(), &st), 0) << p.toStdString();
-        return std::tuple(st.st_mode, st.st_ino, st.st_rdev, st.st_size);
+        const bool found = ::lstat(QFile::encodeName(p).constData(), &st) == 0;
+        return std::tuple(found, st.st_mode, st.st_ino, st.st_rdev, st.st_size);
     };
     const struct {
-        const char* name;
+        const char *name, *why;
         std::function<bool(const QByteArray&)> make;
     } cases[] = {
-        {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0644) == 0; }},
-        {"link",
+        {"fifo", "not a regular file", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0644) == 0; }},
+        {"link", "not a regular file",
          [&](const QByteArray& p) { return ::symlink(QFile::encodeName(target).constData(), p.constData()) == 0; }},
+        {"missing/m.prom", "", [](const QByteArray&) { return true; }},
     };
+    const CycleReport report{.files = {outcome(FileKind::Production, ImportResult::Loaded)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = plant.root() + u'/' + QLatin1String(c.name);
@@ -140,14 +111,14 @@ TEST_F(MetricsFileTest, WritesOnlyWhereARegularFileOrNothingStands)
 
         MetricsFile metrics(plant.ctx, path, QStringLiteral("1.0.0"));
         EXPECT_FALSE(metrics.start());
-        metrics.cycleFinished(CycleReport{});
-        metrics.cycleFinished(CycleReport{});
+        metrics.cycleFinished(report);
+        metrics.cycleFinished(report);
 
         EXPECT_EQ(node(path), before);
         EXPECT_EQ(plant.errorBox.changes, boxChanges + 1);
-        EXPECT_TRUE(plant.errorBox.text().contains(path)) << plant.errorBox.text().toStdString();
-        EXPECT_TRUE(plant.errorBox.text().contains(QStringLiteral("not a regular file")))
-            << plant.errorBox.text().toStdString();
+        const QString said = plant.errorBox.text();
+        EXPECT_TRUE(said.contains(path) && said.contains(QLatin1String(c.why))) << said.toStdString();
+        EXPECT_EQ(metrics.state().filesImported[0], 2);
     }
     EXPECT_EQ(readFileBytes(target), QByteArray("kept\n"));
 }

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 class ScanTest : public ::testing::Test {
@@ -33,19 +35,14 @@ protected:
     std::string cycle()
     {
         importer.calls.clear();
-        ScanCycle(plant.ctx, importer).runOnce();
+        scan.runOnce();
         return importer.calls.join(u' ').toStdString();
     }
     std::string box() const { return plant.errorBox.text().toStdString(); }
-    // Files are taken once they settled for ms (within the cycle with singleCycle).
-    void settleFor(int ms, bool singleCycle = false)
-    {
-        auto guard = std::make_shared<SettleGuard>(ms, singleCycle);
-        plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
-    }
 
     TestPlant plant;
     RecordingImporter importer;
+    ScanCycle scan{plant.ctx, importer};
 };
 
 // Each kind's first file by name that matches its extension in any case and may be written.
@@ -71,46 +68,36 @@ TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillR
     ScanSteelData(plant.ctx, importer);
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV Steel ScanDir\r\nPath not found");
 
+    // Headless, a cycle's reports are held back only while a fault of the
+    // machine goes on; a failure after a good cycle is written.
     plant.ctx.settings.serverDir = plant.serverDir();
-    write({"a.$tx", "a.$sx"});
-    importer.throwing = QStringLiteral("a.$tx");
-    EXPECT_EQ(cycle(), "ImportProductionData(a.$tx,0) ImportProductionData(a.$sx,1)");
-    EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
-}
-
-// Headless, a cycle's reports are held back only while a fault of the
-// machine goes on; a failure after a good cycle is written.
-TEST_F(ScanTest, AFailureAfterAGoodCycleIsReportedWhenNobodySitsAtTheQuestions)
-{
     plant.prompt.byPolicy = true;
-    ScanCycle scan(plant.ctx, importer);
     write({"a.$tx"});
-    scan.runOnce();
-    write({"b.$tx"});
+    cycle();
+    write({"b.$tx", "b.$sx"});
     importer.throwing = QStringLiteral("b.$tx");
-    scan.runOnce();
+    EXPECT_EQ(cycle(), "ImportProductionData(b.$tx,0) ImportProductionData(b.$sx,1)");
     EXPECT_EQ(box(), "05.12.2026 10:30:00\r\nERROR Server VOV ScanDir\r\nimporter broke");
 }
 
-// The timer runs the cycle, which arms it again only with a positive scan interval.
 TEST_F(ScanTest, TimerRunsTheCycleWhichReArmsItOnlyWithAPositiveScanInterval)
 {
-    ScanCycle cycle(plant.ctx, importer);
     plant.ctx.settings.scanInterval = 2000;
     plant.ctx.tmrLoad.start(1);
-    for (QDeadlineTimer deadline(5000); cycle.cyclesRun() == 0 && !deadline.hasExpired();)
+    for (QDeadlineTimer deadline(5000); scan.cyclesRun() == 0 && !deadline.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(cycle.cyclesRun(), 1);
+    EXPECT_EQ(scan.cyclesRun(), 1);
     EXPECT_EQ(plant.ctx.tmrLoad.isActive() ? plant.ctx.tmrLoad.interval() : 0, 2000);
     plant.ctx.settings.scanInterval = 0;
-    cycle.runOnce();
+    cycle();
     EXPECT_FALSE(plant.ctx.tmrLoad.isActive());
 }
 
 TEST_F(ScanTest, SingleCycleWaitsWithinTheCycleForAFreshFile)
 {
     constexpr int kSettleMs = 400;
-    settleFor(kSettleMs, true);
+    auto guard = std::make_shared<SettleGuard>(kSettleMs, true);
+    plant.ctx.fileSettled = [guard](const QString& path) { return (*guard)(path); };
     plant.writeJobFile(QStringLiteral("b.$tx"), "KB 001L65000T12\r\n");
 
     QElapsedTimer timer;
@@ -138,7 +125,6 @@ protected:
         const auto list = [](const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name).join(u' '); };
         return (list(plant.serverDir()) + " | " + list(plant.programDir() + "/prog.bak")).toStdString();
     }
-    QString released() const { return plant.store.value(QStringLiteral("ProdServerAktiv")); }
 };
 
 TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkipsSteel)
@@ -149,18 +135,26 @@ TEST_F(JobModeTest, MissingLabelFileIsStillAskedForAndAnEmptySteelExtensionSkips
     EXPECT_EQ(files(), "job1.$sx | job1.$tx");
 }
 
-TEST_F(JobModeTest, FailedJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
+// Cancel at the job-exists question keeps the job in the database and sets
+// only the job file aside; a failed job is rolled back, and Retry keeps its
+// files while Cancel sets them all aside.
+TEST_F(JobModeTest, FailedOrCancelledJobIsRolledBackAndRetryKeepsItsFilesWhileCancelSetsThemAside)
 {
+    importer.cancelAtExistsQuestion = true;
+    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
+    importer.cancelAtExistsQuestion = false;
+    write({"job1.$tx"});
     importer.failing = QStringLiteral("job1.$et");
     plant.prompt.retryCancelAnswers = {Answer::Retry};
     EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) ReadLabelFile(job1.$et) rollBackJob "
                        "DeleteLos(job1,0) DeletePrintData(job1)");
-    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx | ");
+    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx job1.$tx.$er | ");
     importer.failing = QStringLiteral("job1.$sx");
     plant.prompt.retryCancelAnswers = {Answer::Cancel};
     EXPECT_EQ(cycle(), kReadsJob1 + kUndoesJob1);
     EXPECT_EQ(files(), "job1.$et.$er job1.$sx.$er job1.$tx.$er | ");
-    EXPECT_EQ(released(), QString());
+    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QString());
 }
 
 // The job is committed before any file moves; a commit that fails is asked
@@ -184,14 +178,7 @@ TEST_F(JobModeTest, CommitComesBeforeTheBackupAndAFailedCommitOrAnEscapeRollsBac
     importer.throwing.clear();
     EXPECT_EQ(cycle(), kReadsJob1 + "commitJob");
     EXPECT_EQ(files(), " | job1.$et job1.$sx job1.$tx");
-    EXPECT_EQ(released(), QStringLiteral("1"));
-}
-
-TEST_F(JobModeTest, CancelAtTheJobExistsQuestionKeepsTheJobInTheDatabase)
-{
-    importer.cancelAtExistsQuestion = true;
-    EXPECT_EQ(cycle(), "beginJob ImportProductionData(job1.$tx,0) rollBackJob");
-    EXPECT_EQ(files(), "job1.$et job1.$sx job1.$tx.$er | ");
+    EXPECT_EQ(plant.store.value(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
 }
 
 // A job's settled ledger rows go with the job's row; rows of files set
@@ -216,58 +203,33 @@ TEST(ImportLedgerTest, RowsGoWithTheirJobAndSetAsideRowsAfterAWeek)
     settleLedger(plant.ctx);
     ASSERT_TRUE(database.execute(QStringLiteral("DELETE FROM LosNamen WHERE LosName = 'J1'"), {}, err));
     PurgeOldErrorCopies(plant.ctx, nullptr);
-    std::vector<QVariantList> rows;
-    ASSERT_TRUE(database.execute(QStringLiteral("SELECT FileName FROM ImportLedger ORDER BY RowKey"), {}, err, &rows));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("X2.$tx"));
+    EXPECT_EQ(queryRows(plant.jobDatabasePath(), QStringLiteral("SELECT FileName FROM ImportLedger")),
+              QList<QVariantList>{{QStringLiteral("X2.$tx")}});
 }
-
-// Each look at a file: its size, its time stamp, the time of the look, and
-// whether the guard takes the file then.
-struct Look {
-    qint64 size;
-    qint64 modifiedMs;
-    qint64 nowMs;
-    bool settled;
-};
 
 TEST(SettleRule, TakesAFileOnlyAfterItStayedTheSameForTheSettleTime)
 {
+    // Each look at the file: its size, its time stamp, the time of the look, whether the guard takes it then.
     const struct {
-        const char* name;
         int settleMs;
-        std::vector<Look> looks;
+        std::vector<std::tuple<qint64, qint64, qint64, bool>> looks;
     } cases[] = {
-        {"off: taken at once", 0, {{10, 0, 1000, true}}},
-        // an old file is still looked at twice: the writer's clock may be off
-        {"unchanged: settled after the time from the first look",
-         2000,
-         {{10, 0, 10'000, false}, {10, 0, 11'500, false}, {10, 0, 12'000, true}, {10, 0, 13'000, true}}},
-        // a change seen at 11500 happened at 11000 by the file's stamp: taken from 13000 on
-        {"a change is dated by a plausible stamp",
-         2000,
-         {{10, 9000, 10'000, false},
-          {20, 11'000, 11'500, false},
-          {20, 11'000, 12'900, false},
-          {20, 11'000, 13'000, true}}},
-        // stamps in the future or before the last look are not believed
-        {"implausible stamps count from the look",
-         2000,
-         {{10, 0, 10'000, false},
-          {20, 99'000, 11'000, false},
-          {20, 99'000, 12'900, false},
-          {20, 99'000, 13'000, true},
-          {30, 5000, 14'000, false},
-          {30, 5000, 16'000, true}}},
+        // off: taken at once
+        {0, {{10, 0, 1000, true}}},
+        // unchanged: settled after the time from the first look (an old file too: the writer's clock may be off)
+        {2000, {{10, 0, 10000, false}, {10, 0, 11500, false}, {10, 0, 12000, true}, {10, 0, 13000, true}}},
+        // a change is dated by a plausible stamp: seen at 11500, made at 11000, taken from 13000 on
+        {2000, {{10, 0, 10000, false}, {20, 11000, 11500, false}, {20, 11000, 12900, false}, {20, 11000, 13000, true}}},
+        // a stamp in the future is not believed: the change counts from the look
+        {2000, {{10, 0, 10000, false}, {20, 99000, 11000, false}, {20, 99000, 12900, false}, {20, 99000, 13000, true}}},
+        // nor is one before the last look
+        {2000, {{10, 0, 10000, false}, {30, 5000, 14000, false}, {30, 5000, 16000, true}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SettleGuard guard(c.settleMs);
-        for (size_t i = 0; i < c.looks.size(); ++i) {
-            const Look& l = c.looks[i];
-            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), l.size, l.modifiedMs, l.nowMs), l.settled)
-                << "look " << i;
-        }
+        for (const auto& [size, modifiedMs, nowMs, settled] : c.looks)
+            EXPECT_EQ(guard.settled(QStringLiteral("/in/a.$tx"), size, modifiedMs, nowMs), settled) << "at " << nowMs;
         // Another file is judged on its own.
         EXPECT_EQ(guard.settled(QStringLiteral("/in/b.$tx"), 1, 0, 1'000'000), c.settleMs <= 0);
     }

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using Kind = db::EngineFailure::Kind;
@@ -24,68 +26,91 @@ QString qs(const char* text)
     return QString::fromUtf8(text);
 }
 
-// A fresh database of the test cluster with the job database of machine
-// "line1" made by the program's own statements, and a connection set up
-// by the dialect as the server sets up its own.
-class PostgresJobDatabase : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        VOV_PG_CLUSTER_OR_SKIP(found);
-        cluster = found;
-        QString why;
-        database = cluster->freshDatabase(&why);
-        ASSERT_FALSE(database.isEmpty()) << why.toStdString();
-        PgConnection init(*cluster, database); // as --init-db: no schema yet
-        ASSERT_TRUE(init.open(&why)) << why.toStdString();
-        ASSERT_EQ(db::createPostgresJobSchema(init.db(), qs("line1"), schema::jobDatabasePgStatements(), &why),
-                  db::CreateSchemaResult::Created)
-            << why.toStdString();
-        conn = std::make_unique<PgConnection>(*cluster, database);
-        ASSERT_TRUE(open(*conn, dialect, &why)) << why.toStdString();
-    }
-
-    // Opens c with the dialect's options and set-up, as the server would.
-    static bool open(PgConnection& c, const db::PostgresDialect& d, QString* why, int busyMs = 5000)
-    {
-        c.db().setConnectOptions(d.connectOptions(false, busyMs));
-        QSqlError error;
-        if (c.open(why) && d.prepareConnection(c.db(), false, error))
-            return true;
-        *why += error.text();
-        return false;
-    }
-
-    // Runs a statement; its error (NoError when it worked) and its first value.
-    static QSqlError run(QSqlDatabase& db, const QString& sql, QVariant* first = nullptr)
-    {
-        QSqlQuery q(db);
-        if (q.exec(sql) && first && q.next())
-            *first = q.value(0);
-        return q.lastError();
-    }
-    static std::string text(QSqlDatabase& db, const char* sql)
-    {
-        QVariant v;
-        const QSqlError error = run(db, qs(sql), &v);
-        EXPECT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
-        return v.toString().toStdString();
-    }
-
-    PgCluster* cluster = nullptr;
-    QString database;
-    db::PostgresDialect dialect{qs("line1")};
-    std::unique_ptr<PgConnection> conn;
-};
-
-// Job names ignore case in keys, look-ups and cascades; a piece takes its
-// machining with it, a job its settled ledger rows of its own family;
-// engine errors come out as the store layer's kinds; times come back in the
-// machine's zone although the server's own is another; a second --init-db
-// changes nothing; a missing schema is a fault of the machine.
-TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
+// Opens c with the dialect's options and set-up, as the server would.
+bool open(PgConnection& c, const db::PostgresDialect& d, QString* why, int busyMs = 5000)
 {
-    QSqlDatabase& db = conn->db();
+    c.db().setConnectOptions(d.connectOptions(false, busyMs));
+    QSqlError error;
+    if (c.open(why) && d.prepareConnection(c.db(), false, error))
+        return true;
+    *why += error.text();
+    return false;
+}
+
+// Runs a statement; its error (NoError when it worked) and its first value.
+QSqlError run(QSqlDatabase& db, const QString& sql, QVariant* first = nullptr)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql) && first && q.next())
+        *first = q.value(0);
+    return q.lastError();
+}
+std::string text(QSqlDatabase& db, const char* sql)
+{
+    QVariant v;
+    const QSqlError error = run(db, qs(sql), &v);
+    EXPECT_FALSE(error.isValid()) << sql << ": " << error.text().toStdString();
+    return v.toString().toStdString();
+}
+
+// A fresh database of the test cluster with the job database of machine
+// "line1" made by the program's own statements, and a connection set up by
+// the dialect as the server sets up its own. Its tables read back, through
+// each dialect, as the SQLite file's: columns in the same order with the
+// same kinds, sizes and Null rules, the same parent tables (only the
+// ledger's file size and time are 64-bit, and the queue table has no
+// surrogate key). Job names ignore case in keys, look-ups and cascades; a
+// piece takes its machining with it, a job its settled ledger rows of its
+// own family; engine errors come out as the store layer's kinds; times come
+// back in the machine's zone although the server's own is another; a second
+// --init-db changes nothing; a missing schema is a fault of the machine.
+TEST(PostgresJobDatabase, ReadsAsTheSqliteFileAndKeepsItsRules)
+{
+    VOV_PG_CLUSTER_OR_SKIP(cluster);
+    QString why;
+    const QString database = cluster->freshDatabase(&why);
+    ASSERT_FALSE(database.isEmpty()) << why.toStdString();
+    PgConnection init(*cluster, database); // as --init-db: no schema yet
+    ASSERT_TRUE(init.open(&why)) << why.toStdString();
+    ASSERT_EQ(db::createPostgresJobSchema(init.db(), qs("line1"), schema::jobDatabasePgStatements(), &why),
+              db::CreateSchemaResult::Created)
+        << why.toStdString();
+    const db::PostgresDialect dialect(qs("line1"));
+    PgConnection conn(*cluster, database);
+    ASSERT_TRUE(open(conn, dialect, &why)) << why.toStdString();
+    QSqlDatabase& db = conn.db();
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(qs("prog.mdb"));
+    ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
+    db::Database file;
+    PendingError err;
+    ASSERT_TRUE(file.open(path, err)) << err.description.toStdString();
+    db::ConnectionData& lite = *file.connection();
+    static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
+    for (const QString& statement : schema::jobDatabasePgStatements()) {
+        const QString table = createTable.match(statement).captured(1);
+        if (table.isEmpty())
+            continue;
+        SCOPED_TRACE(table.toStdString());
+        db::Table pg, sqlite;
+        QSqlError error;
+        ASSERT_TRUE(dialect.readTable(db, table.toLower(), pg, error)) << error.text().toStdString();
+        ASSERT_TRUE(lite.dialect->readTable(lite.db, table, sqlite, error)) << error.text().toStdString();
+        EXPECT_EQ(pg.name + u'|' + pg.keyColumn + u'|' + pg.parentTable,
+                  sqlite.name + u'|' + (table == u"ImportQueue" ? QString() : sqlite.keyColumn) + u'|' +
+                      sqlite.parentTable);
+        ASSERT_EQ(pg.columns.size(), sqlite.columns.size());
+        for (size_t i = 0; i < pg.columns.size(); ++i) {
+            const db::Column& a = pg.columns[i];
+            const db::Column& b = sqlite.columns[i];
+            const bool wide = a.name == u"FileSize" || a.name == u"FileTime";
+            EXPECT_EQ(std::tuple(a.name, int(a.kind), a.size, a.notNull),
+                      std::tuple(b.name, int(wide ? db::ColumnKind::Int64 : b.kind), b.size,
+                                 b.notNull || (table == u"ImportQueue" && a.name == u"Kind")));
+        }
+    }
+
     QSqlQuery released(db); // bound as the writer binds it, in the machine's zone
     ASSERT_TRUE(released.prepare(qs(R"(INSERT INTO "LosNamen" ("LosName", "Freigabe") VALUES ('A123', ?))")));
     released.addBindValue(QDateTime(QDate(2024, 7, 1), QTime(10, 15, 30)));
@@ -125,7 +150,6 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
         }
     }
 
-    QString why;
     EXPECT_EQ(db::createPostgresJobSchema(db, qs("line1"), schema::jobDatabasePgStatements(), &why),
               db::CreateSchemaResult::AlreadyThere);
     EXPECT_TRUE(why.contains(qs("LosNamen"))) << why.toStdString();
@@ -148,64 +172,17 @@ TEST_F(PostgresJobDatabase, KeepsTheRulesOfTheJobDatabase)
     QSqlError error;
     missing.prepareConnection(other.db(), false, error);
     EXPECT_EQ(missing.classify(error).kind, Kind::NotADatabase);
-}
 
-// The tables read back, through each dialect, as the SQLite file's: columns
-// in the same order with the same kinds, sizes and Null rules, the same
-// parent tables. Only the ledger's file size and time are 64-bit, and the
-// queue table has no surrogate key.
-TEST_F(PostgresJobDatabase, ReadsAsTheSqliteFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(qs("prog.mdb"));
-    QString why;
-    ASSERT_TRUE(db::createDatabase(path, schema::jobDatabaseSql(), &why)) << why.toStdString();
-    const std::unique_ptr<db::Dialect> sqlite = db::makeDialect(qs("QSQLITE"));
-    QSqlDatabase file = QSqlDatabase::addDatabase(qs("QSQLITE"), qs("pg-compare"));
-    file.setDatabaseName(path);
-    ASSERT_TRUE(file.open());
-    static const QRegularExpression createTable(qs("^CREATE TABLE \"([^\"]+)\""));
-    for (const QString& statement : schema::jobDatabasePgStatements()) {
-        const QString table = createTable.match(statement).captured(1);
-        if (table.isEmpty())
-            continue;
-        SCOPED_TRACE(table.toStdString());
-        db::Table pg, lite;
-        QSqlError error;
-        ASSERT_TRUE(dialect.readTable(conn->db(), table.toLower(), pg, error)) << error.text().toStdString();
-        ASSERT_TRUE(sqlite->readTable(file, table, lite, error)) << error.text().toStdString();
-        EXPECT_EQ(pg.name + u'|' + pg.keyColumn + u'|' + pg.parentTable,
-                  lite.name + u'|' + (table == u"ImportQueue" ? QString() : lite.keyColumn) + u'|' + lite.parentTable);
-        ASSERT_EQ(pg.columns.size(), lite.columns.size());
-        for (size_t i = 0; i < pg.columns.size(); ++i) {
-            const db::Column& a = pg.columns[i];
-            const db::Column& b = lite.columns[i];
-            SCOPED_TRACE(b.name.toStdString());
-            const bool wide = a.name == u"FileSize" || a.name == u"FileTime";
-            EXPECT_EQ(a.name, b.name);
-            EXPECT_EQ(int(a.kind), int(wide ? db::ColumnKind::Int64 : b.kind));
-            EXPECT_EQ(a.size, b.size);
-            EXPECT_EQ(a.notNull, b.notNull || (table == u"ImportQueue" && a.name == u"Kind"));
-        }
-    }
-    file.close();
-    file = QSqlDatabase();
-    QSqlDatabase::removeDatabase(qs("pg-compare"));
-}
-
-// A writer waits for another's lock for its busy timeout (200 ms), then
-// gives up with Busy. (Were the timeout not set, the test would wait for good.)
-TEST_F(PostgresJobDatabase, ALockWaitEndsAfterTheBusyTimeout)
-{
-    QString why;
+    // A writer waits for another's lock for its busy timeout (200 ms), then
+    // gives up with Busy. (Were the timeout not set, the test would wait for good.)
     PgConnection second(*cluster, database);
     ASSERT_TRUE(open(second, dialect, &why, 200)) << why.toStdString();
-    ASSERT_TRUE(conn->db().transaction());
-    ASSERT_FALSE(run(conn->db(), qs(R"(LOCK TABLE "LosNamen")")).isValid());
+    ASSERT_TRUE(db.transaction());
+    ASSERT_FALSE(run(db, qs(R"(LOCK TABLE "LosNamen")")).isValid());
     const db::EngineFailure busy =
         dialect.classify(run(second.db(), qs(R"(INSERT INTO "LosNamen" ("LosName") VALUES ('X'))")));
     EXPECT_EQ(busy.kind, Kind::Busy) << busy.detail.toStdString();
-    ASSERT_TRUE(conn->db().rollback());
+    ASSERT_TRUE(db.rollback());
 }
 
 // URLs --job-database= may meet. A good one reads back the same from its own

@@ -1,6 +1,3 @@
-// The lock a server holds for its life. Refusal with the holder named, and a
-// lock left behind by a killed server, are driven by the shell tests (a
-// second copy, the kill runs); here: a child process never keeps it alive.
 #include "platform/ProcessLock.h"
 
 #include <QProcess>
@@ -10,8 +7,9 @@
 
 namespace {
 
-// The descriptor stays out of the programs a server starts: a lock let go
-// is free while such a program still runs.
+// The lock a server holds for its life stays out of the programs it starts: a lock let go is free
+// while such a program still runs. Refusal with the holder named, and a lock left behind by a killed
+// server, are driven by the shell tests (a second copy, the kill runs).
 TEST(ProcessLock, IsNotInheritedByChildProcesses)
 {
     QTemporaryDir dir;

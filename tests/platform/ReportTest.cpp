@@ -7,22 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 Q_LOGGING_CATEGORY(otherCategory, "test.other")
 
 QStringList g_passedOn; // what reached the handler installed before the reports'
-
-QByteArray readAll(std::FILE* f)
-{
-    std::rewind(f);
-    QByteArray bytes;
-    char buffer[256];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return bytes;
-}
 
 // Each report reaches every sink once, standard error in the lines the
 // journal has always had, held reports only when sent again; what else is
@@ -35,7 +26,9 @@ TEST(Reports, ReachEverySinkOnceWhileOtherMessagesGoOn)
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
         g_passedOn << QString::fromLatin1(context.category) + QStringLiteral(": ") + text;
     });
-    std::FILE* out = std::tmpfile();
+    char* written = nullptr;
+    size_t writtenSize = 0;
+    std::FILE* out = open_memstream(&written, &writtenSize);
     ASSERT_NE(out, nullptr);
     StandardErrorReports standardError(out);
     MemoryErrorBox box;
@@ -58,16 +51,18 @@ TEST(Reports, ReachEverySinkOnceWhileOtherMessagesGoOn)
     reports.send({ReportKind::Shown, QStringLiteral("while the category is off"), {}});
     QLoggingCategory::setFilterRules(QString());
 
-    EXPECT_EQ(readAll(out), QByteArray("05.12.2026 10:30:00: Start Server\n"
-                                       "No notification area\n"
-                                       "[question] T: Job: a.$tx\r\n\r\nx\r\n -> Retry\n"
-                                       "05.12.2026 10:31:00:  ------------\nJob: a.$tx\nType mismatch\n"
-                                       "while the category is off\n"));
+    EXPECT_EQ(QByteArray(written, static_cast<qsizetype>(writtenSize)),
+              QByteArray("05.12.2026 10:30:00: Start Server\n"
+                         "No notification area\n"
+                         "[question] T: Job: a.$tx\r\n\r\nx\r\n -> Retry\n"
+                         "05.12.2026 10:31:00:  ------------\nJob: a.$tx\nType mismatch\n"
+                         "while the category is off\n"));
     EXPECT_EQ(box.history, QStringList({start, start + QStringLiteral("\r\nNo notification area"), entry,
                                         QStringLiteral("while the category is off")}));
     EXPECT_EQ(box.broughtToFront, 2);
     EXPECT_EQ(g_passedOn, QStringList{QStringLiteral("test.other: passed on")});
     std::fclose(out);
+    std::free(written);
 }
 
 } // namespace

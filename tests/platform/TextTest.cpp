@@ -1,8 +1,7 @@
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
@@ -56,16 +55,12 @@ TEST(Cp1252Test, RoundTripsEveryByte)
 
 TEST(LineReaderTest, LinesEndAtCrOrCrLfAndBareLfStays)
 {
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/j.$tx");
     const QByteArray big(64 * 1024 - 1, 'x'); // a block boundary inside a CR LF pair makes no empty line
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("one\r\ntwo\rthree\nstill three\r\n\r\n" + big + "\r\nlast");
-    f.close();
+    QTemporaryFile f;
+    ASSERT_TRUE(f.open() && f.write("one\r\ntwo\rthree\nstill three\r\n\r\n" + big + "\r\nlast") > 0 && f.flush());
     LineReader r;
     PendingError err;
-    ASSERT_TRUE(r.open(path, err));
+    ASSERT_TRUE(r.open(f.fileName(), err));
     QList<QByteArray> lines;
     while (!r.atEnd())
         lines << r.readLine();
