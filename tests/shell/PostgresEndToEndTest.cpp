@@ -168,7 +168,7 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
         },
         20000, 50);
     ASSERT_TRUE(blocked) << server.errorBox().toStdString();
-    ASSERT_TRUE(cluster->stop(PgCluster::StopMode::Fast));
+    ASSERT_TRUE(cluster->stop());
     QThread::msleep(2000); // a few cycles meet the stopped server
     EXPECT_EQ(waiting(), sampleFiles());
     EXPECT_EQ(backedUp(), QStringList());

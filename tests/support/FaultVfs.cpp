@@ -96,46 +96,43 @@ bool install()
     if (!r || r->iVersion < 2)
         return false;
     using M = sqlite3_io_methods;
-    methods = {};
-    methods.iVersion = 3;
-    methods.xClose = xClose;
-    methods.xRead = onReal<&M::xRead>;
-    methods.xWrite = counted<&M::xWrite, Op::Write>;
-    methods.xTruncate = onReal<&M::xTruncate>;
-    methods.xSync = counted<&M::xSync, Op::Sync>;
-    methods.xFileSize = onReal<&M::xFileSize>;
-    methods.xLock = counted<&M::xLock, Op::Lock>;
-    methods.xUnlock = onReal<&M::xUnlock>;
-    methods.xCheckReservedLock = onReal<&M::xCheckReservedLock>;
-    methods.xFileControl = onReal<&M::xFileControl>;
-    methods.xSectorSize = onReal<&M::xSectorSize>;
-    methods.xDeviceCharacteristics = onReal<&M::xDeviceCharacteristics>;
-    methods.xShmMap = onReal<&M::xShmMap>;
-    methods.xShmLock = onReal<&M::xShmLock>;
-    methods.xShmBarrier = onReal<&M::xShmBarrier>;
-    methods.xShmUnmap = onReal<&M::xShmUnmap>;
-    methods.xFetch = onReal<&M::xFetch>;
-    methods.xUnfetch = onReal<&M::xUnfetch>;
-
+    methods = {.iVersion = 3,
+               .xClose = xClose,
+               .xRead = onReal<&M::xRead>,
+               .xWrite = counted<&M::xWrite, Op::Write>,
+               .xTruncate = onReal<&M::xTruncate>,
+               .xSync = counted<&M::xSync, Op::Sync>,
+               .xFileSize = onReal<&M::xFileSize>,
+               .xLock = counted<&M::xLock, Op::Lock>,
+               .xUnlock = onReal<&M::xUnlock>,
+               .xCheckReservedLock = onReal<&M::xCheckReservedLock>,
+               .xFileControl = onReal<&M::xFileControl>,
+               .xSectorSize = onReal<&M::xSectorSize>,
+               .xDeviceCharacteristics = onReal<&M::xDeviceCharacteristics>,
+               .xShmMap = onReal<&M::xShmMap>,
+               .xShmLock = onReal<&M::xShmLock>,
+               .xShmBarrier = onReal<&M::xShmBarrier>,
+               .xShmUnmap = onReal<&M::xShmUnmap>,
+               .xFetch = onReal<&M::xFetch>,
+               .xUnfetch = onReal<&M::xUnfetch>};
     using V = sqlite3_vfs;
-    faultVfs = {};
-    faultVfs.iVersion = 2;
-    faultVfs.szOsFile = int(sizeof(FaultFile)) + r->szOsFile;
-    faultVfs.mxPathname = r->mxPathname;
-    faultVfs.zName = "vov-fault";
-    faultVfs.xOpen = xOpen;
-    faultVfs.xDelete = onRealVfs<&V::xDelete>;
-    faultVfs.xAccess = onRealVfs<&V::xAccess>;
-    faultVfs.xFullPathname = onRealVfs<&V::xFullPathname>;
-    faultVfs.xDlOpen = onRealVfs<&V::xDlOpen>;
-    faultVfs.xDlError = onRealVfs<&V::xDlError>;
-    faultVfs.xDlSym = onRealVfs<&V::xDlSym>;
-    faultVfs.xDlClose = onRealVfs<&V::xDlClose>;
-    faultVfs.xRandomness = onRealVfs<&V::xRandomness>;
-    faultVfs.xSleep = onRealVfs<&V::xSleep>;
-    faultVfs.xCurrentTime = onRealVfs<&V::xCurrentTime>;
-    faultVfs.xGetLastError = onRealVfs<&V::xGetLastError>;
-    faultVfs.xCurrentTimeInt64 = onRealVfs<&V::xCurrentTimeInt64>;
+    faultVfs = {.iVersion = 2,
+                .szOsFile = int(sizeof(FaultFile)) + r->szOsFile,
+                .mxPathname = r->mxPathname,
+                .zName = "vov-fault",
+                .xOpen = xOpen,
+                .xDelete = onRealVfs<&V::xDelete>,
+                .xAccess = onRealVfs<&V::xAccess>,
+                .xFullPathname = onRealVfs<&V::xFullPathname>,
+                .xDlOpen = onRealVfs<&V::xDlOpen>,
+                .xDlError = onRealVfs<&V::xDlError>,
+                .xDlSym = onRealVfs<&V::xDlSym>,
+                .xDlClose = onRealVfs<&V::xDlClose>,
+                .xRandomness = onRealVfs<&V::xRandomness>,
+                .xSleep = onRealVfs<&V::xSleep>,
+                .xCurrentTime = onRealVfs<&V::xCurrentTime>,
+                .xGetLastError = onRealVfs<&V::xGetLastError>,
+                .xCurrentTimeInt64 = onRealVfs<&V::xCurrentTimeInt64>};
     state.real = r;
     if (sqlite3_vfs_register(&faultVfs, 1) != SQLITE_OK) {
         state.real = nullptr;
@@ -152,11 +149,6 @@ void arm(Op op, int n, int resultCode, bool sticky)
 void disarm()
 {
     state.target = 0;
-}
-
-int calls(Op op)
-{
-    return state.counts[int(op)];
 }
 
 bool fired()

@@ -66,7 +66,7 @@ PgCluster* PgCluster::shared(QString* why, bool* missing)
 
 PgCluster::~PgCluster()
 {
-    stop(StopMode::Fast);
+    stop();
 }
 
 QStringList PgCluster::asServerUser(const QString& program, const QStringList& arguments) const
@@ -151,16 +151,17 @@ bool PgCluster::start(QString* why)
         if (m_server->waitForFinished(20))
             break;
     }
-    *why = QStringLiteral("postgres did not get ready: ") + m_server->errorString() + u'\n' + logTail();
-    stop(StopMode::Immediate);
+    QFile log(m_logPath);
+    *why = QStringLiteral("postgres did not get ready: ") + m_server->errorString() + u'\n' +
+           (log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll().right(3000)) : QString());
+    stop();
     return false;
 }
 
-bool PgCluster::stop(StopMode mode)
+bool PgCluster::stop()
 {
     if (running()) {
-        // SIGINT: fast shutdown; SIGQUIT: immediate shutdown.
-        ::kill(pid_t(m_server->processId()), mode == StopMode::Fast ? SIGINT : SIGQUIT);
+        ::kill(pid_t(m_server->processId()), SIGINT); // fast shutdown
         if (!m_server->waitForFinished(60000)) {
             m_server->kill();
             m_server->waitForFinished(5000);
@@ -174,13 +175,7 @@ bool PgCluster::stop(StopMode mode)
 
 JobDatabaseUrl PgCluster::url(const QString& database, const QString& schema) const
 {
-    JobDatabaseUrl url;
-    url.socketDir = m_socketDir;
-    url.port = kPort;
-    url.user = superuser();
-    url.database = database;
-    url.schema = schema;
-    return url;
+    return {.socketDir = m_socketDir, .user = superuser(), .database = database, .schema = schema, .port = kPort};
 }
 
 QString PgCluster::freshDatabase(QString* why)
@@ -198,21 +193,12 @@ QString PgCluster::freshDatabase(QString* why)
     return {};
 }
 
-QString PgCluster::logTail() const
-{
-    QFile f(m_logPath);
-    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(3000)) : QString();
-}
-
 PgConnection::PgConnection(const PgCluster& cluster, const QString& database)
 {
     static int serial = 0;
     m_name = QStringLiteral("pgcluster-%1").arg(++serial);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-    m_db.setHostName(cluster.socketDir());
-    m_db.setPort(cluster.port());
-    m_db.setUserName(PgCluster::superuser());
-    m_db.setDatabaseName(database);
+    cluster.url(database, {}).applyTo(m_db);
 }
 
 PgConnection::~PgConnection()

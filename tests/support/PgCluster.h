@@ -7,8 +7,9 @@
 // database. As root, initdb and postgres run as "nobody" (setpriv); the
 // server dies with the test process (a parent-death signal). Its own time
 // zone (UTC+12:45) is one no test machine is in, so a connection that does
-// not set the machine's zone shows. stop() and start() take it away and
-// bring it back in the middle of a test.
+// not set the machine's zone shows. stop() (a fast shutdown: clients are
+// told, 57P01) and start() take it away and bring it back in the middle of
+// a test.
 
 #include "platform/db/JobDatabaseUrl.h"
 
@@ -42,17 +43,10 @@ public:
     // string (and *why) when it could not be made.
     QString freshDatabase(QString* why);
 
-    enum class StopMode {
-        Fast,     // clients are told (57P01) and the server shuts down in order
-        Immediate // as a crash: every process ends at once, recovery at the next start
-    };
-    bool stop(StopMode mode = StopMode::Fast);
+    bool stop();
     // Starts the server again on the same cluster.
     bool start(QString* why);
     [[nodiscard]] bool running() const;
-
-    // The end of the server's log, for a failure message.
-    [[nodiscard]] QString logTail() const;
     // The server's whole log (standard output and error, appended).
     [[nodiscard]] const QString& logPath() const { return m_logPath; }
 
