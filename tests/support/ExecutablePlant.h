@@ -55,14 +55,13 @@ public:
     {
         return waitUntil([&] { return errorBox().contains(text); }, ms);
     }
-    bool finished() const { return state() == NotRunning; }
     pid_t pid() const { return pid_t(processId()); }
     // Sends the signal (0: none) and waits for the end.
     ProcessRun end(int sig = SIGTERM, int ms = 30000)
     {
-        if (sig && !finished())
+        if (sig && state() != NotRunning)
             ::kill(pid(), sig);
-        EXPECT_TRUE(finished() || waitForFinished(ms));
+        EXPECT_TRUE(state() == NotRunning || waitForFinished(ms));
         return {exitStatus() == NormalExit ? exitCode() : -1, QString::fromLocal8Bit(readAllStandardOutput()),
                 errorBox()};
     }

@@ -8,13 +8,6 @@ namespace faultvfs {
 
 namespace {
 
-// Our file: the engine's file header, then the wrapped layer's file in the
-// same allocation (the engine gives us szOsFile bytes).
-struct FaultFile {
-    sqlite3_file base;
-    sqlite3_file* real;
-};
-
 struct State {
     sqlite3_vfs* real = nullptr;
     Op op = Op::Write;
@@ -29,18 +22,18 @@ State state;
 sqlite3_vfs faultVfs;
 sqlite3_io_methods methods;
 
+// Our file: the engine's file header, then the wrapped layer's file in the
+// same allocation (the engine gives us szOsFile bytes).
 sqlite3_file* real(sqlite3_file* f)
 {
-    return reinterpret_cast<FaultFile*>(f)->real;
+    return f + 1;
 }
 
 // Counts one call of op; the result code to fail it with, or SQLITE_OK.
 int meet(Op op)
 {
     const int n = ++state.counts[int(op)];
-    if (state.target <= 0 || op != state.op)
-        return SQLITE_OK;
-    if (n == state.target || (state.sticky && n > state.target)) {
+    if (state.target > 0 && op == state.op && (n == state.target || (state.sticky && n > state.target))) {
         state.fired = true;
         return state.code;
     }
@@ -61,12 +54,6 @@ template <auto Method, Op op, typename... Args> int counted(sqlite3_file* f, Arg
     return onReal<Method>(f, args...);
 }
 
-// A layer method that goes straight to the wrapped layer's.
-template <auto Method, typename... Args> decltype(auto) onRealVfs(sqlite3_vfs*, Args... args)
-{
-    return (state.real->*Method)(state.real, args...);
-}
-
 int xClose(sqlite3_file* f)
 {
     sqlite3_file* r = real(f);
@@ -77,12 +64,10 @@ int xClose(sqlite3_file* f)
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
 {
-    auto* ff = reinterpret_cast<FaultFile*>(f);
-    ff->real = reinterpret_cast<sqlite3_file*>(ff + 1);
-    std::memset(ff->real, 0, size_t(state.real->szOsFile));
-    const int rc = state.real->xOpen(state.real, name, ff->real, flags, outFlags);
+    std::memset(real(f), 0, size_t(state.real->szOsFile));
+    const int rc = state.real->xOpen(state.real, name, real(f), flags, outFlags);
     // The engine calls xClose whenever pMethods is set, even after a failed open.
-    f->pMethods = ff->real->pMethods ? &methods : nullptr;
+    f->pMethods = real(f)->pMethods ? &methods : nullptr;
     return rc;
 }
 
@@ -93,7 +78,7 @@ bool install()
     if (state.real)
         return true;
     sqlite3_vfs* r = sqlite3_vfs_find(nullptr);
-    if (!r || r->iVersion < 2)
+    if (!r)
         return false;
     using M = sqlite3_io_methods;
     methods = {.iVersion = 3,
@@ -115,24 +100,13 @@ bool install()
                .xShmUnmap = onReal<&M::xShmUnmap>,
                .xFetch = onReal<&M::xFetch>,
                .xUnfetch = onReal<&M::xUnfetch>};
-    using V = sqlite3_vfs;
-    faultVfs = {.iVersion = 2,
-                .szOsFile = int(sizeof(FaultFile)) + r->szOsFile,
-                .mxPathname = r->mxPathname,
-                .zName = "vov-fault",
-                .xOpen = xOpen,
-                .xDelete = onRealVfs<&V::xDelete>,
-                .xAccess = onRealVfs<&V::xAccess>,
-                .xFullPathname = onRealVfs<&V::xFullPathname>,
-                .xDlOpen = onRealVfs<&V::xDlOpen>,
-                .xDlError = onRealVfs<&V::xDlError>,
-                .xDlSym = onRealVfs<&V::xDlSym>,
-                .xDlClose = onRealVfs<&V::xDlClose>,
-                .xRandomness = onRealVfs<&V::xRandomness>,
-                .xSleep = onRealVfs<&V::xSleep>,
-                .xCurrentTime = onRealVfs<&V::xCurrentTime>,
-                .xGetLastError = onRealVfs<&V::xGetLastError>,
-                .xCurrentTimeInt64 = onRealVfs<&V::xCurrentTimeInt64>};
+    // The wrapped layer's own methods (the default layer does not look at which
+    // layer it is called as), but for the opening of a file.
+    faultVfs = *r;
+    faultVfs.pNext = nullptr;
+    faultVfs.szOsFile = int(sizeof(sqlite3_file)) + r->szOsFile;
+    faultVfs.zName = "vov-fault";
+    faultVfs.xOpen = xOpen;
     state.real = r;
     if (sqlite3_vfs_register(&faultVfs, 1) != SQLITE_OK) {
         state.real = nullptr;

@@ -15,11 +15,7 @@
 
 namespace {
 
-std::unique_ptr<PgCluster>& sharedCluster()
-{
-    static std::unique_ptr<PgCluster> cluster;
-    return cluster;
-}
+std::unique_ptr<PgCluster> sharedCluster;
 
 // The newest installed server's programs.
 QString findBinDir()
@@ -43,7 +39,7 @@ QString findBinDir()
 
 PgCluster* PgCluster::shared(QString* why, bool* missing)
 {
-    std::unique_ptr<PgCluster>& cluster = sharedCluster();
+    std::unique_ptr<PgCluster>& cluster = sharedCluster;
     *missing = false;
     if (cluster)
         return cluster->running() || cluster->start(why) ? cluster.get() : nullptr;
@@ -60,7 +56,7 @@ PgCluster* PgCluster::shared(QString* why, bool* missing)
         return nullptr;
     cluster = std::move(made);
     // Stopped while the application object still exists (QProcess wants it).
-    qAddPostRoutine([] { sharedCluster().reset(); });
+    qAddPostRoutine([] { sharedCluster.reset(); });
     return cluster.get();
 }
 
@@ -124,7 +120,7 @@ bool PgCluster::start(QString* why)
     if (running())
         return true;
     const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
-    QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
+    QFile::remove(pidFile); // left by a killed server; the server checks it is stale anyway
     QStringList arguments{QStringLiteral("-D"), m_dataDir, QStringLiteral("-p"), QString::number(kPort)};
     // The socket folder is added whole: a temporary path may hold a blank.
     const QStringList settings =
@@ -160,22 +156,21 @@ bool PgCluster::start(QString* why)
 
 bool PgCluster::stop()
 {
-    if (running()) {
-        ::kill(pid_t(m_server->processId()), SIGINT); // fast shutdown
-        if (!m_server->waitForFinished(60000)) {
-            m_server->kill();
-            m_server->waitForFinished(5000);
-            m_server.reset();
-            return false;
-        }
-    }
+    // SIGINT: a fast shutdown. A server that does not end is killed by its QProcess's destructor.
+    const bool stopped =
+        !running() || (::kill(pid_t(m_server->processId()), SIGINT) == 0 && m_server->waitForFinished(60000));
     m_server.reset();
-    return true;
+    return stopped;
 }
 
 JobDatabaseUrl PgCluster::url(const QString& database, const QString& schema) const
 {
-    return {.socketDir = m_socketDir, .user = superuser(), .database = database, .schema = schema, .port = kPort};
+    return {.host = {},
+            .socketDir = m_socketDir,
+            .user = superuser(),
+            .database = database,
+            .schema = schema,
+            .port = kPort};
 }
 
 QString PgCluster::freshDatabase(QString* why)
