@@ -16,7 +16,6 @@ class FixedClock final : public Clock {
 public:
     explicit FixedClock(QDateTime at) : m_now(std::move(at)) {}
     [[nodiscard]] QDateTime now() const override { return m_now; }
-    void set(const QDateTime& at) { m_now = at; }
     void advanceSeconds(qint64 s) { m_now = m_now.addSecs(s); }
 
 private:

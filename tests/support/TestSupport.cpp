@@ -29,8 +29,6 @@ int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
 
 int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
 {
-    if (onFailureQuestion)
-        onFailureQuestion();
     const int answer = askRetryCancel(title, text);
     asked.back().infrastructureFault = infrastructureFault;
     return answer;

@@ -12,7 +12,6 @@
 #include <QVariant>
 
 #include <deque>
-#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -37,8 +36,6 @@ public:
     std::deque<int> yesNoCancelAnswers;
     std::deque<int> retryCancelAnswers;
     std::vector<Question> asked;
-    // Runs when a failure is asked about, before the answer is given.
-    std::function<void()> onFailureQuestion;
     bool byPolicy = false; // as a headless server, where nobody sits at the questions
 };
 
