@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
+#include <map>
 
 namespace faultvfs {
 
@@ -20,13 +20,15 @@ struct State {
 
 State state;
 sqlite3_vfs faultVfs;
-sqlite3_io_methods methods;
+// Each method table of the default layer's files, and ours for it: the same
+// methods, with write, sync and lock counted.
+std::map<const sqlite3_io_methods*, sqlite3_io_methods> ours;
 
-// Our file: the engine's file header, then the wrapped layer's file in the
-// same allocation (the engine gives us szOsFile bytes).
-sqlite3_file* real(sqlite3_file* f)
+// Our file: the default layer's file, followed by that layer's methods for
+// it (ours stand in for them in the file's header).
+const sqlite3_io_methods*& realMethods(sqlite3_file* f)
 {
-    return f + 1;
+    return *reinterpret_cast<const sqlite3_io_methods**>(reinterpret_cast<char*>(f) + state.real->szOsFile);
 }
 
 // Counts one call of op; the result code to fail it with, or SQLITE_OK.
@@ -40,34 +42,28 @@ int meet(Op op)
     return SQLITE_OK;
 }
 
-// A file method that goes straight to the wrapped file's.
-template <auto Method, typename... Args> decltype(auto) onReal(sqlite3_file* f, Args... args)
-{
-    return (real(f)->pMethods->*Method)(real(f), args...);
-}
-
 // A file method that counts as op and fails when the fault is due.
 template <auto Method, Op op, typename... Args> int counted(sqlite3_file* f, Args... args)
 {
     if (const int rc = meet(op))
         return rc;
-    return onReal<Method>(f, args...);
-}
-
-int xClose(sqlite3_file* f)
-{
-    sqlite3_file* r = real(f);
-    const int rc = r->pMethods ? r->pMethods->xClose(r) : SQLITE_OK;
-    f->pMethods = nullptr;
-    return rc;
+    return (realMethods(f)->*Method)(f, args...);
 }
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
 {
-    std::memset(real(f), 0, size_t(state.real->szOsFile));
-    const int rc = state.real->xOpen(state.real, name, real(f), flags, outFlags);
+    const int rc = state.real->xOpen(state.real, name, f, flags, outFlags);
     // The engine calls xClose whenever pMethods is set, even after a failed open.
-    f->pMethods = real(f)->pMethods ? &methods : nullptr;
+    if (const sqlite3_io_methods* real = f->pMethods) {
+        const auto [it, made] = ours.try_emplace(real, *real);
+        if (made) {
+            it->second.xWrite = counted<&sqlite3_io_methods::xWrite, Op::Write>;
+            it->second.xSync = counted<&sqlite3_io_methods::xSync, Op::Sync>;
+            it->second.xLock = counted<&sqlite3_io_methods::xLock, Op::Lock>;
+        }
+        realMethods(f) = real;
+        f->pMethods = &it->second;
+    }
     return rc;
 }
 
@@ -80,31 +76,11 @@ bool install()
     sqlite3_vfs* r = sqlite3_vfs_find(nullptr);
     if (!r)
         return false;
-    using M = sqlite3_io_methods;
-    methods = {.iVersion = 3,
-               .xClose = xClose,
-               .xRead = onReal<&M::xRead>,
-               .xWrite = counted<&M::xWrite, Op::Write>,
-               .xTruncate = onReal<&M::xTruncate>,
-               .xSync = counted<&M::xSync, Op::Sync>,
-               .xFileSize = onReal<&M::xFileSize>,
-               .xLock = counted<&M::xLock, Op::Lock>,
-               .xUnlock = onReal<&M::xUnlock>,
-               .xCheckReservedLock = onReal<&M::xCheckReservedLock>,
-               .xFileControl = onReal<&M::xFileControl>,
-               .xSectorSize = onReal<&M::xSectorSize>,
-               .xDeviceCharacteristics = onReal<&M::xDeviceCharacteristics>,
-               .xShmMap = onReal<&M::xShmMap>,
-               .xShmLock = onReal<&M::xShmLock>,
-               .xShmBarrier = onReal<&M::xShmBarrier>,
-               .xShmUnmap = onReal<&M::xShmUnmap>,
-               .xFetch = onReal<&M::xFetch>,
-               .xUnfetch = onReal<&M::xUnfetch>};
-    // The wrapped layer's own methods (the default layer does not look at which
-    // layer it is called as), but for the opening of a file.
+    // The default layer's own methods (it does not look at which layer it is
+    // called as), but for the opening of a file.
     faultVfs = *r;
     faultVfs.pNext = nullptr;
-    faultVfs.szOsFile = int(sizeof(sqlite3_file)) + r->szOsFile;
+    faultVfs.szOsFile = r->szOsFile + int(sizeof(sqlite3_io_methods*));
     faultVfs.zName = "vov-fault";
     faultVfs.xOpen = xOpen;
     state.real = r;
