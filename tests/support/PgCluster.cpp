@@ -68,12 +68,8 @@ PgCluster::~PgCluster()
 QStringList PgCluster::asServerUser(const QString& program, const QStringList& arguments) const
 {
     // The server ends (fast shutdown) when this process ends, however it ends.
-    QStringList command{QStringLiteral("setpriv")};
-    if (!m_runAsUid.isEmpty())
-        command << QStringLiteral("--reuid=") + m_runAsUid << QStringLiteral("--regid=") + m_runAsGid
-                << QStringLiteral("--clear-groups");
-    command << QStringLiteral("--pdeathsig") << QStringLiteral("SIGINT") << m_binDir + u'/' + program;
-    return command + arguments;
+    return QStringList{QStringLiteral("setpriv")} + m_asUser +
+           QStringList{QStringLiteral("--pdeathsig"), QStringLiteral("SIGINT"), m_binDir + u'/' + program} + arguments;
 }
 
 bool PgCluster::create(const QString& binDir, QString* why)
@@ -94,8 +90,8 @@ bool PgCluster::create(const QString& binDir, QString* why)
                 return false;
             }
         }
-        m_runAsUid = QString::number(nobody->pw_uid);
-        m_runAsGid = QString::number(nobody->pw_gid);
+        m_asUser = QStringList{QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                               QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups")};
     }
     const QStringList command =
         asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser()}) +

@@ -62,8 +62,7 @@ private:
     QString m_dataDir;
     QString m_socketDir;
     QString m_logPath;
-    QString m_runAsUid; // empty: as this process's user
-    QString m_runAsGid;
+    QStringList m_asUser; // setpriv's options for the server's user; empty: as this process's user
     std::unique_ptr<QProcess> m_server;
     int m_databases = 0;
 };
