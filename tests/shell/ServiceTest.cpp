@@ -1,6 +1,6 @@
 // The server as a plant service: the status line of a cycle, and the built
 // server's messages to the service manager (on a notify socket of the test's
-// own), SIGHUP and a stop during an import.
+// own), SIGHUP and a stop during an import, on one plant.
 #include "shell/ServiceNotifier.h"
 
 #include "ExecutablePlant.h"
@@ -56,7 +56,7 @@ protected:
     QProcessEnvironment m_env = environment();
 };
 
-TEST_F(ServiceRun, TellsTheServiceManagerItsStatesAndSighupReadsTheConfigurationAgain)
+TEST_F(ServiceRun, TellsTheServiceManagerItsStatesReadsTheConfigurationAgainAtSighupAndStopsAfterAnImport)
 {
     // A single cycle: ready, the status line of the cycle (the rows of the
     // job's files) with a watchdog ping, stopping.
@@ -98,17 +98,10 @@ TEST_F(ServiceRun, TellsTheServiceManagerItsStatesAndSighupReadsTheConfiguration
     EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 15000, 100)) << "not taken after the reload";
     EXPECT_EQ(backedUp(), (QStringList{QStringLiteral("A1.$tx"), QStringLiteral("H1.$tx")}));
     EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
-    const ProcessRun r = p.end(SIGTERM);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.err.contains(QStringLiteral(": Reload Configuration"))) << r.err.toStdString();
-    EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
-}
 
-// A stop that arrives while a long import runs is said at once, and once
-// however often it is sent; the import is finished and backed up, and the
-// server ends with exit code 0.
-TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
-{
+    // A stop that arrives while a long import runs is said at once, and once
+    // however often it is sent; the import is finished and backed up, and the
+    // server ends with exit code 0.
     QByteArray job;
     for (int bar = 1; bar <= 999; ++bar) {
         job += "KB " + QByteArray::number(bar).rightJustified(3, '0') +
@@ -118,9 +111,8 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
                    "FW001011KA1001  PPos01TBRGG+4500+4500L12350W0500150Q0035000350\r\n";
     }
     const QString jobPath = in() + QStringLiteral("/BIG.$tx");
-    initDatabase();
-    writeJob(QStringLiteral("BIG.$tx"), job);
-    Running& p = serve({configPath(), QStringLiteral("--headless")});
+    writeFile(root() + QStringLiteral("/BIG.$tx"), job); // moved in whole: the server polls
+    ASSERT_TRUE(QFile::rename(root() + QStringLiteral("/BIG.$tx"), jobPath));
     // The import runs while the job file is open.
     const QString fds = QStringLiteral("/proc/%1/fd").arg(p.pid());
     const auto importing = [&] {
@@ -138,9 +130,11 @@ TEST_F(ServiceRun, AStopDuringAnImportIsSaidOnceAndTheJobIsFinished)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err.count(QStringLiteral("the server ends when the import in progress is done")), 1)
         << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": Reload Configuration"))) << r.err.toStdString();
+    EXPECT_TRUE(notify.messages(3000, "STOPPING=1").last().startsWith(QStringLiteral("STOPPING=1")));
     EXPECT_EQ(waiting(), QStringList());
     EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/BIG.$tx")), job);
-    EXPECT_EQ(count("Teiledaten"), 999 * 40);
+    EXPECT_EQ(count("Teiledaten"), 999 * 40 + 2); // with A1's and H1's piece
 }
 
 } // namespace

@@ -36,12 +36,10 @@ struct ProcessRun {
 // Turns the event loop until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& condition, int ms = 20000, int pollMs = 10)
 {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
+    for (QDeadlineTimer deadline(ms); !condition(); QThread::msleep(pollMs)) {
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, pollMs);
-        QThread::msleep(pollMs);
     }
     return true;
 }
@@ -230,7 +228,6 @@ public:
         return start(exe, args, env).end(0, 60000);
     }
     ProcessRun run(const QStringList& args) { return run(installExecutable(), args, environment()); }
-    // One cycle of the headless server.
     ProcessRun runOnce(const QStringList& extra = {})
     {
         return run(QStringList{configPath(), QStringLiteral("--headless"), QStringLiteral("--once")} + extra);

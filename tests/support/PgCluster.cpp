@@ -2,12 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QVersionNumber>
 
 #include <csignal>
 #include <pwd.h>
@@ -17,17 +16,14 @@ namespace {
 
 std::unique_ptr<PgCluster> sharedCluster;
 
-// The newest installed server's programs.
+// The newest installed server's programs (their folders are numbered from 10 on).
 QString findBinDir()
 {
     const QString given = qEnvironmentVariable("VOV_PG_BINDIR");
     if (!given.isEmpty())
         return QFile::exists(given + QStringLiteral("/postgres")) ? given : QString();
-    QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
-        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
-    });
-    for (const QString& version : versions) {
+    for (const QString& version : QDir(QStringLiteral("/usr/lib/postgresql"))
+                                      .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
         if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/postgres")))
             return bin;
@@ -134,9 +130,7 @@ bool PgCluster::start(QString* why)
     m_server->start(command.first(), command.mid(1));
     // Ready when the server writes "ready" into the status line of its pid
     // file (as pg_ctl -w waits for it).
-    QElapsedTimer timer;
-    timer.start();
-    while (m_server->waitForStarted(10000) && timer.elapsed() < 60000) {
+    for (QDeadlineTimer deadline(60000); m_server->waitForStarted(10000) && !deadline.hasExpired();) {
         QFile f(pidFile);
         if (f.open(QIODevice::ReadOnly) && f.readAll().split('\n').value(7).trimmed() == "ready")
             return true;

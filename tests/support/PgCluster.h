@@ -88,13 +88,11 @@ private:
 // In a test: the shared cluster into `var`, or skip the test when
 // PostgreSQL is not installed, or fail it when the cluster does not start.
 #define VOV_PG_CLUSTER_OR_SKIP(var)                                                                                    \
-    PgCluster* var = nullptr;                                                                                          \
-    do {                                                                                                               \
-        QString pgWhy_;                                                                                                \
-        bool pgMissing_ = false;                                                                                       \
-        var = PgCluster::shared(&pgWhy_, &pgMissing_);                                                                 \
-        if (!var && pgMissing_)                                                                                        \
-            GTEST_SKIP() << "PostgreSQL not installed: " << pgWhy_.toStdString();                                      \
-        if (!var)                                                                                                      \
-            FAIL() << "the PostgreSQL test cluster did not start: " << pgWhy_.toStdString();                           \
-    } while (false)
+    QString pgWhy_;                                                                                                    \
+    bool pgMissing_ = false;                                                                                           \
+    PgCluster* var = PgCluster::shared(&pgWhy_, &pgMissing_);                                                          \
+    if (!var && pgMissing_)                                                                                            \
+        GTEST_SKIP() << "PostgreSQL not installed: " << pgWhy_.toStdString();                                          \
+    if (!var) {                                                                                                        \
+        FAIL() << "the PostgreSQL test cluster did not start: " << pgWhy_.toStdString();                               \
+    }
