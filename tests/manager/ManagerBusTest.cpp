@@ -17,8 +17,12 @@ TEST_F(ManagerBus, ManagedServerIsListedAndObeysStartAndStop)
     if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed";
     writeConfig(1100);
-    const QString bus = startSessionBus(QStringLiteral(VOV_TEST_DATA_DIR "/dbus/session.conf"));
-    ASSERT_FALSE(bus.isEmpty());
+    Running& daemon = start(QStringLiteral("dbus-daemon"),
+                            {QStringLiteral("--config-file=" VOV_TEST_DATA_DIR "/dbus/session.conf"),
+                             QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+                            environment());
+    ASSERT_TRUE(waitUntil([&] { return daemon.canReadLine(); }, 5000));
+    const QString bus = QString::fromLocal8Bit(daemon.readLine()).trimmed();
     const auto manager = [&](const QStringList& args, const QString& address) {
         return run(QStringLiteral(VOV_MANAGER_EXE), args, environment(QStringLiteral("run"), address));
     };

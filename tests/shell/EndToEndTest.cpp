@@ -47,7 +47,8 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 {
     writeSampleConfig(0);
     initDatabase();
-    Running& first = startServer({}, environment(QStringLiteral("run2")));
+    Running& first =
+        start(installExecutable(), {configPath(), QStringLiteral("--headless")}, environment(QStringLiteral("run2")));
     ASSERT_TRUE(first.waitForError(QStringLiteral(": Start Server"))) << first.errorBox().toStdString();
     settings().setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
     writeJob(QStringLiteral("A1.$tx.$er"), "old error copy");

@@ -140,7 +140,9 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
     ASSERT_TRUE(lock.exec(QStringLiteral("LOCK TABLE line1.\"StahlLosNamen\" IN ACCESS EXCLUSIVE MODE")))
         << lock.lastError().text().toStdString();
 
-    Running& server = startServer({jobDatabaseOption(QStringLiteral("line1"))});
+    Running& server =
+        start(installExecutable(),
+              {configPath(), QStringLiteral("--headless"), jobDatabaseOption(QStringLiteral("line1"))}, environment());
     const bool blocked = waitUntil(
         [&] {
             return pgValue(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = "

@@ -217,12 +217,6 @@ public:
         EXPECT_TRUE(p.waitForStarted()) << exe.toStdString();
         return p;
     }
-    // The plant's server polling on its configuration, headless.
-    Running& startServer(const QStringList& extra = {}, const QProcessEnvironment& env = {})
-    {
-        return start(installExecutable(), QStringList{configPath(), QStringLiteral("--headless")} + extra,
-                     env.isEmpty() ? environment() : env);
-    }
     ProcessRun run(const QString& exe, const QStringList& args, const QProcessEnvironment& env)
     {
         return start(exe, args, env).end(0, 60000);
@@ -251,18 +245,6 @@ public:
     qlonglong count(const char* table) const
     {
         return queryValue(jobDatabase(), QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)).toLongLong();
-    }
-
-    // A private dbus-daemon's address, empty when it did not start.
-    QString startSessionBus(const QString& config)
-    {
-        Running& daemon = start(QStringLiteral("dbus-daemon"),
-                                {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                                 QStringLiteral("--print-address=1")},
-                                environment());
-        if (!waitUntil([&] { return daemon.canReadLine(); }, 5000))
-            return {};
-        return QString::fromLocal8Bit(daemon.readLine()).trimmed();
     }
 
     static QStringList sampleFiles() { return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files); }
