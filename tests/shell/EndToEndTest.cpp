@@ -11,14 +11,10 @@ namespace {
 
 class EndToEnd : public ExecutablePlant {
 protected:
-    QSettings settings() const
-    {
-        return QSettings(root() + QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf"),
-                         QSettings::IniFormat);
-    }
     QString settingsValue(const QString& key) const { return settings().value("Settings/" + key).toString(); }
+    QSettings settings() const { return QSettings(root() + kSettingsFile, QSettings::IniFormat); }
+    const QString kSettingsFile = QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf");
 
-    // The sample plant's jobs in a fresh plant.
     void resetToSamples(int jobLoadMode)
     {
         for (const char* d : {"In", "Client", "Server/prog.bak"})
