@@ -56,11 +56,6 @@ PgCluster* PgCluster::shared(QString* why, bool* missing)
     return cluster.get();
 }
 
-PgCluster::~PgCluster()
-{
-    stop();
-}
-
 QStringList PgCluster::asServerUser(const QString& program, const QStringList& arguments) const
 {
     // The server ends (fast shutdown) when this process ends, however it ends.
@@ -100,11 +95,6 @@ bool PgCluster::create(const QString& binDir, QString* why)
     *why =
         command.join(u' ') + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll()).right(2000) + p.errorString();
     return false;
-}
-
-bool PgCluster::running() const
-{
-    return m_server && m_server->state() != QProcess::NotRunning;
 }
 
 bool PgCluster::start(QString* why)
@@ -176,28 +166,4 @@ QString PgCluster::freshDatabase(QString* why)
     if (why)
         *why = q.lastError().text();
     return {};
-}
-
-PgConnection::PgConnection(const PgCluster& cluster, const QString& database)
-{
-    static int serial = 0;
-    m_name = QStringLiteral("pgcluster-%1").arg(++serial);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-    cluster.url(database, {}).applyTo(m_db);
-}
-
-PgConnection::~PgConnection()
-{
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
-}
-
-bool PgConnection::open(QString* why)
-{
-    if (m_db.open())
-        return true;
-    if (why)
-        *why = m_db.lastError().text();
-    return false;
 }

@@ -15,6 +15,7 @@
 
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,7 +29,7 @@ public:
     // skips then; any other reason is a failure).
     static PgCluster* shared(QString* why, bool* missing);
 
-    ~PgCluster();
+    ~PgCluster() { stop(); }
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
 
@@ -46,7 +47,7 @@ public:
     bool stop();
     // Starts the server again on the same cluster.
     bool start(QString* why);
-    [[nodiscard]] bool running() const;
+    [[nodiscard]] bool running() const { return m_server && m_server->state() != QProcess::NotRunning; }
     // The server's whole log (standard output and error, appended).
     [[nodiscard]] const QString& logPath() const { return m_logPath; }
 
@@ -71,17 +72,32 @@ private:
 // superuser; closed and removed when it goes.
 class PgConnection {
 public:
-    PgConnection(const PgCluster& cluster, const QString& database);
-    ~PgConnection();
+    PgConnection(const PgCluster& cluster, const QString& database)
+        : m_db(QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name))
+    {
+        cluster.url(database, {}).applyTo(m_db);
+    }
+    ~PgConnection()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
 
     // Opens it; false with the driver's words in *why.
-    bool open(QString* why = nullptr);
+    bool open(QString* why = nullptr)
+    {
+        if (!m_db.open() && why)
+            *why = m_db.lastError().text();
+        return m_db.isOpen();
+    }
     QSqlDatabase& db() { return m_db; }
 
 private:
-    QString m_name;
+    inline static int s_serial = 0;
+    const QString m_name = QStringLiteral("pgcluster-%1").arg(++s_serial);
     QSqlDatabase m_db;
 };
 
