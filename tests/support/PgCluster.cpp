@@ -66,9 +66,6 @@ QStringList PgCluster::asServerUser(const QString& program, const QStringList& a
 bool PgCluster::create(const QString& binDir, QString* why)
 {
     m_binDir = binDir;
-    m_dataDir = m_dir.filePath(QStringLiteral("data"));
-    m_socketDir = m_dir.filePath(QStringLiteral("socket"));
-    m_logPath = m_dir.filePath(QStringLiteral("server.log"));
     if (!m_dir.isValid() || !QDir().mkpath(m_socketDir)) {
         *why = QStringLiteral("cannot make ") + m_socketDir;
         return false;

@@ -60,9 +60,9 @@ private:
     static constexpr const char* kServerTimeZone = "Pacific/Chatham";
     QTemporaryDir m_dir;
     QString m_binDir;
-    QString m_dataDir;
-    QString m_socketDir;
-    QString m_logPath;
+    const QString m_dataDir = m_dir.filePath(QStringLiteral("data"));
+    const QString m_socketDir = m_dir.filePath(QStringLiteral("socket"));
+    const QString m_logPath = m_dir.filePath(QStringLiteral("server.log"));
     QStringList m_asUser; // setpriv's options for the server's user; empty: as this process's user
     std::unique_ptr<QProcess> m_server;
     int m_databases = 0;
