@@ -155,21 +155,18 @@ public:
     QStringList waiting() const { return QDir(in()).entryList(QDir::Files); }
     QStringList backedUp() const { return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files); }
 
-    // Every file under the folders (default: the whole tree) with its bytes
-    // and modification time; locks and the copied executable left out.
-    QMap<QString, QByteArray> snapshot(QStringList dirs = {}) const
+    // Every file of the tree with its bytes and modification time; locks, the
+    // published paths and the copied executable left out.
+    QMap<QString, QByteArray> snapshot() const
     {
         QMap<QString, QByteArray> files;
-        for (const QString& dir : dirs.isEmpty() ? QStringList{root()} : dirs) {
-            QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                const QString path = it.next();
-                if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
-                    path.endsWith(QStringLiteral("/Server/serverquirnel")))
-                    continue;
-                files.insert(path, readFileBytes(path) + '@' +
-                                       QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
-            }
+        for (QDirIterator it(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
+                path.endsWith(QStringLiteral("/Server/serverquirnel")))
+                continue;
+            files.insert(path, readFileBytes(path) + '@' +
+                                   QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
         }
         return files;
     }
