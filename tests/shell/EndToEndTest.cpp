@@ -49,9 +49,8 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
     settings().setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
     writeJob(QStringLiteral("A1.$tx.$er"), "old error copy");
     QFile old(in() + QStringLiteral("/A1.$tx.$er"));
-    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-    old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime);
-    old.close();
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite) &&
+                old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime));
     const QMap<QString, QByteArray> before = snapshot();
     const QString byPlantLock = QStringLiteral("Another server (process %1 on %2) works on the job database in %3")
                                     .arg(first.processId())
@@ -103,8 +102,8 @@ protected:
                 continue;
             ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
             QFile copy(in() + u'/' + name);
-            ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
-            copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime);
+            ASSERT_TRUE(copy.open(QIODevice::ReadWrite) &&
+                        copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime));
         }
     }
 };
