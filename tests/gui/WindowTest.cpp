@@ -17,7 +17,7 @@ namespace {
 
 // The fields are locked after start-up; edit mode opens them and Save locks
 // them again. A failed load reports, shows the window and keeps what it filled.
-TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChanged)
+TEST_F(WindowTest, LoadFillsTheFieldsSaveInEditModeWritesWhatTheOperatorChangedAndTheErrorBoxOnlyShows)
 {
     const auto enabledFields = [this] {
         int n = 0;
@@ -84,13 +84,10 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In2"));
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath).count("\r\n"), 20); // rewritten from the fields
-}
 
-TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
-{
+    // The error box is read-only but selectable, its text replaced, and it scrolls only when needed.
     QPlainTextEdit* box = window().errorBoxWidget();
     window().resize(700, 600);
-    window().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
     writeTotxtError(ctx, QStringLiteral("first\r\nmessage"));
     writeTotxtError(ctx, QStringLiteral("05.12.2026 10:30:00: Start Server"));

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
