@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
+TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefaultAndNoScanCycleStartsWhileItIsOpen)
 {
     using B = QMessageBox;
     struct Case {
@@ -46,12 +46,9 @@ TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
                                  c.buttons, c.defaultButton, true));
         EXPECT_EQ(answer, c.answer);
     }
-}
 
-// While the operator leaves a box open no cycle runs and no file moves; the
-// next cycle is armed one interval after the box closed.
-TEST_F(WindowTest, NoScanCycleStartsWhileABoxIsOpen)
-{
+    // While the operator leaves a box open no cycle runs and no file moves;
+    // the next cycle is armed one interval after the box closed.
     const QString in = dir.path() + QStringLiteral("/In");
     QDir(dir.path()).mkpath(QStringLiteral("In"));
     PlantTree::writeFile(in + QStringLiteral("/a.$tx"), {});

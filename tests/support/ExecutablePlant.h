@@ -53,12 +53,11 @@ public:
     {
         return waitUntil([&] { return errorBox().contains(text); }, ms);
     }
-    pid_t pid() const { return pid_t(processId()); }
     // Sends the signal (0: none) and waits for the end.
     ProcessRun end(int sig = SIGTERM, int ms = 30000)
     {
         if (sig && state() != NotRunning)
-            ::kill(pid(), sig);
+            ::kill(pid_t(processId()), sig);
         EXPECT_TRUE(state() == NotRunning || waitForFinished(ms));
         return {exitStatus() == NormalExit ? exitCode() : -1, QString::fromLocal8Bit(readAllStandardOutput()),
                 errorBox()};
