@@ -72,11 +72,8 @@ class NotifySocket {
 public:
     explicit NotifySocket(const QString& path) : path(path)
     {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray p = path.toLocal8Bit();
-        std::memcpy(addr.sun_path, p.constData(), std::min(size_t(p.size()), sizeof(addr.sun_path) - 1));
+        sockaddr_un addr{.sun_family = AF_UNIX, .sun_path = {}};
+        std::strncpy(addr.sun_path, path.toLocal8Bit().constData(), sizeof(addr.sun_path) - 1);
         EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     }
     ~NotifySocket() { ::close(m_fd); }
@@ -99,7 +96,7 @@ public:
     QStringList received;
 
 private:
-    int m_fd = -1;
+    int m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 };
 
 class PlantTree {

@@ -84,11 +84,10 @@ bool install()
     faultVfs.zName = "vov-fault";
     faultVfs.xOpen = xOpen;
     state.real = r;
-    if (sqlite3_vfs_register(&faultVfs, 1) != SQLITE_OK) {
-        state.real = nullptr;
-        return false;
-    }
-    return true;
+    if (sqlite3_vfs_register(&faultVfs, 1) == SQLITE_OK)
+        return true;
+    state.real = nullptr;
+    return false;
 }
 
 void arm(Op op, int n, int resultCode, bool sticky)
