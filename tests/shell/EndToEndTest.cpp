@@ -32,6 +32,22 @@ protected:
             s += QString::number(count(t)) + u' ';
         return s + backedUp().join(u',') + u'|' + waiting().join(u',');
     }
+    // A job's files partly in prog.bak, partly still waiting: those moved
+    // are delivered again as they were.
+    void redeliverHalfMovedJobs()
+    {
+        const QString bak = server() + QStringLiteral("/prog.bak/");
+        for (const QString& name : sampleFiles()) {
+            const QString job = QFileInfo(name).completeBaseName();
+            const bool jobWaits = !QDir(in()).entryList({job + QStringLiteral(".*")}, QDir::Files).isEmpty();
+            if (!jobWaits || !QFile::exists(bak + name) || QFile::exists(in() + u'/' + name))
+                continue;
+            ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
+            QFile copy(in() + u'/' + name);
+            ASSERT_TRUE(copy.open(QIODevice::ReadWrite) &&
+                        copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime));
+        }
+    }
 };
 
 // A refused copy ends before ": Start Server" and changes nothing: not the
@@ -88,25 +104,7 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 // a file delivered again after it is a new delivery). The runs after every
 // kill end as if there had been none: every file once in prog.bak, every
 // job complete, no file taken twice.
-class SamplePlant : public EndToEnd, public ::testing::WithParamInterface<int> {
-protected:
-    // A job's files partly in prog.bak, partly still waiting: those moved
-    // are delivered again as they were.
-    void redeliverHalfMovedJobs()
-    {
-        const QString bak = server() + QStringLiteral("/prog.bak/");
-        for (const QString& name : sampleFiles()) {
-            const QString job = QFileInfo(name).completeBaseName();
-            const bool jobWaits = !QDir(in()).entryList({job + QStringLiteral(".*")}, QDir::Files).isEmpty();
-            if (!jobWaits || !QFile::exists(bak + name) || QFile::exists(in() + u'/' + name))
-                continue;
-            ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
-            QFile copy(in() + u'/' + name);
-            ASSERT_TRUE(copy.open(QIODevice::ReadWrite) &&
-                        copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime));
-        }
-    }
-};
+class SamplePlant : public EndToEnd, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHadBeenNone)
 {
