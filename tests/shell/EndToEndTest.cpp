@@ -11,7 +11,6 @@ namespace {
 
 class EndToEnd : public ExecutablePlant {
 protected:
-    QString settingsValue(const QString& key) const { return settings().value("Settings/" + key).toString(); }
     QSettings settings() const { return QSettings(root() + kSettingsFile, QSettings::IniFormat); }
     const QString kSettingsFile = QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf");
 
@@ -112,10 +111,10 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
     drain();
     const QString expected = outcome();
     EXPECT_EQ(expected, QStringLiteral("2 4 12 12 12 11 ") + sampleFiles().join(u',') + u'|');
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    EXPECT_EQ(settings().value(QStringLiteral("Settings/ProdServerAktiv")).toString(), QStringLiteral("1"));
     // The paths are taken from ~apppath~ (the Server folder's parent) and
     // published; each file is kept as it came in prog.bak and the backup path.
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
+    EXPECT_EQ(settings().value(QStringLiteral("Settings/ProdServerPfad")).toString(), in());
     for (const QString& name : sampleFiles()) {
         const QByteArray delivered = readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name);
         EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/") + name), delivered) << name.toStdString();

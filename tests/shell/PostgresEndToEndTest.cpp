@@ -71,8 +71,8 @@ protected:
         ASSERT_FALSE(database.isEmpty()) << why.toStdString();
     }
 
-    QString url(const QString& schema) const { return cluster->url(database, schema).toString(); }
-    QString jobDatabaseOption(const QString& schema) const { return QStringLiteral("--job-database=") + url(schema); }
+    QString url() const { return cluster->url(database, QStringLiteral("line1")).toString(); }
+    QString jobDatabaseOption() const { return QStringLiteral("--job-database=") + url(); }
     qlonglong pgValue(const QString& sql)
     {
         PgConnection c(*cluster, database);
@@ -95,12 +95,12 @@ TEST_P(SamplePlantOnBothEngines, WriteTheSameRows)
 {
     PlantTree onServer;
     // The schema, made as an operator makes it.
-    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
+    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url()}).exitCode, 0);
     initDatabase();
     deliverSamples(GetParam());
     onServer.deliverSamples(GetParam());
     drain();
-    onServer.drain({jobDatabaseOption(QStringLiteral("line1"))});
+    onServer.drain({jobDatabaseOption()});
 
     Rows expected;
     {
@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlantOnBothEngines, ::testing
 // nothing of the lost transaction (no job to override).
 TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 {
-    ASSERT_EQ(run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("--init-db"), url()}).exitCode, 0);
     deliverSamples(1, 500);
     QString why;
     PgConnection blocker(*cluster, database);
@@ -141,8 +141,7 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
         << lock.lastError().text().toStdString();
 
     Running& server =
-        start(installExecutable(),
-              {configPath(), QStringLiteral("--headless"), jobDatabaseOption(QStringLiteral("line1"))}, environment());
+        start(installExecutable(), {configPath(), QStringLiteral("--headless"), jobDatabaseOption()}, environment());
     const bool blocked = waitUntil(
         [&] {
             return pgValue(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = "

@@ -30,8 +30,6 @@ public:
     static PgCluster* shared(QString* why, bool* missing);
 
     ~PgCluster() { stop(); }
-    PgCluster(const PgCluster&) = delete;
-    PgCluster& operator=(const PgCluster&) = delete;
 
     [[nodiscard]] const QString& socketDir() const { return m_socketDir; }
     [[nodiscard]] int port() const { return kPort; }

@@ -18,8 +18,6 @@
 class TestPlant {
 public:
     TestPlant();
-    TestPlant(const TestPlant&) = delete;
-    TestPlant& operator=(const TestPlant&) = delete;
 
     [[nodiscard]] QString root() const { return m_dir.path(); }
     [[nodiscard]] QString serverDir() const { return root() + QStringLiteral("/In"); }
