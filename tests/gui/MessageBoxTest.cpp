@@ -8,15 +8,13 @@
 
 #include <QTest>
 
-#include <string_view>
-
 namespace {
 
-TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
+TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefaultAndNoScanCycleStartsWhileItIsOpen)
 {
     using B = QMessageBox;
     struct Case {
-        std::string_view kind;
+        int (OperatorPrompt::*ask)(const QString&, const QString&); // none: a message
         QString title;
         QString text;
         B::Icon icon;
@@ -26,36 +24,31 @@ TEST_F(WindowTest, EachQuestionShowsItsTitleTextIconButtonsAndDefault)
         int answer;
     };
     const Case cases[] = {
-        {"exists", QStringLiteral("$TX-VOV Server - PVC -"),
+        {&OperatorPrompt::askYesNoCancel, QStringLiteral("$TX-VOV Server - PVC -"),
          QStringLiteral("A123 exists !\r\nDelete Job = Yes / Override Job = No"), B::Question,
          B::Yes | B::No | B::Cancel, B::No, B::Yes, Answer::Yes},
-        {"failed", QStringLiteral("$TX-VOV Server ($et)"),
+        {&OperatorPrompt::askRetryCancel, QStringLiteral("$TX-VOV Server ($et)"),
          QStringLiteral("Job: A123.$et not correct loaded!!\r\n\r\nNo piece found ??\r\nNo label data loaded ??\r\n"),
          B::Warning, B::Retry | B::Cancel, B::Retry, B::Cancel, Answer::Cancel},
-        {"message", QStringLiteral("Server VOV - Produktionsdaten"), QStringLiteral("Wrong Filename :/plant/a.txt"),
+        {nullptr, QStringLiteral("Server VOV - Produktionsdaten"), QStringLiteral("Wrong Filename :/plant/a.txt"),
          B::NoIcon, B::Ok, B::Ok, B::Ok, Answer::Ok},
     };
     for (const Case& c : cases) {
-        int answer = 0;
+        int answer = Answer::Ok;
         const QString seen = answerModalBox(c.click, [&] {
-            if (c.kind == "exists")
-                answer = frontend.messageBoxes().askYesNoCancel(c.title, c.text);
-            else if (c.kind == "failed")
-                answer = frontend.messageBoxes().askRetryCancel(c.title, c.text);
+            if (c.ask)
+                answer = (frontend.messageBoxes().*c.ask)(c.title, c.text);
             else
-                frontend.messageBoxes().showMessage(c.title, c.text), answer = Answer::Ok;
+                frontend.messageBoxes().showMessage(c.title, c.text);
         });
         SCOPED_TRACE(c.title.toStdString());
         EXPECT_EQ(seen, boxLooks(c.title, QString(c.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), c.icon,
                                  c.buttons, c.defaultButton, true));
         EXPECT_EQ(answer, c.answer);
     }
-}
 
-// While the operator leaves a box open no cycle runs and no file moves; the
-// next cycle is armed one interval after the box closed.
-TEST_F(WindowTest, NoScanCycleStartsWhileABoxIsOpen)
-{
+    // While the operator leaves a box open no cycle runs and no file moves;
+    // the next cycle is armed one interval after the box closed.
     const QString in = dir.path() + QStringLiteral("/In");
     QDir(dir.path()).mkpath(QStringLiteral("In"));
     PlantTree::writeFile(in + QStringLiteral("/a.$tx"), {});

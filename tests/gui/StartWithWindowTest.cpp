@@ -4,26 +4,22 @@
 
 namespace {
 
-// The server with its window on the offscreen platform (or without any).
-class WindowedExecutable : public ExecutablePlant {
-protected:
-    void SetUp() override { writeConfig(1500, "\"Extension\",\"$tx\"\n\"JobLoadMode\",0\n"); }
-};
+using WindowedExecutable = ExecutablePlant;
 
-TEST_F(WindowedExecutable, WithoutADisplayItSaysToUseHeadlessAndEnds)
+// Without a display it says in one line to use --headless and ends. On the
+// offscreen platform a broken job becomes an error copy, is logged in the
+// client directory and leaves no row; the box's question is answered from
+// the command line.
+TEST_F(WindowedExecutable, EndsWithoutADisplayAndTurnsABrokenJobIntoAnErrorCopyWithTheWindowOpen)
 {
-    const ProcessRun r =
+    writeConfig(1500, "\"Extension\",\"$tx\"\n\"JobLoadMode\",0\n");
+    const ProcessRun refused =
         run(QStringLiteral(VOV_SERVER_EXE), {configPath(), QStringLiteral("--once")}, withoutDisplay());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("--headless"))) << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains(QStringLiteral("Start Server")));
-}
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.count(u'\n'), 1) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--headless"))) << refused.err.toStdString();
+    EXPECT_FALSE(refused.err.contains(QStringLiteral("Start Server")));
 
-// A broken job becomes an error copy, is logged in the client directory and
-// leaves no row; the box's question is answered from the command line.
-TEST_F(WindowedExecutable, ABrokenJobBecomesAnErrorCopyWithTheWindowOpen)
-{
     initDatabase();
     const QByteArray broken = crlf({"KB 001L65000T12Z", "KTN0001L12350"});
     writeJob(QStringLiteral("B7.$tx"), broken);

@@ -16,8 +16,8 @@
 namespace {
 
 // The fields are locked after start-up; edit mode opens them and Save locks
-// them again.
-TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChanged)
+// them again. A failed load reports, shows the window and keeps what it filled.
+TEST_F(WindowTest, LoadFillsTheFieldsSaveInEditModeWritesWhatTheOperatorChangedAndTheErrorBoxOnlyShows)
 {
     const auto enabledFields = [this] {
         int n = 0;
@@ -48,6 +48,14 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     menu("mnuEditModus")->trigger();
     EXPECT_EQ(enabledFields(), 20);
     EXPECT_TRUE(menu("mnuEditModus")->isChecked());
+    // A three-state box goes ticked, greyed, cleared (from greyed here), and its value applies at once.
+    QCheckBox* steel = field<QCheckBox>("chkSteeldata");
+    std::vector<int> seen; // value in memory, box state
+    for (int click = 0; click < 3; ++click) {
+        steel->click();
+        seen.push_back(int(ctx.settings.Steeldata) * 10 + steel->checkState());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{Qt::Unchecked, 10 + Qt::Checked, 20 + Qt::PartiallyChecked}));
     QLineEdit* refresh = field<QLineEdit>("txtRefresh");
     refresh->selectAll();
     QTest::keyClicks(refresh, QStringLiteral("500"));
@@ -68,37 +76,18 @@ TEST_F(WindowTest, LoadFillsTheFieldsAndSaveInEditModeWritesWhatTheOperatorChang
     const QLabel* version = field<QLabel>("VersionNum");
     ASSERT_NE(version, nullptr) << "the version is shown in the window";
     EXPECT_EQ(version->text(), versionText());
-}
 
-// A three-state box goes ticked, greyed, cleared, and its value applies at once.
-TEST_F(WindowTest, AThreeStateBoxAppliesTickedGreyedAndClearedAtOnce)
-{
-    menu("mnuEditModus")->trigger();
-    QCheckBox* box = field<QCheckBox>("chkSteeldata");
-    std::vector<int> seen; // value in memory, box state
-    for (int click = 0; click < 3; ++click) {
-        box->click();
-        seen.push_back(int(ctx.settings.Steeldata) * 10 + box->checkState());
-    }
-    EXPECT_EQ(seen, (std::vector<int>{10 + Qt::Checked, 20 + Qt::PartiallyChecked, Qt::Unchecked}));
-}
-
-TEST_F(WindowTest, AFailedLoadReportsShowsTheWindowAndKeepsWhatWasFilled)
-{
     window().showMinimized();
-    PlantTree::writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In\"\n\"Printertyp\",\" 7\"\n");
+    PlantTree::writeFile(ctx.ConfigFilePath, "\"ServerPath\",\"/plant/In2\"\n\"Printertyp\",\" 7\"\n");
     menu("mnuLoad")->trigger();
     EXPECT_TRUE(shown.text().startsWith(QStringLiteral("ZEzad Read Configdatei : ")));
-    EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In"));
+    EXPECT_EQ(field<QLineEdit>("txtServer")->text(), QStringLiteral("/plant/In2"));
     EXPECT_TRUE(window().isVisible() && !window().isMinimized());
     EXPECT_EQ(readFileBytes(ctx.ConfigFilePath).count("\r\n"), 20); // rewritten from the fields
-}
 
-TEST_F(WindowTest, ErrorBoxIsReadOnlySelectableReplacedAndScrollsOnlyWhenNeeded)
-{
+    // The error box is read-only but selectable, its text replaced, and it scrolls only when needed.
     QPlainTextEdit* box = window().errorBoxWidget();
     window().resize(700, 600);
-    window().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
     writeTotxtError(ctx, QStringLiteral("first\r\nmessage"));
     writeTotxtError(ctx, QStringLiteral("05.12.2026 10:30:00: Start Server"));

@@ -3,6 +3,7 @@
 // and a client without a manager or a bus.
 #include "ExecutablePlant.h"
 
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -16,8 +17,12 @@ TEST_F(ManagerBus, ManagedServerIsListedAndObeysStartAndStop)
     if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed";
     writeConfig(1100);
-    const QString bus = startSessionBus(QStringLiteral(VOV_TEST_DATA_DIR "/dbus/session.conf"));
-    ASSERT_FALSE(bus.isEmpty());
+    Running& daemon = start(QStringLiteral("dbus-daemon"),
+                            {QStringLiteral("--config-file=" VOV_TEST_DATA_DIR "/dbus/session.conf"),
+                             QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+                            environment());
+    ASSERT_TRUE(waitUntil([&] { return daemon.canReadLine(); }, 5000));
+    const QString bus = QString::fromLocal8Bit(daemon.readLine()).trimmed();
     const auto manager = [&](const QStringList& args, const QString& address) {
         return run(QStringLiteral(VOV_MANAGER_EXE), args, environment(QStringLiteral("run"), address));
     };
@@ -39,12 +44,9 @@ TEST_F(ManagerBus, ManagedServerIsListedAndObeysStartAndStop)
     // list: title, client path (the configuration file), the server's bus name
     const ProcessRun list = manager({QStringLiteral("list")}, bus);
     ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
-    const QStringList fields = list.out.trimmed().split(QLatin1Char('\t'));
-    ASSERT_EQ(fields.size(), 3) << list.out.toStdString();
-    EXPECT_EQ(fields.at(0), kTitle);
-    EXPECT_EQ(fields.at(1), configPath());
-    EXPECT_TRUE(fields.at(2).startsWith(QLatin1Char(':'))) << fields.at(2).toStdString();
-    EXPECT_EQ(list.out.count(QLatin1Char('\n')), 1);
+    const QRegularExpression line(u'^' + QRegularExpression::escape(kTitle + u'\t' + configPath()) +
+                                  QStringLiteral("\t:[^\t\n]+\n\\z"));
+    EXPECT_TRUE(line.match(list.out).hasMatch()) << list.out.toStdString();
 
     // start on a headless server: a line in the error box
     EXPECT_EQ(manager({QStringLiteral("start"), kTitle}, bus).exitCode, 0);

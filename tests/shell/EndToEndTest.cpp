@@ -11,14 +11,9 @@ namespace {
 
 class EndToEnd : public ExecutablePlant {
 protected:
-    QSettings settings() const
-    {
-        return QSettings(root() + QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf"),
-                         QSettings::IniFormat);
-    }
-    QString settingsValue(const QString& key) const { return settings().value("Settings/" + key).toString(); }
+    QSettings settings() const { return QSettings(root() + kSettingsFile, QSettings::IniFormat); }
+    const QString kSettingsFile = QStringLiteral("/config/Lorvane-Application/Server VOV - Produktionsdaten.conf");
 
-    // The sample plant's jobs in a fresh plant.
     void resetToSamples(int jobLoadMode)
     {
         for (const char* d : {"In", "Client", "Server/prog.bak"})
@@ -36,6 +31,22 @@ protected:
             s += QString::number(count(t)) + u' ';
         return s + backedUp().join(u',') + u'|' + waiting().join(u',');
     }
+    // A job's files partly in prog.bak, partly still waiting: those moved
+    // are delivered again as they were.
+    void redeliverHalfMovedJobs()
+    {
+        const QString bak = server() + QStringLiteral("/prog.bak/");
+        for (const QString& name : sampleFiles()) {
+            const QString job = QFileInfo(name).completeBaseName();
+            const bool jobWaits = !QDir(in()).entryList({job + QStringLiteral(".*")}, QDir::Files).isEmpty();
+            if (!jobWaits || !QFile::exists(bak + name) || QFile::exists(in() + u'/' + name))
+                continue;
+            ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
+            QFile copy(in() + u'/' + name);
+            ASSERT_TRUE(copy.open(QIODevice::ReadWrite) &&
+                        copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime));
+        }
+    }
 };
 
 // A refused copy ends before ": Start Server" and changes nothing: not the
@@ -47,14 +58,14 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 {
     writeSampleConfig(0);
     initDatabase();
-    Running& first = startServer({}, environment(QStringLiteral("run2")));
+    Running& first =
+        start(installExecutable(), {configPath(), QStringLiteral("--headless")}, environment(QStringLiteral("run2")));
     ASSERT_TRUE(first.waitForError(QStringLiteral(": Start Server"))) << first.errorBox().toStdString();
     settings().setValue(QStringLiteral("Settings/ProdServerAktiv"), "1");
     writeJob(QStringLiteral("A1.$tx.$er"), "old error copy");
     QFile old(in() + QStringLiteral("/A1.$tx.$er"));
-    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-    old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime);
-    old.close();
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite) &&
+                old.setFileTime(QDateTime::currentDateTime().addDays(-8), QFileDevice::FileModificationTime));
     const QMap<QString, QByteArray> before = snapshot();
     const QString byPlantLock = QStringLiteral("Another server (process %1 on %2) works on the job database in %3")
                                     .arg(first.processId())
@@ -92,25 +103,7 @@ TEST_F(EndToEnd, SecondCopyEndsBeforeStartingAndChangesNothing)
 // a file delivered again after it is a new delivery). The runs after every
 // kill end as if there had been none: every file once in prog.bak, every
 // job complete, no file taken twice.
-class SamplePlant : public EndToEnd, public ::testing::WithParamInterface<int> {
-protected:
-    // A job's files partly in prog.bak, partly still waiting: those moved
-    // are delivered again as they were.
-    void redeliverHalfMovedJobs()
-    {
-        const QString bak = server() + QStringLiteral("/prog.bak/");
-        for (const QString& name : sampleFiles()) {
-            const QString job = QFileInfo(name).completeBaseName();
-            const bool jobWaits = !QDir(in()).entryList({job + QStringLiteral(".*")}, QDir::Files).isEmpty();
-            if (!jobWaits || !QFile::exists(bak + name) || QFile::exists(in() + u'/' + name))
-                continue;
-            ASSERT_TRUE(QFile::copy(bak + name, in() + u'/' + name));
-            QFile copy(in() + u'/' + name);
-            ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
-            copy.setFileTime(QFileInfo(bak + name).lastModified(), QFileDevice::FileModificationTime);
-        }
-    }
-};
+class SamplePlant : public EndToEnd, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHadBeenNone)
 {
@@ -118,10 +111,10 @@ TEST_P(SamplePlant, ImportsItsRowsAndTheRunsAfterAKillAtAnyRenameEndAsIfThereHad
     drain();
     const QString expected = outcome();
     EXPECT_EQ(expected, QStringLiteral("2 4 12 12 12 11 ") + sampleFiles().join(u',') + u'|');
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerAktiv")), QStringLiteral("1"));
+    EXPECT_EQ(settings().value(QStringLiteral("Settings/ProdServerAktiv")).toString(), QStringLiteral("1"));
     // The paths are taken from ~apppath~ (the Server folder's parent) and
     // published; each file is kept as it came in prog.bak and the backup path.
-    EXPECT_EQ(settingsValue(QStringLiteral("ProdServerPfad")), in());
+    EXPECT_EQ(settings().value(QStringLiteral("Settings/ProdServerPfad")).toString(), in());
     for (const QString& name : sampleFiles()) {
         const QByteArray delivered = readFileBytes(QStringLiteral(VOV_EXAMPLES_DIR "/In/") + name);
         EXPECT_EQ(readFileBytes(server() + QStringLiteral("/prog.bak/") + name), delivered) << name.toStdString();

@@ -29,6 +29,8 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
     static const QRegularExpression createTable(QStringLiteral("^CREATE TABLE \"([^\"]+)\""));
     static const QStringList left{QStringLiteral("RowKey"), QStringLiteral("Freigabe"), QStringLiteral("TakenAt"),
                                   QStringLiteral("FileTime")};
+    static const QList<int> numbers{QMetaType::Int, QMetaType::LongLong, QMetaType::Double, QMetaType::UInt,
+                                    QMetaType::ULongLong};
     Rows rows;
     for (const QString& statement : schema::jobDatabasePgStatements()) {
         const QRegularExpressionMatch m = createTable.match(statement);
@@ -44,13 +46,10 @@ Rows tableRows(QSqlDatabase& db, const QString& schemaPrefix)
                 if (left.contains(q.record().fieldName(i)))
                     continue;
                 const QVariant v = q.value(i);
-                const bool number = QList<int>{QMetaType::Int, QMetaType::LongLong, QMetaType::Double, QMetaType::UInt,
-                                               QMetaType::ULongLong}
-                                        .contains(v.metaType().id());
                 values << q.record().fieldName(i) + u'=' +
-                              (v.isNull() ? QStringLiteral("NULL")
-                               : number   ? QString::number(v.toDouble(), 'g', 15)
-                                          : v.toString());
+                              (v.isNull()                     ? QStringLiteral("NULL")
+                               : numbers.contains(v.typeId()) ? QString::number(v.toDouble(), 'g', 15)
+                                                              : v.toString());
             }
             table.push_back(values.join(u' ').toStdString());
         }
@@ -72,21 +71,8 @@ protected:
         ASSERT_FALSE(database.isEmpty()) << why.toStdString();
     }
 
-    QString url(const QString& schema) const
-    {
-        return QStringLiteral("postgresql://%1@:%2/%3?host=%4&schema=%5")
-            .arg(PgCluster::superuser())
-            .arg(cluster->port())
-            .arg(database, cluster->socketDir(), schema);
-    }
-    QString jobDatabaseOption(const QString& schema) const { return QStringLiteral("--job-database=") + url(schema); }
-    Rows schemaRows(const QString& schema)
-    {
-        PgConnection c(*cluster, database);
-        QString why;
-        EXPECT_TRUE(c.open(&why)) << why.toStdString();
-        return tableRows(c.db(), schema + u'.');
-    }
+    QString url() const { return cluster->url(database, QStringLiteral("line1")).toString(); }
+    QString jobDatabaseOption() const { return QStringLiteral("--job-database=") + url(); }
     qlonglong pgValue(const QString& sql)
     {
         PgConnection c(*cluster, database);
@@ -94,18 +80,6 @@ protected:
             return -1;
         QSqlQuery q(c.db());
         return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
-    }
-    Rows fileRows() const
-    {
-        Rows rows;
-        {
-            QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rows-of-file"));
-            file.setDatabaseName(jobDatabase());
-            EXPECT_TRUE(file.open());
-            rows = tableRows(file, {});
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("rows-of-file"));
-        return rows;
     }
 
     PgCluster* cluster = nullptr;
@@ -121,19 +95,26 @@ TEST_P(SamplePlantOnBothEngines, WriteTheSameRows)
 {
     PlantTree onServer;
     // The schema, made as an operator makes it.
-    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
+    ASSERT_EQ(onServer.run({QStringLiteral("--init-db"), url()}).exitCode, 0);
     initDatabase();
     deliverSamples(GetParam());
     onServer.deliverSamples(GetParam());
     drain();
-    onServer.drain({jobDatabaseOption(QStringLiteral("line1"))});
+    onServer.drain({jobDatabaseOption()});
 
-    const Rows expected = fileRows();
+    Rows expected;
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rows-of-file"));
+        file.setDatabaseName(jobDatabase());
+        ASSERT_TRUE(file.open());
+        expected = tableRows(file, {});
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rows-of-file"));
     ASSERT_EQ(expected.at("LosNamen").size(), 2u);
     ASSERT_EQ(expected.at("ImportLedger").size(), size_t(sampleFiles().size()));
-    const Rows written = schemaRows(QStringLiteral("line1"));
-    for (const auto& [table, rows] : expected)
-        EXPECT_EQ(written.at(table), rows) << table;
+    PgConnection schema(*cluster, database);
+    ASSERT_TRUE(schema.open());
+    EXPECT_EQ(tableRows(schema.db(), QStringLiteral("line1.")), expected);
     EXPECT_EQ(onServer.backedUp(), sampleFiles());
     // The job database is not in the client directory; the logs are.
     EXPECT_FALSE(QFile::exists(onServer.jobDatabase()));
@@ -149,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(SeparateAndJobMode, SamplePlantOnBothEngines, ::testing
 // nothing of the lost transaction (no job to override).
 TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
 {
-    ASSERT_EQ(run({QStringLiteral("--init-db"), url(QStringLiteral("line1"))}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("--init-db"), url()}).exitCode, 0);
     deliverSamples(1, 500);
     QString why;
     PgConnection blocker(*cluster, database);
@@ -159,7 +140,8 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
     ASSERT_TRUE(lock.exec(QStringLiteral("LOCK TABLE line1.\"StahlLosNamen\" IN ACCESS EXCLUSIVE MODE")))
         << lock.lastError().text().toStdString();
 
-    Running& server = startServer({jobDatabaseOption(QStringLiteral("line1"))});
+    Running& server =
+        start(installExecutable(), {configPath(), QStringLiteral("--headless"), jobDatabaseOption()}, environment());
     const bool blocked = waitUntil(
         [&] {
             return pgValue(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = "
@@ -168,7 +150,7 @@ TEST_F(PostgresPlants, ALostDatabaseServerKeepsTheFilesUntilItIsBack)
         },
         20000, 50);
     ASSERT_TRUE(blocked) << server.errorBox().toStdString();
-    ASSERT_TRUE(cluster->stop(PgCluster::StopMode::Fast));
+    ASSERT_TRUE(cluster->stop());
     QThread::msleep(2000); // a few cycles meet the stopped server
     EXPECT_EQ(waiting(), sampleFiles());
     EXPECT_EQ(backedUp(), QStringList());

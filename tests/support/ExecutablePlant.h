@@ -36,12 +36,10 @@ struct ProcessRun {
 // Turns the event loop until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& condition, int ms = 20000, int pollMs = 10)
 {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
+    for (QDeadlineTimer deadline(ms); !condition(); QThread::msleep(pollMs)) {
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, pollMs);
-        QThread::msleep(pollMs);
     }
     return true;
 }
@@ -55,14 +53,12 @@ public:
     {
         return waitUntil([&] { return errorBox().contains(text); }, ms);
     }
-    bool finished() const { return state() == NotRunning; }
-    pid_t pid() const { return pid_t(processId()); }
     // Sends the signal (0: none) and waits for the end.
     ProcessRun end(int sig = SIGTERM, int ms = 30000)
     {
-        if (sig && !finished())
-            ::kill(pid(), sig);
-        EXPECT_TRUE(finished() || waitForFinished(ms));
+        if (sig && state() != NotRunning)
+            ::kill(pid_t(processId()), sig);
+        EXPECT_TRUE(state() == NotRunning || waitForFinished(ms));
         return {exitStatus() == NormalExit ? exitCode() : -1, QString::fromLocal8Bit(readAllStandardOutput()),
                 errorBox()};
     }
@@ -76,11 +72,8 @@ class NotifySocket {
 public:
     explicit NotifySocket(const QString& path) : path(path)
     {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray p = path.toLocal8Bit();
-        std::memcpy(addr.sun_path, p.constData(), std::min(size_t(p.size()), sizeof(addr.sun_path) - 1));
+        sockaddr_un addr{.sun_family = AF_UNIX, .sun_path = {}};
+        std::strncpy(addr.sun_path, path.toLocal8Bit().constData(), sizeof(addr.sun_path) - 1);
         EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     }
     ~NotifySocket() { ::close(m_fd); }
@@ -103,7 +96,7 @@ public:
     QStringList received;
 
 private:
-    int m_fd = -1;
+    int m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 };
 
 class PlantTree {
@@ -158,21 +151,18 @@ public:
     QStringList waiting() const { return QDir(in()).entryList(QDir::Files); }
     QStringList backedUp() const { return QDir(server() + QStringLiteral("/prog.bak")).entryList(QDir::Files); }
 
-    // Every file under the folders (default: the whole tree) with its bytes
-    // and modification time; locks and the copied executable left out.
-    QMap<QString, QByteArray> snapshot(QStringList dirs = {}) const
+    // Every file of the tree with its bytes and modification time; locks, the
+    // published paths and the copied executable left out.
+    QMap<QString, QByteArray> snapshot() const
     {
         QMap<QString, QByteArray> files;
-        for (const QString& dir : dirs.isEmpty() ? QStringList{root()} : dirs) {
-            QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                const QString path = it.next();
-                if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
-                    path.endsWith(QStringLiteral("/Server/serverquirnel")))
-                    continue;
-                files.insert(path, readFileBytes(path) + '@' +
-                                       QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
-            }
+        for (QDirIterator it(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            if (path.contains(QStringLiteral("lock")) || path.contains(QStringLiteral("/xdg/")) ||
+                path.endsWith(QStringLiteral("/Server/serverquirnel")))
+                continue;
+            files.insert(path, readFileBytes(path) + '@' +
+                                   QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
         }
         return files;
     }
@@ -220,18 +210,11 @@ public:
         EXPECT_TRUE(p.waitForStarted()) << exe.toStdString();
         return p;
     }
-    // The plant's server polling on its configuration, headless.
-    Running& startServer(const QStringList& extra = {}, const QProcessEnvironment& env = {})
-    {
-        return start(installExecutable(), QStringList{configPath(), QStringLiteral("--headless")} + extra,
-                     env.isEmpty() ? environment() : env);
-    }
     ProcessRun run(const QString& exe, const QStringList& args, const QProcessEnvironment& env)
     {
         return start(exe, args, env).end(0, 60000);
     }
     ProcessRun run(const QStringList& args) { return run(installExecutable(), args, environment()); }
-    // One cycle of the headless server.
     ProcessRun runOnce(const QStringList& extra = {})
     {
         return run(QStringList{configPath(), QStringLiteral("--headless"), QStringLiteral("--once")} + extra);
@@ -255,18 +238,6 @@ public:
     qlonglong count(const char* table) const
     {
         return queryValue(jobDatabase(), QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)).toLongLong();
-    }
-
-    // A private dbus-daemon's address, empty when it did not start.
-    QString startSessionBus(const QString& config)
-    {
-        Running& daemon = start(QStringLiteral("dbus-daemon"),
-                                {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                                 QStringLiteral("--print-address=1")},
-                                environment());
-        if (!waitUntil([&] { return daemon.canReadLine(); }, 5000))
-            return {};
-        return QString::fromLocal8Bit(daemon.readLine()).trimmed();
     }
 
     static QStringList sampleFiles() { return QDir(QStringLiteral(VOV_EXAMPLES_DIR "/In")).entryList(QDir::Files); }

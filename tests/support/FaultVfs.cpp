@@ -2,18 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
+#include <map>
 
 namespace faultvfs {
 
 namespace {
-
-// Our file: the engine's file header, then the wrapped layer's file in the
-// same allocation (the engine gives us szOsFile bytes).
-struct FaultFile {
-    sqlite3_file base;
-    sqlite3_file* real;
-};
 
 struct State {
     sqlite3_vfs* real = nullptr;
@@ -27,30 +20,26 @@ struct State {
 
 State state;
 sqlite3_vfs faultVfs;
-sqlite3_io_methods methods;
+// Each method table of the default layer's files, and ours for it: the same
+// methods, with write, sync and lock counted.
+std::map<const sqlite3_io_methods*, sqlite3_io_methods> ours;
 
-sqlite3_file* real(sqlite3_file* f)
+// Our file: the default layer's file, followed by that layer's methods for
+// it (ours stand in for them in the file's header).
+const sqlite3_io_methods*& realMethods(sqlite3_file* f)
 {
-    return reinterpret_cast<FaultFile*>(f)->real;
+    return *reinterpret_cast<const sqlite3_io_methods**>(reinterpret_cast<char*>(f) + state.real->szOsFile);
 }
 
 // Counts one call of op; the result code to fail it with, or SQLITE_OK.
 int meet(Op op)
 {
     const int n = ++state.counts[int(op)];
-    if (state.target <= 0 || op != state.op)
-        return SQLITE_OK;
-    if (n == state.target || (state.sticky && n > state.target)) {
+    if (state.target > 0 && op == state.op && (n == state.target || (state.sticky && n > state.target))) {
         state.fired = true;
         return state.code;
     }
     return SQLITE_OK;
-}
-
-// A file method that goes straight to the wrapped file's.
-template <auto Method, typename... Args> decltype(auto) onReal(sqlite3_file* f, Args... args)
-{
-    return (real(f)->pMethods->*Method)(real(f), args...);
 }
 
 // A file method that counts as op and fails when the fault is due.
@@ -58,31 +47,23 @@ template <auto Method, Op op, typename... Args> int counted(sqlite3_file* f, Arg
 {
     if (const int rc = meet(op))
         return rc;
-    return onReal<Method>(f, args...);
-}
-
-// A layer method that goes straight to the wrapped layer's.
-template <auto Method, typename... Args> decltype(auto) onRealVfs(sqlite3_vfs*, Args... args)
-{
-    return (state.real->*Method)(state.real, args...);
-}
-
-int xClose(sqlite3_file* f)
-{
-    sqlite3_file* r = real(f);
-    const int rc = r->pMethods ? r->pMethods->xClose(r) : SQLITE_OK;
-    f->pMethods = nullptr;
-    return rc;
+    return (realMethods(f)->*Method)(f, args...);
 }
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
 {
-    auto* ff = reinterpret_cast<FaultFile*>(f);
-    ff->real = reinterpret_cast<sqlite3_file*>(ff + 1);
-    std::memset(ff->real, 0, size_t(state.real->szOsFile));
-    const int rc = state.real->xOpen(state.real, name, ff->real, flags, outFlags);
+    const int rc = state.real->xOpen(state.real, name, f, flags, outFlags);
     // The engine calls xClose whenever pMethods is set, even after a failed open.
-    f->pMethods = ff->real->pMethods ? &methods : nullptr;
+    if (const sqlite3_io_methods* real = f->pMethods) {
+        const auto [it, made] = ours.try_emplace(real, *real);
+        if (made) {
+            it->second.xWrite = counted<&sqlite3_io_methods::xWrite, Op::Write>;
+            it->second.xSync = counted<&sqlite3_io_methods::xSync, Op::Sync>;
+            it->second.xLock = counted<&sqlite3_io_methods::xLock, Op::Lock>;
+        }
+        realMethods(f) = real;
+        f->pMethods = &it->second;
+    }
     return rc;
 }
 
@@ -93,55 +74,20 @@ bool install()
     if (state.real)
         return true;
     sqlite3_vfs* r = sqlite3_vfs_find(nullptr);
-    if (!r || r->iVersion < 2)
+    if (!r)
         return false;
-    using M = sqlite3_io_methods;
-    methods = {};
-    methods.iVersion = 3;
-    methods.xClose = xClose;
-    methods.xRead = onReal<&M::xRead>;
-    methods.xWrite = counted<&M::xWrite, Op::Write>;
-    methods.xTruncate = onReal<&M::xTruncate>;
-    methods.xSync = counted<&M::xSync, Op::Sync>;
-    methods.xFileSize = onReal<&M::xFileSize>;
-    methods.xLock = counted<&M::xLock, Op::Lock>;
-    methods.xUnlock = onReal<&M::xUnlock>;
-    methods.xCheckReservedLock = onReal<&M::xCheckReservedLock>;
-    methods.xFileControl = onReal<&M::xFileControl>;
-    methods.xSectorSize = onReal<&M::xSectorSize>;
-    methods.xDeviceCharacteristics = onReal<&M::xDeviceCharacteristics>;
-    methods.xShmMap = onReal<&M::xShmMap>;
-    methods.xShmLock = onReal<&M::xShmLock>;
-    methods.xShmBarrier = onReal<&M::xShmBarrier>;
-    methods.xShmUnmap = onReal<&M::xShmUnmap>;
-    methods.xFetch = onReal<&M::xFetch>;
-    methods.xUnfetch = onReal<&M::xUnfetch>;
-
-    using V = sqlite3_vfs;
-    faultVfs = {};
-    faultVfs.iVersion = 2;
-    faultVfs.szOsFile = int(sizeof(FaultFile)) + r->szOsFile;
-    faultVfs.mxPathname = r->mxPathname;
+    // The default layer's own methods (it does not look at which layer it is
+    // called as), but for the opening of a file.
+    faultVfs = *r;
+    faultVfs.pNext = nullptr;
+    faultVfs.szOsFile = r->szOsFile + int(sizeof(sqlite3_io_methods*));
     faultVfs.zName = "vov-fault";
     faultVfs.xOpen = xOpen;
-    faultVfs.xDelete = onRealVfs<&V::xDelete>;
-    faultVfs.xAccess = onRealVfs<&V::xAccess>;
-    faultVfs.xFullPathname = onRealVfs<&V::xFullPathname>;
-    faultVfs.xDlOpen = onRealVfs<&V::xDlOpen>;
-    faultVfs.xDlError = onRealVfs<&V::xDlError>;
-    faultVfs.xDlSym = onRealVfs<&V::xDlSym>;
-    faultVfs.xDlClose = onRealVfs<&V::xDlClose>;
-    faultVfs.xRandomness = onRealVfs<&V::xRandomness>;
-    faultVfs.xSleep = onRealVfs<&V::xSleep>;
-    faultVfs.xCurrentTime = onRealVfs<&V::xCurrentTime>;
-    faultVfs.xGetLastError = onRealVfs<&V::xGetLastError>;
-    faultVfs.xCurrentTimeInt64 = onRealVfs<&V::xCurrentTimeInt64>;
     state.real = r;
-    if (sqlite3_vfs_register(&faultVfs, 1) != SQLITE_OK) {
-        state.real = nullptr;
-        return false;
-    }
-    return true;
+    if (sqlite3_vfs_register(&faultVfs, 1) == SQLITE_OK)
+        return true;
+    state.real = nullptr;
+    return false;
 }
 
 void arm(Op op, int n, int resultCode, bool sticky)
@@ -152,11 +98,6 @@ void arm(Op op, int n, int resultCode, bool sticky)
 void disarm()
 {
     state.target = 0;
-}
-
-int calls(Op op)
-{
-    return state.counts[int(op)];
 }
 
 bool fired()

@@ -23,8 +23,7 @@ void arm(Op op, int n, int resultCode, bool sticky = false);
 // No more failures; the counters keep their values.
 void disarm();
 
-// Calls of each op since the last arm(), and whether the fault was met.
-int calls(Op op);
+// Whether the fault was met since the last arm().
 bool fired();
 
 const char* name(Op op);

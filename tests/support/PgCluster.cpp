@@ -2,12 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QVersionNumber>
 
 #include <csignal>
 #include <pwd.h>
@@ -15,23 +13,16 @@
 
 namespace {
 
-std::unique_ptr<PgCluster>& sharedCluster()
-{
-    static std::unique_ptr<PgCluster> cluster;
-    return cluster;
-}
+std::unique_ptr<PgCluster> sharedCluster;
 
-// The newest installed server's programs.
+// The newest installed server's programs (their folders are numbered from 10 on).
 QString findBinDir()
 {
     const QString given = qEnvironmentVariable("VOV_PG_BINDIR");
     if (!given.isEmpty())
         return QFile::exists(given + QStringLiteral("/postgres")) ? given : QString();
-    QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
-        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
-    });
-    for (const QString& version : versions) {
+    for (const QString& version : QDir(QStringLiteral("/usr/lib/postgresql"))
+                                      .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
         if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/postgres")))
             return bin;
@@ -43,7 +34,7 @@ QString findBinDir()
 
 PgCluster* PgCluster::shared(QString* why, bool* missing)
 {
-    std::unique_ptr<PgCluster>& cluster = sharedCluster();
+    std::unique_ptr<PgCluster>& cluster = sharedCluster;
     *missing = false;
     if (cluster)
         return cluster->running() || cluster->start(why) ? cluster.get() : nullptr;
@@ -60,32 +51,20 @@ PgCluster* PgCluster::shared(QString* why, bool* missing)
         return nullptr;
     cluster = std::move(made);
     // Stopped while the application object still exists (QProcess wants it).
-    qAddPostRoutine([] { sharedCluster().reset(); });
+    qAddPostRoutine([] { sharedCluster.reset(); });
     return cluster.get();
-}
-
-PgCluster::~PgCluster()
-{
-    stop(StopMode::Fast);
 }
 
 QStringList PgCluster::asServerUser(const QString& program, const QStringList& arguments) const
 {
     // The server ends (fast shutdown) when this process ends, however it ends.
-    QStringList command{QStringLiteral("setpriv")};
-    if (!m_runAsUid.isEmpty())
-        command << QStringLiteral("--reuid=") + m_runAsUid << QStringLiteral("--regid=") + m_runAsGid
-                << QStringLiteral("--clear-groups");
-    command << QStringLiteral("--pdeathsig") << QStringLiteral("SIGINT") << m_binDir + u'/' + program;
-    return command + arguments;
+    return QStringList{QStringLiteral("setpriv")} + m_asUser +
+           QStringList{QStringLiteral("--pdeathsig"), QStringLiteral("SIGINT"), m_binDir + u'/' + program} + arguments;
 }
 
 bool PgCluster::create(const QString& binDir, QString* why)
 {
     m_binDir = binDir;
-    m_dataDir = m_dir.filePath(QStringLiteral("data"));
-    m_socketDir = m_dir.filePath(QStringLiteral("socket"));
-    m_logPath = m_dir.filePath(QStringLiteral("server.log"));
     if (!m_dir.isValid() || !QDir().mkpath(m_socketDir)) {
         *why = QStringLiteral("cannot make ") + m_socketDir;
         return false;
@@ -98,8 +77,8 @@ bool PgCluster::create(const QString& binDir, QString* why)
                 return false;
             }
         }
-        m_runAsUid = QString::number(nobody->pw_uid);
-        m_runAsGid = QString::number(nobody->pw_gid);
+        m_asUser = QStringList{QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                               QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups")};
     }
     const QStringList command =
         asServerUser(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), superuser()}) +
@@ -114,17 +93,12 @@ bool PgCluster::create(const QString& binDir, QString* why)
     return false;
 }
 
-bool PgCluster::running() const
-{
-    return m_server && m_server->state() != QProcess::NotRunning;
-}
-
 bool PgCluster::start(QString* why)
 {
     if (running())
         return true;
     const QString pidFile = m_dataDir + QStringLiteral("/postmaster.pid");
-    QFile::remove(pidFile); // left by an immediate stop; the server checks it is stale anyway
+    QFile::remove(pidFile); // left by a killed server; the server checks it is stale anyway
     QStringList arguments{QStringLiteral("-D"), m_dataDir, QStringLiteral("-p"), QString::number(kPort)};
     // The socket folder is added whole: a temporary path may hold a blank.
     const QStringList settings =
@@ -142,45 +116,37 @@ bool PgCluster::start(QString* why)
     m_server->start(command.first(), command.mid(1));
     // Ready when the server writes "ready" into the status line of its pid
     // file (as pg_ctl -w waits for it).
-    QElapsedTimer timer;
-    timer.start();
-    while (m_server->waitForStarted(10000) && timer.elapsed() < 60000) {
+    for (QDeadlineTimer deadline(60000); m_server->waitForStarted(10000) && !deadline.hasExpired();) {
         QFile f(pidFile);
         if (f.open(QIODevice::ReadOnly) && f.readAll().split('\n').value(7).trimmed() == "ready")
             return true;
         if (m_server->waitForFinished(20))
             break;
     }
-    *why = QStringLiteral("postgres did not get ready: ") + m_server->errorString() + u'\n' + logTail();
-    stop(StopMode::Immediate);
+    QFile log(m_logPath);
+    *why = QStringLiteral("postgres did not get ready: ") + m_server->errorString() + u'\n' +
+           (log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll().right(3000)) : QString());
+    stop();
     return false;
 }
 
-bool PgCluster::stop(StopMode mode)
+bool PgCluster::stop()
 {
-    if (running()) {
-        // SIGINT: fast shutdown; SIGQUIT: immediate shutdown.
-        ::kill(pid_t(m_server->processId()), mode == StopMode::Fast ? SIGINT : SIGQUIT);
-        if (!m_server->waitForFinished(60000)) {
-            m_server->kill();
-            m_server->waitForFinished(5000);
-            m_server.reset();
-            return false;
-        }
-    }
+    // SIGINT: a fast shutdown. A server that does not end is killed by its QProcess's destructor.
+    const bool stopped =
+        !running() || (::kill(pid_t(m_server->processId()), SIGINT) == 0 && m_server->waitForFinished(60000));
     m_server.reset();
-    return true;
+    return stopped;
 }
 
 JobDatabaseUrl PgCluster::url(const QString& database, const QString& schema) const
 {
-    JobDatabaseUrl url;
-    url.socketDir = m_socketDir;
-    url.port = kPort;
-    url.user = superuser();
-    url.database = database;
-    url.schema = schema;
-    return url;
+    return {.host = {},
+            .socketDir = m_socketDir,
+            .user = superuser(),
+            .database = database,
+            .schema = schema,
+            .port = kPort};
 }
 
 QString PgCluster::freshDatabase(QString* why)
@@ -196,37 +162,4 @@ QString PgCluster::freshDatabase(QString* why)
     if (why)
         *why = q.lastError().text();
     return {};
-}
-
-QString PgCluster::logTail() const
-{
-    QFile f(m_logPath);
-    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(3000)) : QString();
-}
-
-PgConnection::PgConnection(const PgCluster& cluster, const QString& database)
-{
-    static int serial = 0;
-    m_name = QStringLiteral("pgcluster-%1").arg(++serial);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-    m_db.setHostName(cluster.socketDir());
-    m_db.setPort(cluster.port());
-    m_db.setUserName(PgCluster::superuser());
-    m_db.setDatabaseName(database);
-}
-
-PgConnection::~PgConnection()
-{
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
-}
-
-bool PgConnection::open(QString* why)
-{
-    if (m_db.open())
-        return true;
-    if (why)
-        *why = m_db.lastError().text();
-    return false;
 }

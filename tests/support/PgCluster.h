@@ -7,13 +7,15 @@
 // database. As root, initdb and postgres run as "nobody" (setpriv); the
 // server dies with the test process (a parent-death signal). Its own time
 // zone (UTC+12:45) is one no test machine is in, so a connection that does
-// not set the machine's zone shows. stop() and start() take it away and
-// bring it back in the middle of a test.
+// not set the machine's zone shows. stop() (a fast shutdown: clients are
+// told, 57P01) and start() take it away and bring it back in the middle of
+// a test.
 
 #include "platform/db/JobDatabaseUrl.h"
 
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -27,9 +29,7 @@ public:
     // skips then; any other reason is a failure).
     static PgCluster* shared(QString* why, bool* missing);
 
-    ~PgCluster();
-    PgCluster(const PgCluster&) = delete;
-    PgCluster& operator=(const PgCluster&) = delete;
+    ~PgCluster() { stop(); }
 
     [[nodiscard]] const QString& socketDir() const { return m_socketDir; }
     [[nodiscard]] int port() const { return kPort; }
@@ -42,17 +42,10 @@ public:
     // string (and *why) when it could not be made.
     QString freshDatabase(QString* why);
 
-    enum class StopMode {
-        Fast,     // clients are told (57P01) and the server shuts down in order
-        Immediate // as a crash: every process ends at once, recovery at the next start
-    };
-    bool stop(StopMode mode = StopMode::Fast);
+    bool stop();
     // Starts the server again on the same cluster.
     bool start(QString* why);
-    [[nodiscard]] bool running() const;
-
-    // The end of the server's log, for a failure message.
-    [[nodiscard]] QString logTail() const;
+    [[nodiscard]] bool running() const { return m_server && m_server->state() != QProcess::NotRunning; }
     // The server's whole log (standard output and error, appended).
     [[nodiscard]] const QString& logPath() const { return m_logPath; }
 
@@ -65,11 +58,10 @@ private:
     static constexpr const char* kServerTimeZone = "Pacific/Chatham";
     QTemporaryDir m_dir;
     QString m_binDir;
-    QString m_dataDir;
-    QString m_socketDir;
-    QString m_logPath;
-    QString m_runAsUid; // empty: as this process's user
-    QString m_runAsGid;
+    const QString m_dataDir = m_dir.filePath(QStringLiteral("data"));
+    const QString m_socketDir = m_dir.filePath(QStringLiteral("socket"));
+    const QString m_logPath = m_dir.filePath(QStringLiteral("server.log"));
+    QStringList m_asUser; // setpriv's options for the server's user; empty: as this process's user
     std::unique_ptr<QProcess> m_server;
     int m_databases = 0;
 };
@@ -78,30 +70,43 @@ private:
 // superuser; closed and removed when it goes.
 class PgConnection {
 public:
-    PgConnection(const PgCluster& cluster, const QString& database);
-    ~PgConnection();
+    PgConnection(const PgCluster& cluster, const QString& database)
+        : m_db(QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name))
+    {
+        cluster.url(database, {}).applyTo(m_db);
+    }
+    ~PgConnection()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
 
     // Opens it; false with the driver's words in *why.
-    bool open(QString* why = nullptr);
+    bool open(QString* why = nullptr)
+    {
+        if (!m_db.open() && why)
+            *why = m_db.lastError().text();
+        return m_db.isOpen();
+    }
     QSqlDatabase& db() { return m_db; }
 
 private:
-    QString m_name;
+    inline static int s_serial = 0;
+    const QString m_name = QStringLiteral("pgcluster-%1").arg(++s_serial);
     QSqlDatabase m_db;
 };
 
 // In a test: the shared cluster into `var`, or skip the test when
 // PostgreSQL is not installed, or fail it when the cluster does not start.
 #define VOV_PG_CLUSTER_OR_SKIP(var)                                                                                    \
-    PgCluster* var = nullptr;                                                                                          \
-    do {                                                                                                               \
-        QString pgWhy_;                                                                                                \
-        bool pgMissing_ = false;                                                                                       \
-        var = PgCluster::shared(&pgWhy_, &pgMissing_);                                                                 \
-        if (!var && pgMissing_)                                                                                        \
-            GTEST_SKIP() << "PostgreSQL not installed: " << pgWhy_.toStdString();                                      \
-        if (!var)                                                                                                      \
-            FAIL() << "the PostgreSQL test cluster did not start: " << pgWhy_.toStdString();                           \
-    } while (false)
+    QString pgWhy_;                                                                                                    \
+    bool pgMissing_ = false;                                                                                           \
+    PgCluster* var = PgCluster::shared(&pgWhy_, &pgMissing_);                                                          \
+    if (!var && pgMissing_)                                                                                            \
+        GTEST_SKIP() << "PostgreSQL not installed: " << pgWhy_.toStdString();                                          \
+    if (!var) {                                                                                                        \
+        FAIL() << "the PostgreSQL test cluster did not start: " << pgWhy_.toStdString();                               \
+    }

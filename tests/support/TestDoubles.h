@@ -8,15 +8,13 @@
 #include "platform/SettingsStore.h"
 
 #include <QDateTime>
+#include <QMap>
 #include <QString>
-
-#include <map>
 
 class FixedClock final : public Clock {
 public:
     explicit FixedClock(QDateTime at) : m_now(std::move(at)) {}
     [[nodiscard]] QDateTime now() const override { return m_now; }
-    void set(const QDateTime& at) { m_now = at; }
     void advanceSeconds(qint64 s) { m_now = m_now.addSecs(s); }
 
 private:
@@ -44,12 +42,8 @@ private:
 class MemorySettingsStore final : public SettingsStore {
 public:
     void setValue(const QString& key, const QString& value) override { m_values[key] = value; }
-    [[nodiscard]] QString value(const QString& key) const override
-    {
-        const auto it = m_values.find(key);
-        return it == m_values.end() ? QString() : it->second;
-    }
+    [[nodiscard]] QString value(const QString& key) const override { return m_values.value(key); }
 
 private:
-    std::map<QString, QString> m_values;
+    QMap<QString, QString> m_values;
 };

@@ -10,11 +10,8 @@
 
 TestPlant::TestPlant()
 {
-    QDir r(root());
-    r.mkpath(QStringLiteral("In"));
-    r.mkpath(QStringLiteral("Client"));
-    r.mkpath(QStringLiteral("Server"));
-    r.mkpath(QStringLiteral("Profil"));
+    for (const char* d : {"In", "Client", "Server", "Profil"})
+        QDir(root()).mkpath(QLatin1String(d));
     ctx.programDir = programDir();
     ctx.ConfigFilePath = programDir() + QStringLiteral("/ServerQuirnel.zezad");
     ctx.settings.serverDir = serverDir();

@@ -18,10 +18,7 @@
 class TestPlant {
 public:
     TestPlant();
-    TestPlant(const TestPlant&) = delete;
-    TestPlant& operator=(const TestPlant&) = delete;
 
-    [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
     [[nodiscard]] QString root() const { return m_dir.path(); }
     [[nodiscard]] QString serverDir() const { return root() + QStringLiteral("/In"); }
     [[nodiscard]] QString clientDir() const { return root() + QStringLiteral("/Client"); }

@@ -11,42 +11,6 @@
 
 #include <gtest/gtest.h>
 
-// The next scripted answer, or the fallback when the script ran out.
-static int nextAnswer(std::deque<int>& answers, int fallback)
-{
-    if (answers.empty())
-        return fallback;
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
-int ScriptedPrompt::askYesNoCancel(const QString& title, const QString& text)
-{
-    asked.push_back({QStringLiteral("YesNoCancel"), title, text});
-    return nextAnswer(yesNoCancelAnswers, Answer::No);
-}
-
-int ScriptedPrompt::askAfterFailure(const QString& title, const QString& text, bool infrastructureFault)
-{
-    if (onFailureQuestion)
-        onFailureQuestion();
-    const int answer = askRetryCancel(title, text);
-    asked.back().infrastructureFault = infrastructureFault;
-    return answer;
-}
-
-int ScriptedPrompt::askRetryCancel(const QString& title, const QString& text)
-{
-    asked.push_back({QStringLiteral("RetryCancel"), title, text});
-    return nextAnswer(retryCancelAnswers, Answer::Cancel);
-}
-
-void ScriptedPrompt::showMessage(const QString& title, const QString& text)
-{
-    asked.push_back({QStringLiteral("Message"), title, text});
-}
-
 QByteArray crlf(std::initializer_list<const char*> lines)
 {
     QByteArray out;

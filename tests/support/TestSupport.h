@@ -12,7 +12,6 @@
 #include <QVariant>
 
 #include <deque>
-#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -26,10 +25,26 @@ public:
         bool infrastructureFault = false; // told with a Retry/Cancel question after a failure
     };
 
-    int askYesNoCancel(const QString& title, const QString& text) override;
-    int askRetryCancel(const QString& title, const QString& text) override;
-    int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override;
-    void showMessage(const QString& title, const QString& text) override;
+    int askYesNoCancel(const QString& title, const QString& text) override
+    {
+        asked.push_back({QStringLiteral("YesNoCancel"), title, text});
+        return next(yesNoCancelAnswers, Answer::No);
+    }
+    int askRetryCancel(const QString& title, const QString& text) override
+    {
+        asked.push_back({QStringLiteral("RetryCancel"), title, text});
+        return next(retryCancelAnswers, Answer::Cancel);
+    }
+    int askAfterFailure(const QString& title, const QString& text, bool infrastructureFault) override
+    {
+        const int answer = askRetryCancel(title, text);
+        asked.back().infrastructureFault = infrastructureFault;
+        return answer;
+    }
+    void showMessage(const QString& title, const QString& text) override
+    {
+        asked.push_back({QStringLiteral("Message"), title, text});
+    }
     [[nodiscard]] bool answersByPolicy() const override { return byPolicy; }
 
     // Answers used in order; when the script runs out: No for job-exists
@@ -37,9 +52,18 @@ public:
     std::deque<int> yesNoCancelAnswers;
     std::deque<int> retryCancelAnswers;
     std::vector<Question> asked;
-    // Runs when a failure is asked about, before the answer is given.
-    std::function<void()> onFailureQuestion;
     bool byPolicy = false; // as a headless server, where nobody sits at the questions
+
+private:
+    // The next scripted answer, or the fallback when the script ran out.
+    static int next(std::deque<int>& answers, int fallback)
+    {
+        if (answers.empty())
+            return fallback;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
 };
 
 // Lines joined with CR LF, the line end of the job files.
