@@ -51,6 +51,9 @@ struct ImportContext {
         : server(s), job(j), carry(c), profiles(p), conn(shared)
     {
     }
+    ~ImportContext() { EndProfileLookups(profiles); }
+    ImportContext(const ImportContext&) = delete;
+    ImportContext& operator=(const ImportContext&) = delete;
 
     ServerContext& server;
     JobState& job;

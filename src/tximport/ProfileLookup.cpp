@@ -33,11 +33,14 @@ QString LookupProfileName(ServerContext& ctx, ProfileCache& cache, const QString
 
     QString result = number;
     PendingError err;
-    db::Database database;
-    ++cache.databaseOpens;
-    if (!database.open(profileDatabasePath(ctx), err, db::Database::Transaction::AutoCommit,
-                       db::Database::Access::ReadOnly))
-        return result; // not cached: the database is tried again next time
+    if (!cache.database) {
+        auto database = std::make_unique<db::Database>();
+        ++cache.databaseOpens;
+        if (!database->open(profileDatabasePath(ctx), err, db::Database::Transaction::AutoCommit,
+                            db::Database::Access::ReadOnly))
+            return result; // not cached: the database is tried again next time
+        cache.database = std::move(database);
+    }
 
     // The number as it came from the file; blanks around it are fine,
     // anything that is not a number finds nothing and the number answers
@@ -45,17 +48,20 @@ QString LookupProfileName(ServerContext& ctx, ProfileCache& cache, const QString
     const QVariant value = text::searchNumber(number);
     if (value.isValid()) {
         const db::Row row =
-            database.firstRow(QStringLiteral("Profilliste"), {{QStringLiteral("ProfilNr"), value}}, err);
+            cache.database->firstRow(QStringLiteral("Profilliste"), {{QStringLiteral("ProfilNr"), value}}, err);
         const QVariant name = row.isNull() ? QVariant() : row.get(QStringLiteral("Profilname"), err);
         if (!err.pending() && !name.isNull())
             result = name.toString();
     }
-    database.close();
-
     cache.filled = true;
     cache.number = number;
     cache.name = result;
     return result;
+}
+
+void EndProfileLookups(ProfileCache& cache)
+{
+    cache.database.reset();
 }
 
 } // namespace tx

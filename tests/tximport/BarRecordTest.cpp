@@ -61,7 +61,13 @@ const Case kBarRecords[] = {
     {"SkippedFields", {kSkipped}, {{kBar, "7,  Fenster links     ,PR 70,weiss,ST 4711,100"}}},
     {"SteelSB", {"KB 001TB ST 70  TF  weiss             SB ST 4711L01000"}, {{kStBar, "ST 70,weiss,100"}}, Steel},
     {"TenthsRule", {"KB 001L12345", "KB 002L00000", "KB 003L-0012", "KB 004L  123"}, {{kRaw, "1234.5;0;0;12.3"}}},
-    {"Profiles", {"KB 001T12", "KB 002T99", "KB 003T12TB OWN     "}, {{kProf2, "12,PVC 12;99,99;12,OWN"}}, Profiles},
+    // The profile database is opened once for a file's lookups and closed with it; a missing one is tried at
+    // every lookup.
+    {"Profiles",
+     {"KB 001T12", "KB 002T99", "KB 003T12TB OWN     "},
+     {{kProf2, "12,PVC 12;99,99;12,OWN"}, {"profileOpens", "1 0"}},
+     Profiles},
+    {"NoProfileDatabase", {"KB 001T12", "KB 002T12"}, {{kProf2, "12,12;12,12"}, {"profileOpens", "2 0"}}},
     {"ThreeDigitProfiles", {"KB 001T123L01000", "KB 002T 12"}, {{kProf, "123,PVC 123,100;12,PVC 12,~"}}, Profiles | P3},
     {"TwoDigitProfileStops", {"KB 001T123L01000"}, {{"log", WRONG_ID(1, 10) "<3L01000>"}, {kProf, ""}}, JobMode},
     {"LoadAndReleaseIds", {"KB 001", "KB 002"}, {{kIds, "0,40,1;1,41,1"}, {"carry", "42,0"}}, LoadId | Release, bar40},

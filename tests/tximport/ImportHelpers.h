@@ -136,7 +136,7 @@ struct Case {
     void (*setup)(PieceImport&) = nullptr;
 };
 
-inline QString result(const PieceImport& run, const QString& key)
+inline QString result(PieceImport& run, const QString& key)
 {
     if (key == QLatin1String("log"))
         return lastReport(run.plant.clientDir());
@@ -144,6 +144,10 @@ inline QString result(const PieceImport& run, const QString& key)
         return QStringLiteral("%1,%2").arg(run.carry.nextBarID).arg(run.carry.nextPieceID);
     if (key == QLatin1String("box"))
         return run.stopBoxText();
+    if (key == QLatin1String("profileOpens")) { // openings of the profile database tried; whether it stays open
+        const tx::ProfileCache& profiles = run.importer.profileCache();
+        return QStringLiteral("%1 %2").arg(profiles.databaseOpens).arg(int(bool(profiles.database)));
+    }
     const JobState& job = run.plant.job;
     if (key == QLatin1String("labels"))
         return QStringLiteral("%1 %2").arg(int(job.jobHasLabelData)).arg(job.labelList.text());
@@ -180,7 +184,7 @@ inline void check(const Case& c)
     bool expectsFailure = false;
     for (const auto& [key, expected] : c.expect) {
         expectsFailure |= qstrcmp(key, "log") == 0;
-        EXPECT_EQ(result(run, QString::fromUtf8(key)), QString::fromUtf8(expected)) << key;
+        EXPECT_EQ(result(run, QString::fromUtf8(key)).toStdString(), expected) << key;
     }
     EXPECT_EQ(run.anyFailed, expectsFailure) << lastReport(run.plant.clientDir()).toStdString();
 }
