@@ -56,6 +56,10 @@ TEST_F(ScanTest, SeparateModeTakesTheFirstWritableFileOfEachKind)
     plant.ctx.settings.ExtensionEtikett.clear();
     plant.ctx.settings.ExtensionStahl.clear();
     EXPECT_EQ(cycle(), "ImportProductionData(c.$tx,0)");
+    // prog.bak as the server directory would import the backups again: it is not read, and that is said once.
+    plant.ctx.settings.serverDir = plant.programDir() + QStringLiteral("/prog.bak/");
+    EXPECT_EQ(cycle() + cycle(), "");
+    EXPECT_EQ(plant.errorBox.text().count(QStringLiteral("is the backup")), 1) << box();
 }
 
 TEST_F(ScanTest, FailuresAreReportedUnderTheProcedureTitleAndTheNextKindIsStillRead)
