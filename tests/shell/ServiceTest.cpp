@@ -86,7 +86,7 @@ TEST_F(ServiceRun, TellsTheServiceManagerItsStatesReadsTheConfigurationAgainAtSi
     // is named with the reason once, and is left as the operator wrote it.
     writeConfig(1100, "\"Extension\",\"$tx\"\n\"Steeldata\",x\n");
     const QByteArray unclean = readFileBytes(configPath());
-    ASSERT_EQ(::kill(pid_t(p.processId()), SIGHUP), 0);
+    ASSERT_TRUE(p.signal(SIGHUP));
     EXPECT_TRUE(p.waitForError(QStringLiteral("\"Steeldata\": Type mismatch"), 5000)) << p.errorBox().toStdString();
     QThread::msleep(2500);
     EXPECT_EQ(waiting(), QStringList{QStringLiteral("H1.$tx")}) << "taken after a reload that was not applied";
@@ -94,7 +94,7 @@ TEST_F(ServiceRun, TellsTheServiceManagerItsStatesReadsTheConfigurationAgainAtSi
     EXPECT_EQ(readFileBytes(configPath()), unclean);
 
     writeConfig(1100, "\"Extension\",\"$tx\"\n");
-    ASSERT_EQ(::kill(pid_t(p.processId()), SIGHUP), 0);
+    ASSERT_TRUE(p.signal(SIGHUP));
     EXPECT_TRUE(waitUntil([&] { return waiting().isEmpty(); }, 15000, 100)) << "not taken after the reload";
     EXPECT_EQ(backedUp(), (QStringList{QStringLiteral("A1.$tx"), QStringLiteral("H1.$tx")}));
     EXPECT_TRUE(notify.messages(3000, "Imported job H1").join(u'|').contains(QStringLiteral("RELOADING=1")));
@@ -124,7 +124,7 @@ TEST_F(ServiceRun, TellsTheServiceManagerItsStatesReadsTheConfigurationAgainAtSi
     };
     ASSERT_TRUE(waitUntil(importing, 20000, 1)) << "the import was not seen";
     for (const int sig : {SIGTERM, SIGTERM, SIGINT})
-        ASSERT_EQ(::kill(pid_t(p.processId()), sig), 0);
+        ASSERT_TRUE(p.signal(sig));
 
     const ProcessRun r = p.end(0);
     EXPECT_EQ(r.exitCode, 0);

@@ -53,11 +53,12 @@ public:
     {
         return waitUntil([&] { return errorBox().contains(text); }, ms);
     }
+    bool signal(int sig) { return ::kill(pid_t(processId()), sig) == 0; }
     // Sends the signal (0: none) and waits for the end.
     ProcessRun end(int sig = SIGTERM, int ms = 30000)
     {
         if (sig && state() != NotRunning)
-            ::kill(pid_t(processId()), sig);
+            signal(sig);
         EXPECT_TRUE(state() == NotRunning || waitForFinished(ms));
         return {exitStatus() == NormalExit ? exitCode() : -1, QString::fromLocal8Bit(readAllStandardOutput()),
                 errorBox()};
