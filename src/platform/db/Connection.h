@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -46,9 +47,26 @@ struct Table {
 
     [[nodiscard]] int indexOf(const QString& column) const
     {
+        // The readers name columns with literals, whose text stays where it
+        // is: a name found before is found again by its address, checked
+        // against the column's name, without hashing the text.
+        AddressSlot& slot = byAddress[(quintptr(column.constData()) >> 4) % byAddress.size()];
+        if (slot.text == column.constData() && slot.index >= 0 &&
+            QStringView(columns[size_t(slot.index)].name) == QStringView(column))
+            return slot.index;
         const auto it = exactIndex.constFind(column);
-        return it != exactIndex.cend() ? it.value() : foldedIndex.value(column.toLower(), -1);
+        const int i = it != exactIndex.cend() ? it.value() : foldedIndex.value(column.toLower(), -1);
+        if (i >= 0)
+            slot = {column.constData(), i};
+        return i;
     }
+
+private:
+    struct AddressSlot {
+        const QChar* text = nullptr;
+        int index = -1;
+    };
+    mutable std::array<AddressSlot, 128> byAddress{};
 };
 
 // A row's values as stored (after the column rules), which columns it was
@@ -56,7 +74,7 @@ struct Table {
 // written.
 struct RowData {
     std::shared_ptr<const Table> table;
-    std::vector<QVariant> values;
+    std::vector<Value> values;
     QByteArray given;     // one byte per column: a value was set (a new row is written with these)
     QByteArray changed;   // set since the row was last written
     qint64 key = 0;       // 0: not written yet
@@ -65,8 +83,8 @@ struct RowData {
 
 // Conversions between the values the readers hand over and what a column
 // stores (FieldValue.cpp).
-bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err);
-QVariant fromStoredValue(const Column& column, const QVariant& stored);
+bool toColumnValue(const Column& column, const QVariant& value, Value& out, PendingError& err);
+QVariant fromStoredValue(const Column& column, const Value& stored);
 
 struct ConnectionData {
     QString connectionName;

@@ -77,7 +77,7 @@ public:
         error = m_query.lastError();
         return false;
     }
-    void bind(int index, const QVariant& value) override { m_query.bindValue(index, value); }
+    void bind(int index, const Value& value) override { m_query.bindValue(index, value.toVariant()); }
     bool run(QSqlError& error) override
     {
         const bool ok = m_query.exec();
@@ -247,7 +247,7 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
 bool ConnectionData::copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err)
 {
     const Table& t = *rows.front()->table;
-    std::vector<const std::vector<QVariant>*> values;
+    std::vector<const std::vector<Value>*> values;
     for (const RowData* row : rows)
         values.push_back(&row->values);
     std::vector<qint64> keys;
@@ -288,7 +288,7 @@ bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError&
     for (const RowData* row : rows)
         for (int i = 0; i < row->given.size(); ++i)
             if (row->given.at(i))
-                q->bindValue(at++, row->values[size_t(i)]);
+                q->bindValue(at++, row->values[size_t(i)].toVariant());
     if (!q->exec()) {
         raise(q->lastError(), err, &t);
         q->finish();
@@ -376,7 +376,7 @@ bool ConnectionData::updateRow(RowData& row, PendingError& err)
     for (int i = 0; i < row.changed.size(); ++i)
         if (row.changed.at(i))
             statement->bind(at++, row.values[size_t(i)]);
-    statement->bind(at, row.key);
+    statement->bind(at, Value::ofInteger(row.key));
     QSqlError sqlError;
     if (!statement->run(sqlError)) {
         raise(sqlError, err, &t);
@@ -563,7 +563,7 @@ Row Database::newRow(const QString& table, PendingError& err)
         return {};
     auto data = std::make_shared<RowData>();
     const size_t n = info->columns.size();
-    data->values.assign(n, QVariant());
+    data->values.resize(n);
     data->given = QByteArray(qsizetype(n), '\0');
     data->changed = QByteArray(qsizetype(n), '\0');
     data->table = std::move(info);
@@ -658,7 +658,7 @@ Row Database::firstRow(const QString& table, const Where& where, PendingError& e
         row = newRow(table, err);
         row.d->key = q.query->value(0).toLongLong();
         for (size_t i = 0; i < row.d->values.size(); ++i)
-            row.d->values[i] = q.query->value(int(i) + 1);
+            row.d->values[i] = Value::fromEngine(q.query->value(int(i) + 1));
     }
     if (q.query)
         q.query->finish();
@@ -691,13 +691,13 @@ int Database::updateWhere(const QString& table, const QString& column, const QVa
     if (!t)
         return -1;
     const int i = t->indexOf(column);
-    QVariant stored;
+    Value stored;
     if (i < 0)
         error::itemNotFound(err);
     if (i < 0 || !toColumnValue(t->columns[size_t(i)], value, stored, err))
         return -1;
     const TableQuery q = queryOn(
-        table, column, where, {stored}, false,
+        table, column, where, {stored.toVariant()}, false,
         [](const Table& t, const QString& c, const QString& cond) {
             return QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") + c + QStringLiteral(" = ?") +
                    cond;
@@ -719,7 +719,7 @@ QVariant Database::maxOf(const QString& table, const QString& column, PendingErr
         err);
     QVariant result;
     if (q.query && q.query->next())
-        result = fromStoredValue(q.table->columns[size_t(q.column)], q.query->value(0));
+        result = fromStoredValue(q.table->columns[size_t(q.column)], Value::fromEngine(q.query->value(0)));
     if (q.query)
         q.query->finish();
     return result;
@@ -737,7 +737,7 @@ QVariantList Database::distinctOf(const QString& table, const QString& column, c
         err);
     QVariantList result;
     while (q.query && q.query->next())
-        result << fromStoredValue(q.table->columns[size_t(q.column)], q.query->value(0));
+        result << fromStoredValue(q.table->columns[size_t(q.column)], Value::fromEngine(q.query->value(0)));
     if (q.query)
         q.query->finish();
     return result;

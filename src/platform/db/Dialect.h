@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/Value.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -35,7 +37,7 @@ struct EngineFailure {
 class RowStatement {
 public:
     virtual ~RowStatement() = default;
-    virtual void bind(int index, const QVariant& value) = 0;
+    virtual void bind(int index, const Value& value) = 0;
     virtual bool run(QSqlError& error) = 0;
     [[nodiscard]] virtual qint64 lastKey() const = 0;
 };
@@ -84,7 +86,7 @@ public:
     // hands back their keys in order. False without an error when the
     // engine has none (INSERTs are used then).
     virtual bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
-                          const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                          const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                           QSqlError& error) const
     {
         (void)db, (void)table, (void)columns, (void)rows, (void)keys, (void)error;

@@ -19,7 +19,24 @@ namespace db {
 
 namespace {
 
-bool parseNumberText(const QString& text, QVariant& number);
+// A number on its way into a column: whole numbers stay whole.
+struct Number {
+    bool whole = true;
+    qint64 integer = 0;
+    double real = 0;
+    [[nodiscard]] double toDouble() const { return whole ? double(integer) : real; }
+};
+
+Number wholeNumber(qint64 v)
+{
+    return {true, v, 0};
+}
+Number realNumber(double v)
+{
+    return {false, 0, v};
+}
+
+bool parseNumberText(const QString& text, Number& number);
 
 const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
@@ -46,15 +63,17 @@ QString textOf(const QVariant& v)
     return v.toString();
 }
 
-// A value as a number: qlonglong for integers, double otherwise. False when
-// the value is no number (conversion error).
-bool numberOf(const QVariant& v, QVariant& number)
+// A value as a number. False when the value is no number (conversion
+// error).
+bool numberOf(const QVariant& v, Number& number)
 {
     switch (v.typeId()) {
     case QMetaType::Bool:
-        number = v.toBool() ? qlonglong(-1) : qlonglong(0); // True is -1, as always
+        number = wholeNumber(v.toBool() ? -1 : 0); // True is -1, as always
         return true;
     case QMetaType::Int:
+        number = wholeNumber(*static_cast<const int*>(v.constData()));
+        return true;
     case QMetaType::Short:
     case QMetaType::Long:
     case QMetaType::LongLong:
@@ -62,19 +81,23 @@ bool numberOf(const QVariant& v, QVariant& number)
     case QMetaType::UShort:
     case QMetaType::UInt:
     case QMetaType::UChar:
-        number = v.toLongLong();
+        number = wholeNumber(v.toLongLong());
         return true;
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
-            number = v.toDouble();
+            number = realNumber(v.toDouble());
         else
-            number = v.toLongLong();
+            number = wholeNumber(v.toLongLong());
         return true;
     case QMetaType::Double:
+        number = realNumber(*static_cast<const double*>(v.constData()));
+        return std::isfinite(number.real);
     case QMetaType::Float:
-        number = v.toDouble();
-        return std::isfinite(number.toDouble());
+        number = realNumber(v.toDouble());
+        return std::isfinite(number.real);
+    case QMetaType::QString:
+        return parseNumberText(*static_cast<const QString*>(v.constData()), number);
     default:
         break;
     }
@@ -83,7 +106,25 @@ bool numberOf(const QVariant& v, QVariant& number)
     return false;
 }
 
-bool toInteger(ColumnKind kind, const QVariant& number, QVariant& out, PendingError& err)
+// A stored value as a number (a column read back).
+bool numberOf(const Value& v, Number& number)
+{
+    switch (v.kind) {
+    case Value::Kind::Integer:
+        number = wholeNumber(v.integer);
+        return true;
+    case Value::Kind::Real:
+        number = realNumber(v.real);
+        return true;
+    case Value::Kind::Text:
+        return parseNumberText(v.text, number);
+    case Value::Kind::Null:
+        break;
+    }
+    return false;
+}
+
+bool toInteger(ColumnKind kind, const Number& number, Value& out, PendingError& err)
 {
     qint64 lo = std::numeric_limits<qint64>::min();
     qint64 hi = std::numeric_limits<qint64>::max();
@@ -94,22 +135,20 @@ bool toInteger(ColumnKind kind, const QVariant& number, QVariant& out, PendingEr
         lo = std::numeric_limits<qint32>::min();
         hi = std::numeric_limits<qint32>::max();
     }
-    qint64 value = 0;
-    if (number.typeId() == QMetaType::Double) {
-        const double rounded = std::nearbyint(number.toDouble()); // half to even
+    qint64 value = number.integer;
+    if (!number.whole) {
+        const double rounded = std::nearbyint(number.real); // half to even
         if (!(rounded >= double(lo) && rounded <= double(hi)) || std::abs(rounded) >= 9.2e18) {
             error::overflow(err);
             return false;
         }
         value = static_cast<qint64>(rounded);
-    } else {
-        value = number.toLongLong();
     }
     if (value < lo || value > hi) {
         error::overflow(err);
         return false;
     }
-    out = qlonglong(value);
+    out = Value::ofInteger(value);
     return true;
 }
 
@@ -174,12 +213,12 @@ QDateTime parseDateTime(const QString& text)
     return {};
 }
 
-bool toDateTime(const QVariant& value, QVariant& out, PendingError& err)
+bool toDateTime(const QVariant& value, Value& out, PendingError& err)
 {
     QDate date;
     QTime time;
     if (value.typeId() == QMetaType::QString && canonicalDateTime(value.toString(), &date, &time)) {
-        out = value; // stored as it stands
+        out = Value::ofText(value.toString()); // stored as it stands
         return true;
     }
     QDateTime d;
@@ -193,7 +232,7 @@ bool toDateTime(const QVariant& value, QVariant& out, PendingError& err)
         error::conversion(err);
         return false;
     }
-    out = d.toString(DateTimeFormat);
+    out = Value::ofText(d.toString(DateTimeFormat));
     return true;
 }
 
@@ -238,7 +277,7 @@ namespace {
 
 // The strict number rule for text: the whole text, blanks around allowed,
 // is an optionally signed decimal number. Integers come back as qlonglong.
-bool parseNumberText(const QString& text, QVariant& number)
+bool parseNumberText(const QString& text, Number& number)
 {
     QStringView body;
     bool point = false;
@@ -248,92 +287,135 @@ bool parseNumberText(const QString& text, QVariant& number)
     if (!point) {
         const qlonglong v = body.toLongLong(&ok);
         if (ok) {
-            number = v;
+            number = wholeNumber(v);
             return true;
         }
     }
     const double d = body.toDouble(&ok);
     if (!ok && body.endsWith(u'.'))
         return false;
-    number = d;
+    number = realNumber(d);
     return ok;
 }
 
 } // namespace
 
-bool toColumnValue(const Column& column, const QVariant& value, QVariant& out, PendingError& err)
+bool toColumnValue(const Column& column, const QVariant& value, Value& out, PendingError& err)
 {
     if (!value.isValid() || value.isNull()) {
-        out = QVariant();
+        out = Value();
         return true;
     }
     const ColumnKind kind = column.kind;
     if (isIntegerKind(kind) || kind == ColumnKind::Double) {
-        QVariant number;
+        Number number;
         if (!numberOf(value, number)) {
             error::conversion(err);
             return false;
         }
         if (kind == ColumnKind::Double) {
-            out = number.toDouble();
+            out = Value::ofReal(number.toDouble());
             return true;
         }
         return toInteger(kind, number, out, err);
     }
     if (isTextKind(kind)) {
-        const QString t = textFromValue(value);
+        QString t = value.typeId() == QMetaType::QString ? *static_cast<const QString*>(value.constData())
+                                                          : textFromValue(value);
         if (column.size > 0 && t.size() > column.size) {
             error::fieldTooSmall(err);
             return false;
         }
-        // Empty text is text, not Null: a driver that binds a null string
-        // as Null (PostgreSQL's) must store it as SQLite does.
-        out = t.isNull() ? QString(0, QChar()) : t;
+        out = Value::ofText(std::move(t));
         return true;
     }
     if (kind == ColumnKind::DateTime)
         return toDateTime(value, out, err);
-    out = value;
+    out = Value::fromEngine(value);
     return true;
 }
 
-QVariant fromStoredValue(const Column& column, const QVariant& stored)
+QVariant fromStoredValue(const Column& column, const Value& stored)
 {
-    if (!stored.isValid() || stored.isNull())
+    if (stored.isNull())
         return QVariant();
     switch (column.kind) {
     case ColumnKind::Int16:
     case ColumnKind::Int32:
     case ColumnKind::Int64: {
-        QVariant number;
+        Number number;
         if (!numberOf(stored, number))
-            return stored;
-        if (number.typeId() == QMetaType::Double)
-            return number;
-        const qlonglong v = number.toLongLong();
+            return stored.toVariant();
+        if (!number.whole)
+            return number.real;
+        const qint64 v = number.integer;
         if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
             return int(v);
-        return v;
+        return qlonglong(v);
     }
     case ColumnKind::Double: {
-        QVariant number;
+        Number number;
         if (!numberOf(stored, number))
-            return stored;
+            return stored.toVariant();
         return number.toDouble();
     }
     case ColumnKind::Text:
     case ColumnKind::Memo:
-        return textFromValue(stored);
+        return stored.kind == Value::Kind::Text ? stored.toVariant() : textFromValue(stored.toVariant());
     case ColumnKind::DateTime: {
-        if (stored.typeId() == QMetaType::QDateTime)
-            return stored;
-        const QDateTime d = parseDateTime(stored.toString());
-        return d.isValid() ? QVariant(d) : stored;
+        const QDateTime d = parseDateTime(stored.toVariant().toString());
+        return d.isValid() ? QVariant(d) : stored.toVariant();
     }
     case ColumnKind::Other:
         break;
     }
-    return stored;
+    return stored.toVariant();
+}
+
+Value Value::fromEngine(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::SChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::UChar:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return ofInteger(v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return ofReal(v.toDouble());
+    case QMetaType::QDateTime:
+        return ofText(v.toDateTime().toString(DateTimeFormat));
+    case QMetaType::QDate:
+        return ofText(v.toDate().startOfDay().toString(DateTimeFormat));
+    default:
+        return ofText(textOf(v));
+    }
+}
+
+QVariant Value::toVariant() const
+{
+    switch (kind) {
+    case Kind::Null:
+        break;
+    case Kind::Integer:
+        return qlonglong(integer);
+    case Kind::Real:
+        return real;
+    case Kind::Text:
+        // Empty text is text, not Null: a driver that binds a null string
+        // as Null (PostgreSQL's) must store it as SQLite does.
+        return text.isNull() ? QString(0, QChar()) : text;
+    }
+    return {};
 }
 
 } // namespace db

@@ -416,26 +416,22 @@ struct LibPq {
 
 // A value in COPY's text form: \N for Null, texts with their backslashes,
 // tabs and line ends escaped.
-void appendCopyValue(QByteArray& out, const QVariant& v)
+void appendCopyValue(QByteArray& out, const Value& v)
 {
-    if (v.isNull()) {
+    switch (v.kind) {
+    case Value::Kind::Null:
         out += "\\N";
         return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-        out += QByteArray::number(v.toLongLong());
+    case Value::Kind::Integer:
+        out += QByteArray::number(v.integer);
         return;
-    case QMetaType::Double:
-        out += QByteArray::number(v.toDouble(), 'g', 17);
+    case Value::Kind::Real:
+        out += QByteArray::number(v.real, 'g', 17);
         return;
-    default:
+    case Value::Kind::Text:
         break;
     }
-    for (const char c : v.toString().toUtf8()) {
+    for (const char c : v.text.toUtf8()) {
         switch (c) {
         case '\\':
             out += "\\\\";
@@ -458,7 +454,7 @@ void appendCopyValue(QByteArray& out, const QVariant& v)
 } // namespace
 
 bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
-                               const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                               const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                                QSqlError& error) const
 {
     const LibPq* pq = LibPq::get();
@@ -505,7 +501,7 @@ bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByte
     QByteArray data;
     for (size_t r = 0; r < rows.size(); ++r) {
         data += QByteArray::number(keys[r]);
-        const std::vector<QVariant>& values = *rows[r];
+        const std::vector<Value>& values = *rows[r];
         for (int i = 0; i < columns.size(); ++i) {
             if (columns.at(i)) {
                 data += '\t';

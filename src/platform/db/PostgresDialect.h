@@ -47,7 +47,7 @@ public:
     // COPY ... FROM STDIN on the driver's own libpq connection, with keys
     // taken from the table's identity sequence first.
     bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
-                  const std::vector<const std::vector<QVariant>*>& rows, std::vector<qint64>& keys,
+                  const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                   QSqlError& error) const override;
     [[nodiscard]] QString returningKey(const QString& quotedKey) const override
     {

@@ -32,12 +32,12 @@ bool Row::set(const QString& column, const QVariant& value, PendingError& err)
         error::itemNotFound(err);
         return false;
     }
-    QVariant stored;
+    Value stored;
     if (!toColumnValue(d->table->columns[size_t(i)], value, stored, err))
         return false;
-    QVariant& current = d->values[size_t(i)];
+    Value& current = d->values[size_t(i)];
     // A stored row's next write carries only the values that differ.
-    if (d->given.at(i) && current.typeId() == stored.typeId() && current == stored)
+    if (d->given.at(i) && current == stored)
         return true;
     current = std::move(stored);
     d->given[i] = 1;
@@ -70,7 +70,7 @@ bool Row::setFrom(const QString& column, const Row& source, PendingError& err)
         error::itemNotFound(err);
         return false;
     }
-    return set(column, source.d->values[size_t(i)], err);
+    return set(column, source.d->values[size_t(i)].toVariant(), err);
 }
 
 } // namespace db

@@ -42,35 +42,27 @@ public:
     SqliteRowStatement(const SqliteRowStatement&) = delete;
     SqliteRowStatement& operator=(const SqliteRowStatement&) = delete;
 
-    void bind(int index, const QVariant& value) override
+    void bind(int index, const Value& value) override
     {
         const int at = index + 1;
-        switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
-        case QMetaType::UnknownType:
+        switch (value.kind) {
+        case Value::Kind::Null:
             sqlite3_bind_null(m_stmt, at);
             break;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::UInt:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(m_stmt, at, value.toLongLong());
+        case Value::Kind::Integer:
+            sqlite3_bind_int64(m_stmt, at, value.integer);
             break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            sqlite3_bind_double(m_stmt, at, value.toDouble());
+        case Value::Kind::Real:
+            sqlite3_bind_double(m_stmt, at, value.real);
             break;
-        case QMetaType::QString: {
-            // The row holds the text until the statement has run.
-            const QString& text = *static_cast<const QString*>(value.constData());
-            sqlite3_bind_text16(m_stmt, at, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+        case Value::Kind::Text:
+            // The row holds the text until the statement has run; an empty
+            // text is text, never Null.
+            if (value.text.isEmpty())
+                sqlite3_bind_text(m_stmt, at, "", 0, SQLITE_STATIC);
+            else
+                sqlite3_bind_text16(m_stmt, at, value.text.utf16(), int(value.text.size() * 2), SQLITE_STATIC);
             break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            sqlite3_bind_text(m_stmt, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
         }
     }
 
