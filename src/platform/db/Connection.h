@@ -75,8 +75,8 @@ private:
 struct RowData {
     std::shared_ptr<const Table> table;
     std::vector<Value> values;
-    QByteArray given;     // one byte per column: a value was set (a new row is written with these)
-    QByteArray changed;   // set since the row was last written
+    ColumnMask given;     // a value was set (a new row is written with these columns)
+    ColumnMask changed;   // set since the row was last written
     qint64 key = 0;       // 0: not written yet
     bool pending = false; // handed to the writer, INSERT not written yet
 };
@@ -106,8 +106,8 @@ struct ConnectionData {
     // table can take its address while the statements live.
     struct TableStatements {
         std::shared_ptr<const Table> table;
-        QHash<QByteArray, std::shared_ptr<RowStatement>> inserts;
-        QHash<QByteArray, std::shared_ptr<RowStatement>> updates;
+        QHash<ColumnMask, std::shared_ptr<RowStatement>> inserts;
+        QHash<ColumnMask, std::shared_ptr<RowStatement>> updates;
     };
     QHash<const Table*, TableStatements> rowStatements;
 
@@ -125,7 +125,7 @@ struct ConnectionData {
     bool insertRows(const std::vector<RowData*>& rows, PendingError& err);
     // The same through the dialect's bulk path; copied false when it has none.
     bool copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err);
-    RowStatement* rowStatement(const std::shared_ptr<const Table>& table, const QByteArray& columns, bool update,
+    RowStatement* rowStatement(const std::shared_ptr<const Table>& table, const ColumnMask& columns, bool update,
                                PendingError& err);
     bool updateRow(RowData& row, PendingError& err);
     // Turns an engine error into the store layer's numbers.

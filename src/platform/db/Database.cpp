@@ -50,11 +50,11 @@ bool whereSql(const Table& table, const Where& where, QString& sql, QVariantList
     return true;
 }
 
-QString columnList(const Table& table, const QByteArray& mask, const QString& suffix)
+QString columnList(const Table& table, const ColumnMask& mask, const QString& suffix)
 {
     QStringList parts;
-    for (int i = 0; i < mask.size(); ++i)
-        if (mask.at(i))
+    for (int i = 0; i < int(table.columns.size()); ++i)
+        if (mask.test(i))
             parts << table.quotedColumns[i] + suffix;
     return parts.join(QStringLiteral(", "));
 }
@@ -78,11 +78,11 @@ public:
         return false;
     }
     void bind(int index, const Value& value) override { m_query.bindValue(index, value.toVariant()); }
-    bool run(QSqlError& error) override
+    bool run() override
     {
         const bool ok = m_query.exec();
         if (!ok)
-            error = m_query.lastError();
+            m_error = m_query.lastError();
         // A statement that hands back its row's key (RETURNING) has one row.
         if (!ok)
             m_key = 0;
@@ -93,10 +93,12 @@ public:
         m_query.finish();
         return ok;
     }
+    [[nodiscard]] QSqlError lastError() const override { return m_error; }
     [[nodiscard]] qint64 lastKey() const override { return m_key; }
 
 private:
     QSqlQuery m_query;
+    QSqlError m_error;
     bool m_keyReturned = false;
     qint64 m_key = 0;
 };
@@ -143,6 +145,12 @@ std::shared_ptr<const Table> ConnectionData::table(const QString& name, PendingE
             raise(sqlError, err, nullptr);
         else
             error::tableNotFound(err, name);
+        return nullptr;
+    }
+    if (info->columns.size() > size_t(ColumnMask::Capacity)) {
+        error::engine(err, QStringLiteral("The table '%1' has more than %2 columns.")
+                               .arg(info->name)
+                               .arg(ColumnMask::Capacity));
         return nullptr;
     }
     info->quotedName = quoteName(info->name);
@@ -256,7 +264,7 @@ bool ConnectionData::copyRows(const std::vector<RowData*>& rows, bool& copied, P
     if (copied) {
         for (size_t i = 0; i < rows.size(); ++i) {
             rows[i]->key = keys[i];
-            rows[i]->changed.fill(0);
+            rows[i]->changed.clear();
             rows[i]->pending = false;
         }
         return true;
@@ -271,11 +279,11 @@ bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError&
 {
     const RowData& first = *rows.front();
     const Table& t = *first.table;
-    const qsizetype columns = first.given.count('\1');
+    const int columns = first.given.count();
     QString sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") +
                   columnList(t, first.given, {}) + QStringLiteral(") VALUES ");
     QStringList marks;
-    for (qsizetype n = columns; n > 0; --n)
+    for (int n = columns; n > 0; --n)
         marks << QStringLiteral("?");
     const QString tuple = u'(' + marks.join(QStringLiteral(", ")) + u')';
     for (size_t r = 0; r < rows.size(); ++r)
@@ -286,8 +294,8 @@ bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError&
         return false;
     int at = 0;
     for (const RowData* row : rows)
-        for (int i = 0; i < row->given.size(); ++i)
-            if (row->given.at(i))
+        for (int i = 0; i < int(t.columns.size()); ++i)
+            if (row->given.test(i))
                 q->bindValue(at++, row->values[size_t(i)].toVariant());
     if (!q->exec()) {
         raise(q->lastError(), err, &t);
@@ -297,13 +305,13 @@ bool ConnectionData::insertRows(const std::vector<RowData*>& rows, PendingError&
     // The keys come back in the order of the rows.
     for (RowData* row : rows) {
         row->key = q->next() ? q->value(0).toLongLong() : 0;
-        row->changed.fill(0);
+        row->changed.clear();
     }
     q->finish();
     return true;
 }
 
-RowStatement* ConnectionData::rowStatement(const std::shared_ptr<const Table>& table, const QByteArray& columns,
+RowStatement* ConnectionData::rowStatement(const std::shared_ptr<const Table>& table, const ColumnMask& columns,
                                            bool update, PendingError& err)
 {
     const Table& t = *table;
@@ -318,12 +326,12 @@ RowStatement* ConnectionData::rowStatement(const std::shared_ptr<const Table>& t
         sql = QStringLiteral("UPDATE ") + t.quotedName + QStringLiteral(" SET ") +
               columnList(t, columns, QStringLiteral(" = ?")) + QStringLiteral(" WHERE ") + t.quotedKey +
               QStringLiteral(" = ?");
-    } else if (columns.count('\1') == 0) {
+    } else if (!columns.any()) {
         sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" DEFAULT VALUES") +
               (t.keyColumn.isEmpty() ? QString() : dialect->returningKey(t.quotedKey));
     } else {
         QStringList marks;
-        for (qsizetype n = columns.count('\1'); n > 0; --n)
+        for (int n = columns.count(); n > 0; --n)
             marks << QStringLiteral("?");
         sql = QStringLiteral("INSERT INTO ") + t.quotedName + QStringLiteral(" (") + columnList(t, columns, {}) +
               QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")") +
@@ -351,38 +359,36 @@ bool ConnectionData::insertRow(RowData& row, PendingError& err)
     if (!statement)
         return false;
     int at = 0;
-    for (int i = 0; i < row.given.size(); ++i)
-        if (row.given.at(i))
+    for (int i = 0; i < int(t.columns.size()); ++i)
+        if (row.given.test(i))
             statement->bind(at++, row.values[size_t(i)]);
-    QSqlError sqlError;
-    if (!statement->run(sqlError)) {
-        raise(sqlError, err, &t);
+    if (!statement->run()) {
+        raise(statement->lastError(), err, &t);
         return false;
     }
     row.key = statement->lastKey();
-    row.changed.fill(0);
+    row.changed.clear();
     return true;
 }
 
 bool ConnectionData::updateRow(RowData& row, PendingError& err)
 {
     const Table& t = *row.table;
-    if (!row.changed.contains('\1'))
+    if (!row.changed.any())
         return true;
     RowStatement* statement = rowStatement(row.table, row.changed, true, err);
     if (!statement)
         return false;
     int at = 0;
-    for (int i = 0; i < row.changed.size(); ++i)
-        if (row.changed.at(i))
+    for (int i = 0; i < int(t.columns.size()); ++i)
+        if (row.changed.test(i))
             statement->bind(at++, row.values[size_t(i)]);
     statement->bind(at, Value::ofInteger(row.key));
-    QSqlError sqlError;
-    if (!statement->run(sqlError)) {
-        raise(sqlError, err, &t);
+    if (!statement->run()) {
+        raise(statement->lastError(), err, &t);
         return false;
     }
-    row.changed.fill(0);
+    row.changed.clear();
     return true;
 }
 
@@ -564,8 +570,6 @@ Row Database::newRow(const QString& table, PendingError& err)
     auto data = std::make_shared<RowData>();
     const size_t n = info->columns.size();
     data->values.resize(n);
-    data->given = QByteArray(qsizetype(n), '\0');
-    data->changed = QByteArray(qsizetype(n), '\0');
     data->table = std::move(info);
     return Row(std::move(data));
 }
@@ -591,7 +595,7 @@ bool Database::store(Row& row, PendingError& err)
         m_conn->pending.push_back(row.d);
         return m_conn->pending.size() < maxPendingRows(*m_conn->dialect) || m_conn->writePending(nullptr, err);
     }
-    if (data.key != 0 && !data.changed.contains('\1'))
+    if (data.key != 0 && !data.changed.any())
         return true; // nothing to write
     if (!m_conn->writePending(nullptr, err))
         return false;

@@ -33,12 +33,14 @@ struct EngineFailure {
 };
 
 // A prepared statement that writes one row at a time: values bound by
-// position (from 0), run, and the key of the row it added.
+// position (from 0), run, and the key of the row it added; lastError()
+// tells why the last run failed.
 class RowStatement {
 public:
     virtual ~RowStatement() = default;
     virtual void bind(int index, const Value& value) = 0;
-    virtual bool run(QSqlError& error) = 0;
+    virtual bool run() = 0;
+    [[nodiscard]] virtual QSqlError lastError() const = 0;
     [[nodiscard]] virtual qint64 lastKey() const = 0;
 };
 
@@ -81,11 +83,11 @@ public:
     // How many new rows may wait before they are written (memory stays
     // flat; a server gets fewer, larger writes).
     [[nodiscard]] virtual int rowsWaiting() const { return 512; }
-    // Writes new rows of one table (the columns given in `columns`, one byte
-    // per column, values in table order) through the engine's bulk path and
+    // Writes new rows of one table (the columns given in `columns`, values
+    // in table order) through the engine's bulk path and
     // hands back their keys in order. False without an error when the
     // engine has none (INSERTs are used then).
-    virtual bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+    virtual bool copyRows(QSqlDatabase& db, const Table& table, const ColumnMask& columns,
                           const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                           QSqlError& error) const
     {

@@ -453,7 +453,7 @@ void appendCopyValue(QByteArray& out, const Value& v)
 
 } // namespace
 
-bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const ColumnMask& columns,
                                const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                                QSqlError& error) const
 {
@@ -485,8 +485,8 @@ bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByte
         keys.push_back(key);
 
     QString sql = QStringLiteral("COPY ") + table.quotedName + QStringLiteral(" (") + table.quotedKey;
-    for (int i = 0; i < columns.size(); ++i)
-        if (columns.at(i))
+    for (int i = 0; i < int(table.columns.size()); ++i)
+        if (columns.test(i))
             sql += QStringLiteral(", ") + table.quotedColumns[i];
     sql += QStringLiteral(") FROM STDIN");
     void* started = pq->exec(conn, sql.toUtf8().constData());
@@ -502,8 +502,8 @@ bool PostgresDialect::copyRows(QSqlDatabase& db, const Table& table, const QByte
     for (size_t r = 0; r < rows.size(); ++r) {
         data += QByteArray::number(keys[r]);
         const std::vector<Value>& values = *rows[r];
-        for (int i = 0; i < columns.size(); ++i) {
-            if (columns.at(i)) {
+        for (int i = 0; i < int(table.columns.size()); ++i) {
+            if (columns.test(i)) {
                 data += '\t';
                 appendCopyValue(data, values[size_t(i)]);
             }

@@ -46,7 +46,7 @@ public:
     [[nodiscard]] int rowsWaiting() const override { return 4096; }
     // COPY ... FROM STDIN on the driver's own libpq connection, with keys
     // taken from the table's identity sequence first.
-    bool copyRows(QSqlDatabase& db, const Table& table, const QByteArray& columns,
+    bool copyRows(QSqlDatabase& db, const Table& table, const ColumnMask& columns,
                   const std::vector<const std::vector<Value>*>& rows, std::vector<qint64>& keys,
                   QSqlError& error) const override;
     [[nodiscard]] QString returningKey(const QString& quotedKey) const override

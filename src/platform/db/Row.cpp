@@ -37,11 +37,11 @@ bool Row::set(const QString& column, const QVariant& value, PendingError& err)
         return false;
     Value& current = d->values[size_t(i)];
     // A stored row's next write carries only the values that differ.
-    if (d->given.at(i) && current == stored)
+    if (d->given.test(i) && current == stored)
         return true;
     current = std::move(stored);
-    d->given[i] = 1;
-    d->changed[i] = 1;
+    d->given.set(i);
+    d->changed.set(i);
     return true;
 }
 

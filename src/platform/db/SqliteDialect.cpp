@@ -10,6 +10,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <vector>
+
 // The SQLite specifics of the store layer, and only these: WAL journal so
 // the machine's control can read while the server writes, synchronous=FULL
 // so a commit is on disk before the job file is moved to the backup,
@@ -31,13 +34,33 @@ bool execute(QSqlDatabase& db, const QString& sql, QSqlError& error)
     return true;
 }
 
+// UTF-8 of a text into a buffer whose room is reused (job texts are
+// nearly always ASCII, copied a character at a time).
+void toUtf8(const QString& text, QByteArray& out)
+{
+    const qsizetype n = text.size();
+    out.resize(n);
+    char* to = out.data();
+    const auto* from = reinterpret_cast<const char16_t*>(text.constData());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (from[i] >= 0x80) {
+            out = text.toUtf8();
+            return;
+        }
+        to[i] = char(from[i]);
+    }
+}
+
 // Rows are written through the engine's own statements on the driver's
 // connection: a value is bound as what it is, without the driver's
 // placeholder names and copies. Values are those the column rules made:
 // numbers, texts (dates as text) or Null.
 class SqliteRowStatement final : public RowStatement {
 public:
-    SqliteRowStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    SqliteRowStatement(sqlite3* db, sqlite3_stmt* stmt)
+        : m_db(db), m_stmt(stmt), m_texts(size_t(std::max(0, sqlite3_bind_parameter_count(stmt))))
+    {
+    }
     ~SqliteRowStatement() override { sqlite3_finalize(m_stmt); }
     SqliteRowStatement(const SqliteRowStatement&) = delete;
     SqliteRowStatement& operator=(const SqliteRowStatement&) = delete;
@@ -55,29 +78,32 @@ public:
         case Value::Kind::Real:
             sqlite3_bind_double(m_stmt, at, value.real);
             break;
-        case Value::Kind::Text:
-            // The row holds the text until the statement has run; an empty
-            // text is text, never Null.
-            if (value.text.isEmpty())
-                sqlite3_bind_text(m_stmt, at, "", 0, SQLITE_STATIC);
-            else
-                sqlite3_bind_text16(m_stmt, at, value.text.utf16(), int(value.text.size() * 2), SQLITE_STATIC);
+        case Value::Kind::Text: {
+            // In the file's own encoding, from a buffer of the statement's
+            // that lives until the next run: the engine neither converts
+            // nor copies it. An empty text is text, never Null.
+            QByteArray& utf8 = m_texts[size_t(index)];
+            toUtf8(value.text, utf8);
+            sqlite3_bind_text(m_stmt, at, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()), SQLITE_STATIC);
             break;
+        }
         }
     }
 
-    bool run(QSqlError& error) override
+    bool run() override
     {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-            error = QSqlError(QStringLiteral("Unable to fetch row"),
-                              QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db))),
-                              QSqlError::StatementError, QString::number(rc));
-            sqlite3_reset(m_stmt);
-            return false;
-        }
+        m_rc = sqlite3_step(m_stmt);
+        const bool ok = m_rc == SQLITE_DONE || m_rc == SQLITE_ROW;
+        if (!ok)
+            m_message = QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db)));
         sqlite3_reset(m_stmt);
-        return true;
+        return ok;
+    }
+
+    [[nodiscard]] QSqlError lastError() const override
+    {
+        return QSqlError(QStringLiteral("Unable to fetch row"), m_message, QSqlError::StatementError,
+                         QString::number(m_rc));
     }
 
     [[nodiscard]] qint64 lastKey() const override { return sqlite3_last_insert_rowid(m_db); }
@@ -85,6 +111,9 @@ public:
 private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
+    std::vector<QByteArray> m_texts; // one per parameter, reused
+    int m_rc = SQLITE_OK;
+    QString m_message;
 };
 
 class SqliteDialect final : public Dialect {

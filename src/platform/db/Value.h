@@ -1,9 +1,14 @@
 #pragma once
 
-// Internal to the store layer: a value as a column stores it.
+// Internal to the store layer: a value as a column stores it, and a set
+// of a table's columns.
 
+#include <QHashFunctions>
 #include <QString>
 #include <QVariant>
+
+#include <array>
+#include <bit>
 
 namespace db {
 
@@ -65,6 +70,41 @@ struct Value {
         }
         return false;
     }
+};
+
+// A set of a table's columns, one bit per column in table order: the
+// columns a row was given, or those changed since it was written.
+class ColumnMask {
+public:
+    // More than the 255 columns a table of the old engine could have.
+    static constexpr int Capacity = 256;
+
+    void set(int column) { m_words[size_t(column) >> 6] |= quint64(1) << (column & 63); }
+    [[nodiscard]] bool test(int column) const { return (m_words[size_t(column) >> 6] >> (column & 63)) & 1U; }
+    [[nodiscard]] bool any() const
+    {
+        for (const quint64 w : m_words)
+            if (w)
+                return true;
+        return false;
+    }
+    [[nodiscard]] int count() const
+    {
+        int n = 0;
+        for (const quint64 w : m_words)
+            n += std::popcount(w);
+        return n;
+    }
+    void clear() { m_words = {}; }
+
+    friend bool operator==(const ColumnMask&, const ColumnMask&) = default;
+    friend size_t qHash(const ColumnMask& mask, size_t seed = 0)
+    {
+        return qHashBits(mask.m_words.data(), sizeof mask.m_words, seed);
+    }
+
+private:
+    std::array<quint64, Capacity / 64> m_words{};
 };
 
 } // namespace db
