@@ -30,7 +30,7 @@ void emptyPieceSteelNames(ImportContext& ctx)
 {
     db::Row& pieces = ctx.conn.piece;
     for (const char* column : {"StahlNr", "StahlNr1", "StahlNr2"})
-        pieces.set(QString::fromLatin1(column), QStringLiteral(""), ctx.err);
+        pieces.set(column, QStringLiteral(""), ctx.err);
     store(ctx, pieces, ctx.err);
 }
 

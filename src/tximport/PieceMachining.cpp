@@ -116,7 +116,7 @@ bool readListValue(ImportContext& ctx, QByteArray& list, const char* column)
     ctx.token = text::nextToken(list, listSeparator(list));
     double v = 0;
     if (strictValue(ctx, ctx.token, &v))
-        ctx.conn.machining.set(QString::fromLatin1(column), QVariant(v / 10.0), ctx.err);
+        ctx.conn.machining.set(column, QVariant(v / 10.0), ctx.err);
     return !ctx.err.pending();
 }
 

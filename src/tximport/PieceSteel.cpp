@@ -79,12 +79,12 @@ void appendPvcEntry(ImportContext& ctx, const QVariant& steelNumber)
 
 QVariant get(ImportContext& ctx, const char* column)
 {
-    return ctx.conn.piece.get(QString::fromLatin1(column), ctx.err);
+    return ctx.conn.piece.get(column, ctx.err);
 }
 
 void set(ImportContext& ctx, const char* column, const QVariant& value)
 {
-    ctx.conn.piece.set(QString::fromLatin1(column), value, ctx.err);
+    ctx.conn.piece.set(column, value, ctx.err);
 }
 
 // "S" + selection + length + steel number.

@@ -7,6 +7,7 @@
 #include "platform/db/Database.h"
 #include "platform/db/Dialect.h"
 
+#include <QAnyStringView>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -14,6 +15,7 @@
 #include <QVariant>
 
 #include <array>
+#include <type_traits>
 #include <memory>
 #include <vector>
 
@@ -45,28 +47,60 @@ struct Table {
     QString quotedKey;
     QStringList quotedColumns;
 
-    [[nodiscard]] int indexOf(const QString& column) const
+    [[nodiscard]] int indexOf(QAnyStringView column) const
     {
         // The readers name columns with literals, whose text stays where it
         // is: a name found before is found again by its address, checked
         // against the column's name, without hashing the text.
-        AddressSlot& slot = byAddress[(quintptr(column.constData()) >> 4) % byAddress.size()];
-        if (slot.text == column.constData() && slot.index >= 0 &&
-            QStringView(columns[size_t(slot.index)].name) == QStringView(column))
-            return slot.index;
-        const auto it = exactIndex.constFind(column);
-        const int i = it != exactIndex.cend() ? it.value() : foldedIndex.value(column.toLower(), -1);
-        if (i >= 0)
-            slot = {column.constData(), i};
+        const size_t mask = byAddress.size() - 1;
+        size_t at = size_t((quint64(quintptr(column.data())) * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+        for (; byAddress[at].text; at = (at + 1) & mask) {
+            const AddressSlot& slot = byAddress[at];
+            if (slot.text == column.data() && sameName(columns[size_t(slot.index)].name, column))
+                return slot.index;
+        }
+        const QString name = column.toString();
+        const auto it = exactIndex.constFind(name);
+        const int i = it != exactIndex.cend() ? it.value() : foldedIndex.value(name.toLower(), -1);
+        if (i >= 0) {
+            // Names made anew for every call would fill the places: they
+            // are all given up when half are taken.
+            if (++addressesTaken > byAddress.size() / 2) {
+                byAddress.fill({});
+                addressesTaken = 1;
+                at = size_t((quint64(quintptr(column.data())) * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+            }
+            byAddress[at] = {column.data(), i};
+        }
         return i;
     }
 
 private:
+    // The name as the column has it, character for character (a name in
+    // 8-bit text compares by its bytes: column names are ASCII).
+    static bool sameName(const QString& name, QAnyStringView column)
+    {
+        return column.visit([&name](auto view) {
+            if constexpr (std::is_same_v<decltype(view), QStringView>) {
+                return QStringView(name) == view;
+            } else {
+                if (view.size() != name.size())
+                    return false;
+                const QChar* at = name.constData();
+                for (qsizetype i = 0; i < view.size(); ++i)
+                    if (at[i].unicode() != static_cast<unsigned char>(view.data()[i]))
+                        return false;
+                return true;
+            }
+        });
+    }
+
     struct AddressSlot {
-        const QChar* text = nullptr;
+        const void* text = nullptr;
         int index = -1;
     };
-    mutable std::array<AddressSlot, 128> byAddress{};
+    mutable std::array<AddressSlot, 256> byAddress{}; // open addressing by the text's address
+    mutable size_t addressesTaken = 0;
 };
 
 // A row's values as stored (after the column rules), which columns it was

@@ -16,12 +16,12 @@ bool Row::isStored() const
     return d && (d->key != 0 || d->pending);
 }
 
-bool Row::has(const QString& column) const
+bool Row::has(QAnyStringView column) const
 {
     return d && d->table->indexOf(column) >= 0;
 }
 
-bool Row::set(const QString& column, const QVariant& value, PendingError& err)
+bool Row::set(QAnyStringView column, const QVariant& value, PendingError& err)
 {
     if (!d) {
         error::noCurrentRecord(err);
@@ -45,7 +45,7 @@ bool Row::set(const QString& column, const QVariant& value, PendingError& err)
     return true;
 }
 
-QVariant Row::get(const QString& column, PendingError& err) const
+QVariant Row::get(QAnyStringView column, PendingError& err) const
 {
     if (!d) {
         error::noCurrentRecord(err);
@@ -59,7 +59,7 @@ QVariant Row::get(const QString& column, PendingError& err) const
     return fromStoredValue(d->table->columns[size_t(i)], d->values[size_t(i)]);
 }
 
-bool Row::setFrom(const QString& column, const Row& source, PendingError& err)
+bool Row::setFrom(QAnyStringView column, const Row& source, PendingError& err)
 {
     if (!source.d) {
         error::noCurrentRecord(err);

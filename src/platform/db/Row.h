@@ -2,6 +2,7 @@
 
 #include "platform/PendingError.h"
 
+#include <QAnyStringView>
 #include <QString>
 #include <QVariant>
 
@@ -35,11 +36,12 @@ public:
     // True once the row was handed to the Database to store.
     [[nodiscard]] bool isStored() const;
 
-    bool set(const QString& column, const QVariant& value, PendingError& err);
-    [[nodiscard]] QVariant get(const QString& column, PendingError& err) const;
+    // A column is named by any kind of string (a literal needs no QString).
+    bool set(QAnyStringView column, const QVariant& value, PendingError& err);
+    [[nodiscard]] QVariant get(QAnyStringView column, PendingError& err) const;
     // set(column, source.get(column)) without reading the value back first.
-    bool setFrom(const QString& column, const Row& source, PendingError& err);
-    [[nodiscard]] bool has(const QString& column) const;
+    bool setFrom(QAnyStringView column, const Row& source, PendingError& err);
+    [[nodiscard]] bool has(QAnyStringView column) const;
 
 private:
     friend class Database;
