@@ -92,6 +92,14 @@ TEST_F(JobDbTest, NewRowsGoInWithTheirLastStoreAndRefusalsAreReportedWhereWritte
     EXPECT_EQ(err.number, 3022) << "job names are unique without case";
     ASSERT_TRUE(database.open(path(), err));
     EXPECT_EQ(count("LosNamen") + count("Stabdaten"), 2);
+
+    // A written row that nothing holds any more lends its room to the next
+    // new row of its table, which starts empty.
+    (void)addRow("Stabdaten", {{"LosName", qs("J1")}, {"StabNr", 5}, {"Farbe", qs("gruen")}});
+    ASSERT_TRUE(database.hasRows(qs("Stabdaten"), err));
+    const db::Row fresh = addRow("Stabdaten", {{"LosName", qs("J1")}, {"StabNr", 6}});
+    EXPECT_TRUE(fresh.get(qs("Farbe"), err).isNull());
+    EXPECT_EQ(count("Stabdaten", "StabNr = 6 AND Farbe IS NULL"), 1);
 }
 
 const QString TooLong = qs("The field is too small to accept the amount of data you attempted to add. "

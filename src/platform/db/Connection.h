@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include <array>
+#include <cstring>
 #include <type_traits>
 #include <memory>
 #include <vector>
@@ -81,13 +82,13 @@ private:
     static bool sameName(const QString& name, QAnyStringView column)
     {
         return column.visit([&name](auto view) {
+            if (view.size() != name.size())
+                return false;
             if constexpr (std::is_same_v<decltype(view), QStringView>) {
-                return QStringView(name) == view;
+                return std::memcmp(view.data(), name.constData(), size_t(name.size()) * sizeof(QChar)) == 0;
             } else {
-                if (view.size() != name.size())
-                    return false;
                 const QChar* at = name.constData();
-                for (qsizetype i = 0; i < view.size(); ++i)
+                for (qsizetype i = 0; i < name.size(); ++i)
                     if (at[i].unicode() != static_cast<unsigned char>(view.data()[i]))
                         return false;
                 return true;
@@ -144,6 +145,11 @@ struct ConnectionData {
         QHash<ColumnMask, std::shared_ptr<RowStatement>> updates;
     };
     QHash<const Table*, TableStatements> rowStatements;
+    // Written rows no Row refers to, kept for new rows of their table: a
+    // long job file does not allocate a row per record.
+    static constexpr size_t MaxSpareRows = 1024;
+    QHash<const Table*, std::vector<std::shared_ptr<RowData>>> spareRows;
+    size_t spareRowCount = 0;
 
     // A prepared statement for the SQL text, reused across calls.
     QSqlQuery* prepared(const QString& sql, PendingError& err);
@@ -154,6 +160,10 @@ struct ConnectionData {
     // Writes the pending rows: all of them (reading null), or those up to
     // the last one of the table a statement is about to read.
     bool writePending(const Table* reading, PendingError& err);
+    void keepSpareRows(size_t written);
+    void keepSpareRow(std::shared_ptr<RowData>& row);
+    // A spare row of the table, emptied; null when there is none.
+    std::shared_ptr<RowData> spareRow(const Table* table);
     bool insertRow(RowData& row, PendingError& err);
     // Rows of one table with the same columns given, in one INSERT.
     bool insertRows(const std::vector<RowData*>& rows, PendingError& err);

@@ -201,6 +201,7 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
                 break;
             pending[written]->pending = false;
         }
+        keepSpareRows(written);
         pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
         return written == upTo;
     }
@@ -246,10 +247,47 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
         if (!ok)
             break;
     }
+    for (size_t i = 0; i < upTo; ++i)
+        if (!pending[i]->pending)
+            keepSpareRow(pending[i]);
     pending.erase(std::remove_if(pending.begin(), pending.begin() + std::ptrdiff_t(upTo),
-                                 [](const std::shared_ptr<RowData>& row) { return !row->pending; }),
+                                 [](const std::shared_ptr<RowData>& row) { return !row || !row->pending; }),
                   pending.begin() + std::ptrdiff_t(upTo));
     return ok;
+}
+
+void ConnectionData::keepSpareRows(size_t written)
+{
+    for (size_t i = 0; i < written; ++i)
+        keepSpareRow(pending[i]);
+}
+
+void ConnectionData::keepSpareRow(std::shared_ptr<RowData>& row)
+{
+    // A written row that no Row refers to any more is kept for the next
+    // new row of its table.
+    if (row.use_count() != 1 || spareRowCount >= MaxSpareRows)
+        return;
+    ++spareRowCount;
+    spareRows[row->table.get()].push_back(std::move(row));
+}
+
+std::shared_ptr<RowData> ConnectionData::spareRow(const Table* table)
+{
+    const auto it = spareRows.find(table);
+    if (it == spareRows.end() || it->empty())
+        return nullptr;
+    std::shared_ptr<RowData> row = std::move(it->back());
+    it->pop_back();
+    --spareRowCount;
+    for (Value& v : row->values)
+        if (!v.isNull())
+            v = Value();
+    row->given.clear();
+    row->changed.clear();
+    row->key = 0;
+    row->pending = false;
+    return row;
 }
 
 bool ConnectionData::copyRows(const std::vector<RowData*>& rows, bool& copied, PendingError& err)
@@ -436,6 +474,8 @@ void ConnectionData::forgetStatements()
 {
     // The engine's statements go before the connection closes.
     rowStatements.clear();
+    spareRows.clear();
+    spareRowCount = 0;
     tables.clear();
     tablesByName.clear();
     queries.clear();
@@ -567,10 +607,12 @@ Row Database::newRow(const QString& table, PendingError& err)
     std::shared_ptr<const Table> info = m_conn->table(table, err);
     if (!info)
         return {};
-    auto data = std::make_shared<RowData>();
-    const size_t n = info->columns.size();
-    data->values.resize(n);
-    data->table = std::move(info);
+    std::shared_ptr<RowData> data = m_conn->spareRow(info.get());
+    if (!data) {
+        data = std::make_shared<RowData>();
+        data->values.resize(info->columns.size());
+        data->table = std::move(info);
+    }
     return Row(std::move(data));
 }
 
