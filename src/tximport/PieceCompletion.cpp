@@ -19,11 +19,20 @@ bool isNullOrEmpty(const QVariant& v)
     return v.isNull() || v.toString().isEmpty();
 }
 
+// A value read back as the leading-number rule reads its text; a whole
+// number (what the integer columns give back) is that number already.
+double numberOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong)
+        return double(v.toLongLong());
+    return text::val(v.toString());
+}
+
 // Compared like the database values always were: Null is neither 0 nor
 // anything else.
 bool equalsNumber(const QVariant& v, double n)
 {
-    return !v.isNull() && text::val(v.toString()) == n;
+    return !v.isNull() && numberOf(v) == n;
 }
 
 void emptyPieceSteelNames(ImportContext& ctx)
@@ -50,7 +59,7 @@ void alignSteelNames(ImportContext& ctx, const QVariant& selection, const QStrin
         bars.set(stahlName, steelName, err);
     store(ctx, bars, err);
 
-    if (!selection.isNull() && text::val(selection.toString()) > 10) {
+    if (!selection.isNull() && numberOf(selection) > 10) {
         if (isNullOrEmpty(pieces.get(stahlNr2, err)))
             pieces.set(stahlNr2, steelName, err);
         store(ctx, pieces, err);
