@@ -160,7 +160,10 @@ struct ConnectionData {
     // Writes the pending rows: all of them (reading null), or those up to
     // the last one of the table a statement is about to read.
     bool writePending(const Table* reading, PendingError& err);
-    void keepSpareRows(size_t written);
+    // The first upTo pending rows, one INSERT each in their order, or
+    // grouped by table and columns into INSERTs of many rows (a server).
+    bool insertInOrder(size_t upTo, PendingError& err);
+    bool insertGrouped(size_t upTo, PendingError& err);
     void keepSpareRow(std::shared_ptr<RowData>& row);
     // A spare row of the table, emptied; null when there is none.
     std::shared_ptr<RowData> spareRow(const Table* table);

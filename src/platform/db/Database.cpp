@@ -193,18 +193,31 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
         return true;
     // A refused row stays waiting with the rows after it: the commit tries
     // it again and fails, so that a call never commits without it.
-    const size_t perInsert = size_t(std::max(1, dialect->rowsPerInsert()));
-    if (perInsert == 1) {
-        size_t written = 0;
-        for (; written < upTo; ++written) {
-            if (!insertRow(*pending[written], err))
-                break;
-            pending[written]->pending = false;
-        }
-        keepSpareRows(written);
-        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(written));
-        return written == upTo;
+    const bool ok = dialect->rowsPerInsert() <= 1 ? insertInOrder(upTo, err) : insertGrouped(upTo, err);
+    // Written rows leave the list; those nothing else refers to are kept
+    // for new rows.
+    for (size_t i = 0; i < upTo; ++i)
+        if (!pending[i]->pending)
+            keepSpareRow(pending[i]);
+    pending.erase(std::remove_if(pending.begin(), pending.begin() + std::ptrdiff_t(upTo),
+                                 [](const std::shared_ptr<RowData>& row) { return !row || !row->pending; }),
+                  pending.begin() + std::ptrdiff_t(upTo));
+    return ok;
+}
+
+bool ConnectionData::insertInOrder(size_t upTo, PendingError& err)
+{
+    for (size_t i = 0; i < upTo; ++i) {
+        if (!insertRow(*pending[i], err))
+            return false;
+        pending[i]->pending = false;
     }
+    return true;
+}
+
+bool ConnectionData::insertGrouped(size_t upTo, PendingError& err)
+{
+    const size_t perInsert = size_t(dialect->rowsPerInsert());
     // A server gets the rows of one table with the same columns together,
     // tables in the order their first row waited (the job's row before its
     // bars and pieces), in INSERTs of up to perInsert rows each.
@@ -247,19 +260,7 @@ bool ConnectionData::writePending(const Table* reading, PendingError& err)
         if (!ok)
             break;
     }
-    for (size_t i = 0; i < upTo; ++i)
-        if (!pending[i]->pending)
-            keepSpareRow(pending[i]);
-    pending.erase(std::remove_if(pending.begin(), pending.begin() + std::ptrdiff_t(upTo),
-                                 [](const std::shared_ptr<RowData>& row) { return !row || !row->pending; }),
-                  pending.begin() + std::ptrdiff_t(upTo));
     return ok;
-}
-
-void ConnectionData::keepSpareRows(size_t written)
-{
-    for (size_t i = 0; i < written; ++i)
-        keepSpareRow(pending[i]);
 }
 
 void ConnectionData::keepSpareRow(std::shared_ptr<RowData>& row)
