@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # fuzz.sh [TARGET|all] [SECONDS]: builds the libFuzzer tree (build-fuzz, clang
 # with ASan and UBSan) and runs one fuzz target, or every target one after the
-# other, for SECONDS each (default 60). TARGET is production, label, config,
-# criteria or argument1 (with or without the fuzz_ prefix).
+# other, for SECONDS each (default 60). TARGET is production, label, config
+# or argument1 (with or without the fuzz_ prefix).
 #
 # Each run starts from the committed corpus fuzz/corpus/TARGET, grows a working
 # copy in build-fuzz/corpus/TARGET and writes crashes, leaks and hangs to
@@ -13,7 +13,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:-all}
 seconds=${2:-60}
-all=(production label config criteria argument1)
+all=(production label config argument1)
 
 # clang and the libFuzzer runtime are needed here only, not by the normal build.
 have_libfuzzer() {
