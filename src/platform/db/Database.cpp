@@ -523,7 +523,7 @@ bool Database::open(const JobDatabaseUrl& server, PendingError& err, Transaction
 bool Database::connect(std::unique_ptr<ConnectionData> conn, bool readOnly, PendingError& err)
 {
     conn->db.setConnectOptions(
-        conn->dialect->connectOptions(readOnly, m_busyTimeoutMs > 0 ? m_busyTimeoutMs : DefaultBusyTimeoutMs));
+        conn->dialect->connectOptions(readOnly, DefaultBusyTimeoutMs));
     m_conn = std::move(conn);
 
     QSqlError sqlError;
@@ -550,13 +550,6 @@ bool Database::connect(std::unique_ptr<ConnectionData> conn, bool readOnly, Pend
 bool Database::isOpen() const
 {
     return m_conn != nullptr;
-}
-
-void Database::setBusyTimeout(int milliseconds)
-{
-    m_busyTimeoutMs = milliseconds;
-    if (m_conn)
-        m_conn->dialect->setBusyTimeout(m_conn->db, milliseconds);
 }
 
 bool Database::finish(bool commit, PendingError& err)

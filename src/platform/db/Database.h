@@ -114,11 +114,6 @@ public:
     // afterwards, the file was not at fault.
     [[nodiscard]] int machineFault() const;
 
-    // How long a statement waits for another program's lock before it
-    // fails with 3218 (default 5000 ms). Takes effect at once and for later
-    // open() calls.
-    void setBusyTimeout(int milliseconds);
-
     // For the store layer's own helpers (the quick check).
     [[nodiscard]] ConnectionData* connection() const { return m_conn.get(); }
 
@@ -139,7 +134,6 @@ private:
     bool finish(bool commit, PendingError& err);
 
     std::unique_ptr<ConnectionData> m_conn;
-    int m_busyTimeoutMs = 0;
 };
 
 // Creates an empty database file from SQL statements (the schema). Refuses

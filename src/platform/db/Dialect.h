@@ -60,7 +60,6 @@ public:
     virtual bool prepareConnection(QSqlDatabase& db, bool readOnly, QSqlError& error) const = 0;
     // The statement that starts a call's transaction.
     [[nodiscard]] virtual QString beginTransactionSql(bool readOnly) const = 0;
-    virtual bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const = 0;
     // Reads a table's real name and its columns with their declared types;
     // false (and no error) when the table does not exist.
     virtual bool readTable(QSqlDatabase& db, const QString& name, Table& table, QSqlError& error) const = 0;

@@ -22,16 +22,6 @@ QString quoteIdentifier(const QString& identifier)
     return u'"' + q + u'"';
 }
 
-bool execute(QSqlDatabase& db, const QString& sql, QSqlError& error)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql)) {
-        error = q.lastError();
-        return false;
-    }
-    return true;
-}
-
 // One value of the first row of a statement with bound values.
 bool selectOne(QSqlDatabase& db, const QString& sql, const QVariantList& values, QVariant& out, QSqlError& error)
 {
@@ -148,14 +138,6 @@ QString PostgresDialect::beginTransactionSql(bool readOnly) const
 {
     // A reader sees the database as one moment: all of a job or none.
     return readOnly ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") : QStringLiteral("BEGIN");
-}
-
-bool PostgresDialect::setBusyTimeout(QSqlDatabase& db, int milliseconds) const
-{
-    // A setting made inside a transaction that is rolled back goes with it
-    // (back to the one the connection was opened with).
-    QSqlError error;
-    return execute(db, QStringLiteral("SET lock_timeout = %1").arg(qMax(0, milliseconds)), error);
 }
 
 bool PostgresDialect::readTable(QSqlDatabase& db, const QString& name, Table& info, QSqlError& error) const

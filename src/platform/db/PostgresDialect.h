@@ -36,7 +36,6 @@ public:
     [[nodiscard]] QString connectOptions(bool readOnly, int busyTimeoutMs) const override;
     bool prepareConnection(QSqlDatabase& db, bool readOnly, QSqlError& error) const override;
     [[nodiscard]] QString beginTransactionSql(bool readOnly) const override;
-    bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const override;
     bool readTable(QSqlDatabase& db, const QString& name, Table& info, QSqlError& error) const override;
     // Nothing to set for good, nothing to remove: the server keeps the files.
     bool prepareNewFile(QSqlDatabase& db, QSqlError& error) const override;

@@ -11,16 +11,6 @@ Row::Row(const Row&) = default;
 Row& Row::operator=(const Row&) = default;
 Row::Row(std::shared_ptr<RowData> data) : d(std::move(data)) {}
 
-bool Row::isStored() const
-{
-    return d && (d->key != 0 || d->pending);
-}
-
-bool Row::has(QAnyStringView column) const
-{
-    return d && d->table->indexOf(column) >= 0;
-}
-
 bool Row::set(QAnyStringView column, const QVariant& value, PendingError& err)
 {
     if (!d) {

@@ -33,15 +33,11 @@ public:
     Row& operator=(const Row&);
 
     [[nodiscard]] bool isNull() const { return !d; }
-    // True once the row was handed to the Database to store.
-    [[nodiscard]] bool isStored() const;
-
     // A column is named by any kind of string (a literal needs no QString).
     bool set(QAnyStringView column, const QVariant& value, PendingError& err);
     [[nodiscard]] QVariant get(QAnyStringView column, PendingError& err) const;
     // set(column, source.get(column)) without reading the value back first.
     bool setFrom(QAnyStringView column, const Row& source, PendingError& err);
-    [[nodiscard]] bool has(QAnyStringView column) const;
 
 private:
     friend class Database;

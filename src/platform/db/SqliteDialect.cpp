@@ -147,12 +147,6 @@ public:
         return readOnly ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
     }
 
-    bool setBusyTimeout(QSqlDatabase& db, int milliseconds) const override
-    {
-        QSqlError error;
-        return execute(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), error);
-    }
-
     bool readTable(QSqlDatabase& db, const QString& name, Table& info, QSqlError& error) const override
     {
         QSqlQuery q(db);
