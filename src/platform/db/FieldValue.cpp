@@ -19,24 +19,9 @@ namespace db {
 
 namespace {
 
-// A number on its way into a column: whole numbers stay whole.
-struct Number {
-    bool whole = true;
-    qint64 integer = 0;
-    double real = 0;
-    [[nodiscard]] double toDouble() const { return whole ? double(integer) : real; }
-};
-
-Number wholeNumber(qint64 v)
-{
-    return {true, v, 0};
-}
-Number realNumber(double v)
-{
-    return {false, 0, v};
-}
-
-bool parseNumberText(const QString& text, Number& number);
+// Numbers on their way into a column are Values too: whole numbers stay
+// whole (Integer), others are Real.
+bool parseNumberText(const QString& text, Value& number);
 
 const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
@@ -65,14 +50,14 @@ QString textOf(const QVariant& v)
 
 // A value as a number. False when the value is no number (conversion
 // error).
-bool numberOf(const QVariant& v, Number& number)
+bool numberOf(const QVariant& v, Value& number)
 {
     switch (v.typeId()) {
     case QMetaType::Bool:
-        number = wholeNumber(v.toBool() ? -1 : 0); // True is -1, as always
+        number = Value::ofInteger(v.toBool() ? -1 : 0); // True is -1, as always
         return true;
     case QMetaType::Int:
-        number = wholeNumber(*static_cast<const int*>(v.constData()));
+        number = Value::ofInteger(*static_cast<const int*>(v.constData()));
         return true;
     case QMetaType::Short:
     case QMetaType::Long:
@@ -81,20 +66,20 @@ bool numberOf(const QVariant& v, Number& number)
     case QMetaType::UShort:
     case QMetaType::UInt:
     case QMetaType::UChar:
-        number = wholeNumber(v.toLongLong());
+        number = Value::ofInteger(v.toLongLong());
         return true;
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
-            number = realNumber(v.toDouble());
+            number = Value::ofReal(v.toDouble());
         else
-            number = wholeNumber(v.toLongLong());
+            number = Value::ofInteger(v.toLongLong());
         return true;
     case QMetaType::Double:
-        number = realNumber(*static_cast<const double*>(v.constData()));
+        number = Value::ofReal(*static_cast<const double*>(v.constData()));
         return std::isfinite(number.real);
     case QMetaType::Float:
-        number = realNumber(v.toDouble());
+        number = Value::ofReal(v.toDouble());
         return std::isfinite(number.real);
     case QMetaType::QString:
         return parseNumberText(*static_cast<const QString*>(v.constData()), number);
@@ -107,14 +92,12 @@ bool numberOf(const QVariant& v, Number& number)
 }
 
 // A stored value as a number (a column read back).
-bool numberOf(const Value& v, Number& number)
+bool numberOf(const Value& v, Value& number)
 {
     switch (v.kind) {
     case Value::Kind::Integer:
-        number = wholeNumber(v.integer);
-        return true;
     case Value::Kind::Real:
-        number = realNumber(v.real);
+        number = v;
         return true;
     case Value::Kind::Text:
         return parseNumberText(v.text, number);
@@ -124,7 +107,7 @@ bool numberOf(const Value& v, Number& number)
     return false;
 }
 
-bool toInteger(ColumnKind kind, const Number& number, Value& out, PendingError& err)
+bool toInteger(ColumnKind kind, const Value& number, Value& out, PendingError& err)
 {
     qint64 lo = std::numeric_limits<qint64>::min();
     qint64 hi = std::numeric_limits<qint64>::max();
@@ -135,8 +118,10 @@ bool toInteger(ColumnKind kind, const Number& number, Value& out, PendingError& 
         lo = std::numeric_limits<qint32>::min();
         hi = std::numeric_limits<qint32>::max();
     }
-    qint64 value = number.integer;
-    if (!number.whole) {
+    qint64 value = 0;
+    if (number.kind == Value::Kind::Integer) {
+        value = number.integer;
+    } else {
         const double rounded = std::nearbyint(number.real); // half to even
         if (!(rounded >= double(lo) && rounded <= double(hi)) || std::abs(rounded) >= 9.2e18) {
             error::overflow(err);
@@ -277,7 +262,7 @@ namespace {
 
 // The strict number rule for text: the whole text, blanks around allowed,
 // is an optionally signed decimal number. Integers come back as qlonglong.
-bool parseNumberText(const QString& text, Number& number)
+bool parseNumberText(const QString& text, Value& number)
 {
     QStringView body;
     bool point = false;
@@ -287,14 +272,14 @@ bool parseNumberText(const QString& text, Number& number)
     if (!point) {
         const qlonglong v = body.toLongLong(&ok);
         if (ok) {
-            number = wholeNumber(v);
+            number = Value::ofInteger(v);
             return true;
         }
     }
     const double d = body.toDouble(&ok);
     if (!ok && body.endsWith(u'.'))
         return false;
-    number = realNumber(d);
+    number = Value::ofReal(d);
     return ok;
 }
 
@@ -308,13 +293,13 @@ bool toColumnValue(const Column& column, const QVariant& value, Value& out, Pend
     }
     const ColumnKind kind = column.kind;
     if (isIntegerKind(kind) || kind == ColumnKind::Double) {
-        Number number;
+        Value number;
         if (!numberOf(value, number)) {
             error::conversion(err);
             return false;
         }
         if (kind == ColumnKind::Double) {
-            out = Value::ofReal(number.toDouble());
+            out = Value::ofReal(number.toReal());
             return true;
         }
         return toInteger(kind, number, out, err);
@@ -343,10 +328,10 @@ QVariant fromStoredValue(const Column& column, const Value& stored)
     case ColumnKind::Int16:
     case ColumnKind::Int32:
     case ColumnKind::Int64: {
-        Number number;
+        Value number;
         if (!numberOf(stored, number))
             return stored.toVariant();
-        if (!number.whole)
+        if (number.kind == Value::Kind::Real)
             return number.real;
         const qint64 v = number.integer;
         if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
@@ -354,10 +339,10 @@ QVariant fromStoredValue(const Column& column, const Value& stored)
         return qlonglong(v);
     }
     case ColumnKind::Double: {
-        Number number;
+        Value number;
         if (!numberOf(stored, number))
             return stored.toVariant();
-        return number.toDouble();
+        return number.toReal();
     }
     case ColumnKind::Text:
     case ColumnKind::Memo:

@@ -51,6 +51,8 @@ struct Value {
     static Value fromEngine(const QVariant& v);
 
     [[nodiscard]] bool isNull() const { return kind == Kind::Null; }
+    // A number as a double (a whole number converted).
+    [[nodiscard]] double toReal() const { return kind == Kind::Integer ? double(integer) : real; }
     // For Qt SQL's binding and for callers outside the store layer.
     [[nodiscard]] QVariant toVariant() const;
 
