@@ -119,6 +119,9 @@ struct RowData {
 // Conversions between the values the readers hand over and what a column
 // stores (FieldValue.cpp).
 bool toColumnValue(const Column& column, const QVariant& value, Value& out, PendingError& err);
+bool toColumnValue(const Column& column, const QString& text, Value& out, PendingError& err);
+// A number given as a number (Integer or Real).
+bool toColumnValue(const Column& column, const Value& number, Value& out, PendingError& err);
 QVariant fromStoredValue(const Column& column, const Value& stored);
 
 struct ConnectionData {

@@ -57,8 +57,6 @@ bool numberOf(const QVariant& v, Value& number)
         number = Value::ofInteger(v.toBool() ? -1 : 0); // True is -1, as always
         return true;
     case QMetaType::Int:
-        number = Value::ofInteger(*static_cast<const int*>(v.constData()));
-        return true;
     case QMetaType::Short:
     case QMetaType::Long:
     case QMetaType::LongLong:
@@ -76,13 +74,9 @@ bool numberOf(const QVariant& v, Value& number)
             number = Value::ofInteger(v.toLongLong());
         return true;
     case QMetaType::Double:
-        number = Value::ofReal(*static_cast<const double*>(v.constData()));
-        return std::isfinite(number.real);
     case QMetaType::Float:
         number = Value::ofReal(v.toDouble());
         return std::isfinite(number.real);
-    case QMetaType::QString:
-        return parseNumberText(*static_cast<const QString*>(v.constData()), number);
     default:
         break;
     }
@@ -285,11 +279,103 @@ bool parseNumberText(const QString& text, Value& number)
 
 } // namespace
 
+namespace {
+
+// A number (Integer or Real) into a numeric column.
+bool numberIntoColumn(const Column& column, const Value& number, Value& out, PendingError& err)
+{
+    if (column.kind == ColumnKind::Double) {
+        out = Value::ofReal(number.toReal());
+        return true;
+    }
+    return toInteger(column.kind, number, out, err);
+}
+
+// A text into a text column, refused when longer than a sized column.
+bool textIntoColumn(const Column& column, QString text, Value& out, PendingError& err)
+{
+    if (column.size > 0 && text.size() > column.size) {
+        error::fieldTooSmall(err);
+        return false;
+    }
+    out = Value::ofText(std::move(text));
+    return true;
+}
+
+} // namespace
+
+bool toColumnValue(const Column& column, const QString& text, Value& out, PendingError& err)
+{
+    switch (column.kind) {
+    case ColumnKind::Int16:
+    case ColumnKind::Int32:
+    case ColumnKind::Int64:
+    case ColumnKind::Double: {
+        Value number;
+        if (!parseNumberText(text, number)) {
+            error::conversion(err);
+            return false;
+        }
+        return numberIntoColumn(column, number, out, err);
+    }
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        return textIntoColumn(column, text, out, err);
+    case ColumnKind::DateTime:
+        return toDateTime(QVariant(text), out, err);
+    case ColumnKind::Other:
+        break;
+    }
+    out = Value::ofText(text);
+    return true;
+}
+
+bool toColumnValue(const Column& column, const Value& number, Value& out, PendingError& err)
+{
+    switch (column.kind) {
+    case ColumnKind::Int16:
+    case ColumnKind::Int32:
+    case ColumnKind::Int64:
+    case ColumnKind::Double:
+        if (number.kind == Value::Kind::Real && !std::isfinite(number.real)) {
+            error::conversion(err);
+            return false;
+        }
+        return numberIntoColumn(column, number, out, err);
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        return textIntoColumn(column,
+                              number.kind == Value::Kind::Integer ? QString::number(number.integer)
+                                                                  : text::shortestDecimal(number.real),
+                              out, err);
+    case ColumnKind::DateTime:
+        error::conversion(err); // a number is no date
+        return false;
+    case ColumnKind::Other:
+        break;
+    }
+    out = number;
+    return true;
+}
+
 bool toColumnValue(const Column& column, const QVariant& value, Value& out, PendingError& err)
 {
     if (!value.isValid() || value.isNull()) {
         out = Value();
         return true;
+    }
+    // The kinds the readers hand over take the typed ways.
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return toColumnValue(column, *static_cast<const QString*>(value.constData()), out, err);
+    case QMetaType::Int:
+        return toColumnValue(column, Value::ofInteger(*static_cast<const int*>(value.constData())), out, err);
+    case QMetaType::LongLong:
+        return toColumnValue(column, Value::ofInteger(value.toLongLong()), out, err);
+    case QMetaType::Double:
+        return toColumnValue(column, Value::ofReal(*static_cast<const double*>(value.constData())), out, err);
+    default:
+        break;
     }
     const ColumnKind kind = column.kind;
     if (isIntegerKind(kind) || kind == ColumnKind::Double) {
@@ -304,16 +390,8 @@ bool toColumnValue(const Column& column, const QVariant& value, Value& out, Pend
         }
         return toInteger(kind, number, out, err);
     }
-    if (isTextKind(kind)) {
-        QString t = value.typeId() == QMetaType::QString ? *static_cast<const QString*>(value.constData())
-                                                          : textFromValue(value);
-        if (column.size > 0 && t.size() > column.size) {
-            error::fieldTooSmall(err);
-            return false;
-        }
-        out = Value::ofText(std::move(t));
-        return true;
-    }
+    if (isTextKind(kind))
+        return textIntoColumn(column, textFromValue(value), out, err);
     if (kind == ColumnKind::DateTime)
         return toDateTime(value, out, err);
     out = Value::fromEngine(value);

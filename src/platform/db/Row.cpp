@@ -11,7 +11,7 @@ Row::Row(const Row&) = default;
 Row& Row::operator=(const Row&) = default;
 Row::Row(std::shared_ptr<RowData> data) : d(std::move(data)) {}
 
-bool Row::set(QAnyStringView column, const QVariant& value, PendingError& err)
+template <typename Given> bool Row::assign(QAnyStringView column, const Given& value, PendingError& err)
 {
     if (!d) {
         error::noCurrentRecord(err);
@@ -33,6 +33,26 @@ bool Row::set(QAnyStringView column, const QVariant& value, PendingError& err)
     d->given.set(i);
     d->changed.set(i);
     return true;
+}
+
+bool Row::set(QAnyStringView column, const QVariant& value, PendingError& err)
+{
+    return assign(column, value, err);
+}
+
+bool Row::set(QAnyStringView column, const QString& text, PendingError& err)
+{
+    return assign(column, text, err);
+}
+
+bool Row::set(QAnyStringView column, int number, PendingError& err)
+{
+    return assign(column, Value::ofInteger(number), err);
+}
+
+bool Row::set(QAnyStringView column, double number, PendingError& err)
+{
+    return assign(column, Value::ofReal(number), err);
 }
 
 QVariant Row::get(QAnyStringView column, PendingError& err) const

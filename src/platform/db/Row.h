@@ -34,13 +34,18 @@ public:
 
     [[nodiscard]] bool isNull() const { return !d; }
     // A column is named by any kind of string (a literal needs no QString).
+    // A text or a number may be given as it is, without a QVariant.
     bool set(QAnyStringView column, const QVariant& value, PendingError& err);
+    bool set(QAnyStringView column, const QString& text, PendingError& err);
+    bool set(QAnyStringView column, int number, PendingError& err);
+    bool set(QAnyStringView column, double number, PendingError& err);
     [[nodiscard]] QVariant get(QAnyStringView column, PendingError& err) const;
     // set(column, source.get(column)) without reading the value back first.
     bool setFrom(QAnyStringView column, const Row& source, PendingError& err);
 
 private:
     friend class Database;
+    template <typename Given> bool assign(QAnyStringView column, const Given& value, PendingError& err);
     explicit Row(std::shared_ptr<RowData> data);
     std::shared_ptr<RowData> d;
 };
