@@ -117,6 +117,8 @@ TEST_F(JobDbTest, FieldsStoreLikeTheEngineOrRaise)
     } cases[] = {
         {"StabNr", QByteArray(" 0042 "), 0, 42},
         {"StabNr", qs("12a"), 3421, qs("Data type conversion error.")},
+        {"Rohlaenge", QDate(2026, 12, 5), 3421, qs("Data type conversion error.")},
+        {"Freigabe", 5, 3421, qs("Data type conversion error.")},
         {"Rohlaenge", qs("1234.5"), 0, 1234.5},
         {"ResteTeileNr", 1234.5, 0, qs("1234.5")},
         // integers round half to even and stay in range
