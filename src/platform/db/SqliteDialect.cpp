@@ -79,9 +79,9 @@ public:
             sqlite3_bind_double(m_stmt, at, value.real);
             break;
         case Value::Kind::Text: {
-            // In the file's own encoding, from a buffer of the statement's
-            // that lives until the next run: the engine neither converts
-            // nor copies it. An empty text is text, never Null.
+            // As UTF-8, the job database's encoding, from a buffer of the
+            // statement's that lives until the next run: the engine neither
+            // converts nor copies it. An empty text is text, never Null.
             QByteArray& utf8 = m_texts[size_t(index)];
             toUtf8(value.text, utf8);
             sqlite3_bind_text(m_stmt, at, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()), SQLITE_STATIC);
