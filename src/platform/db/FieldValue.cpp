@@ -35,6 +35,24 @@ bool isTextKind(ColumnKind k)
     return k == ColumnKind::Text || k == ColumnKind::Memo;
 }
 
+// The integer types whose every value fits a qint64.
+bool isWholeNumberType(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::SChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isTextual(const QVariant& v)
 {
     const int t = v.typeId();
@@ -52,19 +70,13 @@ QString textOf(const QVariant& v)
 // error).
 bool numberOf(const QVariant& v, Value& number)
 {
+    if (isWholeNumberType(v.typeId())) {
+        number = Value::ofInteger(v.toLongLong());
+        return true;
+    }
     switch (v.typeId()) {
     case QMetaType::Bool:
         number = Value::ofInteger(v.toBool() ? -1 : 0); // True is -1, as always
-        return true;
-    case QMetaType::Int:
-    case QMetaType::Short:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::SChar:
-    case QMetaType::UShort:
-    case QMetaType::UInt:
-    case QMetaType::UChar:
-        number = Value::ofInteger(v.toLongLong());
         return true;
     case QMetaType::ULong:
     case QMetaType::ULongLong:
@@ -439,16 +451,10 @@ Value Value::fromEngine(const QVariant& v)
 {
     if (!v.isValid() || v.isNull())
         return {};
+    if (isWholeNumberType(v.typeId()))
+        return ofInteger(v.toLongLong());
     switch (v.typeId()) {
     case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::Short:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::SChar:
-    case QMetaType::UShort:
-    case QMetaType::UInt:
-    case QMetaType::UChar:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         return ofInteger(v.toLongLong());
